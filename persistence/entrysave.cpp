@@ -1,0 +1,5 @@
+#include "entry/entryui.h"
+
+void EntryUI::saveEntry()
+{
+}

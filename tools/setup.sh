@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Shared by ./run, ./test and ./bench: installs what the build needs when it
+# is missing, then configures and builds into build/ (or $ORVANDEL_BUILD_DIR).
+set -euo pipefail
+
+ORVANDEL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+ORVANDEL_BUILD_DIR="${ORVANDEL_BUILD_DIR:-$ORVANDEL_ROOT/build}"
+
+orvandel_packages=(cmake g++ make qtbase5-dev libqt5xml5 qttools5-dev-tools
+                   libxml2-utils xvfb xauth)
+
+orvandel_install_missing() {
+    local missing=()
+    for pkg in "${orvandel_packages[@]}" "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" \
+            || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}" >&2
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+orvandel_build() {
+    cmake -S "$ORVANDEL_ROOT" -B "$ORVANDEL_BUILD_DIR" "$@" >/dev/null
+    cmake --build "$ORVANDEL_BUILD_DIR" -j"$(nproc)"
+}
