@@ -4,6 +4,9 @@
 #include "ui_mainwindow.h"
 
 #include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -12,6 +15,13 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setupUi(this);
     connect(ui->pb_Entry, SIGNAL(clicked(bool)), this, SLOT(loadEntryUI()));
     connect(ui->pb_Special, SIGNAL(clicked(bool)), this, SLOT(loadSpecialUI()));
+    connect(ui->actionChooseBook, SIGNAL(triggered(bool)), this, SLOT(chooseBook()));
+    connect(ui->actionQuit, SIGNAL(triggered(bool)), this, SLOT(close()));
+    // A permanent label: a temporary status message would be wiped by menu hovering.
+    bookLabel = new QLabel(ui->statusBar);
+    bookLabel->setObjectName(QStringLiteral("lbl_Book"));
+    ui->statusBar->addWidget(bookLabel, 1);
+    showBook();
 }
 
 MainWindow::~MainWindow()
@@ -21,7 +31,11 @@ MainWindow::~MainWindow()
 
 void MainWindow::loadEntryUI()
 {
+    // The book is asked for once per run; the menu changes it.
+    if (book.isEmpty() && !askForBook())
+        return;
     EntryUI dialog;
+    dialog.setEntriesFile(book);
     dialog.exec();
 }
 
@@ -38,4 +52,34 @@ void MainWindow::loadMonsterUI()
 
 void MainWindow::loadSpecialUI()
 {
+}
+
+void MainWindow::chooseBook()
+{
+    askForBook();
+}
+
+bool MainWindow::askForBook()
+{
+    // A save dialog, so that a new book can be named; choosing an existing
+    // one adds to it, hence no question about replacing it.
+    QFileDialog dialog(this, tr("Fichier des entrées"), QString(), tr("Fichier XML (*.xml)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setDefaultSuffix(QStringLiteral("xml"));
+    if (!book.isEmpty())
+        dialog.selectFile(book);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    book = dialog.selectedFiles().constFirst();
+    showBook();
+    return true;
+}
+
+void MainWindow::showBook()
+{
+    if (book.isEmpty())
+        bookLabel->setText(tr("Aucun livre choisi"));
+    else
+        bookLabel->setText(tr("Livre : %1").arg(QDir::toNativeSeparators(book)));
 }

@@ -2,6 +2,9 @@
 #define ORVANDEL_MAINWINDOW_H
 
 #include <QMainWindow>
+#include <QString>
+
+class QLabel;
 
 namespace Ui {
 class MainWindow;
@@ -15,14 +18,23 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // The book (entries file) that new entries go into; empty until chosen.
+    QString bookPath() const { return book; }
+
 private slots:
     void loadEntryUI();
     void loadObjectUI();
     void loadMonsterUI();
     void loadSpecialUI();
+    void chooseBook();
 
 private:
+    bool askForBook();
+    void showBook();
+
     Ui::MainWindow *ui;
+    QLabel *bookLabel;
+    QString book;
 };
 
 #endif

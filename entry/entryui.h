@@ -1,9 +1,14 @@
 #ifndef ORVANDEL_ENTRYUI_H
 #define ORVANDEL_ENTRYUI_H
 
+#include "persistence/entriesfile.h"
+
+#include <QByteArray>
 #include <QDialog>
 #include <QFile>
 #include <QString>
+
+struct EntryData;
 
 namespace Ui {
 class EntryUI;
@@ -20,6 +25,9 @@ public:
     explicit EntryUI(QWidget *parent = nullptr);
     ~EntryUI() override;
 
+    // Binds the dialog to the book's entries file and shows the next number.
+    void setEntriesFile(const QString &path);
+
 private slots:
     void addChoice();
     void removeChoice();
@@ -31,6 +39,16 @@ private slots:
     void saveEntry();
 
 private:
+    bool isFileEmpty(QFile &file);
+    void getLastId();
+    QString getTypes() const;
+    bool hasBonus() const;
+    bool hasFlee() const;
+    bool hasLuck() const;
+    EntryData collectEntry() const;
+    bool askRootName(QString *rootName);
+    bool fileChangedSinceBinding();
+
     Ui::EntryUI *ui;
     int choiceRows;
     int monsterRows;
@@ -39,6 +57,12 @@ private:
     bool fileEmpty;
     QString fileContent;
     QFile entriesFile;
+
+    // The file as it was read when the dialog was bound: its bytes (so that
+    // a save keeps every one of them) and what the XML reader found in them.
+    bool fileExisted = false;
+    QByteArray fileBytes;
+    BookScan book;
 };
 
 #endif

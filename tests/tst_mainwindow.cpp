@@ -2,6 +2,12 @@
 #include "app/mainwindow.h"
 #include "app/specialui.h"
 #include "entry/entryui.h"
+#include "testsupport.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QMenu>
+#include <QTemporaryDir>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +22,8 @@
 
 #include <functional>
 
+using namespace TestSupport;
+
 class TestMainWindow : public QObject
 {
     Q_OBJECT
@@ -25,25 +33,41 @@ private slots:
     void widgets();
     void window();
     void slotsInOrder();
+    void menuAndBookLabel();
     void entryDialogOpensAndCancels_data();
     void entryDialogOpensAndCancels();
+    void cancelledBookQuestionOpensNothing();
     void secondOpeningStartsBlank();
+    void wholeRoadFromTheMainWindow();
+    void menuChangesTheBook();
     void specialButtonOpensNothing();
     void specialDialogIsEmpty();
 };
 
-// Runs `answer` on the next modal dialog that shows up, once it is up.
-static void whenModal(std::function<void(QWidget *)> answer)
+// Answers the book question with `path` (or cancels it when null).
+static void answerBook(ModalScript &script, const QString &path, QStringList *captions = nullptr)
 {
-    QTimer::singleShot(0, [answer]() {
-        QWidget *modal = nullptr;
-        for (int i = 0; i < 200 && !modal; ++i) {
-            modal = QApplication::activeModalWidget();
-            if (!modal)
-                QTest::qWait(10);
+    script.then([path, captions](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        if (!dialog) {
+            qobject_cast<QDialog *>(modal)->reject();
+            return;
         }
-        answer(modal);
+        if (captions)
+            *captions << dialog->windowTitle() + QLatin1Char('|') + dialog->nameFilters().join(QLatin1Char(';'));
+        if (path.isNull()) {
+            dialog->reject();
+        } else {
+            // selectFile() leaves a focused name field alone: type the name instead.
+            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
+            QMetaObject::invokeMethod(dialog, "accept");
+        }
     });
+}
+
+static QPushButton *button(QWidget *root, const char *name)
+{
+    return root->findChild<QPushButton *>(QLatin1String(name));
 }
 
 void TestMainWindow::widgets_data()
@@ -108,6 +132,22 @@ void TestMainWindow::slotsInOrder()
                                             "loadSpecialUI()"}));
 }
 
+void TestMainWindow::menuAndBookLabel()
+{
+    MainWindow window;
+    const QList<QMenu *> menus = window.menuBar()->findChildren<QMenu *>(QString(), Qt::FindDirectChildrenOnly);
+    QCOMPARE(menus.size(), 1);
+    QCOMPARE(menus.first()->title(), QStringLiteral("Fichier"));
+    QStringList entries;
+    for (QAction *action : menus.first()->actions())
+        if (!action->isSeparator())
+            entries << action->text();
+    QVERIFY(entries.contains(QStringLiteral("Choisir le livre…")));
+    auto *label = window.statusBar()->findChild<QLabel *>(QStringLiteral("lbl_Book"));
+    QVERIFY(label);
+    QCOMPARE(label->text(), QStringLiteral("Aucun livre choisi"));
+}
+
 void TestMainWindow::entryDialogOpensAndCancels_data()
 {
     QTest::addColumn<bool>("byEscape");
@@ -118,51 +158,146 @@ void TestMainWindow::entryDialogOpensAndCancels_data()
 void TestMainWindow::entryDialogOpensAndCancels()
 {
     QFETCH(bool, byEscape);
+    QTemporaryDir dir;
+    const QString book = dir.filePath(QStringLiteral("livre.xml"));
     MainWindow window;
     window.show();
+    ModalScript script;
+    QStringList captions;
     QString seen;
     bool mainBlocked = false;
-    whenModal([&](QWidget *modal) {
-        seen = modal ? QString::fromLatin1(modal->metaObject()->className()) : QString();
-        if (!modal)
-            return;
+    answerBook(script, book, &captions);
+    script.then([&](QWidget *modal) {
+        seen = QString::fromLatin1(modal->metaObject()->className());
         // The main window takes no input while the entry dialog runs.
-        mainBlocked = !QApplication::activeModalWidget()->isAncestorOf(&window)
-                      && QApplication::activeModalWidget() != &window;
+        mainBlocked = QApplication::activeModalWidget() == modal && !window.isActiveWindow();
         if (byEscape)
             QTest::keyClick(modal, Qt::Key_Escape);
         else
-            modal->findChild<QPushButton *>(QStringLiteral("pb_Cancel"))->click();
+            button(modal, "pb_Cancel")->click();
     });
-    window.findChild<QPushButton *>(QStringLiteral("pb_Entry"))->click();
+    button(&window, "pb_Entry")->click();
+    QCOMPARE(captions, QStringList{"Fichier des entrées|Fichier XML (*.xml)"});
     QCOMPARE(seen, QStringLiteral("EntryUI"));
     QVERIFY(mainBlocked);
     QVERIFY(!QApplication::activeModalWidget());
+    QCOMPARE(window.bookPath(), book);
+    QVERIFY(window.statusBar()->findChild<QLabel *>(QStringLiteral("lbl_Book"))->text().contains(
+        QDir::toNativeSeparators(book)));
+    QVERIFY(!QFile::exists(book)); // cancelling writes nothing
+    QVERIFY(script.unexpected.isEmpty());
+}
+
+void TestMainWindow::cancelledBookQuestionOpensNothing()
+{
+    MainWindow window;
+    window.show();
+    ModalScript script;
+    answerBook(script, QString());
+    button(&window, "pb_Entry")->click();
+    QTest::qWait(30);
+    QVERIFY(script.unexpected.isEmpty()); // no entry dialog came up
+    QCOMPARE(script.pending(), 0);
+    QVERIFY(window.bookPath().isEmpty());
 }
 
 void TestMainWindow::secondOpeningStartsBlank()
 {
+    QTemporaryDir dir;
     MainWindow window;
     window.show();
-    whenModal([](QWidget *modal) {
-        modal->findChild<QTextEdit *>(QStringLiteral("textEdit"))->setPlainText(QStringLiteral("x"));
-        modal->findChild<QLineEdit *>(QStringLiteral("le_ChoiceValue"))->setText(QStringLiteral("1"));
-        modal->findChild<QLineEdit *>(QStringLiteral("le_ChoiceText"))->setText(QStringLiteral("y"));
-        modal->findChild<QPushButton *>(QStringLiteral("pb_ChoiceAdd"))->click();
-        modal->findChild<QPushButton *>(QStringLiteral("pb_Cancel"))->click();
+    ModalScript script;
+    answerBook(script, dir.filePath(QStringLiteral("livre.xml")));
+    script.then([](QWidget *modal) {
+        Form(modal).text("textEdit", QStringLiteral("x")).choice(QStringLiteral("1"), QStringLiteral("y"));
+        button(modal, "pb_Cancel")->click();
     });
-    window.findChild<QPushButton *>(QStringLiteral("pb_Entry"))->click();
+    button(&window, "pb_Entry")->click();
 
     QString text = QStringLiteral("unset");
     int rows = -1;
-    whenModal([&](QWidget *modal) {
+    script.then([&](QWidget *modal) {
         text = modal->findChild<QTextEdit *>(QStringLiteral("textEdit"))->toPlainText();
         rows = modal->findChild<QTableWidget *>(QStringLiteral("table_Choice"))->rowCount();
-        modal->findChild<QPushButton *>(QStringLiteral("pb_Cancel"))->click();
+        button(modal, "pb_Cancel")->click();
     });
-    window.findChild<QPushButton *>(QStringLiteral("pb_Entry"))->click();
+    button(&window, "pb_Entry")->click();
     QCOMPARE(text, QString());
     QCOMPARE(rows, 0);
+    QVERIFY(script.unexpected.isEmpty());
+}
+
+void TestMainWindow::wholeRoadFromTheMainWindow()
+{
+    QTemporaryDir dir;
+    const QString book = dir.filePath(QStringLiteral("aventure.xml"));
+    MainWindow window;
+    window.show();
+    ModalScript script;
+    QStringList shown;
+    answerBook(script, book);
+    script.then([&](QWidget *modal) {
+        Form form(modal);
+        shown << form.shownId();
+        form.text("textEdit", QStringLiteral("Vous entrez dans la taverne."))
+            .check("ck_Choice")
+            .choice(QStringLiteral("1"), QStringLiteral("Parler à l'aubergiste"))
+            .click("pb_Save");
+    });
+    answerPrompt(script, QStringLiteral("Aventure"));
+    button(&window, "pb_Entry")->click();
+    QVERIFY(QFile::exists(book));
+
+    // The next entry: no book question, the following number.
+    script.then([&](QWidget *modal) {
+        Form form(modal);
+        shown << form.shownId();
+        form.text("textEdit", QStringLiteral("L'aubergiste sourit."))
+            .monster(QStringLiteral("Ivrogne"), 5, 6, QStringLiteral("3"))
+            .click("pb_Save");
+    });
+    button(&window, "pb_Entry")->click();
+    script.then([&](QWidget *modal) {
+        shown << Form(modal).shownId();
+        button(modal, "pb_Cancel")->click();
+    });
+    button(&window, "pb_Entry")->click();
+
+    QCOMPARE(shown, (QStringList{"000", "001", "002"}));
+    QVERIFY(script.unexpected.isEmpty());
+    QCOMPARE(script.pending(), 0);
+    const QByteArray bytes = readBytes(book);
+    QVERIFY(bytes.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Aventure>\n\t<Attr id=\"000\">"));
+    QVERIFY(bytes.contains("\t</Attr>\t<Attr id=\"001\">\n\t\t<Text>L'aubergiste sourit.</Text>"));
+    QVERIFY(bytes.endsWith("\t</Attr>\n</Aventure>"));
+    QString why;
+    QVERIFY2(xmllintAccepts(book, &why), qPrintable(why));
+}
+
+void TestMainWindow::menuChangesTheBook()
+{
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("un.xml"));
+    const QString second = dir.filePath(QStringLiteral("deux.xml"));
+    QVERIFY(writeBytes(second, "<Livre><Attr id=\"041\"/></Livre>"));
+    MainWindow window;
+    window.show();
+    ModalScript script;
+    answerBook(script, first);
+    window.findChild<QAction *>(QStringLiteral("actionChooseBook"))->trigger();
+    QCOMPARE(window.bookPath(), first);
+    answerBook(script, second);
+    window.findChild<QAction *>(QStringLiteral("actionChooseBook"))->trigger();
+    QCOMPARE(window.bookPath(), second);
+
+    QString shown;
+    script.then([&](QWidget *modal) {
+        shown = Form(modal).shownId();
+        button(modal, "pb_Cancel")->click();
+    });
+    button(&window, "pb_Entry")->click();
+    QCOMPARE(shown, QStringLiteral("042"));
+    QVERIFY(script.unexpected.isEmpty());
 }
 
 void TestMainWindow::specialButtonOpensNothing()

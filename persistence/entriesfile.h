@@ -1,0 +1,46 @@
+#ifndef ORVANDEL_ENTRIESFILE_H
+#define ORVANDEL_ENTRIESFILE_H
+
+#include <QByteArray>
+#include <QString>
+#include <QStringRef>
+
+// What one pass of the XML reader learns about an entries file: the id of its
+// last entry, its root, and where a new entry goes. Works on the file's bytes,
+// so that a save can leave every other byte as it was.
+struct BookScan
+{
+    bool wellFormed = false;
+    QString error;         // the reader's message when not well-formed
+    qint64 errorLine = 0;
+    qint64 errorColumn = 0;
+
+    QString rootName;
+    int entryCount = 0;    // element children of the root
+    int lastId = 0;        // id of the last of them; 0 when missing or not a number
+
+    // Where and how a new entry is spliced in; meaningful when canInsert().
+    qsizetype insertAt = -1;
+    qsizetype replaceLength = 0; // bytes taken out at insertAt ("/>" of an empty root)
+    bool selfClosingRoot = false;
+    QByteArray lineEnd = "\n";
+    QString refusal;       // why no entry may be written into this file
+
+    bool canInsert() const { return wellFormed && refusal.isEmpty() && insertAt >= 0; }
+};
+
+BookScan scanBook(const QByteArray &bytes);
+
+// The file's bytes with `entryXml` added as the last entry of its root, each
+// line feed of the entry written with the file's own line end.
+QByteArray withEntryAdded(const QByteArray &bytes, const BookScan &scan,
+                          const QString &entryXml);
+
+// The decimal value of an id attribute: 0 when empty, not a number or negative.
+int entryIdValue(const QStringRef &text);
+
+// Replaces `path` whole and atomically: the old file stays intact until the
+// new one is complete. On failure `error` holds the system's reason.
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error);
+
+#endif

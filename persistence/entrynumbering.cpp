@@ -1,0 +1,58 @@
+#include "entry/entryui.h"
+
+#include "persistence/entryformat.h"
+#include "ui_entryui.h"
+
+#include <QFileInfo>
+#include <QMessageBox>
+
+void EntryUI::setEntriesFile(const QString &path)
+{
+    entriesFile.setFileName(path);
+    fileEmpty = isFileEmpty(entriesFile);
+    lastId = 0;
+    getLastId();
+    int next = lastId;
+    if (next > 0 || !fileEmpty)
+        ++next;
+    lastId = next;
+    ui->lbl_IndexEntry->setText(EntryFormat::entryIdText(next));
+}
+
+bool EntryUI::isFileEmpty(QFile &file)
+{
+    // The bytes are read once, here; the numbering and the save both work
+    // from them rather than opening the file again.
+    fileBytes.clear();
+    fileExisted = QFileInfo(file).isFile();
+    if (!file.open(QIODevice::ReadOnly))
+        return true;
+    fileBytes = file.readAll();
+    file.close();
+
+    QByteArray text = fileBytes;
+    const int nul = text.indexOf('\0');
+    if (nul >= 0)
+        text.truncate(nul);
+    text.replace("\r\n", "\n");
+    if (text.isEmpty() || text == "\n")
+        return true;
+    fileContent = QString::fromUtf8(text);
+    return false;
+}
+
+void EntryUI::getLastId()
+{
+    book = BookScan();
+    if (fileEmpty)
+        return;
+    book = scanBook(fileBytes);
+    // Entries read before a fault still count: the reader keeps what it saw.
+    lastId = book.lastId;
+    if (!book.wellFormed) {
+        QMessageBox::critical(this, tr("getLastId - Erreur ouverture document XML"),
+                              tr("Le document XML n'a pas pu être attribué à l'objet "
+                                 "QDomDocument."),
+                              QMessageBox::Ok, QMessageBox::NoButton);
+    }
+}
