@@ -1,9 +1,9 @@
 #include "app/mainwindow.h"
 
 #include "entry/entryui.h"
+#include "monsters/monsterui.h"
 #include "ui_mainwindow.h"
 
-#include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -16,6 +16,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->pb_Entry, SIGNAL(clicked(bool)), this, SLOT(loadEntryUI()));
     connect(ui->pb_Special, SIGNAL(clicked(bool)), this, SLOT(loadSpecialUI()));
     connect(ui->actionChooseBook, SIGNAL(triggered(bool)), this, SLOT(chooseBook()));
+    connect(ui->actionMonsters, SIGNAL(triggered(bool)), this, SLOT(loadMonsterUI()));
     connect(ui->actionQuit, SIGNAL(triggered(bool)), this, SLOT(close()));
     // A permanent label: a temporary status message would be wiped by menu hovering.
     bookLabel = new QLabel(ui->statusBar);
@@ -45,8 +46,7 @@ void MainWindow::loadObjectUI()
 
 void MainWindow::loadMonsterUI()
 {
-    // The monster list dialog is not written yet; an empty modal dialog stands in.
-    QDialog dialog;
+    MonsterUI dialog;
     dialog.exec();
 }
 

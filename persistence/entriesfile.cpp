@@ -1,7 +1,6 @@
 #include "persistence/entriesfile.h"
 
 #include <QCoreApplication>
-#include <QSaveFile>
 #include <QXmlStreamReader>
 
 namespace {
@@ -176,23 +175,4 @@ QByteArray withEntryAdded(const QByteArray &bytes, const BookScan &scan, const Q
     const qsizetype tail = scan.insertAt + scan.replaceLength;
     out.append(bytes.constData() + tail, bytes.size() - tail);
     return out;
-}
-
-bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
-{
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        *error = file.errorString();
-        return false;
-    }
-    return true;
 }

@@ -39,8 +39,4 @@ QByteArray withEntryAdded(const QByteArray &bytes, const BookScan &scan,
 // The decimal value of an id attribute: 0 when empty, not a number or negative.
 int entryIdValue(const QStringRef &text);
 
-// Replaces `path` whole and atomically: the old file stays intact until the
-// new one is complete. On failure `error` holds the system's reason.
-bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error);
-
 #endif

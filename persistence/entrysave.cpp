@@ -1,5 +1,6 @@
 #include "entry/entryui.h"
 
+#include "persistence/atomicwrite.h"
 #include "persistence/entrydata.h"
 #include "persistence/entryformat.h"
 #include "persistence/xmltext.h"

@@ -1,0 +1,65 @@
+#include "monsters/monsterfile.h"
+
+#include "persistence/xmltext.h"
+
+#include <QXmlStreamReader>
+
+namespace MonsterFile {
+
+bool isEmptyText(const QByteArray &bytes)
+{
+    QByteArray text = bytes;
+    const int nul = text.indexOf('\0');
+    if (nul >= 0)
+        text.truncate(nul);
+    return text.isEmpty() || text == "\n" || text == "\r\n";
+}
+
+bool read(const QByteArray &bytes, QVector<MonsterRow> *rows)
+{
+    rows->clear();
+    QVector<MonsterRow> found;
+    QXmlStreamReader reader(bytes); // decodes by the file's own declaration
+    reader.setNamespaceProcessing(false);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (++depth == 2) {
+                const QXmlStreamAttributes attributes = reader.attributes();
+                found.append({attributes.value(QLatin1String("Name")).toString(),
+                              attributes.value(QLatin1String("Habilete")).toString(),
+                              attributes.value(QLatin1String("Endurance")).toString()});
+            }
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    if (reader.hasError())
+        return false;
+    *rows = found;
+    return true;
+}
+
+QByteArray write(const QVector<MonsterRow> &rows)
+{
+    auto value = [](const QString &text) {
+        return xmlEscaped(text, XmlPlace::Attribute, XmlCharset::Latin1);
+    };
+    QString text = QStringLiteral("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Monsters>\n");
+    for (int i = 0; i < rows.size(); ++i) {
+        const MonsterRow &row = rows.at(i);
+        text += QLatin1String("\t<Elem id=\"") + QString::number(i) + QLatin1String("\" Name=\"")
+            + value(row.name) + QLatin1String("\" Habilete=\"") + value(row.habilete)
+            + QLatin1String("\" Endurance=\"") + value(row.endurance) + QLatin1String("\"/>\n");
+    }
+    text += QLatin1String("</Monsters>");
+    // Every character past U+00FF is a reference by now, so nothing is lost.
+    return text.toLatin1();
+}
+
+} // namespace MonsterFile

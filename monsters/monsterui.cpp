@@ -1,0 +1,159 @@
+#include "monsters/monsterui.h"
+
+#include "monsters/monsterfile.h"
+#include "persistence/atomicwrite.h"
+#include "ui_monsterui.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+MonsterUI::MonsterUI(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::MonsterUI)
+    , monsterCount(0)
+{
+    ui->setupUi(this);
+    ui->tableWidget->setColumnCount(3);
+    ui->tableWidget->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ui->tableWidget->setHorizontalHeaderLabels({tr("Nom"), tr("Habileté"), tr("Endurance")});
+
+    monsterFile.setFileName(askForFile());
+    loadFile();
+    ui->tableWidget->selectRow(monsterCount - 1);
+
+    connect(ui->pb_Add, SIGNAL(clicked(bool)), this, SLOT(addMonsterToList()));
+    connect(ui->pb_Remove, SIGNAL(clicked(bool)), this, SLOT(removeMonsterFromList()));
+}
+
+MonsterUI::~MonsterUI()
+{
+    delete ui;
+}
+
+QString MonsterUI::askForFile()
+{
+    return QFileDialog::getSaveFileName(this, tr("Fichier des monstres"), QString(),
+                                        tr("Fichier XML (*.xml)"));
+}
+
+bool MonsterUI::isFileEmpty(QFile &file)
+{
+    if (!file.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray bytes = file.readAll();
+    file.close();
+    return MonsterFile::isEmptyText(bytes);
+}
+
+void MonsterUI::loadFile()
+{
+    readFailed = false;
+    if (isFileEmpty(monsterFile))
+        return;
+    if (!monsterFile.open(QIODevice::ReadOnly)) {
+        readFailed = true;
+        QMessageBox::critical(this, tr("loadFile - Erreur ouverture fichier XML"),
+                              tr("Le fichier XML n'a pas pu être ouvert."), QMessageBox::Ok,
+                              QMessageBox::NoButton);
+        return;
+    }
+    const QByteArray bytes = monsterFile.readAll();
+    monsterFile.close();
+    QVector<MonsterRow> rows;
+    if (!MonsterFile::read(bytes, &rows)) {
+        readFailed = true;
+        QMessageBox::critical(this, tr("loadFile - Erreur ouverture document XML"),
+                              tr("Le document XML n'a pas pu être attribué à l'objet "
+                                 "QDomDocument."),
+                              QMessageBox::Ok, QMessageBox::NoButton);
+        return;
+    }
+    for (const MonsterRow &row : rows) {
+        ++monsterCount;
+        ui->tableWidget->setRowCount(monsterCount);
+        const int r = monsterCount - 1;
+        ui->tableWidget->setItem(r, 0, new QTableWidgetItem(row.name));
+        ui->tableWidget->setItem(r, 1, new QTableWidgetItem(row.habilete));
+        ui->tableWidget->setItem(r, 2, new QTableWidgetItem(row.endurance));
+    }
+}
+
+void MonsterUI::addMonsterToList()
+{
+    const bool complete = !ui->le_Name->text().isEmpty()
+        && !ui->sb_Endurance->text().isEmpty() && ui->sb_Endurance->value() >= 1
+        && !ui->sb_Habilete->text().isEmpty() && ui->sb_Habilete->value() >= 1;
+    if (complete) {
+        ++monsterCount;
+        ui->tableWidget->setRowCount(monsterCount);
+        const int r = monsterCount - 1;
+        ui->tableWidget->setItem(r, 0, new QTableWidgetItem(ui->le_Name->text()));
+        ui->tableWidget->setItem(r, 1, new QTableWidgetItem(ui->sb_Habilete->text()));
+        ui->tableWidget->setItem(r, 2, new QTableWidgetItem(ui->sb_Endurance->text()));
+        // Clearing a spin box empties what it shows, so that both numbers are
+        // typed afresh for the next monster.
+        ui->le_Name->clear();
+        ui->sb_Endurance->clear();
+        ui->sb_Habilete->clear();
+    }
+    ui->le_Name->setFocus(Qt::OtherFocusReason);
+    ui->tableWidget->selectRow(monsterCount - 1);
+}
+
+void MonsterUI::removeMonsterFromList()
+{
+    monsterCount = monsterCount > 0 ? monsterCount - 1 : 0;
+    ui->tableWidget->setRowCount(monsterCount);
+}
+
+void MonsterUI::addToXML()
+{
+    written = false;
+    QVector<MonsterRow> rows;
+    for (int r = 0; r < ui->tableWidget->rowCount(); ++r) {
+        auto text = [this, r](int column) {
+            const QTableWidgetItem *item = ui->tableWidget->item(r, column);
+            return item ? item->text() : QString();
+        };
+        rows.append({text(0), text(1), text(2)});
+    }
+    QString error;
+    if (!writeFileAtomically(monsterFile.fileName(), MonsterFile::write(rows), &error)) {
+        QMessageBox::critical(this, tr("addToXML - Erreur écriture fichier XML"),
+                              tr("Le fichier « %1 » n'a pas pu être enregistré :\n%2\n\n"
+                                 "Le fichier n'a pas été modifié et la liste reste ouverte.")
+                                  .arg(QDir::toNativeSeparators(monsterFile.fileName()), error));
+        return;
+    }
+    written = true;
+}
+
+bool MonsterUI::confirmReplacingUnreadableFile()
+{
+    const QMessageBox::StandardButton answer = QMessageBox::warning(
+        this, tr("Remplacer le fichier des monstres ?"),
+        tr("Le fichier « %1 » n'a pas pu être lu à l'ouverture de la liste.\n\n"
+           "L'enregistrer maintenant remplacerait tout son contenu par la liste affichée. "
+           "Le remplacer ?")
+            .arg(QDir::toNativeSeparators(monsterFile.fileName())),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    return answer == QMessageBox::Yes;
+}
+
+void MonsterUI::on_buttonBox_accepted()
+{
+    // The dialog closes only once the list is safely in its file.
+    if (monsterFile.fileName().isEmpty()) {
+        const QString chosen = askForFile();
+        if (chosen.isEmpty())
+            return;
+        monsterFile.setFileName(chosen);
+        readFailed = false;
+    }
+    if (readFailed && !confirmReplacingUnreadableFile())
+        return;
+    addToXML();
+    if (written)
+        accept();
+}
