@@ -8,11 +8,7 @@ namespace MonsterFile {
 
 bool isEmptyText(const QByteArray &bytes)
 {
-    QByteArray text = bytes;
-    const int nul = text.indexOf('\0');
-    if (nul >= 0)
-        text.truncate(nul);
-    return text.isEmpty() || text == "\n" || text == "\r\n";
+    return holdsNoText(bytes);
 }
 
 bool read(const QByteArray &bytes, QVector<MonsterRow> *rows)

@@ -4,6 +4,11 @@
 #include <QByteArray>
 #include <QString>
 
+class QIODevice;
+
+// Writes every byte to an open device, or says why not.
+bool writeAll(QIODevice &device, const QByteArray &bytes, QString *error);
+
 // Replaces `path` whole and atomically: the old file stays intact until the
 // new one is complete on disk. On failure `error` holds the system's reason.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error);

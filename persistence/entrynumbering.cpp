@@ -1,6 +1,7 @@
 #include "entry/entryui.h"
 
 #include "persistence/entryformat.h"
+#include "persistence/xmltext.h"
 #include "ui_entryui.h"
 
 #include <QFileInfo>
@@ -30,13 +31,12 @@ bool EntryUI::isFileEmpty(QFile &file)
     fileBytes = file.readAll();
     file.close();
 
-    QByteArray text = fileBytes;
-    const int nul = text.indexOf('\0');
-    if (nul >= 0)
-        text.truncate(nul);
-    text.replace("\r\n", "\n");
-    if (text.isEmpty() || text == "\n")
+    if (holdsNoText(fileBytes))
         return true;
+    // What a text-mode read would give: up to a NUL byte, single line feeds.
+    const int nul = fileBytes.indexOf('\0');
+    QByteArray text = nul < 0 ? fileBytes : fileBytes.left(nul);
+    text.replace("\r\n", "\n");
     fileContent = QString::fromUtf8(text);
     return false;
 }

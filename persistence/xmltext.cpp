@@ -96,3 +96,12 @@ bool isXmlName(const QString &name)
     }
     return seen && !reader.hasError();
 }
+
+bool holdsNoText(const QByteArray &bytes)
+{
+    int end = bytes.indexOf('\0');
+    if (end < 0)
+        end = bytes.size();
+    const QByteArray text = QByteArray::fromRawData(bytes.constData(), end);
+    return text.isEmpty() || text == "\n" || text == "\r\n";
+}

@@ -1,6 +1,7 @@
 #ifndef ORVANDEL_XMLTEXT_H
 #define ORVANDEL_XMLTEXT_H
 
+#include <QByteArray>
 #include <QString>
 
 // How a value is placed in an XML file's text.
@@ -20,6 +21,10 @@ enum class XmlCharset {
 // characters, lone surrogates, U+FFFE/U+FFFF) are left out.
 QString xmlEscaped(const QString &value, XmlPlace place,
                    XmlCharset charset = XmlCharset::Unicode);
+
+// True when a file's bytes hold nothing worth parsing: nothing before the
+// first NUL byte, or a single line end.
+bool holdsNoText(const QByteArray &bytes);
 
 // True when `name` can stand as an element name (XML 1.0 Name production).
 bool isXmlName(const QString &name);
