@@ -150,7 +150,7 @@ inline bool xmllintAccepts(const QString &path, QString *why)
         return false;
     }
     QProcess lint;
-    lint.start(QStringLiteral("xmllint"), {QStringLiteral("--noout"), path});
+    lint.start(QStringLiteral("xmllint"), {QStringLiteral("--noout"), QStringLiteral("--huge"), path});
     lint.waitForFinished(30000);
     *why = QString::fromLocal8Bit(lint.readAllStandardError());
     return lint.exitStatus() == QProcess::NormalExit && lint.exitCode() == 0;

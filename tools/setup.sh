@@ -24,6 +24,8 @@ orvandel_install_missing() {
 }
 
 orvandel_build() {
-    cmake -S "$ORVANDEL_ROOT" -B "$ORVANDEL_BUILD_DIR" "$@" >/dev/null
+    # ORVANDEL_CMAKE_ARGS adds options, e.g. -DORVANDEL_SANITIZE=ON.
+    # shellcheck disable=SC2086
+    cmake -S "$ORVANDEL_ROOT" -B "$ORVANDEL_BUILD_DIR" "$@" ${ORVANDEL_CMAKE_ARGS:-} >/dev/null
     cmake --build "$ORVANDEL_BUILD_DIR" -j"$(nproc)"
 }
