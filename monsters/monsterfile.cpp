@@ -43,15 +43,19 @@ bool read(const QByteArray &bytes, QVector<MonsterRow> *rows)
 
 QByteArray write(const QVector<MonsterRow> &rows)
 {
-    auto value = [](const QString &text) {
-        return xmlEscaped(text, XmlPlace::Attribute, XmlCharset::Latin1);
-    };
     QString text = QStringLiteral("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Monsters>\n");
+    text.reserve(text.size() + rows.size() * 96 + 16);
     for (int i = 0; i < rows.size(); ++i) {
         const MonsterRow &row = rows.at(i);
-        text += QLatin1String("\t<Elem id=\"") + QString::number(i) + QLatin1String("\" Name=\"")
-            + value(row.name) + QLatin1String("\" Habilete=\"") + value(row.habilete)
-            + QLatin1String("\" Endurance=\"") + value(row.endurance) + QLatin1String("\"/>\n");
+        text += QLatin1String("\t<Elem id=\"");
+        text += QString::number(i);
+        text += QLatin1String("\" Name=\"");
+        text += xmlEscaped(row.name, XmlPlace::Attribute, XmlCharset::Latin1);
+        text += QLatin1String("\" Habilete=\"");
+        text += xmlEscaped(row.habilete, XmlPlace::Attribute, XmlCharset::Latin1);
+        text += QLatin1String("\" Endurance=\"");
+        text += xmlEscaped(row.endurance, XmlPlace::Attribute, XmlCharset::Latin1);
+        text += QLatin1String("\"/>\n");
     }
     text += QLatin1String("</Monsters>");
     // Every character past U+00FF is a reference by now, so nothing is lost.

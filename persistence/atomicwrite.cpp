@@ -1,7 +1,10 @@
 #include "persistence/atomicwrite.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSaveFile>
+
+#include <cstring>
 
 bool writeAll(QIODevice &device, const QByteArray &bytes, QString *error)
 {
@@ -21,18 +24,44 @@ bool writeAll(QIODevice &device, const QByteArray &bytes, QString *error)
 
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
 {
+    return writeFileAtomically(path, QVector<QByteArray>{bytes}, error);
+}
+
+bool writeFileAtomically(const QString &path, const QVector<QByteArray> &pieces, QString *error)
+{
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         *error = file.errorString();
         return false;
     }
-    if (!writeAll(file, bytes, error)) {
-        file.cancelWriting();
-        return false;
+    for (const QByteArray &piece : pieces) {
+        if (!writeAll(file, piece, error)) {
+            file.cancelWriting();
+            return false;
+        }
     }
     if (!file.commit()) {
         *error = file.errorString();
         return false;
     }
     return true;
+}
+
+bool fileHolds(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() != bytes.size())
+        return false;
+    char buffer[65536];
+    qint64 at = 0;
+    for (;;) {
+        const qint64 n = file.read(buffer, sizeof buffer);
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return at == bytes.size();
+        if (at + n > bytes.size() || memcmp(buffer, bytes.constData() + at, size_t(n)) != 0)
+            return false;
+        at += n;
+    }
 }

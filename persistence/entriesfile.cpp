@@ -150,16 +150,18 @@ BookScan scanBook(const QByteArray &bytes)
     return scan;
 }
 
-QByteArray withEntryAdded(const QByteArray &bytes, const BookScan &scan, const QString &entryXml)
+SplicedBook spliceEntry(const QByteArray &bytes, const BookScan &scan, const QString &entryXml)
 {
     QByteArray entry = entryXml.toUtf8();
     if (scan.lineEnd != "\n")
         entry.replace('\n', scan.lineEnd);
     const bool onItsOwnLine = scan.insertAt > 0 && bytes.at(scan.insertAt - 1) == '\n';
+    const qsizetype tail = scan.insertAt + scan.replaceLength;
 
-    QByteArray out;
-    out.reserve(bytes.size() + entry.size() + 2 * scan.rootName.size() + 8);
-    out.append(bytes.constData(), scan.insertAt);
+    SplicedBook book;
+    book.head = QByteArray::fromRawData(bytes.constData(), scan.insertAt);
+    book.tail = QByteArray::fromRawData(bytes.constData() + tail, bytes.size() - tail);
+    QByteArray &out = book.middle;
     if (scan.selfClosingRoot) {
         out += '>';
         out += scan.lineEnd;
@@ -172,7 +174,5 @@ QByteArray withEntryAdded(const QByteArray &bytes, const BookScan &scan, const Q
             out += scan.lineEnd;
         out += entry;
     }
-    const qsizetype tail = scan.insertAt + scan.replaceLength;
-    out.append(bytes.constData() + tail, bytes.size() - tail);
-    return out;
+    return book;
 }

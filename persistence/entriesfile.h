@@ -31,10 +31,24 @@ struct BookScan
 
 BookScan scanBook(const QByteArray &bytes);
 
-// The file's bytes with `entryXml` added as the last entry of its root, each
-// line feed of the entry written with the file's own line end.
-QByteArray withEntryAdded(const QByteArray &bytes, const BookScan &scan,
-                          const QString &entryXml);
+// A book with one more entry, in three pieces: the head and the tail are
+// views into the old bytes (which must outlive them), the middle is new.
+// Written piece by piece, a large book is never copied whole in memory.
+struct SplicedBook
+{
+    QByteArray head, middle, tail;
+    QByteArray joined() const { return head + middle + tail; }
+};
+
+// `entryXml` added as the last entry of the root, each line feed of the entry
+// written with the file's own line end.
+SplicedBook spliceEntry(const QByteArray &bytes, const BookScan &scan, const QString &entryXml);
+
+inline QByteArray withEntryAdded(const QByteArray &bytes, const BookScan &scan,
+                                 const QString &entryXml)
+{
+    return spliceEntry(bytes, scan, entryXml).joined();
+}
 
 // The decimal value of an id attribute: 0 when empty, not a number or negative.
 int entryIdValue(const QStringRef &text);

@@ -126,7 +126,8 @@ bool EntryUI::fileChangedSinceBinding()
         return true;
     if (!now.open(QIODevice::ReadOnly))
         return false; // unreadable now: the write will fail and say why
-    return now.readAll() != fileBytes;
+    now.close();
+    return !fileHolds(now.fileName(), fileBytes);
 }
 
 void EntryUI::saveEntry()
@@ -157,15 +158,16 @@ void EntryUI::saveEntry()
         return;
     }
 
-    QByteArray bytes;
+    QVector<QByteArray> pieces;
     const QString entryText = EntryFormat::entryXml(entry);
     if (fileEmpty) {
         QString rootName;
         if (!askRootName(&rootName))
             return;
-        bytes = EntryFormat::newFileText(rootName, entryText).toUtf8();
+        pieces << EntryFormat::newFileText(rootName, entryText).toUtf8();
     } else if (book.canInsert()) {
-        bytes = withEntryAdded(fileBytes, book, entryText);
+        const SplicedBook spliced = spliceEntry(fileBytes, book, entryText);
+        pieces << spliced.head << spliced.middle << spliced.tail;
     } else {
         QMessageBox::critical(this, tr("saveEntry - Fichier illisible"),
                               tr("L'entrée n'a pas été enregistrée dans « %1 » :\n%2\n\n"
@@ -177,7 +179,7 @@ void EntryUI::saveEntry()
     }
 
     QString error;
-    if (!writeFileAtomically(path, bytes, &error)) {
+    if (!writeFileAtomically(path, pieces, &error)) {
         QMessageBox::critical(this, tr("saveEntry - Erreur écriture fichier XML"),
                               tr("Le fichier « %1 » n'a pas pu être enregistré :\n%2\n\n"
                                  "Le fichier n'a pas été modifié et votre formulaire reste "

@@ -1,0 +1,214 @@
+// Orvandel's benchmark: each operation's median against its floor, the cost
+// of just reading or writing the same bytes. Prints one table.
+#include "bookgen.h"
+#include "entry/entryui.h"
+#include "monsters/monsterfile.h"
+#include "persistence/atomicwrite.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+int repetitions = 15;
+
+// Median wall time in milliseconds of `run`, which returns the time it measured itself.
+double median(const std::function<double()> &run, int reps = repetitions)
+{
+    std::vector<double> times;
+    for (int i = 0; i < reps; ++i)
+        times.push_back(run());
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+template<typename F> double timed(F &&f)
+{
+    QElapsedTimer clock;
+    clock.start();
+    f();
+    return clock.nsecsElapsed() / 1e6;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+void writePlain(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+}
+
+// The floor of every read: the file's bytes, and one bare XML reader pass.
+double readFloor(const QString &path)
+{
+    return timed([&] {
+        QXmlStreamReader reader(readAll(path));
+        while (!reader.atEnd())
+            reader.readNext();
+    });
+}
+
+// The floor of every write: the same bytes through QSaveFile, committed.
+double writeFloor(const QString &path, const QByteArray &bytes)
+{
+    return timed([&] {
+        QSaveFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+        file.commit();
+    });
+}
+
+struct Row
+{
+    QString what;
+    double ms;
+    double floor; // 0: no floor
+};
+std::vector<Row> rows;
+
+void report(const QString &what, double ms, double floor = 0)
+{
+    rows.push_back({what, ms, floor});
+    std::fprintf(stderr, ".");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (app.arguments().contains(QLatin1String("--quick")))
+        repetitions = 5;
+    QTemporaryDir dir;
+    const QString book = dir.filePath(QStringLiteral("livre.xml"));
+    const QString startup = QApplication::applicationDirPath() + QStringLiteral("/orvandel_startup");
+
+    QMap<int, double> bindAt, saveAt;
+    for (int entries : {100, 1000, 10000}) {
+        const QByteArray bytes = generateBook(entries);
+        writePlain(book, bytes);
+        const QString size = QStringLiteral("%1 entries, %2 KiB").arg(entries).arg(bytes.size() / 1024);
+
+        EntryUI bound;
+        const double bind = median([&] { return timed([&] { bound.setEntriesFile(book); }); });
+        report(QStringLiteral("bind entry dialog (%1)").arg(size), bind,
+               median([&] { return readFloor(book); }));
+        bindAt[entries] = bind;
+
+        // Save and floor alternate and are set up alike (the book restored
+        // and synced, then a dialog built and bound), so that both meet the
+        // disk in the same state.
+        std::vector<double> saves, floors;
+        QByteArray saved;
+        for (int rep = 0; rep < 2 * repetitions; ++rep) {
+            const bool floorTurn = rep % 2 == 1;
+            QString error;
+            writeFileAtomically(book, bytes, &error);
+            EntryUI dialog;
+            dialog.setEntriesFile(book);
+            dialog.findChild<QTextEdit *>(QStringLiteral("textEdit"))
+                ->setPlainText(QStringLiteral("Une nouvelle entrée.\nSur deux lignes, accentuées."));
+            dialog.findChild<QLineEdit *>(QStringLiteral("le_ChoiceValue"))->setText(QStringLiteral("12"));
+            dialog.findChild<QLineEdit *>(QStringLiteral("le_ChoiceText"))->setText(QStringLiteral("Suite"));
+            dialog.findChild<QPushButton *>(QStringLiteral("pb_ChoiceAdd"))->click();
+            if (floorTurn) {
+                floors.push_back(writeFloor(book, saved));
+                continue;
+            }
+            auto *save = dialog.findChild<QPushButton *>(QStringLiteral("pb_Save"));
+            saves.push_back(timed([&] { save->click(); }));
+            if (dialog.result() != QDialog::Accepted)
+                qFatal("the benchmark's save was refused");
+            saved = readAll(book);
+        }
+        std::sort(saves.begin(), saves.end());
+        std::sort(floors.begin(), floors.end());
+        const double save = saves[saves.size() / 2];
+        report(QStringLiteral("save one entry (%1)").arg(size), save, floors[floors.size() / 2]);
+        saveAt[entries] = save;
+    }
+
+    const QString monsters = dir.filePath(QStringLiteral("monstres.xml"));
+    for (int count : {100, 10000}) {
+        const QVector<MonsterRow> list = generateMonsters(count);
+        const QByteArray bytes = MonsterFile::write(list);
+        writePlain(monsters, bytes);
+        const QString size = QStringLiteral("%1 monsters, %2 KiB").arg(count).arg(bytes.size() / 1024);
+        report(QStringLiteral("load monster list (%1)").arg(size), median([&] {
+                   return timed([&] {
+                       QVector<MonsterRow> read;
+                       MonsterFile::read(readAll(monsters), &read);
+                   });
+               }),
+               median([&] { return readFloor(monsters); }));
+        report(QStringLiteral("write monster list (%1)").arg(size), median([&] {
+                   return timed([&] {
+                       QString error;
+                       writeFileAtomically(monsters, MonsterFile::write(list), &error);
+                   });
+               }),
+               median([&] { return writeFloor(monsters, bytes); }));
+    }
+
+    report(QStringLiteral("build the entry dialog (86 widgets)"),
+           median([] { return timed([] { EntryUI dialog; }); }));
+
+    auto run = [&](const QStringList &args) {
+        return timed([&] {
+            QProcess process;
+            process.start(startup, args);
+            process.waitForFinished();
+        });
+    };
+    report(QStringLiteral("start to main window shown"), median([&] { return run({}); }),
+           median([&] { return run({QStringLiteral("--minimal")}); }));
+
+    // Peak memory of a process holding an entry dialog bound to the largest book.
+    writePlain(book, generateBook(10000));
+    QProcess probe;
+    probe.start(startup, {QStringLiteral("--bind"), book});
+    probe.waitForFinished();
+    const QList<QByteArray> kib = probe.readAllStandardOutput().trimmed().split(' ');
+
+    std::fprintf(stderr, "\n");
+    std::printf("%-58s %10s %10s %7s\n", "operation (median)", "ms", "floor ms", "ratio");
+    for (const Row &row : rows) {
+        if (row.floor > 0)
+            std::printf("%-58s %10.3f %10.3f %6.2fx\n", qPrintable(row.what), row.ms, row.floor,
+                        row.ms / row.floor);
+        else
+            std::printf("%-58s %10.3f %10s %7s\n", qPrintable(row.what), row.ms, "-", "-");
+    }
+    std::printf("\ngrowth from 1,000 to 10,000 entries: bind %.1fx, save %.1fx\n",
+                bindAt[10000] / bindAt[1000], saveAt[10000] / saveAt[1000]);
+    if (kib.size() == 2)
+        std::printf("peak resident memory, 10,000-entry book bound: %.1f MiB (%.1f MiB before "
+                    "binding)\n",
+                    kib[1].toDouble() / 1024, kib[0].toDouble() / 1024);
+    std::printf("floors: bind = read the file + one bare QXmlStreamReader pass; save and "
+                "write = the same bytes through QSaveFile + commit; start = a bare "
+                "QMainWindow program\n");
+    return 0;
+}
