@@ -1,11 +1,17 @@
 #include "app/mainwindow.h"
 
+#include "app/bookcheckui.h"
+#include "app/bookmapui.h"
+#include "check/bookmap.h"
 #include "entry/entryui.h"
 #include "monsters/monsterui.h"
 #include "ui_mainwindow.h"
 
 #include <QDir>
+#include <QApplication>
+#include <QFile>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QLabel>
 
 MainWindow::MainWindow(QWidget *parent)
@@ -17,6 +23,8 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->pb_Special, SIGNAL(clicked(bool)), this, SLOT(loadSpecialUI()));
     connect(ui->actionChooseBook, SIGNAL(triggered(bool)), this, SLOT(chooseBook()));
     connect(ui->actionMonsters, SIGNAL(triggered(bool)), this, SLOT(loadMonsterUI()));
+    connect(ui->actionCheckBook, SIGNAL(triggered(bool)), this, SLOT(checkBook()));
+    connect(ui->actionBookMap, SIGNAL(triggered(bool)), this, SLOT(showBookMap()));
     connect(ui->actionQuit, SIGNAL(triggered(bool)), this, SLOT(close()));
     // A permanent label: a temporary status message would be wiped by menu hovering.
     bookLabel = new QLabel(ui->statusBar);
@@ -82,4 +90,53 @@ void MainWindow::showBook()
         bookLabel->setText(tr("Aucun livre choisi"));
     else
         bookLabel->setText(tr("Livre : %1").arg(QDir::toNativeSeparators(book)));
+}
+
+bool MainWindow::readBookModel(BookModel *model)
+{
+    if (book.isEmpty() && !askForBook())
+        return false;
+    QFile file(book);
+    if (!file.open(QIODevice::ReadOnly)) {
+        QMessageBox::critical(this, tr("Vérifier le livre"),
+                              tr("Le livre « %1 » n'a pas pu être ouvert :\n%2")
+                                  .arg(QDir::toNativeSeparators(book), file.errorString()));
+        return false;
+    }
+    const Book read = readBook(file.readAll());
+    if (!read.ok) {
+        QMessageBox::critical(this, tr("Vérifier le livre"),
+                              tr("Le livre « %1 » n'est pas un document XML lisible (%2).")
+                                  .arg(QDir::toNativeSeparators(book), read.error));
+        return false;
+    }
+    *model = buildModel(read);
+    return true;
+}
+
+void MainWindow::checkBook()
+{
+    BookModel model;
+    if (!readBookModel(&model))
+        return;
+    BookCheckUI dialog(model, ::checkBook(model));
+    dialog.exec();
+}
+
+void MainWindow::showBookMap()
+{
+    BookModel model;
+    if (!readBookModel(&model))
+        return;
+    QByteArray svg;
+    QString error;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool drawn = renderSvg(bookDot(model, ::checkBook(model)), model.nodes.size(), &svg, &error);
+    QApplication::restoreOverrideCursor();
+    if (!drawn) {
+        QMessageBox::critical(this, tr("Carte du livre"), error);
+        return;
+    }
+    BookMapUI dialog(svg);
+    dialog.exec();
 }

@@ -5,6 +5,7 @@
 #include <QString>
 
 class QLabel;
+struct BookModel;
 
 namespace Ui {
 class MainWindow;
@@ -27,9 +28,12 @@ private slots:
     void loadMonsterUI();
     void loadSpecialUI();
     void chooseBook();
+    void checkBook();
+    void showBookMap();
 
 private:
     bool askForBook();
+    bool readBookModel(BookModel *model);
     void showBook();
 
     Ui::MainWindow *ui;

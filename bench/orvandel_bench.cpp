@@ -1,6 +1,8 @@
 // Orvandel's benchmark: each operation's median against its floor, the cost
 // of just reading or writing the same bytes. Prints one table.
 #include "bookgen.h"
+#include "check/bookcheck.h"
+#include "check/bookmap.h"
 #include "entry/entryui.h"
 #include "monsters/monsterfile.h"
 #include "persistence/atomicwrite.h"
@@ -170,6 +172,28 @@ int main(int argc, char *argv[])
                    });
                }),
                median([&] { return writeFloor(monsters, bytes); }));
+    }
+
+    {
+        const QByteArray bytes = generateBook(10000);
+        writePlain(book, bytes);
+        BookModel model;
+        QVector<BookFinding> findings;
+        report(QStringLiteral("check the 10,000-entry book (read, model, findings)"),
+               median([&] {
+                   return timed([&] {
+                       model = buildModel(readBook(readAll(book)));
+                       findings = checkBook(model);
+                   });
+               }),
+               median([&] { return readFloor(book); }));
+        report(QStringLiteral("draw its map (DOT, sfdp layout, SVG)"), median([&] {
+                   return timed([&] {
+                       QByteArray svg;
+                       QString error;
+                       renderSvg(bookDot(model, findings), model.nodes.size(), &svg, &error);
+                   });
+               }, 3));
     }
 
     report(QStringLiteral("build the entry dialog (86 widgets)"),

@@ -1,0 +1,26 @@
+#ifndef ORVANDEL_BOOKCHECKUI_H
+#define ORVANDEL_BOOKCHECKUI_H
+
+#include "check/bookcheck.h"
+
+#include <QDialog>
+
+class QLabel;
+class QTableWidget;
+
+// Lists the findings of a book: a count per kind, then one sortable row per
+// finding naming its entry.
+class BookCheckUI : public QDialog
+{
+    Q_OBJECT
+
+public:
+    BookCheckUI(const BookModel &model, const QVector<BookFinding> &findings,
+                QWidget *parent = nullptr);
+
+private:
+    QLabel *summary;
+    QTableWidget *table;
+};
+
+#endif

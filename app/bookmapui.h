@@ -1,0 +1,28 @@
+#ifndef ORVANDEL_BOOKMAPUI_H
+#define ORVANDEL_BOOKMAPUI_H
+
+#include <QByteArray>
+#include <QDialog>
+
+class QGraphicsView;
+
+// Shows the rendered map of the book, with zoom (buttons, Ctrl + wheel) and scrolling.
+class BookMapUI : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit BookMapUI(const QByteArray &svg, QWidget *parent = nullptr);
+
+    void zoomBy(double factor);
+    double zoom() const { return scale; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QGraphicsView *view;
+    double scale = 1.0;
+};
+
+#endif

@@ -1,0 +1,137 @@
+#include "check/bookmap.h"
+
+#include <QCoreApplication>
+#include <QSet>
+
+#include <graphviz/cgraph.h>
+#include <graphviz/gvc.h>
+
+namespace {
+
+// A DOT double-quoted string.
+QByteArray quoted(const QString &text)
+{
+    QByteArray out = "\"";
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n')) {
+            out += "\\n"; // a centred line break in a Graphviz label
+            continue;
+        }
+        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+            out += '\\';
+        out += QString(c).toUtf8();
+    }
+    return out + '"';
+}
+
+QString firstWords(const QString &text, int words = 5)
+{
+    const QStringList all = text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QString out = all.mid(0, words).join(QLatin1Char(' '));
+    if (out.size() > 40)
+        out = out.left(39);
+    return all.size() > words || out.size() < text.simplified().size() ? out + QChar(0x2026) : out;
+}
+
+} // namespace
+
+const int largeBook = 400;
+
+QByteArray bookDot(const BookModel &model, const QVector<BookFinding> &findings)
+{
+    QSet<int> unreachable, deadEnd, duplicate, notANumber;
+    for (const BookFinding &f : findings) {
+        switch (f.kind) {
+        case BookFinding::Unreachable: unreachable.insert(f.node); break;
+        case BookFinding::DeadEnd: deadEnd.insert(f.node); break;
+        case BookFinding::DuplicateId: duplicate.insert(f.node); break;
+        case BookFinding::NotANumber: notANumber.insert(f.node); break;
+        default: break;
+        }
+    }
+    QHash<int, int> byNumber;
+    for (int i = 0; i < model.nodes.size(); ++i)
+        if (model.nodes.at(i).number >= 0 && !byNumber.contains(model.nodes.at(i).number))
+            byNumber.insert(model.nodes.at(i).number, i);
+
+    // Edge labels cost Graphviz dearly on large graphs (a minute for ten
+    // thousand entries against three seconds without): there the kind of a
+    // reference shows by its colour and in its tooltip.
+    const bool large = model.nodes.size() > largeBook;
+    QByteArray dot;
+    dot.reserve(model.nodes.size() * 160 + 512);
+    dot += large ? "digraph livre {\n  graph [quadtree=fast, outputorder=edgesfirst];\n"
+                 : "digraph livre {\n  graph [rankdir=TB, outputorder=edgesfirst];\n";
+    dot += ""
+           "  node [shape=box, style=\"rounded,filled\", fillcolor=\"#fff8e1\", "
+           "fontname=\"DejaVu Sans\", fontsize=10];\n"
+           "  edge [fontname=\"DejaVu Sans\", fontsize=8, color=\"#555555\"];\n";
+    for (int i = 0; i < model.nodes.size(); ++i) {
+        const BookNode &node = model.nodes.at(i);
+        dot += "  n" + QByteArray::number(i) + " [label="
+            + quoted(node.id + QLatin1Char('\n') + firstWords(node.text));
+        if (unreachable.contains(i))
+            dot += ", fillcolor=\"#e0e0e0\", style=\"rounded,filled,dashed\"";
+        if (deadEnd.contains(i))
+            dot += ", peripheries=2";
+        if (duplicate.contains(i) || notANumber.contains(i))
+            dot += ", color=\"#c62828\", penwidth=2";
+        if (i == model.first)
+            dot += ", fillcolor=\"#c8e6c9\"";
+        dot += "];\n";
+    }
+    QSet<QString> missing;
+    for (int i = 0; i < model.nodes.size(); ++i) {
+        for (const BookReference &ref : model.nodes.at(i).references) {
+            if (ref.target < 0)
+                continue;
+            static const char *colours[] = {"#555555", "#6a1b9a", "#1565c0", "#2e7d32", "#ef6c00"};
+            const QByteArray label = (large ? " [tooltip=" : " [label=") + quoted(referenceName(ref.kind))
+                + ", color=\"" + colours[ref.kind] + "\", fontcolor=\"" + colours[ref.kind] + '"';
+            const int to = byNumber.value(ref.target, -1);
+            if (to >= 0) {
+                dot += "  n" + QByteArray::number(i) + " -> n" + QByteArray::number(to) + label
+                    + "];\n";
+            } else {
+                const QByteArray name = "missing" + QByteArray::number(ref.target);
+                if (!missing.contains(QString::fromLatin1(name))) {
+                    missing.insert(QString::fromLatin1(name));
+                    dot += "  " + name + " [label=" + quoted(ref.text.trimmed() + QStringLiteral(" ?"))
+                        + ", shape=octagon, style=\"dashed\", color=\"#c62828\", "
+                          "fontcolor=\"#c62828\"];\n";
+                }
+                dot += "  n" + QByteArray::number(i) + " -> " + name + label
+                    + ", style=dashed, penwidth=2];\n";
+            }
+        }
+    }
+    dot += "}\n";
+    return dot;
+}
+
+bool renderSvg(const QByteArray &dot, int nodeCount, QByteArray *svg, QString *error)
+{
+    GVC_t *context = gvContext();
+    Agraph_t *graph = agmemread(dot.constData());
+    if (!graph) {
+        *error = QCoreApplication::translate("BookMap", "Graphviz n'a pas pu lire le graphe.");
+        gvFreeContext(context);
+        return false;
+    }
+    const char *engine = nodeCount > largeBook ? "sfdp" : "dot";
+    bool ok = gvLayout(context, graph, engine) == 0;
+    if (ok) {
+        char *data = nullptr;
+        unsigned int length = 0;
+        ok = gvRenderData(context, graph, "svg", &data, &length) == 0;
+        if (ok)
+            *svg = QByteArray(data, int(length));
+        gvFreeRenderData(data);
+        gvFreeLayout(context, graph);
+    }
+    if (!ok)
+        *error = QCoreApplication::translate("BookMap", "Graphviz n'a pas pu dessiner le graphe.");
+    agclose(graph);
+    gvFreeContext(context);
+    return ok;
+}
