@@ -8,17 +8,19 @@
 #include <QPushButton>
 #include <QSvgRenderer>
 #include <QVBoxLayout>
+#include <QShowEvent>
 #include <QWheelEvent>
 
-BookMapUI::BookMapUI(const QByteArray &svg, QWidget *parent)
+BookMapUI::BookMapUI(const QByteArray &svg, const QString &startElement, QWidget *parent)
     : QDialog(parent)
+    , start(startElement)
 {
     setObjectName(QStringLiteral("BookMapUI"));
     setWindowTitle(tr("Carte du livre"));
     resize(1000, 720);
 
     auto *scene = new QGraphicsScene(this);
-    auto *renderer = new QSvgRenderer(svg, this);
+    renderer = new QSvgRenderer(svg, this);
     auto *item = new QGraphicsSvgItem;
     item->setSharedRenderer(renderer);
     scene->addItem(item);
@@ -72,4 +74,21 @@ bool BookMapUI::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void BookMapUI::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (placed)
+        return;
+    placed = true;
+    // A small map is shown whole; a large one at reading size, on its first entry.
+    const QRectF all = view->scene()->itemsBoundingRect();
+    const QSizeF room = view->viewport()->size();
+    const double fit = qMin(room.width() / all.width(), room.height() / all.height());
+    if (fit >= 0.6) {
+        zoomBy(qMin(fit, 1.0) / scale);
+    } else if (!start.isEmpty() && renderer->elementExists(start)) {
+        view->centerOn(renderer->transformForElement(start).mapRect(renderer->boundsOnElement(start)).center());
+    }
 }

@@ -137,6 +137,7 @@ void MainWindow::showBookMap()
         QMessageBox::critical(this, tr("Carte du livre"), error);
         return;
     }
-    BookMapUI dialog(svg);
+    // Graphviz names the SVG group of the n-th node "node<n+1>".
+    BookMapUI dialog(svg, QStringLiteral("node%1").arg(model.first + 1));
     dialog.exec();
 }
