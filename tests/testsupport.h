@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QFileDialog>
 #include <QFile>
 #include <QInputDialog>
 #include <QLabel>
@@ -126,6 +127,38 @@ inline void answerPrompt(ModalScript &script, const QString &text, QStringList *
             prompt->accept();
         }
     });
+}
+
+// Answers a file dialog by typing `path` as the author would, or cancels it
+// when `path` is null; `captions` gets "title|filters". With `confirmReplace`
+// the dialog's own question about replacing an existing file is answered yes.
+inline void answerFileDialog(ModalScript &script, const QString &path,
+                             QStringList *captions = nullptr, bool confirmReplace = false)
+{
+    script.then([path, captions](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        if (!dialog) {
+            if (captions)
+                *captions << QStringLiteral("<no file dialog>");
+            qobject_cast<QDialog *>(modal)->reject();
+            return;
+        }
+        if (captions)
+            *captions << dialog->windowTitle() + QLatin1Char('|')
+                    + dialog->nameFilters().join(QLatin1Char(';'));
+        if (path.isNull()) {
+            dialog->reject();
+            return;
+        }
+        // selectFile() leaves a focused name field alone: type the name instead.
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    if (confirmReplace)
+        script.then([](QWidget *modal) {
+            if (auto *box = qobject_cast<QMessageBox *>(modal))
+                box->button(QMessageBox::Yes)->click();
+        });
 }
 
 inline QByteArray readBytes(const QString &path)

@@ -182,11 +182,7 @@ void TestBookCheck::checkDialogFromTheMenu()
     MainWindow window;
     window.show();
     ModalScript script;
-    script.then([&](QWidget *modal) {
-        auto *files = qobject_cast<QFileDialog *>(modal);
-        files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(book);
-        QMetaObject::invokeMethod(files, "accept");
-    });
+    answerFileDialog(script, book);
     QString summary;
     int rows = -1;
     QString firstEntry;

@@ -44,25 +44,9 @@ private slots:
     void specialDialogIsEmpty();
 };
 
-// Answers the book question with `path` (or cancels it when null).
 static void answerBook(ModalScript &script, const QString &path, QStringList *captions = nullptr)
 {
-    script.then([path, captions](QWidget *modal) {
-        auto *dialog = qobject_cast<QFileDialog *>(modal);
-        if (!dialog) {
-            qobject_cast<QDialog *>(modal)->reject();
-            return;
-        }
-        if (captions)
-            *captions << dialog->windowTitle() + QLatin1Char('|') + dialog->nameFilters().join(QLatin1Char(';'));
-        if (path.isNull()) {
-            dialog->reject();
-        } else {
-            // selectFile() leaves a focused name field alone: type the name instead.
-            dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
-            QMetaObject::invokeMethod(dialog, "accept");
-        }
-    });
+    answerFileDialog(script, path, captions);
 }
 
 static QPushButton *button(QWidget *root, const char *name)

@@ -48,6 +48,7 @@ private:
     QTemporaryDir *dir = nullptr;
     ModalScript *script = nullptr;
     MonsterUI *dialog = nullptr;
+    QStringList captions; // of every file question asked
 };
 
 void TestMonsterUI::init()
@@ -60,6 +61,9 @@ void TestMonsterUI::cleanup()
 {
     const QStringList unexpected = script->unexpected;
     const int pending = script->pending();
+    for (const QString &caption : qAsConst(captions))
+        QCOMPARE(caption, QStringLiteral("Fichier des monstres|Fichier XML (*.xml)"));
+    captions.clear();
     delete dialog;
     dialog = nullptr;
     delete script;
@@ -71,24 +75,7 @@ void TestMonsterUI::cleanup()
 void TestMonsterUI::answerFile(const QString &path)
 {
     const bool exists = !path.isNull() && QFileInfo::exists(path);
-    script->then([path](QWidget *modal) {
-        auto *files = qobject_cast<QFileDialog *>(modal);
-        QVERIFY(files);
-        QCOMPARE(files->windowTitle(), QStringLiteral("Fichier des monstres"));
-        QCOMPARE(files->nameFilters(), QStringList{"Fichier XML (*.xml)"});
-        if (path.isNull()) {
-            files->reject();
-            return;
-        }
-        files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
-        QMetaObject::invokeMethod(files, "accept");
-    });
-    if (exists) // the file dialog's own question about replacing it
-        script->then([](QWidget *modal) {
-            auto *box = qobject_cast<QMessageBox *>(modal);
-            QVERIFY(box);
-            box->button(QMessageBox::Yes)->click();
-        });
+    answerFileDialog(*script, path, &captions, exists);
 }
 
 MonsterUI *TestMonsterUI::open(const QString &path, Seen *readMessage)

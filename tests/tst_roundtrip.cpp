@@ -230,15 +230,7 @@ void TestRoundTrip::monsterList()
     const QString path = dir.filePath(QStringLiteral("monstres.xml"));
     ModalScript script;
     auto answerFile = [&script, &path](bool exists) {
-        script.then([path](QWidget *modal) {
-            auto *files = qobject_cast<QFileDialog *>(modal);
-            files->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(path);
-            QMetaObject::invokeMethod(files, "accept");
-        });
-        if (exists)
-            script.then([](QWidget *modal) {
-                qobject_cast<QMessageBox *>(modal)->button(QMessageBox::Yes)->click();
-            });
+        answerFileDialog(script, path, nullptr, exists);
     };
 
     QStringList typed;
