@@ -111,11 +111,14 @@ QByteArray bookDot(const BookModel &model, const QVector<BookFinding> &findings)
 
 bool renderSvg(const QByteArray &dot, int nodeCount, QByteArray *svg, QString *error)
 {
-    GVC_t *context = gvContext();
+    // One Graphviz context for the whole run: freeing a context leaves its
+    // text-layout plugin with a dangling font-name cache, read by the next
+    // context's first label (a use-after-free that AddressSanitizer showed
+    // on the second map of a run).
+    static GVC_t *const context = gvContext();
     Agraph_t *graph = agmemread(dot.constData());
     if (!graph) {
         *error = QCoreApplication::translate("BookMap", "Graphviz n'a pas pu lire le graphe.");
-        gvFreeContext(context);
         return false;
     }
     const char *engine = nodeCount > largeBook ? "sfdp" : "dot";
@@ -132,6 +135,5 @@ bool renderSvg(const QByteArray &dot, int nodeCount, QByteArray *svg, QString *e
     if (!ok)
         *error = QCoreApplication::translate("BookMap", "Graphviz n'a pas pu dessiner le graphe.");
     agclose(graph);
-    gvFreeContext(context);
     return ok;
 }
