@@ -5,17 +5,23 @@
 #include "entry/entryui.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QMainWindow>
 #include <QTimer>
 
 #include <cstdio>
-#include <sys/resource.h>
 
+// The peak resident size of this process image. Not getrusage(): its
+// maximum carries over from the parent that forked us.
 static long peakKiB()
 {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
 }
 
 int main(int argc, char *argv[])
