@@ -40,6 +40,21 @@ private:
     int number(const char *name) const { return attr(name).toInt(); }
     bool is(const char *name) const { return xml.name() == QLatin1String(name); }
 
+    // The three value lines of a Bonus group, wherever it stands.
+    void readBonus(QString *habilete, QString *endurance, QString *chance)
+    {
+        while (xml.readNextStartElement()) {
+            const QString name = attr("Name");
+            if (name == QLatin1String("habilete"))
+                *habilete = attr("Value");
+            else if (name == QLatin1String("endurance"))
+                *endurance = attr("Value");
+            else if (name == QLatin1String("chance"))
+                *chance = attr("Value");
+            xml.skipCurrentElement();
+        }
+    }
+
     BookEntry readEntry()
     {
         BookEntry entry;
@@ -53,17 +68,11 @@ private:
                 entry.types = xml.readElementText();
             } else if (is("Bonus")) {
                 e.bonusActive = flag("active");
-                while (xml.readNextStartElement()) {
-                    const QString name = attr("Name");
-                    const int value = number("Value");
-                    if (name == QLatin1String("habilete"))
-                        e.bonusHabilete = value;
-                    else if (name == QLatin1String("endurance"))
-                        e.bonusEndurance = value;
-                    else if (name == QLatin1String("chance"))
-                        e.bonusChance = value;
-                    xml.skipCurrentElement();
-                }
+                QString habilete, endurance, chance;
+                readBonus(&habilete, &endurance, &chance);
+                e.bonusHabilete = habilete.toInt();
+                e.bonusEndurance = endurance.toInt();
+                e.bonusChance = chance.toInt();
             } else if (is("Flee")) {
                 e.fleeActive = flag("active");
                 e.fleePenality = flag("Penality");
@@ -111,17 +120,7 @@ private:
             if (is("Text")) {
                 o.text = xml.readElementText();
             } else if (is("Bonus")) {
-                while (xml.readNextStartElement()) {
-                    const QString name = attr("Name");
-                    const QString value = attr("Value");
-                    if (name == QLatin1String("habilete"))
-                        o.habilete = value;
-                    else if (name == QLatin1String("endurance"))
-                        o.endurance = value;
-                    else if (name == QLatin1String("chance"))
-                        o.chance = value;
-                    xml.skipCurrentElement();
-                }
+                readBonus(&o.habilete, &o.endurance, &o.chance);
             } else if (is("Gold")) {
                 o.gold = attr("Value");
                 xml.skipCurrentElement();
