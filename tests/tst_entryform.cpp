@@ -27,6 +27,7 @@ private slots:
     void widgets();
     void widgetCounts();
     void windowAndContainer();
+    void slotsInOrder();
     void initialState();
     void tables_data();
     void tables();
@@ -282,6 +283,18 @@ void TestEntryForm::windowAndContainer()
     QCOMPARE(index.pointSize(), 12);
     QVERIFY(index.bold());
     QVERIFY(w<QLabel>("lbl_Text")->wordWrap());
+}
+
+void TestEntryForm::slotsInOrder()
+{
+    const QMetaObject &meta = EntryUI::staticMetaObject;
+    QStringList names;
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i)
+        if (meta.method(i).methodType() == QMetaMethod::Slot)
+            names << QString::fromLatin1(meta.method(i).methodSignature());
+    QCOMPARE(names, (QStringList{"addChoice()", "removeChoice()", "addMonster()", "removeMonster()",
+                                 "addObject()", "removeObject()", "resetForm()", "saveEntry()"}));
+    QCOMPARE(meta.methodCount() - meta.methodOffset(), 8); // no signals, no other method
 }
 
 void TestEntryForm::initialState()

@@ -114,6 +114,13 @@ void TestMonsterUI::add(const QString &name, const QString &habilete, const QStr
 
 void TestMonsterUI::form()
 {
+    const QMetaObject &meta = MonsterUI::staticMetaObject;
+    QStringList slotNames;
+    for (int i = meta.methodOffset(); i < meta.methodCount(); ++i)
+        slotNames << QString::fromLatin1(meta.method(i).methodSignature());
+    QCOMPARE(slotNames, (QStringList{"addMonsterToList()", "removeMonsterFromList()", "addToXML()",
+                                     "on_buttonBox_accepted()"}));
+
     open(QString());
     QCOMPARE(dialog->windowTitle(), QStringLiteral("Dialog"));
     QCOMPARE(dialog->size(), QSize(628, 392));
@@ -273,6 +280,8 @@ void TestMonsterUI::okRenumbersAndCancelLeavesTheFile()
     renumbered.replace("id=\"7\"", "id=\"0\"").replace("id=\"3\" Name=\"B\"", "id=\"1\" Name=\"B\"");
     renumbered.replace("id=\"3\" Name=\"C\"", "id=\"2\" Name=\"C\"");
     QCOMPARE(readBytes(path), renumbered);
+    QString why;
+    QVERIFY2(xmllintAccepts(path, &why), qPrintable(why));
 }
 
 void TestMonsterUI::writeFailureKeepsTheList()
@@ -305,6 +314,8 @@ void TestMonsterUI::noFileChosenAsksAtOk()
     clickOk();
     QCOMPARE(dialog->result(), int(QDialog::Accepted));
     QCOMPARE(readBytes(path), MonsterFile::write({{"Orque", "7", "12"}}));
+    QString why;
+    QVERIFY2(xmllintAccepts(path, &why), qPrintable(why));
 }
 
 void TestMonsterUI::unreadableFileNeedsConfirmation()

@@ -259,6 +259,8 @@ void TestRoundTrip::monsterList()
                 + QLatin1Char('|') + table->item(r, 2)->text();
     QCOMPARE(read, typed);
     QVERIFY(script.unexpected.isEmpty());
+    QString why;
+    QVERIFY2(xmllintAccepts(path, &why), qPrintable(why));
 }
 
 QTEST_MAIN(TestRoundTrip)

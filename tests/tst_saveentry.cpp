@@ -259,6 +259,7 @@ void TestSaveEntry::bonusOnlyEntryIsX()
         "\t\t\t<Elem id=\"2\" Name=\"endurance\" Value=\"0\" />\n"
         "\t\t\t<Elem id=\"3\" Name=\"chance\" Value=\"0\" />\n"
         "\t\t</Bonus>\n\t</Attr>\n</Livre>"));
+    lint(book());
 }
 
 void TestSaveEntry::cellEditedInPlaceIsSaved()
@@ -292,6 +293,7 @@ void TestSaveEntry::rowIdsAfterRemovals()
     QVERIFY(readBytes(book()).contains("\t\t<Choices active=\"0\">"
                                        "\t\t\t<Elem id=\"1\" Value=\"b\">t</Elem>"
                                        "\t\t\t<Elem id=\"2\" Value=\"d\">t</Elem>\t\t</Choices>"));
+    lint(book());
 }
 
 void TestSaveEntry::cancelledRootNameAbandonsSave()
@@ -459,6 +461,7 @@ void TestSaveEntry::pastNineHundredNinetyNine()
     fillMinimalEntry(form);
     form.click("pb_Save");
     QVERIFY(readBytes(book()).contains("\t</Attr>\t<Attr id=\"1000\">\n"));
+    lint(book());
     open(book());
     QCOMPARE(Form(dialog).shownId(), QStringLiteral("1001"));
 }
