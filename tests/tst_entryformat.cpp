@@ -3,7 +3,6 @@
 #include "persistence/xmltext.h"
 
 #include <QTest>
-#include <QXmlStreamReader>
 
 using namespace EntryFormat;
 
@@ -26,8 +25,6 @@ private slots:
     void entryIdText();
     void escaping_data();
     void escaping();
-    void everyValueReadsBack_data();
-    void everyValueReadsBack();
     void xmlNames_data();
     void xmlNames();
 };
@@ -345,70 +342,6 @@ void TestEntryFormat::escaping()
     QCOMPARE(xmlEscaped(value, XmlPlace::Content), asContent);
     QCOMPARE(xmlEscaped(value, XmlPlace::Attribute), asAttribute);
     QCOMPARE(xmlEscaped(value, XmlPlace::Attribute, XmlCharset::Latin1), asLatin1Attribute);
-}
-
-void TestEntryFormat::everyValueReadsBack_data()
-{
-    QTest::addColumn<QString>("value");
-    QTest::newRow("reserved") << "<b>Tom & \"Jerry\"</b> ]]> 'x'";
-    QTest::newRow("line ends") << "un\ndeux\r\ntrois\rquatre\t";
-    QTest::newRow("spaces") << "  bords  ";
-    QTest::newRow("non-latin") << "Ωμέγα キャラ 😀 œ";
-    QTest::newRow("entity-like") << "&amp; &#60; &lt;";
-}
-
-void TestEntryFormat::everyValueReadsBack()
-{
-    QFETCH(QString, value);
-    EntryData e = withText(value);
-    e.special = true;
-    e.specialText = value;
-    e.fleeRound = 1;
-    e.fleeRef = value;
-    e.luckyValue = e.luckyText = e.unluckyValue = e.unluckyText = value;
-    e.monsters.append({value, value, value, value});
-    e.objects.append({value, value, value, value, value, value, value, value, value});
-    e.choices.append({value, value});
-
-    // Every attribute value and every text of the entry must read back as typed.
-    QXmlStreamReader reader(newFileText(QStringLiteral("Livre"), entryXml(e)));
-    int values = 0;
-    QStringList mismatches;
-    while (!reader.atEnd()) {
-        if (reader.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        const QString name = reader.name().toString();
-        for (const QXmlStreamAttribute &a : reader.attributes()) {
-            const QString n = a.name().toString();
-            if (n == QLatin1String("id") || n == QLatin1String("active")
-                || n == QLatin1String("Penality") || n == QLatin1String("Round")
-                || (name == QLatin1String("Monster") && n == QLatin1String("Type"))
-                || (name == QLatin1String("Elem") && n == QLatin1String("Name")
-                    && reader.attributes().value(QLatin1String("id")) != QLatin1String("1"))
-                || (n == QLatin1String("Name") && a.value() == QLatin1String("habilete")))
-                continue;
-            ++values;
-            if (a.value() != value)
-                mismatches << name + QLatin1Char('@') + n + QLatin1Char('=') + a.value();
-        }
-        if (name == QLatin1String("Type")) {
-            const QString codes = reader.readElementText();
-            ++values;
-            if (codes != QStringLiteral("O,S") + value)
-                mismatches << QStringLiteral("Type=") + codes;
-        } else if (name == QLatin1String("Text") || name == QLatin1String("Lucky")
-                   || name == QLatin1String("Unlucky") || name == QLatin1String("Other")
-                   || (name == QLatin1String("Elem") && reader.attributes().hasAttribute(QLatin1String("Value"))
-                       && !reader.attributes().hasAttribute(QLatin1String("Name")))) {
-            const QString text = reader.readElementText();
-            ++values;
-            if (text != value)
-                mismatches << name + QStringLiteral(" text=") + text;
-        }
-    }
-    QVERIFY2(!reader.hasError(), qPrintable(reader.errorString()));
-    QVERIFY2(mismatches.isEmpty(), qPrintable(mismatches.join(QLatin1String(" | "))));
-    QCOMPARE(values, 22); // every field of the form, none skipped
 }
 
 void TestEntryFormat::xmlNames_data()

@@ -29,7 +29,6 @@ private slots:
     void cancelledRootNameAbandonsSave();
     void invalidRootNameAskedAgain_data();
     void invalidRootNameAskedAgain();
-    void reservedCharactersReadBack();
     void writeFailureKeepsDialogOpen_data();
     void writeFailureKeepsDialogOpen();
     void brokenBookNeverWritten();
@@ -340,30 +339,6 @@ void TestSaveEntry::invalidRootNameAskedAgain()
     QCOMPARE(dialog->result(), int(QDialog::Accepted));
     QVERIFY(readBytes(book()).startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Livre>\n"));
     lint(book());
-}
-
-void TestSaveEntry::reservedCharactersReadBack()
-{
-    const QString nasty = QStringLiteral("<b>Tom & \"Jerry\"</b>\ttab");
-    open(book());
-    Form form(dialog);
-    form.text("textEdit", nasty + QStringLiteral("\nligne 2"))
-        .check("ck_Special")
-        .text("le_Special", QStringLiteral("&"))
-        .text("le_FleeRef", nasty)
-        .number("sb_FleeRound", 1)
-        .text("le_LuckyValue", nasty)
-        .text("le_LuckyText", nasty)
-        .monster(nasty, 5, 5, nasty)
-        .choice(nasty, nasty);
-    answerPrompt(*script, QStringLiteral("Livre"));
-    form.click("pb_Save");
-    QCOMPARE(dialog->result(), int(QDialog::Accepted));
-    lint(book());
-
-    // Reopening the book still works and numbers on.
-    open(book());
-    QCOMPARE(Form(dialog).shownId(), QStringLiteral("001"));
 }
 
 void TestSaveEntry::writeFailureKeepsDialogOpen_data()
