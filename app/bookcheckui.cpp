@@ -1,6 +1,7 @@
 #include "app/bookcheckui.h"
 
 #include <QDialogButtonBox>
+#include <QPushButton>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMap>
@@ -67,6 +68,7 @@ BookCheckUI::BookCheckUI(const BookModel &model, const QVector<BookFinding> &fin
     table->resizeColumnsToContents();
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)->setText(tr("Fermer"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto *layout = new QVBoxLayout(this);

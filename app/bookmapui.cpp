@@ -44,6 +44,7 @@ BookMapUI::BookMapUI(const QByteArray &svg, const QString &startElement, QWidget
         scale = view->transform().m11();
     });
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)->setText(tr("Fermer"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto *bar = new QHBoxLayout;
