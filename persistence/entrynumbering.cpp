@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include <limits>
+
 void EntryUI::setEntriesFile(const QString &path)
 {
     entriesFile.setFileName(path);
@@ -14,7 +16,7 @@ void EntryUI::setEntriesFile(const QString &path)
     lastId = 0;
     getLastId();
     int next = lastId;
-    if (next > 0 || !fileEmpty)
+    if ((next > 0 || !fileEmpty) && next < std::numeric_limits<int>::max())
         ++next;
     lastId = next;
     ui->lbl_IndexEntry->setText(EntryFormat::entryIdText(next));

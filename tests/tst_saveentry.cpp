@@ -137,6 +137,8 @@ void TestSaveEntry::numbering_data()
     QTest::newRow("998") << true << ownBook({"997", "998"}) << "999" << false;
     QTest::newRow("999") << true << ownBook({"998", "999"}) << "1000" << false;
     QTest::newRow("1000") << true << ownBook({"1000"}) << "1001" << false;
+    QTest::newRow("largest int") << true << ownBook({"2147483647"}) << "2147483647" << false;
+    QTest::newRow("past the largest int") << true << ownBook({"2147483648"}) << "001" << false;
 }
 
 void TestSaveEntry::numbering()
