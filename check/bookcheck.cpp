@@ -50,9 +50,12 @@ BookModel buildModel(const Book &book)
             add(BookReference::Lucky, e.luckyValue);
             add(BookReference::Unlucky, e.unluckyValue);
         }
-        if (node.number >= 0
-            && (model.first < 0 || node.number < model.nodes.at(model.first).number))
-            model.first = model.nodes.size();
+        if (node.number >= 0) {
+            if (model.first < 0 || node.number < model.nodes.at(model.first).number)
+                model.first = model.nodes.size();
+            if (!model.byNumber.contains(node.number))
+                model.byNumber.insert(node.number, model.nodes.size());
+        }
         model.nodes.append(node);
     }
     return model;
@@ -62,21 +65,15 @@ QVector<BookFinding> checkBook(const BookModel &model, bool checkMonsters,
                                const QSet<QString> &monsterNames)
 {
     QVector<BookFinding> findings;
-    QHash<int, int> byNumber; // entry number -> first node holding it
+    const QHash<int, int> &byNumber = model.byNumber;
     for (int i = 0; i < model.nodes.size(); ++i) {
         const BookNode &node = model.nodes.at(i);
-        if (node.number < 0)
-            continue;
-        const auto existing = byNumber.constFind(node.number);
-        if (existing != byNumber.constEnd()) {
-            const BookNode &first = model.nodes.at(*existing);
+        const int first = byNumber.value(node.number, i);
+        if (node.number >= 0 && first != i)
             findings.append({BookFinding::DuplicateId, i,
                              tr("le numéro %1 est déjà celui de l'entrée de la ligne %2")
                                  .arg(node.number)
-                                 .arg(first.line)});
-        } else {
-            byNumber.insert(node.number, i);
-        }
+                                 .arg(model.nodes.at(first).line)});
     }
 
     for (int i = 0; i < model.nodes.size(); ++i) {

@@ -3,6 +3,7 @@
 
 #include "persistence/bookreader.h"
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QVector>
@@ -40,6 +41,7 @@ struct BookModel
 {
     QVector<BookNode> nodes;
     int first = -1; // index of the entry with the lowest number, where the reader starts
+    QHash<int, int> byNumber; // entry number -> index of the first entry bearing it
 };
 
 // The number an id or a reference names: "12" and "012" both give 12; -1

@@ -26,11 +26,9 @@ QByteArray quoted(const QString &text)
 
 QString firstWords(const QString &text, int words = 5)
 {
-    const QStringList all = text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    QString out = all.mid(0, words).join(QLatin1Char(' '));
-    if (out.size() > 40)
-        out = out.left(39);
-    return all.size() > words || out.size() < text.simplified().size() ? out + QChar(0x2026) : out;
+    const QString simplified = text.simplified();
+    QString out = simplified.section(QLatin1Char(' '), 0, words - 1).left(39);
+    return out.size() < simplified.size() ? out + QChar(0x2026) : out;
 }
 
 } // namespace
@@ -49,10 +47,6 @@ QByteArray bookDot(const BookModel &model, const QVector<BookFinding> &findings)
         default: break;
         }
     }
-    QHash<int, int> byNumber;
-    for (int i = 0; i < model.nodes.size(); ++i)
-        if (model.nodes.at(i).number >= 0 && !byNumber.contains(model.nodes.at(i).number))
-            byNumber.insert(model.nodes.at(i).number, i);
 
     // Edge labels cost Graphviz dearly on large graphs (a minute for ten
     // thousand entries against three seconds without): there the kind of a
@@ -80,7 +74,7 @@ QByteArray bookDot(const BookModel &model, const QVector<BookFinding> &findings)
             dot += ", fillcolor=\"#c8e6c9\"";
         dot += "];\n";
     }
-    QSet<QString> missing;
+    QSet<int> missing; // targets already drawn as a missing entry
     for (int i = 0; i < model.nodes.size(); ++i) {
         for (const BookReference &ref : model.nodes.at(i).references) {
             if (ref.target < 0)
@@ -88,14 +82,14 @@ QByteArray bookDot(const BookModel &model, const QVector<BookFinding> &findings)
             static const char *colours[] = {"#555555", "#6a1b9a", "#1565c0", "#2e7d32", "#ef6c00"};
             const QByteArray label = (large ? " [tooltip=" : " [label=") + quoted(referenceName(ref.kind))
                 + ", color=\"" + colours[ref.kind] + "\", fontcolor=\"" + colours[ref.kind] + '"';
-            const int to = byNumber.value(ref.target, -1);
+            const int to = model.byNumber.value(ref.target, -1);
             if (to >= 0) {
                 dot += "  n" + QByteArray::number(i) + " -> n" + QByteArray::number(to) + label
                     + "];\n";
             } else {
                 const QByteArray name = "missing" + QByteArray::number(ref.target);
-                if (!missing.contains(QString::fromLatin1(name))) {
-                    missing.insert(QString::fromLatin1(name));
+                if (!missing.contains(ref.target)) {
+                    missing.insert(ref.target);
                     dot += "  " + name + " [label=" + quoted(ref.text.trimmed() + QStringLiteral(" ?"))
                         + ", shape=octagon, style=\"dashed\", color=\"#c62828\", "
                           "fontcolor=\"#c62828\"];\n";

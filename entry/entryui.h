@@ -55,14 +55,13 @@ private:
     int objectRows;
     int lastId;
     bool fileEmpty;
-    QString fileContent;
+    // The file as read when the dialog was bound, byte for byte: a save
+    // splices the new entry into it and keeps every other byte.
+    QByteArray fileContent;
     QFile entriesFile;
 
-    // The file as it was read when the dialog was bound: its bytes (so that
-    // a save keeps every one of them) and what the XML reader found in them.
-    bool fileExisted = false;
-    QByteArray fileBytes;
-    BookScan book;
+    bool fileExisted = false; // a regular file stood at the path at binding
+    BookScan book;            // what the XML reader found in fileContent
 };
 
 #endif

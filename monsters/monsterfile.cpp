@@ -6,11 +6,6 @@
 
 namespace MonsterFile {
 
-bool isEmptyText(const QByteArray &bytes)
-{
-    return holdsNoText(bytes);
-}
-
 bool read(const QByteArray &bytes, QVector<MonsterRow> *rows)
 {
     rows->clear();

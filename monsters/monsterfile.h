@@ -20,9 +20,6 @@ struct MonsterRow
 
 namespace MonsterFile {
 
-// True when the bytes hold nothing worth parsing: nothing at all, or one line end.
-bool isEmptyText(const QByteArray &bytes);
-
 // Reads every child element of the root as a monster; false when the text is
 // not well-formed XML, with `rows` then left empty.
 bool read(const QByteArray &bytes, QVector<MonsterRow> *rows);

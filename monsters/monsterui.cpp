@@ -2,6 +2,7 @@
 
 #include "monsters/monsterfile.h"
 #include "persistence/atomicwrite.h"
+#include "persistence/xmltext.h"
 #include "ui_monsterui.h"
 
 #include <QDir>
@@ -43,7 +44,7 @@ bool MonsterUI::isFileEmpty(QFile &file)
         return true;
     const QByteArray bytes = file.readAll();
     file.close();
-    return MonsterFile::isEmptyText(bytes);
+    return holdsNoText(bytes);
 }
 
 void MonsterUI::loadFile()

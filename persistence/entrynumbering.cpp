@@ -25,22 +25,15 @@ void EntryUI::setEntriesFile(const QString &path)
 bool EntryUI::isFileEmpty(QFile &file)
 {
     // The bytes are read once, here; the numbering and the save both work
-    // from them rather than opening the file again.
-    fileBytes.clear();
+    // from them rather than opening the file again. They are kept even for a
+    // file that counts as empty, so that a save can tell whether it changed.
+    fileContent.clear();
     fileExisted = QFileInfo(file).isFile();
     if (!file.open(QIODevice::ReadOnly))
         return true;
-    fileBytes = file.readAll();
+    fileContent = file.readAll();
     file.close();
-
-    if (holdsNoText(fileBytes))
-        return true;
-    // What a text-mode read would give: up to a NUL byte, single line feeds.
-    const int nul = fileBytes.indexOf('\0');
-    QByteArray text = nul < 0 ? fileBytes : fileBytes.left(nul);
-    text.replace("\r\n", "\n");
-    fileContent = QString::fromUtf8(text);
-    return false;
+    return holdsNoText(fileContent);
 }
 
 void EntryUI::getLastId()
@@ -48,7 +41,7 @@ void EntryUI::getLastId()
     book = BookScan();
     if (fileEmpty)
         return;
-    book = scanBook(fileBytes);
+    book = scanBook(fileContent);
     // Entries read before a fault still count: the reader keeps what it saw.
     lastId = book.lastId;
     if (!book.wellFormed) {

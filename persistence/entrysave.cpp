@@ -117,17 +117,10 @@ bool EntryUI::askRootName(QString *rootName)
 
 bool EntryUI::fileChangedSinceBinding()
 {
-    QFile now(entriesFile.fileName());
-    if (!QFileInfo(now).isFile())
+    const QString path = entriesFile.fileName();
+    if (!QFileInfo(path).isFile())
         return fileExisted;
-    if (!fileExisted)
-        return true;
-    if (now.size() != fileBytes.size())
-        return true;
-    if (!now.open(QIODevice::ReadOnly))
-        return false; // unreadable now: the write will fail and say why
-    now.close();
-    return !fileHolds(now.fileName(), fileBytes);
+    return !fileExisted || !fileHolds(path, fileContent);
 }
 
 void EntryUI::saveEntry()
@@ -166,7 +159,7 @@ void EntryUI::saveEntry()
             return;
         pieces << EntryFormat::newFileText(rootName, entryText).toUtf8();
     } else if (book.canInsert()) {
-        const SplicedBook spliced = spliceEntry(fileBytes, book, entryText);
+        const SplicedBook spliced = spliceEntry(fileContent, book, entryText);
         pieces << spliced.head << spliced.middle << spliced.tail;
     } else {
         QMessageBox::critical(this, tr("saveEntry - Fichier illisible"),

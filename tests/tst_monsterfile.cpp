@@ -1,5 +1,6 @@
 // The monsters file, byte for byte, and how it reads back.
 #include "monsters/monsterfile.h"
+#include "persistence/xmltext.h"
 
 #include <QTest>
 
@@ -65,7 +66,7 @@ void TestMonsterFile::emptyText()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(bool, empty);
-    QCOMPARE(MonsterFile::isEmptyText(bytes), empty);
+    QCOMPARE(holdsNoText(bytes), empty);
 }
 
 void TestMonsterFile::readRules_data()
