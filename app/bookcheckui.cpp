@@ -23,7 +23,7 @@ public:
 
 } // namespace
 
-BookCheckUI::BookCheckUI(const BookModel &model, const QVector<BookFinding> &findings,
+BookCheckUI::BookCheckUI(const Book &book, const QVector<BookFinding> &findings,
                          QWidget *parent)
     : QDialog(parent)
 {
@@ -36,11 +36,11 @@ BookCheckUI::BookCheckUI(const BookModel &model, const QVector<BookFinding> &fin
         ++counts[f.kind];
     QStringList lines;
     if (findings.isEmpty())
-        lines << tr("Aucun problème trouvé dans les %1 entrées du livre.").arg(model.nodes.size());
+        lines << tr("Aucun problème trouvé dans les %1 entrées du livre.").arg(book.size());
     else
-        lines << tr("%1 constats dans les %2 entrées du livre :").arg(findings.size()).arg(model.nodes.size());
+        lines << tr("%1 constats dans les %2 entrées du livre :").arg(findings.size()).arg(book.size());
     for (auto it = counts.cbegin(); it != counts.cend(); ++it)
-        lines << QStringLiteral("• %1 : %2").arg(findingTitle(BookFinding::Kind(it.key()))).arg(it.value());
+        lines << QStringLiteral("• %1 : %2").arg(BookCheck::title(BookFinding::Kind(it.key()))).arg(it.value());
     summary = new QLabel(lines.join(QLatin1Char('\n')), this);
     summary->setObjectName(QStringLiteral("lbl_Summary"));
 
@@ -51,16 +51,16 @@ BookCheckUI::BookCheckUI(const BookModel &model, const QVector<BookFinding> &fin
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->verticalHeader()->hide();
     table->horizontalHeader()->setStretchLastSection(true);
+    const QVector<int> lineOf = book.lineNumbers();
     for (int r = 0; r < findings.size(); ++r) {
         const BookFinding &f = findings.at(r);
-        const BookNode &node = model.nodes.at(f.node);
-        auto *kind = new QTableWidgetItem(findingTitle(f.kind));
-        kind->setData(Qt::UserRole, findingKey(f.kind));
-        if (isError(f.kind))
+        auto *kind = new QTableWidgetItem(BookCheck::title(f.kind));
+        kind->setData(Qt::UserRole, BookCheck::key(f.kind));
+        if (BookCheck::isError(f.kind))
             kind->setForeground(QColor(0xc6, 0x28, 0x28));
         table->setItem(r, 0, kind);
-        table->setItem(r, 1, new NumberItem(node.id, node.number >= 0 ? node.number : -1));
-        table->setItem(r, 2, new NumberItem(QString::number(node.line), node.line));
+        table->setItem(r, 1, new NumberItem(book.entry(f.entry).id, book.number(f.entry)));
+        table->setItem(r, 2, new NumberItem(QString::number(lineOf.at(f.entry)), lineOf.at(f.entry)));
         table->setItem(r, 3, new QTableWidgetItem(f.detail));
     }
     table->setSortingEnabled(true);

@@ -1,7 +1,7 @@
 #ifndef ORVANDEL_BOOKCHECKUI_H
 #define ORVANDEL_BOOKCHECKUI_H
 
-#include "check/bookcheck.h"
+#include "analysis/bookcheck.h"
 
 #include <QDialog>
 
@@ -15,7 +15,7 @@ class BookCheckUI : public QDialog
     Q_OBJECT
 
 public:
-    BookCheckUI(const BookModel &model, const QVector<BookFinding> &findings,
+    BookCheckUI(const Book &book, const QVector<BookFinding> &findings,
                 QWidget *parent = nullptr);
 
 private:

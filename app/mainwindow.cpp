@@ -2,14 +2,14 @@
 
 #include "app/bookcheckui.h"
 #include "app/bookmapui.h"
-#include "check/bookmap.h"
+#include "analysis/bookmap.h"
+#include "book/bookfile.h"
 #include "entry/entryui.h"
 #include "monsters/monsterui.h"
 #include "ui_mainwindow.h"
 
 #include <QDir>
 #include <QApplication>
-#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QLabel>
@@ -92,52 +92,47 @@ void MainWindow::showBook()
         bookLabel->setText(tr("Livre : %1").arg(QDir::toNativeSeparators(book)));
 }
 
-bool MainWindow::readBookModel(BookModel *model)
+bool MainWindow::readBook(BookFile *file)
 {
     if (book.isEmpty() && !askForBook())
         return false;
-    QFile file(book);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file->open(book) || file->state() != BookFile::Readable) {
         QMessageBox::critical(this, tr("Vérifier le livre"),
-                              tr("Le livre « %1 » n'a pas pu être ouvert :\n%2")
-                                  .arg(QDir::toNativeSeparators(book), file.errorString()));
+                              file->state() == BookFile::New
+                                  ? tr("Le livre « %1 » n'a encore aucune entrée.")
+                                        .arg(QDir::toNativeSeparators(book))
+                                  : file->errorString());
         return false;
     }
-    const Book read = readBook(file.readAll());
-    if (!read.ok) {
-        QMessageBox::critical(this, tr("Vérifier le livre"),
-                              tr("Le livre « %1 » n'est pas un document XML lisible (%2).")
-                                  .arg(QDir::toNativeSeparators(book), read.error));
-        return false;
-    }
-    *model = buildModel(read);
     return true;
 }
 
 void MainWindow::checkBook()
 {
-    BookModel model;
-    if (!readBookModel(&model))
+    BookFile file;
+    if (!readBook(&file))
         return;
-    BookCheckUI dialog(model, ::checkBook(model));
+    BookCheckUI dialog(file.book(), BookCheck::run(file.book()));
     dialog.exec();
 }
 
 void MainWindow::showBookMap()
 {
-    BookModel model;
-    if (!readBookModel(&model))
+    BookFile file;
+    if (!readBook(&file))
         return;
+    const Book &read = file.book();
     QByteArray svg;
     QString error;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool drawn = renderSvg(bookDot(model, ::checkBook(model)), model.nodes.size(), &svg, &error);
+    const bool drawn = BookMap::renderSvg(BookMap::dot(read, BookCheck::run(read)), read.size(),
+                                          &svg, &error);
     QApplication::restoreOverrideCursor();
     if (!drawn) {
         QMessageBox::critical(this, tr("Carte du livre"), error);
         return;
     }
     // Graphviz names the SVG group of the n-th node "node<n+1>".
-    BookMapUI dialog(svg, QStringLiteral("node%1").arg(model.first + 1));
+    BookMapUI dialog(svg, QStringLiteral("node%1").arg(read.firstIndex() + 1));
     dialog.exec();
 }

@@ -5,7 +5,7 @@
 #include <QString>
 
 class QLabel;
-struct BookModel;
+class BookFile;
 
 namespace Ui {
 class MainWindow;
@@ -33,7 +33,7 @@ private slots:
 
 private:
     bool askForBook();
-    bool readBookModel(BookModel *model);
+    bool readBook(BookFile *file);
     void showBook();
 
     Ui::MainWindow *ui;

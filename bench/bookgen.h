@@ -4,12 +4,14 @@
 // Realistic books and monster lists for the benchmarks: multi-line texts with
 // accents, and every section present in a fair share of the entries.
 
-#include "monsters/monsterfile.h"
-#include "persistence/entryformat.h"
+#include "book/entry.h"
+#include "book/entryid.h"
+#include "book/entrywriter.h"
+#include "book/monsterlist.h"
 
 #include <QRandomGenerator>
 
-inline QByteArray generateBook(int entries, quint32 seed = 7)
+inline QVector<Entry> generateEntries(int entries, quint32 seed = 7)
 {
     QRandomGenerator random(seed);
     static const QStringList sentences{
@@ -19,10 +21,11 @@ inline QByteArray generateBook(int entries, quint32 seed = 7)
         QStringLiteral("Au détour du sentier, une silhouette encapuchonnée vous barre la route."),
         QStringLiteral("Le vent glacé siffle entre les pierres de la tour en ruine."),
     };
-    QString text = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Livre>\n");
+    QVector<Entry> book;
+    book.reserve(entries);
     for (int i = 0; i < entries; ++i) {
-        EntryData e;
-        e.id = EntryFormat::entryIdText(i);
+        Entry e;
+        e.id = EntryId::text(i);
         QStringList lines;
         for (int l = 0, n = 2 + random.bounded(4); l < n; ++l)
             lines << sentences.at(random.bounded(sentences.size()));
@@ -30,12 +33,12 @@ inline QByteArray generateBook(int entries, quint32 seed = 7)
         auto target = [&]() { return QString::number(random.bounded(entries)); };
         const int kind = random.bounded(100);
         if (kind < 90) {
-            e.choice = e.choiceActive = true;
+            e.types.choice = e.choiceActive = true;
             for (int c = 0, n = 1 + random.bounded(3); c < n; ++c)
                 e.choices.append({target(), QStringLiteral("Rendez-vous au %1").arg(c)});
         }
         if (kind % 3 == 0) {
-            e.attack = true;
+            e.types.attack = true;
             e.monsters.append({QStringLiteral("Orque des cavernes"), QStringLiteral("7"),
                                QStringLiteral("9"), target()});
         }
@@ -45,23 +48,32 @@ inline QByteArray generateBook(int entries, quint32 seed = 7)
                               QStringLiteral("0"), QStringLiteral("3"), QStringLiteral("1"),
                               QString()});
         if (kind % 5 == 1) {
-            e.bonus = e.bonusActive = true;
-            e.bonusEndurance = 2;
+            e.types.bonus = e.bonus.active = true;
+            e.bonus.endurance = 2;
         }
         if (kind % 7 == 0) {
-            e.flee = e.fleeActive = true;
-            e.fleeRound = 2;
-            e.fleeRef = target();
+            e.types.flee = e.flee.active = true;
+            e.flee.round = 2;
+            e.flee.ref = target();
         }
         if (kind % 7 == 1) {
-            e.luck = e.luckActive = true;
-            e.luckyValue = target();
-            e.luckyText = QStringLiteral("Vous êtes chanceux");
-            e.unluckyValue = target();
-            e.unluckyText = QStringLiteral("Vous êtes malchanceux");
+            e.types.luck = e.luck.active = true;
+            e.luck.luckyValue = target();
+            e.luck.luckyText = QStringLiteral("Vous êtes chanceux");
+            e.luck.unluckyValue = target();
+            e.luck.unluckyText = QStringLiteral("Vous êtes malchanceux");
         }
-        text += EntryFormat::entryXml(e);
+        book.append(e);
     }
+    return book;
+}
+
+// The same book as the program writes it.
+inline QByteArray generateBook(int entries, quint32 seed = 7)
+{
+    QString text = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Livre>\n");
+    for (const Entry &e : generateEntries(entries, seed))
+        text += QLatin1Char('\t') + EntryWriter::elementXml(e);
     return (text + QStringLiteral("\n</Livre>")).toUtf8();
 }
 

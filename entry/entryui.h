@@ -1,14 +1,14 @@
 #ifndef ORVANDEL_ENTRYUI_H
 #define ORVANDEL_ENTRYUI_H
 
-#include "persistence/entriesfile.h"
+#include "book/bookfile.h"
 
 #include <QByteArray>
 #include <QDialog>
 #include <QFile>
 #include <QString>
 
-struct EntryData;
+struct Entry;
 
 namespace Ui {
 class EntryUI;
@@ -45,9 +45,8 @@ private:
     bool hasBonus() const;
     bool hasFlee() const;
     bool hasLuck() const;
-    EntryData collectEntry() const;
+    Entry collectEntry() const;
     bool askRootName(QString *rootName);
-    bool fileChangedSinceBinding();
 
     Ui::EntryUI *ui;
     int choiceRows;
@@ -55,13 +54,11 @@ private:
     int objectRows;
     int lastId;
     bool fileEmpty;
-    // The file as read when the dialog was bound, byte for byte: a save
-    // splices the new entry into it and keeps every other byte.
+    // The file as read when the dialog was bound, byte for byte (shared with
+    // the book, not a copy): a save changes nothing else in it.
     QByteArray fileContent;
     QFile entriesFile;
-
-    bool fileExisted = false; // a regular file stood at the path at binding
-    BookScan book;            // what the XML reader found in fileContent
+    BookFile book;
 };
 
 #endif

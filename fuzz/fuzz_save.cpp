@@ -1,25 +1,52 @@
-// Saving an entry into arbitrary bytes: either a refusal, or a well-formed
-// book holding one more entry with every earlier byte kept.
-#include "persistence/entriesfile.h"
+// Changing an entry of any book: either a refusal, or a well-formed book
+// with the entry added, replaced or removed and every other byte kept.
+#include "book/bookreader.h"
 
 #include <cstdint>
 #include <cstdlib>
 
+namespace {
+
+Entry sample()
+{
+    Entry e;
+    e.id = QStringLiteral("7");
+    e.text = QStringLiteral("& é <\n");
+    e.choices.append({QStringLiteral("1"), QStringLiteral("\"x\"")});
+    return e;
+}
+
+// Applies the edit to `book` and checks the result against a fresh read.
+void check(Book book, const Book::Edit &edit, int expectedSize)
+{
+    const QByteArray old = book.bytes();
+    book.apply(edit);
+    const QByteArray &now = book.bytes();
+    if (!now.startsWith(old.left(edit.at)) || !now.endsWith(old.mid(edit.at + edit.removed)))
+        abort();
+    BookReader reader;
+    if (!reader.read(now) || reader.book().size() != expectedSize || book.size() != expectedSize)
+        abort();
+    for (int i = 0; i < expectedSize; ++i)
+        if (!(reader.book().entry(i) == book.entry(i))
+            || reader.book().span(i).begin != book.span(i).begin
+            || reader.book().span(i).end != book.span(i).end)
+            abort();
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), int(size));
-    const BookScan scan = scanBook(bytes);
-    if (!scan.canInsert())
+    BookReader reader;
+    if (!reader.read(QByteArray(bytes)) || !reader.book().isWritable())
         return 0;
-    static const QString entry =
-        QStringLiteral("\t<Attr id=\"7\">\n\t\t<Text>&amp; é</Text>\n\t\t<Type>X</Type>\n\t</Attr>");
-    const QByteArray out = withEntryAdded(bytes, scan, entry);
-    const BookScan after = scanBook(out);
-    if (!after.wellFormed || after.rootName != scan.rootName
-        || after.entryCount != scan.entryCount + 1 || after.lastId != 7)
-        abort();
-    const qsizetype tail = scan.insertAt + scan.replaceLength;
-    if (!out.startsWith(bytes.left(scan.insertAt)) || !out.endsWith(bytes.mid(tail)))
-        abort();
+    const Book &book = reader.book();
+    check(book, book.appending(sample()), book.size() + 1);
+    if (!book.isEmpty()) {
+        check(book, book.replacing(0, sample()), book.size());
+        check(book, book.removing(book.size() - 1), book.size() - 1);
+    }
     return 0;
 }

@@ -1,8 +1,8 @@
 #include "monsters/monsterui.h"
 
-#include "monsters/monsterfile.h"
-#include "persistence/atomicwrite.h"
-#include "persistence/xmltext.h"
+#include "book/atomicfile.h"
+#include "book/monsterlist.h"
+#include "book/xmltext.h"
 #include "ui_monsterui.h"
 
 #include <QDir>
@@ -44,7 +44,7 @@ bool MonsterUI::isFileEmpty(QFile &file)
         return true;
     const QByteArray bytes = file.readAll();
     file.close();
-    return holdsNoText(bytes);
+    return XmlText::isBlank(bytes);
 }
 
 void MonsterUI::loadFile()
@@ -59,10 +59,10 @@ void MonsterUI::loadFile()
                               QMessageBox::NoButton);
         return;
     }
-    const QByteArray bytes = monsterFile.readAll();
+    MonsterList list;
+    const bool read = list.read(&monsterFile);
     monsterFile.close();
-    QVector<MonsterRow> rows;
-    if (!MonsterFile::read(bytes, &rows)) {
+    if (!read) {
         readFailed = true;
         QMessageBox::critical(this, tr("loadFile - Erreur ouverture document XML"),
                               tr("Le document XML n'a pas pu être attribué à l'objet "
@@ -70,7 +70,7 @@ void MonsterUI::loadFile()
                               QMessageBox::Ok, QMessageBox::NoButton);
         return;
     }
-    for (const MonsterRow &row : rows) {
+    for (const MonsterRow &row : list.rows) {
         ++monsterCount;
         ui->tableWidget->setRowCount(monsterCount);
         const int r = monsterCount - 1;
@@ -111,20 +111,20 @@ void MonsterUI::removeMonsterFromList()
 void MonsterUI::addToXML()
 {
     written = false;
-    QVector<MonsterRow> rows;
+    MonsterList list;
     for (int r = 0; r < ui->tableWidget->rowCount(); ++r) {
         auto text = [this, r](int column) {
             const QTableWidgetItem *item = ui->tableWidget->item(r, column);
             return item ? item->text() : QString();
         };
-        rows.append({text(0), text(1), text(2)});
+        list.rows.append({text(0), text(1), text(2)});
     }
-    QString error;
-    if (!writeFileAtomically(monsterFile.fileName(), MonsterFile::write(rows), &error)) {
+    AtomicFile file(monsterFile.fileName());
+    if (!file.write(list.toBytes())) {
         QMessageBox::critical(this, tr("addToXML - Erreur écriture fichier XML"),
                               tr("Le fichier « %1 » n'a pas pu être enregistré :\n%2\n\n"
                                  "Le fichier n'a pas été modifié et la liste reste ouverte.")
-                                  .arg(QDir::toNativeSeparators(monsterFile.fileName()), error));
+                                  .arg(QDir::toNativeSeparators(monsterFile.fileName()), file.errorString()));
         return;
     }
     written = true;

@@ -1,53 +1,41 @@
 #include "entry/entryui.h"
 
-#include "persistence/entryformat.h"
-#include "persistence/xmltext.h"
+#include "book/entryid.h"
 #include "ui_entryui.h"
 
-#include <QFileInfo>
 #include <QMessageBox>
-
-#include <limits>
 
 void EntryUI::setEntriesFile(const QString &path)
 {
     entriesFile.setFileName(path);
     fileEmpty = isFileEmpty(entriesFile);
-    lastId = 0;
     getLastId();
-    int next = lastId;
-    if ((next > 0 || !fileEmpty) && next < std::numeric_limits<int>::max())
-        ++next;
+    const int next = book.nextNumber();
     lastId = next;
-    ui->lbl_IndexEntry->setText(EntryFormat::entryIdText(next));
+    ui->lbl_IndexEntry->setText(next < 0 ? tr("complet") : EntryId::text(next));
 }
 
 bool EntryUI::isFileEmpty(QFile &file)
 {
-    // The bytes are read once, here; the numbering and the save both work
-    // from them rather than opening the file again. They are kept even for a
-    // file that counts as empty, so that a save can tell whether it changed.
-    fileContent.clear();
-    fileExisted = QFileInfo(file).isFile();
-    if (!file.open(QIODevice::ReadOnly))
-        return true;
-    fileContent = file.readAll();
-    file.close();
-    return holdsNoText(fileContent);
+    // The file is read once, here; the numbering and the save both work from
+    // what was read. Only a missing or blank file counts as empty: one that
+    // cannot be read is never started afresh.
+    book.open(file.fileName());
+    fileContent = book.book().bytes();
+    return book.state() == BookFile::New;
 }
 
 void EntryUI::getLastId()
 {
-    book = BookScan();
-    if (fileEmpty)
+    if (book.state() != BookFile::Unreadable)
         return;
-    book = scanBook(fileContent);
-    // Entries read before a fault still count: the reader keeps what it saw.
-    lastId = book.lastId;
-    if (!book.wellFormed) {
-        QMessageBox::critical(this, tr("getLastId - Erreur ouverture document XML"),
-                              tr("Le document XML n'a pas pu être attribué à l'objet "
-                                 "QDomDocument."),
-                              QMessageBox::Ok, QMessageBox::NoButton);
-    }
+    const bool parsed = book.error() == BookFile::ParseError;
+    QMessageBox::critical(this,
+                          parsed ? tr("getLastId - Erreur ouverture document XML")
+                                 : tr("getLastId - Erreur ouverture fichier XML"),
+                          (parsed ? tr("Le document XML n'a pas pu être attribué à l'objet "
+                                       "QDomDocument.")
+                                  : tr("Le fichier XML n'a pas pu être ouvert."))
+                              + QLatin1String("\n\n") + book.errorString(),
+                          QMessageBox::Ok, QMessageBox::NoButton);
 }

@@ -1,13 +1,10 @@
 #include "entry/entryui.h"
 
-#include "persistence/atomicwrite.h"
-#include "persistence/entrydata.h"
-#include "persistence/entryformat.h"
-#include "persistence/xmltext.h"
+#include "book/entry.h"
+#include "book/xmltext.h"
 #include "ui_entryui.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -21,36 +18,36 @@ QString cell(const QTableWidget *table, int row, int column)
 
 } // namespace
 
-EntryData EntryUI::collectEntry() const
+Entry EntryUI::collectEntry() const
 {
-    EntryData e;
+    Entry e;
     e.id = ui->lbl_IndexEntry->text();
     e.text = ui->textEdit->toPlainText();
 
-    e.eat = ui->ck_Eat->isChecked();
-    e.bonus = ui->ck_Bonus->isChecked();
-    e.luck = ui->ck_Luck->isChecked();
-    e.attack = ui->ck_Attack->isChecked();
-    e.flee = ui->ck_Flee->isChecked();
-    e.special = ui->ck_Special->isChecked();
-    e.choice = ui->ck_Choice->isChecked();
-    e.specialText = ui->le_Special->text();
+    e.types.eat = ui->ck_Eat->isChecked();
+    e.types.bonus = ui->ck_Bonus->isChecked();
+    e.types.luck = ui->ck_Luck->isChecked();
+    e.types.attack = ui->ck_Attack->isChecked();
+    e.types.flee = ui->ck_Flee->isChecked();
+    e.types.special = ui->ck_Special->isChecked();
+    e.types.choice = ui->ck_Choice->isChecked();
+    e.types.specialText = ui->le_Special->text();
 
-    e.bonusActive = ui->ck_BonusActive->isChecked();
-    e.bonusHabilete = ui->sb_BonusHabilete->value();
-    e.bonusEndurance = ui->sb_BonusEndurance->value();
-    e.bonusChance = ui->sb_BonusChance->value();
+    e.bonus.active = ui->ck_BonusActive->isChecked();
+    e.bonus.habilete = ui->sb_BonusHabilete->value();
+    e.bonus.endurance = ui->sb_BonusEndurance->value();
+    e.bonus.chance = ui->sb_BonusChance->value();
 
-    e.fleeActive = ui->ck_FleeActive->isChecked();
-    e.fleePenality = ui->ck_FleePenality->isChecked();
-    e.fleeRound = ui->sb_FleeRound->value();
-    e.fleeRef = ui->le_FleeRef->text();
+    e.flee.active = ui->ck_FleeActive->isChecked();
+    e.flee.penality = ui->ck_FleePenality->isChecked();
+    e.flee.round = ui->sb_FleeRound->value();
+    e.flee.ref = ui->le_FleeRef->text();
 
-    e.luckActive = ui->ck_LuckActive->isChecked();
-    e.luckyValue = ui->le_LuckyValue->text();
-    e.luckyText = ui->le_LuckyText->text();
-    e.unluckyValue = ui->le_UnluckyValue->text();
-    e.unluckyText = ui->le_UnluckyText->text();
+    e.luck.active = ui->ck_LuckActive->isChecked();
+    e.luck.luckyValue = ui->le_LuckyValue->text();
+    e.luck.luckyText = ui->le_LuckyText->text();
+    e.luck.unluckyValue = ui->le_UnluckyValue->text();
+    e.luck.unluckyText = ui->le_UnluckyText->text();
 
     e.monsterType = ui->cb_MonsterType->currentText();
     const QTableWidget *monsters = ui->table_Monster;
@@ -72,22 +69,22 @@ EntryData EntryUI::collectEntry() const
 
 QString EntryUI::getTypes() const
 {
-    return EntryFormat::typeCodes(collectEntry());
+    return collectEntry().typeCodes();
 }
 
 bool EntryUI::hasBonus() const
 {
-    return EntryFormat::hasBonus(collectEntry());
+    return collectEntry().hasBonus();
 }
 
 bool EntryUI::hasFlee() const
 {
-    return EntryFormat::hasFlee(collectEntry());
+    return collectEntry().hasFlee();
 }
 
 bool EntryUI::hasLuck() const
 {
-    return EntryFormat::hasLuck(collectEntry());
+    return collectEntry().hasLuck();
 }
 
 bool EntryUI::askRootName(QString *rootName)
@@ -100,7 +97,7 @@ bool EntryUI::askRootName(QString *rootName)
             QLineEdit::Normal, proposed, &ok);
         if (!ok)
             return false;
-        if (isXmlName(answer)) {
+        if (XmlText::isName(answer)) {
             *rootName = answer;
             return true;
         }
@@ -115,18 +112,10 @@ bool EntryUI::askRootName(QString *rootName)
     }
 }
 
-bool EntryUI::fileChangedSinceBinding()
-{
-    const QString path = entriesFile.fileName();
-    if (!QFileInfo(path).isFile())
-        return fileExisted;
-    return !fileExisted || !fileHolds(path, fileContent);
-}
-
 void EntryUI::saveEntry()
 {
-    const EntryData entry = collectEntry();
-    if (!EntryFormat::isSaveable(entry))
+    const Entry entry = collectEntry();
+    if (!entry.isSaveable())
         return;
 
     const QString path = entriesFile.fileName();
@@ -137,8 +126,23 @@ void EntryUI::saveEntry()
                                  "enregistré."));
         return;
     }
+    if (lastId < 0) {
+        QMessageBox::critical(this, tr("saveEntry - Numéros épuisés"),
+                              tr("Le livre « %1 » a déjà une entrée au plus grand numéro "
+                                 "possible : rien n'a été enregistré.")
+                                  .arg(shownPath));
+        return;
+    }
 
-    if (fileChangedSinceBinding()) {
+    QString rootName;
+    if (fileEmpty && !askRootName(&rootName))
+        return;
+    if (book.append(entry, rootName)) {
+        accept();
+        return;
+    }
+    switch (book.error()) {
+    case BookFile::ChangedError:
         QMessageBox::warning(
             this, tr("saveEntry - Fichier modifié"),
             tr("Le fichier « %1 » a été modifié par un autre programme depuis l'ouverture de "
@@ -148,37 +152,21 @@ void EntryUI::saveEntry()
                "l'enregistrer.")
                 .arg(shownPath));
         setEntriesFile(path);
-        return;
-    }
-
-    QVector<QByteArray> pieces;
-    const QString entryText = EntryFormat::entryXml(entry);
-    if (fileEmpty) {
-        QString rootName;
-        if (!askRootName(&rootName))
-            return;
-        pieces << EntryFormat::newFileText(rootName, entryText).toUtf8();
-    } else if (book.canInsert()) {
-        const SplicedBook spliced = spliceEntry(fileContent, book, entryText);
-        pieces << spliced.head << spliced.middle << spliced.tail;
-    } else {
+        break;
+    case BookFile::WriteError:
+        QMessageBox::critical(this, tr("saveEntry - Erreur écriture fichier XML"),
+                              tr("Le fichier « %1 » n'a pas pu être enregistré :\n%2\n\n"
+                                 "Le fichier n'a pas été modifié et votre formulaire reste "
+                                 "ouvert.")
+                                  .arg(shownPath, book.errorString()));
+        break;
+    default:
         QMessageBox::critical(this, tr("saveEntry - Fichier illisible"),
                               tr("L'entrée n'a pas été enregistrée dans « %1 » :\n%2\n\n"
                                  "Le fichier n'a pas été modifié. Corrigez-le ou choisissez "
                                  "un autre livre (menu Fichier) ; votre formulaire reste "
                                  "ouvert.")
-                                  .arg(shownPath, book.refusal));
-        return;
+                                  .arg(shownPath, book.errorString()));
+        break;
     }
-
-    QString error;
-    if (!writeFileAtomically(path, pieces, &error)) {
-        QMessageBox::critical(this, tr("saveEntry - Erreur écriture fichier XML"),
-                              tr("Le fichier « %1 » n'a pas pu être enregistré :\n%2\n\n"
-                                 "Le fichier n'a pas été modifié et votre formulaire reste "
-                                 "ouvert.")
-                                  .arg(shownPath, error));
-        return;
-    }
-    accept();
 }

@@ -2,114 +2,168 @@
 //
 // Prints one finding per line, "kind<TAB>entry id<TAB>detail", then a
 // summary on standard error. Exit status: 0 when the book has no dangling,
-// duplicate-id or not-a-number finding, 1 when it has, 2 when it cannot be read.
-#include "check/bookcheck.h"
-#include "check/bookmap.h"
-#include "monsters/monsterfile.h"
-#include "persistence/atomicwrite.h"
+// duplicate-id or not-a-number finding, 1 when it has, 2 when a book or
+// monster list cannot be read, 3 when an output cannot be written.
+#include "analysis/bookcheck.h"
+#include "analysis/bookmap.h"
+#include "book/atomicfile.h"
+#include "book/bookfile.h"
+#include "book/monsterlist.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 
 #include <cstdio>
 
-static QByteArray readFile(const QString &path, bool *ok)
-{
-    QFile file(path);
-    *ok = file.open(QIODevice::ReadOnly);
-    return *ok ? file.readAll() : QByteArray();
-}
+namespace {
 
-static int fail(const QString &message)
+const char usage[] = "usage: orvandel-check BOOK.xml [--monsters FILE] [--dot FILE] [--svg FILE]";
+
+int fail(const QString &message, int status = 2)
 {
     std::fprintf(stderr, "orvandel-check: %s\n", qPrintable(message));
-    return 2;
+    return status;
 }
+
+// A value as one field of a finding line: tabs, line ends and backslashes
+// are written as escapes, so that no value can forge a line or a field.
+QByteArray field(const QString &value)
+{
+    QByteArray out;
+    for (const char c : value.toUtf8()) {
+        switch (c) {
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\\': out += "\\\\"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+// Writes an output file: a regular file is replaced atomically, a device or
+// a pipe is written straight to; anything else is refused.
+bool writeOutput(const QString &path, const QByteArray &bytes, QString *error)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || info.isFile()) {
+        AtomicFile file(path);
+        if (file.write(bytes))
+            return true;
+        *error = file.errorString();
+        return false;
+    }
+    if (info.isDir()) {
+        *error = QStringLiteral("c'est un dossier");
+        return false;
+    }
+    QFile device(path);
+    if (!device.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        *error = device.errorString();
+        return false;
+    }
+    return AtomicFile::writeAll(device, bytes, error);
+}
+
+bool samePath(const QString &a, const QString &b)
+{
+    const QFileInfo x(a), y(b);
+    return x.exists() && y.exists() ? x.canonicalFilePath() == y.canonicalFilePath()
+                                    : x.absoluteFilePath() == y.absoluteFilePath();
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    const QStringList args = app.arguments().mid(1);
     QString bookPath, monstersPath, dotPath, svgPath;
+    bool options = true;
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args.at(i);
-        auto value = [&](QString *target) {
+        QString *target = nullptr;
+        if (options && a == QLatin1String("--monsters"))
+            target = &monstersPath;
+        else if (options && a == QLatin1String("--dot"))
+            target = &dotPath;
+        else if (options && a == QLatin1String("--svg"))
+            target = &svgPath;
+        if (target) {
             if (i + 1 >= args.size())
-                return false;
+                return fail(QStringLiteral("%1 attend un fichier").arg(a));
             *target = args.at(++i);
-            return true;
-        };
-        if (a == QLatin1String("--monsters")) {
-            if (!value(&monstersPath))
-                return fail(QStringLiteral("--monsters attend un fichier"));
-        } else if (a == QLatin1String("--dot")) {
-            if (!value(&dotPath))
-                return fail(QStringLiteral("--dot attend un fichier"));
-        } else if (a == QLatin1String("--svg")) {
-            if (!value(&svgPath))
-                return fail(QStringLiteral("--svg attend un fichier"));
-        } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
-            std::printf("usage: orvandel-check BOOK.xml [--monsters FILE] [--dot FILE] [--svg FILE]\n");
+        } else if (options && (a == QLatin1String("-h") || a == QLatin1String("--help"))) {
+            std::printf("%s\n", usage);
             return 0;
-        } else if (bookPath.isEmpty() && !a.startsWith(QLatin1String("--"))) {
+        } else if (options && a == QLatin1String("--")) {
+            options = false;
+        } else if (options && a.startsWith(QLatin1Char('-')) && a != QLatin1String("-")) {
+            return fail(QStringLiteral("option inconnue : %1\n%2").arg(a, QLatin1String(usage)));
+        } else if (bookPath.isEmpty()) {
             bookPath = a;
         } else {
-            return fail(QStringLiteral("argument inconnu : %1").arg(a));
+            return fail(QStringLiteral("argument en trop : %1\n%2").arg(a, QLatin1String(usage)));
         }
     }
     if (bookPath.isEmpty())
-        return fail(QStringLiteral("usage: orvandel-check BOOK.xml [--monsters FILE] [--dot FILE] [--svg FILE]"));
+        return fail(QLatin1String(usage));
+    for (const QString &output : {dotPath, svgPath})
+        for (const QString &input : {bookPath, monstersPath})
+            if (!output.isEmpty() && !input.isEmpty() && samePath(output, input))
+                return fail(QStringLiteral("%1 : la sortie serait écrite sur un fichier lu").arg(output), 3);
 
-    bool ok = false;
-    const QByteArray bytes = readFile(bookPath, &ok);
-    if (!ok)
-        return fail(QStringLiteral("%1 : impossible de lire le fichier").arg(bookPath));
-    const Book book = readBook(bytes);
-    if (!book.ok)
-        return fail(QStringLiteral("%1 : %2").arg(bookPath, book.error));
+    BookFile file;
+    if (!file.open(bookPath) || file.state() != BookFile::Readable)
+        return fail(file.state() == BookFile::New
+                        ? QStringLiteral("%1 : le livre est vide ou absent").arg(bookPath)
+                        : file.errorString());
+    const Book &book = file.book();
 
     QSet<QString> monsterNames;
     if (!monstersPath.isEmpty()) {
-        const QByteArray monsterBytes = readFile(monstersPath, &ok);
-        QVector<MonsterRow> rows;
-        if (!ok || !MonsterFile::read(monsterBytes, &rows))
-            return fail(QStringLiteral("%1 : fichier des monstres illisible").arg(monstersPath));
-        for (const MonsterRow &row : rows)
+        QFile monsters(monstersPath);
+        MonsterList list;
+        if (!QFileInfo(monstersPath).isFile() || !monsters.open(QIODevice::ReadOnly) || !list.read(&monsters))
+            return fail(QStringLiteral("%1 : fichier des monstres illisible %2")
+                            .arg(monstersPath, list.errorString()));
+        for (const MonsterRow &row : list.rows)
             monsterNames.insert(row.name);
     }
 
-    const BookModel model = buildModel(book);
-    const QVector<BookFinding> findings = checkBook(model, !monstersPath.isEmpty(), monsterNames);
+    const QVector<BookFinding> findings =
+        BookCheck::run(book, monstersPath.isEmpty() ? nullptr : &monsterNames);
     QMap<QString, int> counts;
     bool errors = false;
     for (const BookFinding &f : findings) {
-        QString detail = f.detail;
-        detail.replace(QLatin1Char('\t'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-        std::printf("%s\t%s\t%s\n", qPrintable(findingKey(f.kind)),
-                    qPrintable(model.nodes.at(f.node).id), qPrintable(detail));
-        ++counts[findingKey(f.kind)];
-        errors = errors || isError(f.kind);
+        const QString key = BookCheck::key(f.kind);
+        std::printf("%s\t%s\t%s\n", qPrintable(key), field(book.entry(f.entry).id).constData(),
+                    field(f.detail).constData());
+        ++counts[key];
+        errors = errors || BookCheck::isError(f.kind);
     }
     std::fflush(stdout);
 
     QString error;
     if (!dotPath.isEmpty() || !svgPath.isEmpty()) {
-        const QByteArray dot = bookDot(model, findings);
-        if (!dotPath.isEmpty() && !writeFileAtomically(dotPath, dot, &error))
-            return fail(QStringLiteral("%1 : %2").arg(dotPath, error));
+        const QByteArray dot = BookMap::dot(book, findings);
+        if (!dotPath.isEmpty() && !writeOutput(dotPath, dot, &error))
+            return fail(QStringLiteral("%1 : %2").arg(dotPath, error), 3);
         QByteArray svg;
-        if (!svgPath.isEmpty()
-            && (!renderSvg(dot, model.nodes.size(), &svg, &error)
-                || !writeFileAtomically(svgPath, svg, &error)))
-            return fail(QStringLiteral("%1 : %2").arg(svgPath, error));
+        if (!svgPath.isEmpty() && !BookMap::renderSvg(dot, book.size(), &svg, &error))
+            return fail(QStringLiteral("%1 : %2").arg(svgPath, error), 3);
+        if (!svgPath.isEmpty() && !writeOutput(svgPath, svg, &error))
+            return fail(QStringLiteral("%1 : %2").arg(svgPath, error), 3);
     }
 
     QStringList summary;
     for (auto it = counts.cbegin(); it != counts.cend(); ++it)
         summary << QStringLiteral("%1 %2").arg(it.value()).arg(it.key());
-    std::fprintf(stderr, "%s: %d entries, %d findings%s%s\n", qPrintable(bookPath),
-                 model.nodes.size(), findings.size(), summary.isEmpty() ? "" : " (",
-                 summary.isEmpty() ? "" : qPrintable(summary.join(QStringLiteral(", ")) + QLatin1Char(')')));
+    std::fprintf(stderr, "%s: %d entries, %d findings%s\n", qPrintable(bookPath), book.size(),
+                 findings.size(),
+                 summary.isEmpty() ? "" : qPrintable(QStringLiteral(" (%1)").arg(summary.join(QStringLiteral(", ")))));
     return errors ? 1 : 0;
 }

@@ -1,6 +1,4 @@
-#include "persistence/xmltext.h"
-
-#include <QXmlStreamReader>
+#include "book/xmltext.h"
 
 namespace {
 
@@ -30,9 +28,27 @@ void appendReference(QString &out, uint code)
     out += QLatin1Char(';');
 }
 
+// XML 1.0 (fifth edition) NameStartChar and NameChar.
+bool isNameStart(uint c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':'
+        || (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF)
+        || (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF)
+        || (c >= 0x200C && c <= 0x200D) || (c >= 0x2070 && c <= 0x218F)
+        || (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF)
+        || (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD)
+        || (c >= 0x10000 && c <= 0xEFFFF);
+}
+
+bool isNameChar(uint c)
+{
+    return isNameStart(c) || c == '-' || c == '.' || (c >= '0' && c <= '9') || c == 0xB7
+        || (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
+}
+
 } // namespace
 
-QString xmlEscaped(const QString &value, XmlPlace place, XmlCharset charset)
+QString XmlText::escaped(const QString &value, XmlPlace place, XmlCharset charset)
 {
     const int size = value.size();
     const QChar *data = value.constData();
@@ -82,26 +98,28 @@ QString xmlEscaped(const QString &value, XmlPlace place, XmlCharset charset)
     return out;
 }
 
-bool isXmlName(const QString &name)
+bool XmlText::isName(QStringView name)
 {
     if (name.isEmpty())
         return false;
-    // Let the XML reader judge: the name must open and close an element alone.
-    QXmlStreamReader reader(QLatin1Char('<') + name + QLatin1String("/>"));
-    reader.setNamespaceProcessing(false);
-    bool seen = false;
-    while (!reader.atEnd()) {
-        if (reader.readNext() == QXmlStreamReader::StartElement)
-            seen = reader.qualifiedName() == name;
+    bool first = true;
+    for (int i = 0; i < name.size(); ++i) {
+        uint c = name.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(name.at(i), name.at(i + 1));
+            ++i;
+        }
+        if (!(first ? isNameStart(c) : isNameChar(c)))
+            return false;
+        first = false;
     }
-    return seen && !reader.hasError();
+    return true;
 }
 
-bool holdsNoText(const QByteArray &bytes)
+bool XmlText::isBlank(const QByteArray &bytes)
 {
-    int end = bytes.indexOf('\0');
-    if (end < 0)
-        end = bytes.size();
-    const QByteArray text = QByteArray::fromRawData(bytes.constData(), end);
-    return text.isEmpty() || text == "\n" || text == "\r\n";
+    for (const char c : bytes)
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
+            return false;
+    return true;
 }

@@ -1,12 +1,11 @@
-#include "persistence/atomicwrite.h"
+#include "book/atomicfile.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
 
 #include <cstring>
 
-bool writeAll(QIODevice &device, const QByteArray &bytes, QString *error)
+bool AtomicFile::writeAll(QIODevice &device, const QByteArray &bytes, QString *error)
 {
     qint64 done = 0;
     while (done < bytes.size()) {
@@ -14,7 +13,7 @@ bool writeAll(QIODevice &device, const QByteArray &bytes, QString *error)
         if (n <= 0) {
             *error = device.errorString();
             if (error->isEmpty() || *error == QLatin1String("Unknown error"))
-                *error = QCoreApplication::translate("SaveFile", "l'écriture a échoué");
+                *error = tr("l'écriture a échoué");
             return false;
         }
         done += n;
@@ -22,32 +21,27 @@ bool writeAll(QIODevice &device, const QByteArray &bytes, QString *error)
     return true;
 }
 
-bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
-{
-    return writeFileAtomically(path, QVector<QByteArray>{bytes}, error);
-}
-
-bool writeFileAtomically(const QString &path, const QVector<QByteArray> &pieces, QString *error)
+bool AtomicFile::write(const QVector<QByteArray> &pieces)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
+        error = file.errorString();
         return false;
     }
     for (const QByteArray &piece : pieces) {
-        if (!writeAll(file, piece, error)) {
+        if (!writeAll(file, piece, &error)) {
             file.cancelWriting();
             return false;
         }
     }
     if (!file.commit()) {
-        *error = file.errorString();
+        error = file.errorString();
         return false;
     }
     return true;
 }
 
-bool fileHolds(const QString &path, const QByteArray &bytes)
+bool AtomicFile::holds(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() != bytes.size())

@@ -1,6 +1,7 @@
-#include "check/bookmap.h"
+#include "analysis/bookmap.h"
 
-#include <QCoreApplication>
+#include "book/reference.h"
+
 #include <QSet>
 
 #include <graphviz/cgraph.h>
@@ -8,20 +9,28 @@
 
 namespace {
 
-// A DOT double-quoted string.
+// A DOT double-quoted string; "\n" in `text` becomes a centred line break.
 QByteArray quoted(const QString &text)
 {
     QByteArray out = "\"";
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\n')) {
-            out += "\\n"; // a centred line break in a Graphviz label
+    for (const uint c : text.toUcs4()) {
+        if (c == '\n') {
+            out += "\\n";
             continue;
         }
-        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+        if (c == '"' || c == '\\')
             out += '\\';
-        out += QString(c).toUtf8();
+        out += QString::fromUcs4(&c, 1).toUtf8();
     }
     return out + '"';
+}
+
+// Labels stay one short line whatever an id or a text holds: Graphviz
+// crashes on labels of tens of thousands of lines.
+QString oneLine(const QString &text, int length = 40)
+{
+    const QString simplified = text.simplified();
+    return simplified.size() > length ? simplified.left(length - 1) + QChar(0x2026) : simplified;
 }
 
 QString firstWords(const QString &text, int words = 5)
@@ -35,15 +44,15 @@ QString firstWords(const QString &text, int words = 5)
 
 const int largeBook = 400;
 
-QByteArray bookDot(const BookModel &model, const QVector<BookFinding> &findings)
+QByteArray BookMap::dot(const Book &book, const QVector<BookFinding> &findings)
 {
     QSet<int> unreachable, deadEnd, duplicate, notANumber;
     for (const BookFinding &f : findings) {
         switch (f.kind) {
-        case BookFinding::Unreachable: unreachable.insert(f.node); break;
-        case BookFinding::DeadEnd: deadEnd.insert(f.node); break;
-        case BookFinding::DuplicateId: duplicate.insert(f.node); break;
-        case BookFinding::NotANumber: notANumber.insert(f.node); break;
+        case BookFinding::Unreachable: unreachable.insert(f.entry); break;
+        case BookFinding::DeadEnd: deadEnd.insert(f.entry); break;
+        case BookFinding::DuplicateId: duplicate.insert(f.entry); break;
+        case BookFinding::NotANumber: notANumber.insert(f.entry); break;
         default: break;
         }
     }
@@ -51,38 +60,38 @@ QByteArray bookDot(const BookModel &model, const QVector<BookFinding> &findings)
     // Edge labels cost Graphviz dearly on large graphs (a minute for ten
     // thousand entries against three seconds without): there the kind of a
     // reference shows by its colour and in its tooltip.
-    const bool large = model.nodes.size() > largeBook;
+    const bool large = book.size() > largeBook;
     QByteArray dot;
-    dot.reserve(model.nodes.size() * 160 + 512);
+    dot.reserve(book.size() * 160 + 512);
     dot += large ? "digraph livre {\n  graph [quadtree=fast, outputorder=edgesfirst];\n"
                  : "digraph livre {\n  graph [rankdir=TB, outputorder=edgesfirst];\n";
     dot += ""
            "  node [shape=box, style=\"rounded,filled\", fillcolor=\"#fff8e1\", "
            "fontname=\"DejaVu Sans\", fontsize=10];\n"
            "  edge [fontname=\"DejaVu Sans\", fontsize=8, color=\"#555555\"];\n";
-    for (int i = 0; i < model.nodes.size(); ++i) {
-        const BookNode &node = model.nodes.at(i);
+    for (int i = 0; i < book.size(); ++i) {
+        const Entry &entry = book.entry(i);
         dot += "  n" + QByteArray::number(i) + " [label="
-            + quoted(node.id + QLatin1Char('\n') + firstWords(node.text));
+            + quoted(oneLine(entry.id) + QLatin1Char('\n') + firstWords(entry.text));
         if (unreachable.contains(i))
             dot += ", fillcolor=\"#e0e0e0\", style=\"rounded,filled,dashed\"";
         if (deadEnd.contains(i))
             dot += ", peripheries=2";
         if (duplicate.contains(i) || notANumber.contains(i))
             dot += ", color=\"#c62828\", penwidth=2";
-        if (i == model.first)
+        if (i == book.firstIndex())
             dot += ", fillcolor=\"#c8e6c9\"";
         dot += "];\n";
     }
     QSet<int> missing; // targets already drawn as a missing entry
-    for (int i = 0; i < model.nodes.size(); ++i) {
-        for (const BookReference &ref : model.nodes.at(i).references) {
+    for (int i = 0; i < book.size(); ++i) {
+        for (const Reference &ref : Reference::of(book.entry(i))) {
             if (ref.target < 0)
                 continue;
             static const char *colours[] = {"#555555", "#6a1b9a", "#1565c0", "#2e7d32", "#ef6c00"};
-            const QByteArray label = (large ? " [tooltip=" : " [label=") + quoted(referenceName(ref.kind))
+            const QByteArray label = (large ? " [tooltip=" : " [label=") + quoted(Reference::kindName(ref.kind))
                 + ", color=\"" + colours[ref.kind] + "\", fontcolor=\"" + colours[ref.kind] + '"';
-            const int to = model.byNumber.value(ref.target, -1);
+            const int to = book.indexOfNumber(ref.target);
             if (to >= 0) {
                 dot += "  n" + QByteArray::number(i) + " -> n" + QByteArray::number(to) + label
                     + "];\n";
@@ -90,7 +99,7 @@ QByteArray bookDot(const BookModel &model, const QVector<BookFinding> &findings)
                 const QByteArray name = "missing" + QByteArray::number(ref.target);
                 if (!missing.contains(ref.target)) {
                     missing.insert(ref.target);
-                    dot += "  " + name + " [label=" + quoted(ref.text.trimmed() + QStringLiteral(" ?"))
+                    dot += "  " + name + " [label=" + quoted(oneLine(ref.text) + QStringLiteral(" ?"))
                         + ", shape=octagon, style=\"dashed\", color=\"#c62828\", "
                           "fontcolor=\"#c62828\"];\n";
                 }
@@ -103,7 +112,7 @@ QByteArray bookDot(const BookModel &model, const QVector<BookFinding> &findings)
     return dot;
 }
 
-bool renderSvg(const QByteArray &dot, int nodeCount, QByteArray *svg, QString *error)
+bool BookMap::renderSvg(const QByteArray &dot, int nodeCount, QByteArray *svg, QString *error)
 {
     // One Graphviz context for the whole run: freeing a context leaves its
     // text-layout plugin with a dangling font-name cache, read by the next
@@ -112,7 +121,7 @@ bool renderSvg(const QByteArray &dot, int nodeCount, QByteArray *svg, QString *e
     static GVC_t *const context = gvContext();
     Agraph_t *graph = agmemread(dot.constData());
     if (!graph) {
-        *error = QCoreApplication::translate("BookMap", "Graphviz n'a pas pu lire le graphe.");
+        *error = tr("Graphviz n'a pas pu lire le graphe.");
         return false;
     }
     const char *engine = nodeCount > largeBook ? "sfdp" : "dot";
@@ -127,7 +136,7 @@ bool renderSvg(const QByteArray &dot, int nodeCount, QByteArray *svg, QString *e
         gvFreeLayout(context, graph);
     }
     if (!ok)
-        *error = QCoreApplication::translate("BookMap", "Graphviz n'a pas pu dessiner le graphe.");
+        *error = tr("Graphviz n'a pas pu dessiner le graphe.");
     agclose(graph);
     return ok;
 }

@@ -1,20 +1,24 @@
-#include "monsters/monsterfile.h"
+#include "book/monsterlist.h"
 
-#include "persistence/xmltext.h"
+#include "book/atomicfile.h"
+#include "book/xmltext.h"
 
 #include <QXmlStreamReader>
 
-namespace MonsterFile {
-
-bool read(const QByteArray &bytes, QVector<MonsterRow> *rows)
+bool MonsterList::read(QIODevice *device)
 {
-    rows->clear();
+    rows.clear();
+    error.clear();
     QVector<MonsterRow> found;
-    QXmlStreamReader reader(bytes); // decodes by the file's own declaration
+    QXmlStreamReader reader(device); // decodes by the file's own declaration
     reader.setNamespaceProcessing(false);
     int depth = 0;
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
+        case QXmlStreamReader::DTD:
+            if (!reader.entityDeclarations().isEmpty())
+                reader.raiseError(tr("le fichier déclare des entités"));
+            break;
         case QXmlStreamReader::StartElement:
             if (++depth == 2) {
                 const QXmlStreamAttributes attributes = reader.attributes();
@@ -30,13 +34,18 @@ bool read(const QByteArray &bytes, QVector<MonsterRow> *rows)
             break;
         }
     }
-    if (reader.hasError())
+    if (reader.hasError()) {
+        error = tr("ligne %1, colonne %2 : %3")
+                    .arg(reader.lineNumber())
+                    .arg(reader.columnNumber())
+                    .arg(reader.errorString());
         return false;
-    *rows = found;
+    }
+    rows = found;
     return true;
 }
 
-QByteArray write(const QVector<MonsterRow> &rows)
+QByteArray MonsterList::toBytes() const
 {
     QString text = QStringLiteral("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Monsters>\n");
     text.reserve(text.size() + rows.size() * 96 + 16);
@@ -45,11 +54,11 @@ QByteArray write(const QVector<MonsterRow> &rows)
         text += QLatin1String("\t<Elem id=\"");
         text += QString::number(i);
         text += QLatin1String("\" Name=\"");
-        text += xmlEscaped(row.name, XmlPlace::Attribute, XmlCharset::Latin1);
+        text += XmlText::escaped(row.name, XmlPlace::Attribute, XmlCharset::Latin1);
         text += QLatin1String("\" Habilete=\"");
-        text += xmlEscaped(row.habilete, XmlPlace::Attribute, XmlCharset::Latin1);
+        text += XmlText::escaped(row.habilete, XmlPlace::Attribute, XmlCharset::Latin1);
         text += QLatin1String("\" Endurance=\"");
-        text += xmlEscaped(row.endurance, XmlPlace::Attribute, XmlCharset::Latin1);
+        text += XmlText::escaped(row.endurance, XmlPlace::Attribute, XmlCharset::Latin1);
         text += QLatin1String("\"/>\n");
     }
     text += QLatin1String("</Monsters>");
@@ -57,4 +66,7 @@ QByteArray write(const QVector<MonsterRow> &rows)
     return text.toLatin1();
 }
 
-} // namespace MonsterFile
+bool MonsterList::write(QIODevice *device) const
+{
+    return AtomicFile::writeAll(*device, toBytes(), &error);
+}

@@ -1,0 +1,37 @@
+#ifndef ORVANDEL_BOOKCHECK_H
+#define ORVANDEL_BOOKCHECK_H
+
+#include "book/book.h"
+
+#include <QCoreApplication>
+#include <QSet>
+#include <QString>
+#include <QVector>
+
+struct BookFinding
+{
+    enum Kind { Dangling, Unreachable, DeadEnd, DuplicateId, NotANumber, UnknownMonster };
+    Kind kind;
+    int entry;      // index into the book
+    QString detail; // in French, for the author
+};
+
+// What is wrong with a book, or worth a look.
+class BookCheck
+{
+    Q_DECLARE_TR_FUNCTIONS(BookCheck)
+
+public:
+    // Every finding, in the book's order; monster names are checked only
+    // when `monsterNames` is given.
+    static QVector<BookFinding> run(const Book &book, const QSet<QString> *monsterNames = nullptr);
+
+    // "dangling", "unreachable", ... as the command line prints them.
+    static QString key(BookFinding::Kind kind);
+    // "Renvoi vers une entrée absente", ... as the program shows them.
+    static QString title(BookFinding::Kind kind);
+    // Findings that make the book wrong rather than worth a look.
+    static bool isError(BookFinding::Kind kind);
+};
+
+#endif

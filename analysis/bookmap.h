@@ -1,0 +1,27 @@
+#ifndef ORVANDEL_BOOKMAP_H
+#define ORVANDEL_BOOKMAP_H
+
+#include "analysis/bookcheck.h"
+
+#include <QByteArray>
+#include <QString>
+
+// The book as a Graphviz graph: entries as nodes labelled with their number
+// and the first words of their text, references as labelled edges, findings
+// highlighted (missing targets in red, unreachable entries greyed, dead ends
+// doubled, duplicate numbers outlined in red).
+class BookMap
+{
+    Q_DECLARE_TR_FUNCTIONS(BookMap)
+
+public:
+    // Node "n<i>" is entry i of the book.
+    static QByteArray dot(const Book &book, const QVector<BookFinding> &findings);
+
+    // Lays the graph out with Graphviz's own library and renders it as SVG.
+    // Large books use the scalable force-directed layout, small ones the
+    // layered one that reads top to bottom.
+    static bool renderSvg(const QByteArray &dot, int nodeCount, QByteArray *svg, QString *error);
+};
+
+#endif

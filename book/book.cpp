@@ -1,0 +1,151 @@
+#include "book/book.h"
+
+#include "book/bookreader.h"
+#include "book/entryid.h"
+#include "book/entrywriter.h"
+
+void Book::indexNumbers()
+{
+    numbers.resize(entries.size());
+    byNumber.clear();
+    byNumber.reserve(entries.size());
+    first = -1;
+    for (int i = 0; i < entries.size(); ++i) {
+        const int n = EntryId::parse(entries.at(i).id);
+        numbers[i] = n;
+        if (n < 0)
+            continue;
+        if (first < 0 || n < numbers.at(first))
+            first = i;
+        if (!byNumber.contains(n))
+            byNumber.insert(n, i);
+    }
+}
+
+int Book::nextNumber() const
+{
+    int highest = -1;
+    for (const int n : numbers)
+        highest = qMax(highest, n);
+    return highest >= EntryId::maximum ? -1 : highest + 1;
+}
+
+QVector<int> Book::lineNumbers() const
+{
+    QVector<int> lines(entries.size(), 0);
+    int line = 1;
+    qsizetype at = 0;
+    for (int i = 0; i < spans.size(); ++i) {
+        const qsizetype begin = spans.at(i).begin;
+        if (begin < at)
+            continue;
+        line += int(std::count(source.constData() + at, source.constData() + begin, '\n'));
+        at = begin;
+        lines[i] = line;
+    }
+    return lines;
+}
+
+QByteArray Book::encoded(const QString &xml) const
+{
+    QByteArray bytes = xml.toUtf8();
+    if (lineEnd != "\n")
+        bytes.replace('\n', lineEnd);
+    return bytes;
+}
+
+Book::Edit Book::appending(const Entry &entry) const
+{
+    Edit edit;
+    edit.kind = Edit::Append;
+    edit.index = entries.size();
+    edit.at = insertAt;
+    const QByteArray element = encoded(EntryWriter::elementXml(entry));
+    QByteArray &out = edit.inserted;
+    if (selfClosingRoot) {
+        // "<book/>": the "/>" becomes ">" + entry + "</book>".
+        edit.removed = 2;
+        out = '>' + lineEnd + '\t';
+        edit.element = {out.size(), out.size() + element.size()};
+        out += element + lineEnd + "</" + root.toUtf8() + '>';
+        return edit;
+    }
+    // The first entry of a root that had none starts on a line of its own.
+    const bool onItsOwnLine = insertAt > 0 && source.at(insertAt - 1) == '\n';
+    if (entries.isEmpty() && !onItsOwnLine)
+        out += lineEnd;
+    out += '\t';
+    edit.element = {out.size(), out.size() + element.size()};
+    out += element;
+    return edit;
+}
+
+Book::Edit Book::replacing(int i, const Entry &entry) const
+{
+    Edit edit;
+    edit.kind = Edit::Replace;
+    edit.index = i;
+    edit.at = spans.at(i).begin;
+    edit.removed = spans.at(i).end - edit.at;
+    edit.inserted = encoded(EntryWriter::elementXml(entry));
+    edit.element = {0, edit.inserted.size()};
+    return edit;
+}
+
+Book::Edit Book::removing(int i) const
+{
+    // An element alone on its line goes with its line; otherwise with the
+    // white space before it on the same line.
+    qsizetype begin = spans.at(i).begin;
+    qsizetype end = spans.at(i).end;
+    while (begin > 0 && (source.at(begin - 1) == ' ' || source.at(begin - 1) == '\t'))
+        --begin;
+    const bool startsLine = begin == 0 || source.at(begin - 1) == '\n';
+    qsizetype after = end;
+    while (after < source.size() && (source.at(after) == ' ' || source.at(after) == '\t'))
+        ++after;
+    if (startsLine && source.mid(after, lineEnd.size()) == lineEnd)
+        end = after + lineEnd.size();
+    Edit edit;
+    edit.kind = Edit::Remove;
+    edit.index = i;
+    edit.at = begin;
+    edit.removed = end - begin;
+    return edit;
+}
+
+void Book::apply(const Edit &edit)
+{
+    source.replace(int(edit.at), int(edit.removed), edit.inserted);
+    const qsizetype delta = edit.inserted.size() - edit.removed;
+    const Span element{edit.at + edit.element.begin, edit.at + edit.element.end};
+    int shiftFrom = edit.index + 1;
+    switch (edit.kind) {
+    case Edit::Append:
+        entries.append(BookReader::readElement(source.mid(element.begin, element.end - element.begin)));
+        spans.append(element);
+        if (selfClosingRoot) {
+            selfClosingRoot = false;
+            insertAt = element.end;
+        } else {
+            insertAt += delta;
+        }
+        break;
+    case Edit::Replace:
+        entries[edit.index] = BookReader::readElement(edit.inserted);
+        spans[edit.index] = element;
+        insertAt += delta;
+        break;
+    case Edit::Remove:
+        entries.remove(edit.index);
+        spans.remove(edit.index);
+        shiftFrom = edit.index;
+        insertAt += delta;
+        break;
+    }
+    for (int k = shiftFrom; k < spans.size(); ++k) {
+        spans[k].begin += delta;
+        spans[k].end += delta;
+    }
+    indexNumbers();
+}

@@ -1,0 +1,87 @@
+#ifndef ORVANDEL_BOOK_H
+#define ORVANDEL_BOOK_H
+
+#include "book/entry.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <QVector>
+
+// The book: its entries as the file holds them, the file's bytes, and where
+// each entry's element lies among those bytes, so that a change rewrites
+// that entry and keeps every other byte. Read by BookReader, changed
+// through BookFile.
+class Book
+{
+public:
+    struct Span
+    {
+        qsizetype begin = 0, end = 0; // bytes of the element, "<Attr" to "</Attr>"
+    };
+    // A change of one entry: in the file's bytes, `removed` bytes at `at`
+    // give way to `inserted`, which holds the entry's new element (if any)
+    // at `element`.
+    struct Edit
+    {
+        enum Kind { Append, Replace, Remove };
+        Kind kind = Append;
+        int index = 0; // the entry changed, or the new entry's place
+        qsizetype at = 0, removed = 0;
+        QByteArray inserted;
+        Span element; // within `inserted`
+    };
+
+    const QString &rootName() const { return root; }
+    int size() const { return entries.size(); }
+    bool isEmpty() const { return entries.isEmpty(); }
+    const Entry &entry(int i) const { return entries.at(i); }
+    // The entry's id read as a number (EntryId::parse), -1 when it is not one.
+    int number(int i) const { return numbers.at(i); }
+    Span span(int i) const { return spans.at(i); }
+    const QByteArray &bytes() const { return source; }
+
+    // The first entry that bears `number`, or -1.
+    int indexOfNumber(int number) const { return byNumber.value(number, -1); }
+    // The entry with the lowest number, where the reader starts; -1 when none has one.
+    int firstIndex() const { return first; }
+    // One past the highest number in the book, 0 for a book without numbers;
+    // -1 when the highest is already EntryId::maximum.
+    int nextNumber() const;
+    // The line of each entry's opening tag, counted from 1.
+    QVector<int> lineNumbers() const;
+
+    // Whether entries can be written into this file, and why not.
+    bool isWritable() const { return refusal.isEmpty(); }
+    QString whyNotWritable() const { return refusal; }
+
+    // `xml` as the file's bytes: UTF-8, with the file's own line ends.
+    QByteArray encoded(const QString &xml) const;
+
+    // The changes of the file's bytes that add, replace or remove an entry.
+    Edit appending(const Entry &entry) const;
+    Edit replacing(int i, const Entry &entry) const;
+    Edit removing(int i) const;
+    // The book once an edit made by one of the above is in the file.
+    void apply(const Edit &edit);
+
+private:
+    friend class BookReader;
+    void indexNumbers();
+
+    QString root;
+    QVector<Entry> entries;
+    QVector<int> numbers;
+    QVector<Span> spans;
+    QByteArray source;
+    QByteArray lineEnd = "\n";
+    QString refusal;
+    // Where a new entry goes: before the root's closing tag, or in place of
+    // the "/>" of an empty root.
+    qsizetype insertAt = -1;
+    bool selfClosingRoot = false;
+    QHash<int, int> byNumber;
+    int first = -1;
+};
+
+#endif

@@ -1,0 +1,162 @@
+#include "book/bookfile.h"
+
+#include "book/atomicfile.h"
+#include "book/bookreader.h"
+#include "book/entryid.h"
+#include "book/entrywriter.h"
+#include "book/xmltext.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+
+namespace {
+
+// Larger than any book written by hand; a larger file is refused rather than read.
+const qint64 largestBook = qint64(1) << 30;
+
+} // namespace
+
+bool BookFile::fail(Error error, const QString &text)
+{
+    lastError = error;
+    message = text;
+    return false;
+}
+
+bool BookFile::open(const QString &path)
+{
+    filePath = path;
+    contents = Book();
+    onDisk.clear();
+    current = New;
+    lastError = NoError;
+    message.clear();
+    const QFileInfo info(path);
+    existed = info.exists();
+    if (!existed)
+        return true;
+    current = Unreadable;
+    if (!info.isFile())
+        return fail(OpenError, tr("« %1 » n'est pas un fichier ordinaire.")
+                                   .arg(QDir::toNativeSeparators(path)));
+    if (info.size() > largestBook)
+        return fail(OpenError, tr("« %1 » est trop grand pour être un livre (%2 Mo).")
+                                   .arg(QDir::toNativeSeparators(path))
+                                   .arg(info.size() >> 20));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(OpenError, tr("« %1 » n'a pas pu être lu : %2")
+                                   .arg(QDir::toNativeSeparators(path), file.errorString()));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return fail(OpenError, tr("« %1 » n'a pas pu être lu : %2")
+                                   .arg(QDir::toNativeSeparators(path), file.errorString()));
+    onDisk = bytes;
+    if (XmlText::isBlank(bytes)) {
+        current = New;
+        return true;
+    }
+    BookReader reader;
+    const bool ok = reader.read(bytes);
+    contents = reader.book();
+    if (!ok)
+        return fail(ParseError, tr("« %1 » n'est pas un document XML bien formé (%2).")
+                                   .arg(QDir::toNativeSeparators(path), reader.errorString()));
+    current = Readable;
+    return true;
+}
+
+int BookFile::nextNumber() const
+{
+    switch (current) {
+    case New: return 0;
+    case Readable: return contents.nextNumber();
+    case Unreadable: break;
+    }
+    // Nothing can be saved into it; the number shown is the one after what was read.
+    return qMax(1, contents.nextNumber());
+}
+
+bool BookFile::changedOnDisk() const
+{
+    const QFileInfo info(filePath);
+    if (!info.exists())
+        return existed;
+    if (!existed)
+        return true;
+    return !AtomicFile::holds(filePath, onDisk);
+}
+
+bool BookFile::writeLocked(const QVector<QByteArray> &pieces)
+{
+    // One writer at a time, across processes: the change check and the
+    // rename happen under the lock, so no other save can slip in between.
+    QLockFile lock(filePath + QLatin1String(".lock"));
+    lock.setStaleLockTime(30000);
+    if (!lock.tryLock(10000))
+        return fail(WriteError, tr("le livre est en cours d'enregistrement par un autre "
+                                   "programme (verrou « %1 »)")
+                                    .arg(QDir::toNativeSeparators(filePath + QLatin1String(".lock"))));
+    if (changedOnDisk())
+        return fail(ChangedError, tr("« %1 » a été modifié par un autre programme depuis "
+                                     "qu'il a été lu.")
+                                      .arg(QDir::toNativeSeparators(filePath)));
+    AtomicFile file(filePath);
+    if (!file.write(pieces))
+        return fail(WriteError, file.errorString());
+    existed = true;
+    return true;
+}
+
+bool BookFile::commit(const Book::Edit &edit)
+{
+    const QByteArray &bytes = contents.bytes();
+    const qsizetype tail = edit.at + edit.removed;
+    if (!writeLocked({QByteArray::fromRawData(bytes.constData(), int(edit.at)), edit.inserted,
+                      QByteArray::fromRawData(bytes.constData() + tail, int(bytes.size() - tail))}))
+        return false;
+    onDisk.clear(); // one owner of the bytes, so that the edit needs no copy of them
+    contents.apply(edit);
+    onDisk = contents.bytes();
+    lastError = NoError;
+    message.clear();
+    return true;
+}
+
+bool BookFile::append(const Entry &entry, const QString &rootName)
+{
+    if (current == Unreadable)
+        return fail(RefusedError, message);
+    if (current == New) {
+        const QByteArray bytes = EntryWriter::newBookText(rootName, entry).toUtf8();
+        if (!writeLocked({bytes}))
+            return false;
+        BookReader reader;
+        reader.read(bytes);
+        contents = reader.book();
+        onDisk = bytes;
+        current = Readable;
+        lastError = NoError;
+        message.clear();
+        return true;
+    }
+    if (!contents.isWritable())
+        return fail(RefusedError, contents.whyNotWritable());
+    return commit(contents.appending(entry));
+}
+
+bool BookFile::replace(int index, const Entry &entry)
+{
+    if (current != Readable || !contents.isWritable())
+        return fail(RefusedError, current == Readable ? contents.whyNotWritable() : message);
+    return commit(contents.replacing(index, entry));
+}
+
+bool BookFile::remove(int index)
+{
+    if (current != Readable || !contents.isWritable())
+        return fail(RefusedError, current == Readable ? contents.whyNotWritable() : message);
+    return commit(contents.removing(index));
+}

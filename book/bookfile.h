@@ -1,0 +1,59 @@
+#ifndef ORVANDEL_BOOKFILE_H
+#define ORVANDEL_BOOKFILE_H
+
+#include "book/book.h"
+
+#include <QCoreApplication>
+#include <QString>
+
+// An entries file on disk and its book. Every change goes through here: it
+// holds the file's lock, checks that nobody changed the file since it was
+// read, writes the new bytes atomically (only the changed entry differs),
+// and keeps the book in step with the file.
+class BookFile
+{
+    Q_DECLARE_TR_FUNCTIONS(BookFile)
+
+public:
+    enum State {
+        New,        // no file yet, or a blank one: the first entry starts the book
+        Readable,
+        Unreadable, // not a book Orvandel can read; never written
+    };
+    enum Error { NoError, OpenError, ParseError, ChangedError, RefusedError, WriteError };
+
+    // Reads the file at `path`; false when it cannot be read (state Unreadable).
+    bool open(const QString &path);
+
+    QString path() const { return filePath; }
+    State state() const { return current; }
+    const Book &book() const { return contents; }
+    // The number the next new entry bears; -1 when the book has used up the numbers.
+    int nextNumber() const;
+
+    // Adds `entry` after the last entry; `rootName` names the root of a new book.
+    bool append(const Entry &entry, const QString &rootName = QString());
+    bool replace(int index, const Entry &entry);
+    bool remove(int index);
+
+    // True when the file on disk is no longer the one read.
+    bool changedOnDisk() const;
+
+    Error error() const { return lastError; }
+    QString errorString() const { return message; }
+
+private:
+    bool fail(Error error, const QString &text);
+    bool commit(const Book::Edit &edit);
+    bool writeLocked(const QVector<QByteArray> &pieces);
+
+    QString filePath;
+    State current = New;
+    bool existed = false; // a file stood at the path when it was read
+    Book contents;
+    QByteArray onDisk; // the file's bytes as last read or written
+    Error lastError = NoError;
+    QString message;
+};
+
+#endif
