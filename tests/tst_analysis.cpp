@@ -1,0 +1,164 @@
+// The checks, the map and the orvandel-check command, over fixture books.
+#include "analysis/bookcheck.h"
+#include "analysis/bookmap.h"
+#include "book/bookfile.h"
+#include "book/bookreader.h"
+#include "support.h"
+
+#include <QTemporaryDir>
+
+using namespace Support;
+
+namespace {
+
+Book readFixture(const QString &name)
+{
+    BookReader reader;
+    if (!reader.read(readBytes(fixture(name))))
+        qFatal("%s: %s", qPrintable(name), qPrintable(reader.errorString()));
+    return reader.book();
+}
+
+// "kind id" for each finding, in order.
+QStringList summary(const Book &book, const QVector<BookFinding> &findings)
+{
+    QStringList out;
+    for (const BookFinding &f : findings)
+        out << BookCheck::key(f.kind) + QLatin1Char(' ') + book.entry(f.entry).id;
+    return out;
+}
+
+struct Run
+{
+    int status;
+    QString out, err;
+};
+
+Run check(const QStringList &args)
+{
+    QProcess process;
+    process.start(QStringLiteral(ORVANDEL_CHECK), args);
+    process.waitForFinished(120000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+} // namespace
+
+class TestAnalysis : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void findings_data();
+    void findings();
+    void oneIdParserForNumberingAndChecks();
+    void commandLine_data();
+    void commandLine();
+    void mapLabelsStayShort();
+};
+
+void TestAnalysis::findings_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("flawed") << "check-flawed.xml"
+        << QStringList{"dangling 000", "not-a-number 001", "dead-end 002", "duplicate-id 002",
+                       "unreachable 002", "unreachable 005"};
+    QTest::newRow("clean") << "check-clean.xml" << QStringList();
+    // A flight with no round, or a test of luck with no lucky text, is no way out.
+    QTest::newRow("own") << "book-own.xml" << QStringList{"dangling 001", "dead-end 002"};
+    QTest::newRow("+1 is not a number") << "book-plus-one.xml"
+        << QStringList{"dangling 000", "dead-end +1", "unreachable +1"};
+}
+
+void TestAnalysis::findings()
+{
+    QFETCH(QString, name);
+    QFETCH(QStringList, expected);
+    const Book book = readFixture(name);
+    QCOMPARE(summary(book, BookCheck::run(book)), expected);
+}
+
+// The dialog numbers the next entry from the same reading of ids as the
+// checker: an id "+1" is no entry 1, so 000's choice "1" dangles, and the
+// next entry is 001.
+void TestAnalysis::oneIdParserForNumberingAndChecks()
+{
+    BookFile file;
+    QVERIFY(file.open(fixture(QStringLiteral("book-plus-one.xml"))));
+    QCOMPARE(file.nextNumber(), 1);
+    const QVector<BookFinding> findings = BookCheck::run(file.book());
+    QCOMPARE(findings.first().kind, BookFinding::Dangling);
+    QCOMPARE(file.book().indexOfNumber(1), -1);
+}
+
+void TestAnalysis::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args"); // @ stands for a temporary folder
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out");
+    QTest::newRow("clean") << QStringList{fixture("check-clean.xml")} << 0 << "";
+    QTest::newRow("flawed")
+        << QStringList{fixture("check-flawed.xml")} << 1
+        << "dangling\t000\tchoix vers 99 : cette entrée n'existe pas\n"
+           "not-a-number\t001\tvictoire : « abc » n'est pas un numéro d'entrée\n"
+           "dead-end\t002\taucune sortie : ni choix, ni fuite, ni chance, ni victoire (une fin ?)\n"
+           "duplicate-id\t002\tle numéro 2 est déjà celui de l'entrée de la ligne 13\n"
+           "unreachable\t002\taucun chemin n'y mène depuis l'entrée 000\n"
+           "unreachable\t005\taucun chemin n'y mène depuis l'entrée 000\n";
+    QTest::newRow("unknown monster")
+        << QStringList{fixture("check-monsters.xml"), "--monsters", fixture("monsters.xml")} << 0
+        << "dead-end\t0\taucune sortie : ni choix, ni fuite, ni chance, ni victoire (une fin ?)\n";
+    QTest::newRow("not a book") << QStringList{fixture("book-broken.xml")} << 2 << "";
+    QTest::newRow("missing book") << QStringList{"@/absent.xml"} << 2 << "";
+    QTest::newRow("unknown option") << QStringList{"-x", fixture("check-clean.xml")} << 2 << "";
+    QTest::newRow("output over the book") << QStringList{"@/b.xml", "--dot", "@/b.xml"} << 3 << "";
+    QTest::newRow("output into a missing folder")
+        << QStringList{fixture("check-clean.xml"), "--dot", "@/absent/map.dot"} << 3 << "";
+    QTest::newRow("dot and svg") << QStringList{fixture("check-clean.xml"), "--dot", "@/map.dot", "--svg", "@/map.svg"} << 0 << "";
+}
+
+void TestAnalysis::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, out);
+    QTemporaryDir dir;
+    QVERIFY(QFile::copy(fixture(QStringLiteral("check-clean.xml")), dir.filePath(QStringLiteral("b.xml"))));
+    for (QString &a : args)
+        a.replace(QLatin1Char('@'), dir.path());
+    const QByteArray book = readBytes(dir.filePath(QStringLiteral("b.xml")));
+    const Run run = check(args);
+    QVERIFY2(run.status == status, qPrintable(run.err));
+    if (!out.isEmpty() || status == 0)
+        QCOMPARE(run.out, out);
+    QCOMPARE(readBytes(dir.filePath(QStringLiteral("b.xml"))), book);
+    if (args.contains(QStringLiteral("--svg"))) {
+        QVERIFY(readBytes(dir.filePath(QStringLiteral("map.dot"))).startsWith("digraph"));
+        QVERIFY(xmllintAccepts(dir.filePath(QStringLiteral("map.svg"))));
+    }
+}
+
+// Whatever an id holds, its label is one short line with every character
+// whole: Graphviz crashes on labels of thousands of lines.
+void TestAnalysis::mapLabelsStayShort()
+{
+    BookReader reader;
+    const QString id = QStringLiteral("\U0001F409&quot;\\") + QStringLiteral("&#10;").repeated(32767);
+    QVERIFY(reader.read(QStringLiteral("<L><Attr id=\"%1\"><Text>Un dragon \U0001F409</Text></Attr></L>")
+                            .arg(id).toUtf8()));
+    const QByteArray dot = BookMap::dot(reader.book(), {});
+    const int at = dot.indexOf("n0 [label=");
+    const QByteArray label = dot.mid(at, dot.indexOf('\n', at) - at);
+    QVERIFY2(label.size() < 200, label.left(200).constData());
+    QVERIFY(label.contains("\xF0\x9F\x90\x89\\\"\\\\"));
+    QCOMPARE(label.count("\\n"), 1);
+    QByteArray svg;
+    QString error;
+    QVERIFY(BookMap::renderSvg(dot, 1, &svg, &error));
+}
+
+QTEST_GUILESS_MAIN(TestAnalysis)
+#include "tst_analysis.moc"

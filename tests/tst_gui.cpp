@@ -1,0 +1,342 @@
+// The windows as an author uses them: the main window, the entry form, saving
+// through the entry dialog, the monster list and the check dialog.
+#include "app/mainwindow.h"
+#include "book/bookreader.h"
+#include "book/entrywriter.h"
+#include "entry/entryui.h"
+#include "monsters/monsterui.h"
+#include "support.h"
+
+#include <QAction>
+#include <QDialogButtonBox>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+using namespace Support;
+
+class TestGui : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void wholeRoadFromTheMainWindow();
+    void addRules_data();
+    void addRules();
+    void resetAndMirroring();
+    void refusedSilently_data();
+    void refusedSilently();
+    void rootName();
+    void saveFailures_data();
+    void saveFailures();
+    void changedUnderOurFeet();
+    void unreadableBook();
+    void monsterList();
+    void checkDialogFromTheMenu();
+
+private:
+    QString path(const QString &name = QStringLiteral("livre.xml")) { return dir->filePath(name); }
+    EntryUI *bind(const QString &book)
+    {
+        delete dialog;
+        dialog = new EntryUI;
+        dialog->setEntriesFile(book);
+        dialog->show();
+        return dialog;
+    }
+    int rows(const char *table) { return Form(dialog).get<QTableWidget>(table)->rowCount(); }
+
+    QTemporaryDir *dir = nullptr;
+    ModalScript *script = nullptr;
+    EntryUI *dialog = nullptr;
+};
+
+void TestGui::init()
+{
+    dir = new QTemporaryDir;
+    script = new ModalScript;
+}
+
+void TestGui::cleanup()
+{
+    const QStringList unexpected = script->unexpected;
+    const int pending = script->pending();
+    delete dialog;
+    dialog = nullptr;
+    delete script;
+    delete dir;
+    QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(QLatin1Char(' '))));
+    QCOMPARE(pending, 0);
+}
+
+// The book is asked once; each entry is saved under the next number, and the
+// file is the format's text.
+void TestGui::wholeRoadFromTheMainWindow()
+{
+    MainWindow window;
+    window.show();
+    QCOMPARE(window.findChild<QLabel *>(QStringLiteral("label"))->text(), QStringLiteral("Orvandel"));
+    QStringList shown;
+    Entry first;
+    script->file(QString()); // cancelled: nothing opens
+    Form(&window).click("pb_Entry");
+    QTRY_COMPARE(script->pending(), 0);
+    script->file(path());
+    script->then([&](QWidget *modal) {
+        Form form(modal);
+        shown << form.shownId();
+        form.text("textEdit", QStringLiteral("Vous entrez dans la taverne.")).check("ck_Choice")
+            .choice(QStringLiteral("1"), QStringLiteral("Parler à l'aubergiste")).click("pb_Save");
+    });
+    script->prompt(QStringLiteral("Aventure"));
+    Form(&window).click("pb_Entry");
+    script->then([&](QWidget *modal) {
+        Form form(modal);
+        shown << form.shownId();
+        form.text("textEdit", QStringLiteral("Fin.")).number("sb_BonusEndurance", 2).click("pb_Save");
+    });
+    Form(&window).click("pb_Entry");
+    script->then([&](QWidget *modal) {
+        shown << Form(modal).shownId();
+        Form(modal).click("pb_Cancel");
+    });
+    Form(&window).click("pb_Entry");
+    QCOMPARE(shown, (QStringList{"000", "001", "002"}));
+
+    BookReader reader;
+    QVERIFY(reader.read(readBytes(path())));
+    QCOMPARE(reader.book().size(), 2);
+    QCOMPARE(readBytes(path()), (EntryWriter::newBookText(QStringLiteral("Aventure"), reader.book().entry(0))
+                                     .replace(QStringLiteral("\n</Aventure>"),
+                                              QLatin1Char('\t') + EntryWriter::elementXml(reader.book().entry(1))
+                                                  + QStringLiteral("\n</Aventure>")))
+                                    .toUtf8());
+    QCOMPARE(reader.book().entry(0).choices.first().text, QStringLiteral("Parler à l'aubergiste"));
+    QVERIFY(reader.book().entry(0).types.choice && reader.book().entry(0).choiceActive);
+    QCOMPARE(reader.book().entry(1).bonus.endurance, 2);
+    QVERIFY(xmllintAccepts(path()));
+}
+
+void TestGui::addRules_data()
+{
+    QTest::addColumn<QString>("fields"); // name=value;... typed before the click
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<int>("added");
+    QTest::newRow("choice") << "le_ChoiceValue=1;le_ChoiceText=a" << "pb_ChoiceAdd" << "table_Choice" << 1;
+    QTest::newRow("choice without text") << "le_ChoiceValue=1" << "pb_ChoiceAdd" << "table_Choice" << 0;
+    QTest::newRow("monster") << "le_MonsterName=Orque;sb_MonsterHabilete=7;sb_MonsterEndurance=9;le_MonsterVictory=3"
+                             << "pb_MonsterAdd" << "table_Monster" << 1;
+    QTest::newRow("monster, Endurance 0") << "le_MonsterName=Orque;sb_MonsterHabilete=7;le_MonsterVictory=3"
+                                          << "pb_MonsterAdd" << "table_Monster" << 0;
+    QTest::newRow("monster without victory") << "le_MonsterName=Orque;sb_MonsterHabilete=7;sb_MonsterEndurance=9"
+                                             << "pb_MonsterAdd" << "table_Monster" << 0;
+    QTest::newRow("object, gold only") << "sb_ObjectGold=3" << "pb_ObjectAdd" << "table_Objects" << 1;
+    QTest::newRow("empty object") << "" << "pb_ObjectAdd" << "table_Objects" << 0;
+}
+
+void TestGui::addRules()
+{
+    QFETCH(QString, fields);
+    QFETCH(QString, button);
+    QFETCH(QString, table);
+    QFETCH(int, added);
+    bind(path());
+    Form form(dialog);
+    for (const QString &field : fields.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString name = field.section(QLatin1Char('='), 0, 0), value = field.section(QLatin1Char('='), 1);
+        if (name.startsWith(QLatin1String("sb_")))
+            form.number(qPrintable(name), value.toInt());
+        else
+            form.text(qPrintable(name), value);
+    }
+    form.click(qPrintable(button));
+    form.click(qPrintable(button)); // a successful add clears its inputs (objects excepted)
+    const int count = rows(qPrintable(table));
+    QCOMPARE(count, table == QLatin1String("table_Objects") ? 2 * added : added);
+    // "Retirer" takes the current row away.
+    if (count > 0) {
+        auto *widget = form.get<QTableWidget>(qPrintable(table));
+        widget->setCurrentCell(0, 0);
+        form.click(qPrintable(QString(button).replace(QLatin1String("Add"), QLatin1String("Remove"))));
+        QCOMPARE(widget->rowCount(), count - 1);
+    }
+}
+
+void TestGui::resetAndMirroring()
+{
+    bind(path());
+    Form form(dialog);
+    form.check("ck_Choice").check("ck_Flee").check("ck_Bonus").check("ck_Luck");
+    for (const char *active : {"ck_ChoiceActive", "ck_FleeActive", "ck_BonusActive", "ck_LuckActive"})
+        QVERIFY2(form.get<QCheckBox>(active)->isChecked(), active);
+    form.text("textEdit", QStringLiteral("x")).choice(QStringLiteral("1"), QStringLiteral("a"))
+        .number("sb_BonusChance", 3).text("le_Special", QStringLiteral("s")).click("pb_Reset");
+    QVERIFY(form.get<QTextEdit>("textEdit")->toPlainText().isEmpty());
+    QCOMPARE(rows("table_Choice"), 0);
+    QCOMPARE(form.get<QSpinBox>("sb_BonusChance")->text(), QStringLiteral("0"));
+    QVERIFY(!form.get<QCheckBox>("ck_ChoiceActive")->isChecked());
+    QVERIFY(form.get<QLineEdit>("le_Special")->text().isEmpty());
+    QCOMPARE(form.shownId(), QStringLiteral("000"));
+    // After a reset the rows are counted from zero again.
+    form.choice(QStringLiteral("2"), QStringLiteral("b"));
+    QCOMPARE(rows("table_Choice"), 1);
+}
+
+void TestGui::refusedSilently_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("what");
+    QTest::newRow("no text") << "" << "choice";
+    QTest::newRow("objects only") << "T" << "object";
+    QTest::newRow("flight without reference") << "T" << "flight";
+    QTest::newRow("lucky value without text") << "T" << "luck";
+}
+
+void TestGui::refusedSilently()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, what);
+    bind(path());
+    Form form(dialog);
+    form.text("textEdit", text);
+    if (what == QLatin1String("choice"))
+        form.choice(QStringLiteral("1"), QStringLiteral("a"));
+    else if (what == QLatin1String("object"))
+        form.text("le_ObjectText", QStringLiteral("Épée")).click("pb_ObjectAdd");
+    else if (what == QLatin1String("flight"))
+        form.number("sb_FleeRound", 2);
+    else
+        form.text("le_LuckyValue", QStringLiteral("4"));
+    form.click("pb_Save");
+    QVERIFY(dialog->isVisible());
+    QVERIFY(!QFile::exists(path()));
+}
+
+// A new book asks for its root's name: cancelling saves nothing, an invalid
+// name is explained and asked again.
+void TestGui::rootName()
+{
+    bind(path());
+    Form(dialog).text("textEdit", QStringLiteral("T")).choice(QStringLiteral("1"), QStringLiteral("a"));
+    script->prompt(QString());
+    Form(dialog).click("pb_Save");
+    QVERIFY(!QFile::exists(path()));
+    QVERIFY(dialog->isVisible());
+    QStringList seen;
+    script->prompt(QStringLiteral("Mon livre")).message(&seen).prompt(QStringLiteral("Livre"));
+    Form(dialog).click("pb_Save");
+    QCOMPARE(seen.size(), 1);
+    QVERIFY(seen.first().startsWith(QStringLiteral("saveEntry - Nom du noeud principal|« Mon livre »")));
+    QVERIFY(readBytes(path()).contains("\n<Livre>\n\t<Attr id=\"000\">"));
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+}
+
+void TestGui::saveFailures_data()
+{
+    QTest::addColumn<QString>("book");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("missing folder") << "absent/livre.xml" << "saveEntry - Erreur écriture fichier XML";
+    QTest::newRow("no book chosen") << "" << "saveEntry - Aucun fichier";
+}
+
+void TestGui::saveFailures()
+{
+    QFETCH(QString, book);
+    QFETCH(QString, title);
+    bind(book.isEmpty() ? book : path(book));
+    Form(dialog).text("textEdit", QStringLiteral("T")).choice(QStringLiteral("1"), QStringLiteral("a"));
+    QStringList seen;
+    if (!book.isEmpty())
+        script->prompt(QStringLiteral("Livre"));
+    script->message(&seen);
+    Form(dialog).click("pb_Save");
+    QCOMPARE(seen.size(), 1);
+    QCOMPARE(seen.first().section(QLatin1Char('|'), 0, 0), title);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(rows("table_Choice"), 1);
+}
+
+void TestGui::changedUnderOurFeet()
+{
+    QVERIFY(QFile::copy(fixture(QStringLiteral("book-own.xml")), path()));
+    bind(path());
+    QCOMPARE(Form(dialog).shownId(), QStringLiteral("003"));
+    const QByteArray theirs = readBytes(path()).replace("</Aventure>", "\t<Attr id=\"003\"></Attr>\n</Aventure>");
+    QVERIFY(writeBytes(path(), theirs));
+    Form(dialog).text("textEdit", QStringLiteral("Le mien")).choice(QStringLiteral("1"), QStringLiteral("a"));
+    QStringList seen;
+    script->message(&seen);
+    Form(dialog).click("pb_Save");
+    QCOMPARE(seen.size(), 1);
+    QVERIFY(seen.first().startsWith(QStringLiteral("saveEntry - Fichier modifié|")));
+    QCOMPARE(readBytes(path()), theirs);
+    QCOMPARE(Form(dialog).shownId(), QStringLiteral("004"));
+    Form(dialog).click("pb_Save");
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    QVERIFY(readBytes(path()).startsWith(theirs.left(theirs.size() - 12)));
+    QVERIFY(readBytes(path()).contains("<Attr id=\"004\">\n\t\t<Text>Le mien</Text>"));
+}
+
+void TestGui::unreadableBook()
+{
+    const QByteArray icon("\0\0\1\0<Livre/>", 12);
+    QVERIFY(writeBytes(path(), icon));
+    QStringList seen;
+    script->message(&seen);
+    bind(path());
+    QCOMPARE(seen.size(), 1);
+    QVERIFY(seen.first().startsWith(QStringLiteral("getLastId - Erreur ouverture document XML|"
+                                                   "Le document XML n'a pas pu être attribué")));
+    Form(dialog).text("textEdit", QStringLiteral("T")).choice(QStringLiteral("1"), QStringLiteral("a"));
+    script->message(&seen);
+    Form(dialog).click("pb_Save");
+    QCOMPARE(seen.size(), 2);
+    QVERIFY(seen.last().startsWith(QStringLiteral("saveEntry - Fichier illisible|")));
+    QCOMPARE(readBytes(path()), icon);
+}
+
+void TestGui::monsterList()
+{
+    QVERIFY(QFile::copy(fixture(QStringLiteral("monsters.xml")), path(QStringLiteral("m.xml"))));
+    QStringList seen;
+    script->file(path(QStringLiteral("m.xml"))).message(&seen, QMessageBox::Yes);
+    MonsterUI list;
+    list.show();
+    Form form(&list);
+    auto *table = form.get<QTableWidget>("tableWidget");
+    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(table->item(1, 0)->text(), QStringLiteral("Démon & cæ"));
+    form.text("le_Name", QStringLiteral("Troll"));
+    for (auto [name, value] : {std::make_pair("sb_Habilete", "9"), std::make_pair("sb_Endurance", "14")}) {
+        form.get<QSpinBox>(name)->clear();
+        QTest::keyClicks(form.get<QSpinBox>(name), QLatin1String(value));
+    }
+    form.click("pb_Add").click("pb_Add"); // the second add lacks its numbers
+    QCOMPARE(table->rowCount(), 3);
+    QMetaObject::invokeMethod(form.get<QDialogButtonBox>("buttonBox"), "accepted");
+    QCOMPARE(list.result(), int(QDialog::Accepted));
+    QVERIFY(readBytes(path(QStringLiteral("m.xml"))).endsWith(
+        "\t<Elem id=\"2\" Name=\"Troll\" Habilete=\"9\" Endurance=\"14\"/>\n</Monsters>"));
+}
+
+void TestGui::checkDialogFromTheMenu()
+{
+    QVERIFY(QFile::copy(fixture(QStringLiteral("check-flawed.xml")), path()));
+    MainWindow window;
+    window.show();
+    QString summary;
+    int findings = -1;
+    script->file(path()).then([&](QWidget *modal) {
+        summary = modal->findChild<QLabel *>(QStringLiteral("lbl_Summary"))->text();
+        findings = modal->findChild<QTableWidget *>(QStringLiteral("table_Findings"))->rowCount();
+        qobject_cast<QDialog *>(modal)->reject();
+    });
+    window.findChild<QAction *>(QStringLiteral("actionCheckBook"))->trigger();
+    QVERIFY(summary.startsWith(QStringLiteral("6 constats dans les 5 entrées du livre")));
+    QCOMPARE(findings, 6);
+}
+
+QTEST_MAIN(TestGui)
+#include "tst_gui.moc"
