@@ -87,7 +87,7 @@ void TestAnalysis::findings()
 void TestAnalysis::oneIdParserForNumberingAndChecks()
 {
     BookFile file;
-    QVERIFY(file.open(fixture(QStringLiteral("book-plus-one.xml"))));
+    QVERIFY(file.open(fixture("book-plus-one.xml")));
     QCOMPARE(file.nextNumber(), 1);
     const QVector<BookFinding> findings = BookCheck::run(file.book());
     QCOMPARE(findings.first().kind, BookFinding::Dangling);
@@ -126,18 +126,18 @@ void TestAnalysis::commandLine()
     QFETCH(int, status);
     QFETCH(QString, out);
     QTemporaryDir dir;
-    QVERIFY(QFile::copy(fixture(QStringLiteral("check-clean.xml")), dir.filePath(QStringLiteral("b.xml"))));
+    QVERIFY(QFile::copy(fixture("check-clean.xml"), dir.filePath("b.xml")));
     for (QString &a : args)
         a.replace(QLatin1Char('@'), dir.path());
-    const QByteArray book = readBytes(dir.filePath(QStringLiteral("b.xml")));
+    const QByteArray book = readBytes(dir.filePath("b.xml"));
     const Run run = check(args);
     QVERIFY2(run.status == status, qPrintable(run.err));
     if (!out.isEmpty() || status == 0)
         QCOMPARE(run.out, out);
-    QCOMPARE(readBytes(dir.filePath(QStringLiteral("b.xml"))), book);
-    if (args.contains(QStringLiteral("--svg"))) {
-        QVERIFY(readBytes(dir.filePath(QStringLiteral("map.dot"))).startsWith("digraph"));
-        QVERIFY(xmllintAccepts(dir.filePath(QStringLiteral("map.svg"))));
+    QCOMPARE(readBytes(dir.filePath("b.xml")), book);
+    if (args.contains("--svg")) {
+        QVERIFY(readBytes(dir.filePath("map.dot")).startsWith("digraph"));
+        QVERIFY(xmllintAccepts(dir.filePath("map.svg")));
     }
 }
 
@@ -146,8 +146,8 @@ void TestAnalysis::commandLine()
 void TestAnalysis::mapLabelsStayShort()
 {
     BookReader reader;
-    const QString id = QStringLiteral("\U0001F409&quot;\\") + QStringLiteral("&#10;").repeated(32767);
-    QVERIFY(reader.read(QStringLiteral("<L><Attr id=\"%1\"><Text>Un dragon \U0001F409</Text></Attr></L>")
+    const QString id = "\U0001F409&quot;\\" + QString("&#10;").repeated(32767);
+    QVERIFY(reader.read(QString("<L><Attr id=\"%1\"><Text>Un dragon \U0001F409</Text></Attr></L>")
                             .arg(id).toUtf8()));
     const QByteArray dot = BookMap::dot(reader.book(), {});
     const int at = dot.indexOf("n0 [label=");

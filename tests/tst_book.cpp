@@ -18,31 +18,13 @@ Q_DECLARE_METATYPE(Entry)
 
 namespace {
 
-const QString header = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
-
 Entry withText(const QString &text)
 {
     Entry e;
-    e.id = QStringLiteral("000");
+    e.id = "000";
     e.text = text;
     return e;
 }
-
-// The value lines of a bonus group, as the format writes them.
-QString bonusLines(const QString &h, const QString &e, const QString &c)
-{
-    return QStringLiteral("\t\t\t<Elem id=\"1\" Name=\"habilete\" Value=\"%1\" />\n"
-                          "\t\t\t<Elem id=\"2\" Name=\"endurance\" Value=\"%2\" />\n"
-                          "\t\t\t<Elem id=\"3\" Name=\"chance\" Value=\"%3\" />\n")
-        .arg(h, e, c);
-}
-
-QString opening(const QString &text, const QString &types)
-{
-    return QStringLiteral("<Attr id=\"000\">\n\t\t<Text>%1</Text>\n\t\t<Type>%2</Type>\n").arg(text, types);
-}
-
-const QString closing = QStringLiteral("\t</Attr>");
 
 // Applies `edit`: only the edited bytes change, and the book in memory is
 // what the new bytes read as.
@@ -93,90 +75,58 @@ private slots:
     void monsterList();
 };
 
+// Each row's element, byte for byte, stands in data/format/<row>.xml.
 void TestBook::element_data()
 {
     QTest::addColumn<Entry>("entry");
-    QTest::addColumn<QString>("expected");
-
-    Entry e = withText(QStringLiteral("T"));
+    Entry e = withText("T");
     e.types.choice = e.choiceActive = true;
-    e.choices.append({QStringLiteral("V"), QStringLiteral("W")});
-    QTest::newRow("one choice") << e
-        << opening("T", "C") + "\t\t<Choices active=\"1\">\t\t\t<Elem id=\"1\" Value=\"V\">W</Elem>\t\t</Choices>" + closing;
-
-    e = withText(QStringLiteral("B"));
+    e.choices = {{"V", "W"}};
+    QTest::newRow("one-choice") << e;
+    e = withText("B");
     e.bonus.habilete = 2;
-    QTest::newRow("bonus, all three lines") << e
-        << opening("B", "X") + "\t\t<Bonus active=\"0\">\n" + bonusLines("2", "0", "0") + "\t\t</Bonus>\n" + closing;
+    QTest::newRow("bonus-all-three-lines") << e;
     e.bonus = {true, 0, -2, 0};
-    QTest::newRow("penalty") << e
-        << opening("B", "X") + "\t\t<Bonus active=\"1\">\n" + bonusLines("0", "-2", "0") + "\t\t</Bonus>\n" + closing;
-
-    e = withText(QStringLiteral("F"));
-    e.flee = {true, false, 2, QStringLiteral("12")};
-    QTest::newRow("flight") << e
-        << opening("F", "X") + "\t\t<Flee active=\"1\" Penality=\"0\" Round=\"2\" Ref=\"12\"/>\n" + closing;
+    QTest::newRow("penalty") << e;
+    e = withText("F");
+    e.flee = {true, false, 2, "12"};
+    QTest::newRow("flight") << e;
     e.flee.round = 0;
-    QTest::newRow("flight without round") << e << opening("F", "X") + closing;
-
-    e = withText(QStringLiteral("M"));
-    e.monsterType = QStringLiteral("R");
-    e.monsters = {{QStringLiteral("Orque"), QStringLiteral("7"), QStringLiteral("9"), QStringLiteral("3")},
-                  {QStringLiteral("Loup"), QStringLiteral("5"), QStringLiteral("4"), QStringLiteral("4")}};
-    QTest::newRow("monsters") << e
-        << opening("M", "X") + "\t\t<Monster Type=\"R\">\n"
-               "\t\t\t<Elem id=\"1\" Name=\"Orque\" habilete=\"7\" endurance=\"9\" Value=\"3\" />\n"
-               "\t\t\t<Elem id=\"2\" Name=\"Loup\" habilete=\"5\" endurance=\"4\" Value=\"4\" />\n"
-               "\t\t</Monster>\n" + closing;
-
-    e = withText(QStringLiteral("L"));
-    e.luck = {true, QStringLiteral("5"), QStringLiteral("Ouf"), QString(), QString()};
-    QTest::newRow("luck, unlucky pair empty") << e
-        << opening("L", "X") + "\t\t<Luck active=\"1\">\t\t\t<Lucky Value=\"5\">Ouf</Lucky>"
-               "\t\t\t<Unlucky Value=\"\"></Unlucky>\t\t</Luck>" + closing;
-
-    e = withText(QStringLiteral("O"));
-    e.objects.append({QStringLiteral("Épée"), "0", "1", "1", "0", "0", "3", "1", QStringLiteral("clé")});
-    QTest::newRow("object") << e
-        << opening("O", "O") + "\t\t<Objects>\t\t\t<Elem id=\"1\" exchange=\"0\" throw=\"1\">"
-               "\t\t\t\t<Text>Épée</Text>\t\t\t\t<Bonus>"
-               "\t\t\t\t\t<Elem id=\"1\" Name=\"habilete\" Value=\"1\" />"
-               "\t\t\t\t\t<Elem id=\"2\" Name=\"endurance\" Value=\"0\" />"
-               "\t\t\t\t\t<Elem id=\"3\" Name=\"chance\" Value=\"0\" />"
-               "\t\t\t\t</Bonus>\t\t\t\t<Gold Value=\"3\" />\t\t\t\t<Food Value=\"1\" />"
-               "\t\t\t\t<Other>clé</Other>\t\t\t</Elem>\t\t</Objects>" + closing;
-
-    // Every section at once comes in the format's order.
-    e = withText(QStringLiteral("Tout"));
+    QTest::newRow("flight-without-round") << e;
+    e = withText("M");
+    e.monsterType = "R";
+    e.monsters = {{"Orque", "7", "9", "3"}, {"Loup", "5", "4", "4"}};
+    QTest::newRow("monsters") << e;
+    e = withText("L");
+    e.luck = {true, "5", "Ouf", "", ""};
+    QTest::newRow("luck-unlucky-pair-empty") << e;
+    e = withText("O");
+    e.objects = {{"Épée", "0", "1", "1", "0", "0", "3", "1", "clé"}};
+    QTest::newRow("object") << e;
+    e = withText("Tout");
     e.bonus.chance = 1;
-    e.flee = {false, true, 1, QStringLiteral("9")};
-    e.monsters = {{QStringLiteral("Rat"), "1", "1", "2"}};
-    e.luck = {false, QStringLiteral("3"), QStringLiteral("a"), QStringLiteral("4"), QStringLiteral("b")};
-    e.choices = {{QStringLiteral("5"), QStringLiteral("c")}};
-    QTest::newRow("section order") << e
-        << opening("Tout", "X") + "\t\t<Bonus active=\"0\">\n" + bonusLines("0", "0", "1") + "\t\t</Bonus>\n"
-               "\t\t<Flee active=\"0\" Penality=\"1\" Round=\"1\" Ref=\"9\"/>\n"
-               "\t\t<Monster Type=\"U\">\n\t\t\t<Elem id=\"1\" Name=\"Rat\" habilete=\"1\" endurance=\"1\" Value=\"2\" />\n\t\t</Monster>\n"
-               "\t\t<Luck active=\"0\">\t\t\t<Lucky Value=\"3\">a</Lucky>\t\t\t<Unlucky Value=\"4\">b</Unlucky>\t\t</Luck>"
-               "\t\t<Choices active=\"0\">\t\t\t<Elem id=\"1\" Value=\"5\">c</Elem>\t\t</Choices>" + closing;
-
+    e.flee = {false, true, 1, "9"};
+    e.monsters = {{"Rat", "1", "1", "2"}};
+    e.luck = {false, "3", "a", "4", "b"};
+    e.choices = {{"5", "c"}};
+    QTest::newRow("section-order") << e;
     // Reserved characters become references; tabs and line ends stay in
     // texts but not in attributes; what XML cannot carry is left out.
-    e = withText(QStringLiteral("a<b & \"c\"\n\td\x01"));
-    e.choices = {{QStringLiteral("1\t\"2\"\n"), QStringLiteral("x\ry")}};
-    QTest::newRow("escaping") << e
-        << opening("a&lt;b &amp; &quot;c&quot;\n\td", "X")
-               + "\t\t<Choices active=\"0\">\t\t\t<Elem id=\"1\" Value=\"1&#9;&quot;2&quot;&#10;\">x&#13;y</Elem>\t\t</Choices>" + closing;
+    e = withText("a<b & \"c\"\n\td\x01");
+    e.choices = {{"1\t\"2\"\n", "x\ry"}};
+    QTest::newRow("escaping") << e;
 }
 
 void TestBook::element()
 {
     QFETCH(Entry, entry);
-    QFETCH(QString, expected);
+    const QString expected = QString::fromUtf8(
+        readBytes(fixture(QString("format/%1.xml").arg(QLatin1String(QTest::currentDataTag())))));
+    QVERIFY(!expected.isEmpty());
     QCOMPARE(EntryWriter::elementXml(entry), expected);
     // A new book is that element between the declaration and the root.
-    QCOMPARE(EntryWriter::newBookText(QStringLiteral("Livre"), entry),
-             header + "<Livre>\n\t" + expected + "\n</Livre>");
+    QCOMPARE(EntryWriter::newBookText("Livre", entry),
+             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Livre>\n\t" + expected + "\n</Livre>");
 }
 
 void TestBook::typeCodes_data()
@@ -226,7 +176,7 @@ void TestBook::entryIds_data()
     QTest::newRow("largest") << "999999999" << 999999999;
     for (const char *bad : {"", "+1", "-3", "1e3", "0x10", "fin", "1 2", "1000000000", "2147483648"})
         QTest::newRow(bad) << QString::fromLatin1(bad) << -1;
-    QTest::newRow("full-width digits") << QStringLiteral("\uFF11\uFF12") << -1;
+    QTest::newRow("full-width digits") << "\uFF11\uFF12" << -1;
 }
 
 void TestBook::entryIds()
@@ -241,11 +191,11 @@ void TestBook::entryIds()
 void TestBook::entriesReadBackAsWritten()
 {
     QRandomGenerator random(20261207);
-    const QStringList pieces{QStringLiteral("a"), QStringLiteral("é"), QStringLiteral("&"),
-                             QStringLiteral("<"), QStringLiteral(">"), QStringLiteral("\""),
-                             QStringLiteral("'"), QStringLiteral("\t"), QStringLiteral("\n"),
-                             QStringLiteral("\r"), QStringLiteral(" "), QStringLiteral("]]>"),
-                             QStringLiteral(","), QStringLiteral("C"), QStringLiteral("\U0001F409")};
+    const QStringList pieces{"a", "é", "&",
+                             "<", ">", "\"",
+                             "'", "\t", "\n",
+                             "\r", " ", "]]>",
+                             ",", "C", "\U0001F409"};
     auto text = [&](int most = 6) {
         QString s;
         for (int n = random.bounded(most + 1); n > 0; --n)
@@ -283,11 +233,11 @@ void TestBook::entriesReadBackAsWritten()
         if (!e.hasLuck())
             e.luck = {};
         if (e.monsters.isEmpty())
-            e.monsterType = QStringLiteral("U");
+            e.monsterType = "U";
         if (e.choices.isEmpty())
             e.choiceActive = false;
         if (!(back == e))
-            QFAIL(qPrintable(QStringLiteral("round %1 differs:\n%2\n%3")
+            QFAIL(qPrintable(QString("round %1 differs:\n%2\n%3")
                                  .arg(round).arg(xml, EntryWriter::elementXml(back))));
     }
 }
@@ -351,7 +301,7 @@ void TestBook::nextNumber()
     QFETCH(QByteArray, bytes);
     QFETCH(int, next);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("livre.xml"));
+    const QString path = dir.filePath("livre.xml");
     if (!bytes.isNull())
         QVERIFY(writeBytes(path, bytes));
     BookFile file;
@@ -363,11 +313,11 @@ void TestBook::edits_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QByteArray>("newBytes"); // how a new entry lands, @@ standing for it
-    const QByteArray own = readBytes(fixture(QStringLiteral("book-own.xml")));
+    const QByteArray own = readBytes(fixture("book-own.xml"));
     QTest::newRow("own layout: after the last \\t</Attr>")
         << own << QByteArray(own).replace("\n</Aventure>", "\t@@\n</Aventure>");
-    QTest::newRow("CR LF") << readBytes(fixture(QStringLiteral("book-foreign-crlf.xml"))) << QByteArray();
-    QTest::newRow("unknown elements") << readBytes(fixture(QStringLiteral("book-foreign.xml"))) << QByteArray();
+    QTest::newRow("CR LF") << readBytes(fixture("book-foreign-crlf.xml")) << QByteArray();
+    QTest::newRow("unknown elements") << readBytes(fixture("book-foreign.xml")) << QByteArray();
     QTest::newRow("empty root") << QByteArray("<a b=\"1\"/>") << QByteArray("<a b=\"1\">\n\t@@\n</a>");
     QTest::newRow("root without entries") << QByteArray("<a></a>") << QByteArray("<a>\n\t@@</a>");
 }
@@ -381,9 +331,9 @@ void TestBook::edits()
     BookReader reader;
     QVERIFY(reader.read(bytes));
     const Book original = reader.book();
-    Entry fresh = withText(QStringLiteral("Nouvelle\nentrée"));
-    fresh.id = QStringLiteral("77");
-    fresh.choices = {{QStringLiteral("1"), QStringLiteral("Retour")}};
+    Entry fresh = withText("Nouvelle\nentrée");
+    fresh.id = "77";
+    fresh.choices = {{"1", "Retour"}};
 
     Book added;
     QVERIFY(editHolds(original, original.appending(fresh), &added));
@@ -406,13 +356,13 @@ void TestBook::edits()
 void TestBook::removingEveryEntryThenAdding()
 {
     BookReader reader;
-    QVERIFY(reader.read(readBytes(fixture(QStringLiteral("book-own.xml")))));
+    QVERIFY(reader.read(readBytes(fixture("book-own.xml"))));
     Book book = reader.book();
     while (!book.isEmpty())
         book.apply(book.removing(book.size() / 2));
-    const Entry e = withText(QStringLiteral("Seule"));
+    const Entry e = withText("Seule");
     book.apply(book.appending(e));
-    QCOMPARE(QString::fromUtf8(book.bytes()), EntryWriter::newBookText(QStringLiteral("Aventure"), e));
+    QCOMPARE(QString::fromUtf8(book.bytes()), EntryWriter::newBookText("Aventure", e));
 }
 
 void TestBook::badInputs_data()
@@ -420,18 +370,18 @@ void TestBook::badInputs_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("state");
     QTest::addColumn<bool>("canAdd");
-    const QByteArray own = readBytes(fixture(QStringLiteral("book-own.xml")));
+    const QByteArray own = readBytes(fixture("book-own.xml"));
     QTest::newRow("an icon (NUL first)") << QByteArray("\0\0\1\0\1\0\x10\x10", 8) + QByteArray(10000, '\x7f')
                                           << int(BookFile::Unreadable) << false;
     QTest::newRow("a book after a NUL byte") << QByteArray(1, '\0') + own << int(BookFile::Unreadable) << false;
     QTest::newRow("NUL inside") << QByteArray("<Livre>\0</Livre>", 16) << int(BookFile::Unreadable) << false;
     QTest::newRow("UTF-16 without BOM") << QByteArray::fromRawData(reinterpret_cast<const char *>(
-                                                QStringLiteral("<Livre><Attr id=\"0\"/></Livre>").utf16()), 58)
+                                                QString("<Livre><Attr id=\"0\"/></Livre>").utf16()), 58)
                                      << -1 << false;
     QTest::newRow("byte-order mark") << "\xEF\xBB\xBF" + own << int(BookFile::Readable) << true;
     QTest::newRow("Latin-1 bytes in UTF-8") << QByteArray("<Livre><Attr id=\"0\"><Text>For\xEAt</Text></Attr></Livre>")
                                          << int(BookFile::Unreadable) << false;
-    QTest::newRow("declared ISO-8859-1") << readBytes(fixture(QStringLiteral("book-latin1.xml")))
+    QTest::newRow("declared ISO-8859-1") << readBytes(fixture("book-latin1.xml"))
                                       << int(BookFile::Readable) << false;
     QTest::newRow("text, not XML") << QByteArray("Chapitre 1\nIl était une fois") << int(BookFile::Unreadable) << false;
     QTest::newRow("entity declared") << QByteArray("<!DOCTYPE L [<!ENTITY e \"xxxxxxxx\">]><L><Attr id=\"0\"><Text>&e;&e;</Text></Attr></L>")
@@ -453,16 +403,16 @@ void TestBook::badInputs()
     QFETCH(int, state);
     QFETCH(bool, canAdd);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("livre.xml"));
+    const QString path = dir.filePath("livre.xml");
     QVERIFY(writeBytes(path, bytes));
     BookFile file;
     file.open(path);
     if (state >= 0)
         QCOMPARE(int(file.state()), state);
     QVERIFY(file.state() != BookFile::New);
-    Entry e = withText(QStringLiteral("Nouvelle"));
+    Entry e = withText("Nouvelle");
     e.id = QString::number(file.nextNumber());
-    QCOMPARE(file.append(e, QStringLiteral("Livre")), canAdd);
+    QCOMPARE(file.append(e, "Livre"), canAdd);
     if (!canAdd) {
         QVERIFY(!file.errorString().isEmpty());
         QCOMPARE(readBytes(path), bytes);
@@ -475,13 +425,13 @@ void TestBook::badInputs()
 void TestBook::changedOnDiskIsNeverOverwritten()
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("livre.xml"));
-    QVERIFY(QFile::copy(fixture(QStringLiteral("book-own.xml")), path));
+    const QString path = dir.filePath("livre.xml");
+    QVERIFY(QFile::copy(fixture("book-own.xml"), path));
     BookFile file;
     QVERIFY(file.open(path));
     const QByteArray theirs = readBytes(path).replace("orée", "lisière");
     QVERIFY(writeBytes(path, theirs));
-    QVERIFY(!file.append(withText(QStringLiteral("Ma nouvelle"))));
+    QVERIFY(!file.append(withText("Ma nouvelle")));
     QCOMPARE(file.error(), BookFile::ChangedError);
     QVERIFY(!file.remove(0));
     QCOMPARE(readBytes(path), theirs);
@@ -495,42 +445,42 @@ void TestBook::writeErrorsAreReported()
 {
     QTemporaryDir dir;
     BookFile file;
-    file.open(dir.filePath(QStringLiteral("absent/livre.xml")));
+    file.open(dir.filePath("absent/livre.xml"));
     QCOMPARE(file.state(), BookFile::New);
-    QVERIFY(!file.append(withText(QStringLiteral("T")), QStringLiteral("Livre")));
+    QVERIFY(!file.append(withText("T"), "Livre"));
     QCOMPARE(file.error(), BookFile::WriteError);
     QVERIFY(!file.errorString().isEmpty());
-    QVERIFY(!QDir(dir.filePath(QStringLiteral("absent"))).exists());
+    QVERIFY(!QDir(dir.filePath("absent")).exists());
 
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("dossier.xml")));
-    QVERIFY(!file.open(dir.filePath(QStringLiteral("dossier.xml"))));
+    QVERIFY(QDir(dir.path()).mkdir("dossier.xml"));
+    QVERIFY(!file.open(dir.filePath("dossier.xml")));
     QCOMPARE(file.state(), BookFile::Unreadable);
 
     // The writers report a device that fills up.
     BookReader reader;
-    QVERIFY(reader.read(readBytes(fixture(QStringLiteral("book-own.xml")))));
+    QVERIFY(reader.read(readBytes(fixture("book-own.xml"))));
     MonsterList list;
-    list.rows = {{QStringLiteral("Orque"), QStringLiteral("7"), QStringLiteral("9")}};
+    list.rows = {{"Orque", "7", "9"}};
     for (const qint64 room : {0, 100}) {
         FailDevice device(room);
         QString error;
         QVERIFY(!EntryWriter::writeBook(reader.book(), &device, &error));
-        QCOMPARE(error, QStringLiteral("No space left on device"));
+        QCOMPARE(error, "No space left on device");
         FailDevice other(room);
         QVERIFY(!list.write(&other));
-        QCOMPARE(list.errorString(), QStringLiteral("No space left on device"));
+        QCOMPARE(list.errorString(), "No space left on device");
     }
 }
 
 void TestBook::monsterList()
 {
-    QFile file(fixture(QStringLiteral("monsters.xml")));
+    QFile file(fixture("monsters.xml"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     MonsterList list;
     QVERIFY(list.read(&file));
     QCOMPARE(list.rows.size(), 2);
-    QCOMPARE(list.rows.at(1), (MonsterRow{QStringLiteral("Démon & cæ"), QStringLiteral("12"), QStringLiteral("20")}));
-    list.rows.append({QStringLiteral("Dragon \"rouge\" 龍"), QStringLiteral("1\t"), QString()});
+    QCOMPARE(list.rows.at(1), (MonsterRow{"Démon & cæ", "12", "20"}));
+    list.rows.append({"Dragon \"rouge\" 龍", "1\t", QString()});
     QCOMPARE(list.toBytes(),
              QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Monsters>\n"
                         "\t<Elem id=\"0\" Name=\"Orque\" Habilete=\"7\" Endurance=\"12\"/>\n"

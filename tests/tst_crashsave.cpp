@@ -1,5 +1,6 @@
-// A save killed at any moment leaves the book either exactly as it was or
-// exactly with the change, never anything in between.
+// Changes killed at any moment leave the book exactly as it was before or
+// after one of them, never anything in between.
+#include "book/bookfile.h"
 #include "bookgen.h"
 #include "support.h"
 
@@ -8,9 +9,30 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <cstdio>
 #include <signal.h>
 
 using namespace Support;
+
+namespace {
+
+const int changes = 12;
+
+// Change `k` of the sequence: an entry added, one rewritten, one removed, in turn.
+bool change(BookFile &file, int k)
+{
+    Entry e;
+    e.id = EntryId::text(file.nextNumber());
+    e.text = QStringLiteral("Changement %1, tué peut-être en route.").arg(k);
+    e.choices = {{QStringLiteral("1"), QStringLiteral("Suite")}};
+    switch (k % 3) {
+    case 0: return file.append(e);
+    case 1: return file.replace(k % file.book().size(), e);
+    default: return file.remove(k % file.book().size());
+    }
+}
+
+} // namespace
 
 class TestCrashSave : public QObject
 {
@@ -25,42 +47,73 @@ void TestCrashSave::killedAtRandomMoments()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("livre.xml"));
     const QByteArray before = generateBook(5000);
+
+    // Every state the book may be left in: before any change, after each.
+    QVector<QByteArray> states{before};
     QVERIFY(writeBytes(path, before));
+    BookFile file;
+    QVERIFY(file.open(path));
+    for (int k = 0; k < changes; ++k) {
+        QVERIFY(change(file, k));
+        states << file.book().bytes();
+    }
 
-    // One undisturbed save gives the only other acceptable content.
+    // An undisturbed run tells how long the changes take once the child has
+    // read the book (it says "ready" then); the kills land within that time.
+    const QString self = QCoreApplication::applicationFilePath();
+    auto start = [&](QProcess &child) {
+        child.start(self, {QStringLiteral("--change"), path});
+        return child.waitForReadyRead(30000);
+    };
+    QVERIFY(writeBytes(path, before));
     QElapsedTimer clock;
-    clock.start();
-    QCOMPARE(QProcess::execute(QStringLiteral(ORVANDEL_SAVECHILD), {path}), 0);
-    const qint64 fullRun = qMax<qint64>(clock.elapsed(), 20);
-    const QByteArray after = readBytes(path);
-    QVERIFY(after.size() > before.size());
-
+    {
+        QProcess child;
+        QVERIFY(start(child));
+        clock.start();
+        QVERIFY(child.waitForFinished(30000));
+    }
+    const int changing = int(qMax<qint64>(clock.elapsed(), 10));
+    QCOMPARE(readBytes(path), states.last());
     QRandomGenerator random(QRandomGenerator::global()->generate());
     const int rounds = qEnvironmentVariableIntValue("ORVANDEL_KILL_ROUNDS") > 0
         ? qEnvironmentVariableIntValue("ORVANDEL_KILL_ROUNDS")
-        : 150;
-    int keptOld = 0, gotNew = 0;
+        : 100;
+    QVector<int> seen(states.size(), 0);
     for (int round = 0; round < rounds; ++round) {
         QVERIFY(writeBytes(path, before));
         QProcess child;
-        child.start(QStringLiteral(ORVANDEL_SAVECHILD), {path});
-        QVERIFY(child.waitForStarted());
-        // Most kills land inside the save itself, near the end of the run.
-        QThread::msleep(quint64(random.bounded(int(fullRun * 12 / 10) + 1)));
+        QVERIFY(start(child));
+        QThread::msleep(quint64(random.bounded(changing * 11 / 10)));
         ::kill(pid_t(child.processId()), SIGKILL);
         child.waitForFinished();
-        const QByteArray now = readBytes(path);
-        if (now == before)
-            ++keptOld;
-        else if (now == after)
-            ++gotNew;
-        else
-            QFAIL(qPrintable(QStringLiteral("round %1: the book holds %2 bytes, neither the old "
-                                            "(%3) nor the new (%4) text")
-                                 .arg(round).arg(now.size()).arg(before.size()).arg(after.size())));
+        const int state = states.indexOf(readBytes(path));
+        if (state < 0)
+            QFAIL(qPrintable(QStringLiteral("round %1: the book is in none of the %2 states it may be in")
+                                 .arg(round).arg(states.size())));
+        ++seen[state];
     }
-    qInfo("%d kills: %d left the old book, %d the new one, 0 anything else", rounds, keptOld, gotNew);
+    QStringList counts;
+    for (int k = 0; k < seen.size(); ++k)
+        counts << QString::number(seen.at(k));
+    qInfo("%d kills; books left after 0, 1, 2... changes: %s", rounds, qPrintable(counts.join(' ')));
 }
 
-QTEST_GUILESS_MAIN(TestCrashSave)
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--change") {
+        BookFile file;
+        file.open(QString::fromLocal8Bit(argv[2]));
+        std::printf("ready\n");
+        std::fflush(stdout);
+        for (int k = 0; k < changes; ++k)
+            if (!change(file, k))
+                return 1;
+        return 0;
+    }
+    TestCrashSave test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_crashsave.moc"
