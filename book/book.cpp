@@ -4,19 +4,23 @@
 #include "book/entryid.h"
 #include "book/entrywriter.h"
 
-void Book::indexNumbers()
+void Book::indexNumbers(int from)
 {
+    if (from == 0) {
+        byNumber.clear();
+        byNumber.reserve(entries.size());
+        first = -1;
+        highest = -1;
+    }
     numbers.resize(entries.size());
-    byNumber.clear();
-    byNumber.reserve(entries.size());
-    first = -1;
-    for (int i = 0; i < entries.size(); ++i) {
+    for (int i = from; i < entries.size(); ++i) {
         const int n = EntryId::parse(entries.at(i).id);
         numbers[i] = n;
         if (n < 0)
             continue;
         if (first < 0 || n < numbers.at(first))
             first = i;
+        highest = qMax(highest, n);
         if (!byNumber.contains(n))
             byNumber.insert(n, i);
     }
@@ -24,9 +28,6 @@ void Book::indexNumbers()
 
 int Book::nextNumber() const
 {
-    int highest = -1;
-    for (const int n : numbers)
-        highest = qMax(highest, n);
     return highest >= EntryId::maximum ? -1 : highest + 1;
 }
 
@@ -147,5 +148,6 @@ void Book::apply(const Edit &edit)
         spans[k].begin += delta;
         spans[k].end += delta;
     }
-    indexNumbers();
+    // A new last entry only adds to the index; anything else rebuilds it.
+    indexNumbers(edit.kind == Edit::Append ? edit.index : 0);
 }

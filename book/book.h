@@ -67,7 +67,7 @@ public:
 
 private:
     friend class BookReader;
-    void indexNumbers();
+    void indexNumbers(int from = 0);
 
     QString root;
     QVector<Entry> entries;
@@ -82,6 +82,7 @@ private:
     bool selfClosingRoot = false;
     QHash<int, int> byNumber;
     int first = -1;
+    int highest = -1;
 };
 
 #endif

@@ -114,13 +114,15 @@ public:
         return at;
     }
 
+    // Qt's reader lets names through that XML forbids ("$", "@", "{"...).
     bool checkNames()
     {
+        attributes = xml.attributes();
         if (!XmlText::isName(xml.qualifiedName())) {
             xml.raiseError(BookReader::tr("« %1 » n'est pas un nom XML").arg(xml.qualifiedName()));
             return false;
         }
-        for (const QXmlStreamAttribute &a : xml.attributes()) {
+        for (const QXmlStreamAttribute &a : attributes) {
             if (!XmlText::isName(a.qualifiedName())) {
                 xml.raiseError(BookReader::tr("« %1 » n'est pas un nom d'attribut XML")
                                    .arg(a.qualifiedName()));
@@ -153,7 +155,7 @@ public:
 
     QString attr(const char *name) const
     {
-        return xml.attributes().value(QLatin1String(name)).toString();
+        return attributes.value(QLatin1String(name)).toString();
     }
     bool flag(const char *name) const { return attr(name) == QLatin1String("1"); }
     bool is(const char *name) const { return xml.name() == QLatin1String(name); }
@@ -204,8 +206,9 @@ public:
     Entry readEntry(qsizetype begin)
     {
         Entry e;
-        e.tagName = xml.qualifiedName().toString();
-        for (const QXmlStreamAttribute &a : xml.attributes()) {
+        if (xml.qualifiedName() != e.tagName)
+            e.tagName = xml.qualifiedName().toString();
+        for (const QXmlStreamAttribute &a : attributes) {
             if (a.qualifiedName() == QLatin1String("id"))
                 e.id = a.value().toString();
             else
@@ -278,6 +281,7 @@ public:
     }
 
     const QByteArray &bytes;
+    QXmlStreamAttributes attributes;
     QBuffer buffer;
     QXmlStreamReader xml;
     Utf8Cursor cursor;

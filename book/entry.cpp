@@ -82,6 +82,16 @@ Entry::Types Entry::parseTypeCodes(const QString &codes)
     // ",C" (the choice box: a special text ending in ",C" reads back as the
     // box, which writes the same text again).
     Types t;
+    if (codes.size() == 1) { // the common case, without building a list
+        t.eat = codes == QLatin1String("E");
+        t.bonus = codes == QLatin1String("B");
+        t.luck = codes == QLatin1String("L");
+        t.attack = codes == QLatin1String("A");
+        t.flee = codes == QLatin1String("F");
+        t.special = codes == QLatin1String("S");
+        t.choice = codes == QLatin1String("C");
+        return t;
+    }
     const QStringList list = codes.split(QLatin1Char(','));
     int i = 0;
     for (; i < list.size(); ++i) {
