@@ -2,6 +2,7 @@
 
 #include "app/bookcheckui.h"
 #include "app/bookmapui.h"
+#include "app/historyui.h"
 #include "analysis/bookmap.h"
 #include "book/bookfile.h"
 #include "entry/entryui.h"
@@ -12,7 +13,10 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLocale>
+#include <QStatusBar>
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -25,6 +29,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->actionMonsters, SIGNAL(triggered(bool)), this, SLOT(loadMonsterUI()));
     connect(ui->actionCheckBook, SIGNAL(triggered(bool)), this, SLOT(checkBook()));
     connect(ui->actionBookMap, SIGNAL(triggered(bool)), this, SLOT(showBookMap()));
+    connect(ui->actionHistory, SIGNAL(triggered(bool)), this, SLOT(showHistory()));
     connect(ui->actionQuit, SIGNAL(triggered(bool)), this, SLOT(close()));
     // A permanent label: a temporary status message would be wiped by menu hovering.
     bookLabel = new QLabel(ui->statusBar);
@@ -135,4 +140,28 @@ void MainWindow::showBookMap()
     // Graphviz names the SVG group of the n-th node "node<n+1>".
     BookMapUI dialog(svg, QStringLiteral("node%1").arg(read.firstIndex() + 1));
     dialog.exec();
+}
+
+void MainWindow::showHistory()
+{
+    if (book.isEmpty() && !askForBook())
+        return;
+    BookFile file;
+    file.open(book);
+    HistoryUI dialog(file.history(), QFileInfo(book).fileName(), this);
+    if (dialog.exec() != QDialog::Accepted || dialog.chosen().name.isEmpty())
+        return;
+    const FileHistory::Version version = dialog.chosen();
+    const QString when = QLocale(QLocale::French).toString(version.when, QStringLiteral("d MMMM yyyy, HH:mm:ss"));
+    QByteArray bytes;
+    if (!file.history().read(version, &bytes)
+        || !file.restore(bytes, tr("version du %1 restaurée").arg(when))) {
+        QMessageBox::critical(this, tr("Historique du livre"),
+                              tr("La version n'a pas pu être restaurée : %1")
+                                  .arg(file.errorString().isEmpty() ? file.history().errorString()
+                                                                    : file.errorString()));
+        return;
+    }
+    statusBar()->showMessage(tr("Version du %1 restaurée (%2 entrées)").arg(when).arg(file.book().size()),
+                             5000);
 }

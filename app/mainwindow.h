@@ -30,6 +30,7 @@ private slots:
     void chooseBook();
     void checkBook();
     void showBookMap();
+    void showHistory();
 
 private:
     bool askForBook();

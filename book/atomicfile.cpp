@@ -1,9 +1,12 @@
 #include "book/atomicfile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 bool AtomicFile::writeAll(QIODevice &device, const QByteArray &bytes, QString *error)
 {
@@ -23,9 +26,23 @@ bool AtomicFile::writeAll(QIODevice &device, const QByteArray &bytes, QString *e
 
 bool AtomicFile::write(const QVector<QByteArray> &pieces)
 {
+    // The new file takes the old one's mode (set-id bits included) and owner;
+    // a file nobody may write is refused, even to root.
+    struct stat old;
+    const bool existed = ::stat(QFile::encodeName(path).constData(), &old) == 0;
+    if (existed && (old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        error = tr("le fichier est en lecture seule");
+        return false;
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         error = file.errorString();
+        return false;
+    }
+    if (existed && (::fchmod(file.handle(), old.st_mode & 07777) != 0
+                    || (::fchown(file.handle(), old.st_uid, old.st_gid) != 0 && ::geteuid() == 0))) {
+        error = QString::fromLocal8Bit(strerror(errno));
+        file.cancelWriting();
         return false;
     }
     for (const QByteArray &piece : pieces) {

@@ -28,6 +28,7 @@ bool BookFile::fail(Error error, const QString &text)
 bool BookFile::open(const QString &path)
 {
     filePath = path;
+    versions = FileHistory(path);
     contents = Book();
     onDisk.clear();
     current = New;
@@ -35,6 +36,11 @@ bool BookFile::open(const QString &path)
     message.clear();
     const QFileInfo info(path);
     existed = info.exists();
+    if (!existed && info.isSymLink()) {
+        current = Unreadable;
+        return fail(OpenError, tr("« %1 » est un lien symbolique qui ne mène à aucun fichier.")
+                                   .arg(QDir::toNativeSeparators(path)));
+    }
     if (!existed)
         return true;
     current = Unreadable;
@@ -89,20 +95,27 @@ bool BookFile::changedOnDisk() const
     return !AtomicFile::holds(filePath, onDisk);
 }
 
-bool BookFile::writeLocked(const QVector<QByteArray> &pieces)
+bool BookFile::writeLocked(const QVector<QByteArray> &pieces, const QString &change)
 {
     // One writer at a time, across processes: the change check and the
     // rename happen under the lock, so no other save can slip in between.
     QLockFile lock(filePath + QLatin1String(".lock"));
     lock.setStaleLockTime(30000);
-    if (!lock.tryLock(10000))
-        return fail(WriteError, tr("le livre est en cours d'enregistrement par un autre "
-                                   "programme (verrou « %1 »)")
-                                    .arg(QDir::toNativeSeparators(filePath + QLatin1String(".lock"))));
+    if (!lock.tryLock(10000)) {
+        const QString lockPath = QDir::toNativeSeparators(filePath + QLatin1String(".lock"));
+        return fail(WriteError, lock.error() == QLockFile::LockFailedError
+                                    ? tr("le livre est en cours d'enregistrement par un autre "
+                                         "programme (verrou « %1 »)").arg(lockPath)
+                                    : tr("le verrou « %1 » n'a pas pu être créé").arg(lockPath));
+    }
     if (changedOnDisk())
         return fail(ChangedError, tr("« %1 » a été modifié par un autre programme depuis "
                                      "qu'il a été lu.")
                                       .arg(QDir::toNativeSeparators(filePath)));
+    if (existed && !XmlText::isBlank(onDisk) && !versions.keep(onDisk, contents.size(), change)
+        && historyRequired)
+        return fail(HistoryError, tr("l'historique du livre n'a pas pu être écrit : %1")
+                                      .arg(versions.errorString()));
     AtomicFile file(filePath);
     if (!file.write(pieces))
         return fail(WriteError, file.errorString());
@@ -110,12 +123,33 @@ bool BookFile::writeLocked(const QVector<QByteArray> &pieces)
     return true;
 }
 
-bool BookFile::commit(const Book::Edit &edit)
+bool BookFile::reread(const QByteArray &bytes)
+{
+    BookReader reader;
+    const bool ok = reader.read(bytes);
+    contents = reader.book();
+    onDisk = bytes;
+    current = ok ? Readable : Unreadable;
+    lastError = ok ? NoError : ParseError;
+    message = ok ? QString() : reader.errorString();
+    return ok;
+}
+
+bool BookFile::restore(const QByteArray &bytes, const QString &change)
+{
+    if (!writeLocked({bytes}, change))
+        return false;
+    reread(bytes);
+    return true;
+}
+
+bool BookFile::commit(const Book::Edit &edit, const QString &change)
 {
     const QByteArray &bytes = contents.bytes();
     const qsizetype tail = edit.at + edit.removed;
     if (!writeLocked({QByteArray::fromRawData(bytes.constData(), int(edit.at)), edit.inserted,
-                      QByteArray::fromRawData(bytes.constData() + tail, int(bytes.size() - tail))}))
+                      QByteArray::fromRawData(bytes.constData() + tail, int(bytes.size() - tail))},
+                     change))
         return false;
     onDisk.clear(); // one owner of the bytes, so that the edit needs no copy of them
     contents.apply(edit);
@@ -131,32 +165,26 @@ bool BookFile::append(const Entry &entry, const QString &rootName)
         return fail(RefusedError, message);
     if (current == New) {
         const QByteArray bytes = EntryWriter::newBookText(rootName, entry).toUtf8();
-        if (!writeLocked({bytes}))
+        if (!writeLocked({bytes}, tr("entrée %1 ajoutée").arg(entry.id)))
             return false;
-        BookReader reader;
-        reader.read(bytes);
-        contents = reader.book();
-        onDisk = bytes;
-        current = Readable;
-        lastError = NoError;
-        message.clear();
-        return true;
+        return reread(bytes);
     }
     if (!contents.isWritable())
         return fail(RefusedError, contents.whyNotWritable());
-    return commit(contents.appending(entry));
+    return commit(contents.appending(entry), tr("entrée %1 ajoutée").arg(entry.id));
 }
 
 bool BookFile::replace(int index, const Entry &entry)
 {
     if (current != Readable || !contents.isWritable())
         return fail(RefusedError, current == Readable ? contents.whyNotWritable() : message);
-    return commit(contents.replacing(index, entry));
+    return commit(contents.replacing(index, entry),
+                  tr("entrée %1 modifiée").arg(contents.entry(index).id));
 }
 
 bool BookFile::remove(int index)
 {
     if (current != Readable || !contents.isWritable())
         return fail(RefusedError, current == Readable ? contents.whyNotWritable() : message);
-    return commit(contents.removing(index));
+    return commit(contents.removing(index), tr("entrée %1 supprimée").arg(contents.entry(index).id));
 }

@@ -2,6 +2,7 @@
 #define ORVANDEL_BOOKFILE_H
 
 #include "book/book.h"
+#include "book/filehistory.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -20,7 +21,7 @@ public:
         Readable,
         Unreadable, // not a book Orvandel can read; never written
     };
-    enum Error { NoError, OpenError, ParseError, ChangedError, RefusedError, WriteError };
+    enum Error { NoError, OpenError, ParseError, ChangedError, RefusedError, WriteError, HistoryError };
 
     // Reads the file at `path`; false when it cannot be read (state Unreadable).
     bool open(const QString &path);
@@ -35,6 +36,15 @@ public:
     bool append(const Entry &entry, const QString &rootName = QString());
     bool replace(int index, const Entry &entry);
     bool remove(int index);
+    // Makes `bytes` the whole file again (a version from the history, an
+    // undone change); `change` says what for the history.
+    bool restore(const QByteArray &bytes, const QString &change);
+
+    // Before each change the file as it was goes into its history. When the
+    // history cannot be written the change is refused (HistoryError) unless
+    // the author said to go on without it.
+    const FileHistory &history() const { return versions; }
+    void setHistoryRequired(bool required) { historyRequired = required; }
 
     // True when the file on disk is no longer the one read.
     bool changedOnDisk() const;
@@ -44,14 +54,17 @@ public:
 
 private:
     bool fail(Error error, const QString &text);
-    bool commit(const Book::Edit &edit);
-    bool writeLocked(const QVector<QByteArray> &pieces);
+    bool commit(const Book::Edit &edit, const QString &change);
+    bool writeLocked(const QVector<QByteArray> &pieces, const QString &change);
+    bool reread(const QByteArray &bytes);
 
     QString filePath;
     State current = New;
     bool existed = false; // a file stood at the path when it was read
     Book contents;
     QByteArray onDisk; // the file's bytes as last read or written
+    FileHistory versions;
+    bool historyRequired = true;
     Error lastError = NoError;
     QString message;
 };

@@ -1,11 +1,14 @@
 #include "monsters/monsterui.h"
 
 #include "book/atomicfile.h"
+#include "book/filehistory.h"
 #include "book/monsterlist.h"
 #include "book/xmltext.h"
 #include "ui_monsterui.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -40,8 +43,13 @@ QString MonsterUI::askForFile()
 
 bool MonsterUI::isFileEmpty(QFile &file)
 {
-    if (!file.open(QIODevice::ReadOnly))
+    // Only a missing or blank file is empty; one that cannot be read is not,
+    // so that it is never replaced without a question.
+    const QFileInfo info(file.fileName());
+    if (!info.exists() && !info.isSymLink())
         return true;
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
+        return false;
     const QByteArray bytes = file.readAll();
     file.close();
     return XmlText::isBlank(bytes);
@@ -52,7 +60,7 @@ void MonsterUI::loadFile()
     readFailed = false;
     if (isFileEmpty(monsterFile))
         return;
-    if (!monsterFile.open(QIODevice::ReadOnly)) {
+    if (!QFileInfo(monsterFile.fileName()).isFile() || !monsterFile.open(QIODevice::ReadOnly)) {
         readFailed = true;
         QMessageBox::critical(this, tr("loadFile - Erreur ouverture fichier XML"),
                               tr("Le fichier XML n'a pas pu être ouvert."), QMessageBox::Ok,
@@ -104,8 +112,13 @@ void MonsterUI::addMonsterToList()
 
 void MonsterUI::removeMonsterFromList()
 {
-    monsterCount = monsterCount > 0 ? monsterCount - 1 : 0;
-    ui->tableWidget->setRowCount(monsterCount);
+    // The selected monster, or the last one when none is selected.
+    if (monsterCount == 0)
+        return;
+    const QList<QTableWidgetSelectionRange> selected = ui->tableWidget->selectedRanges();
+    const int row = selected.isEmpty() ? monsterCount - 1 : selected.first().topRow();
+    ui->tableWidget->removeRow(row);
+    --monsterCount;
 }
 
 void MonsterUI::addToXML()
@@ -118,6 +131,28 @@ void MonsterUI::addToXML()
             return item ? item->text() : QString();
         };
         list.rows.append({text(0), text(1), text(2)});
+    }
+    // The list as it was goes into its history first; a history that cannot
+    // be written stops the save unless the author says to go on.
+    QFile old(monsterFile.fileName());
+    FileHistory history(monsterFile.fileName());
+    if (!readFailed && QFileInfo(old).isFile() && old.open(QIODevice::ReadOnly)) {
+        const QByteArray before = old.readAll();
+        MonsterList previous;
+        QBuffer buffer;
+        buffer.setData(before);
+        buffer.open(QIODevice::ReadOnly);
+        previous.read(&buffer);
+        if (!XmlText::isBlank(before)
+            && !history.keep(before, previous.rows.size(), tr("liste de %1 monstres enregistrée").arg(list.rows.size()))
+            && QMessageBox::warning(this, tr("addToXML - Historique"),
+                                    tr("L'historique de la liste n'a pas pu être écrit : %1\n\n"
+                                       "Enregistrer la liste quand même, sans garder la version "
+                                       "précédente ?")
+                                        .arg(history.errorString()),
+                                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+                != QMessageBox::Yes)
+            return;
     }
     AtomicFile file(monsterFile.fileName());
     if (!file.write(list.toBytes())) {

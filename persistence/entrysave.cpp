@@ -137,11 +137,25 @@ void EntryUI::saveEntry()
     QString rootName;
     if (fileEmpty && !askRootName(&rootName))
         return;
-    if (book.append(entry, rootName)) {
+    bool saved = book.append(entry, rootName);
+    if (!saved && book.error() == BookFile::HistoryError
+        && QMessageBox::warning(this, tr("saveEntry - Historique"),
+                                tr("%1\n\nEnregistrer l'entrée quand même, sans garder la version "
+                                   "précédente du livre ?")
+                                    .arg(book.errorString()),
+                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            == QMessageBox::Yes) {
+        book.setHistoryRequired(false);
+        saved = book.append(entry, rootName);
+        book.setHistoryRequired(true);
+    }
+    if (saved) {
         accept();
         return;
     }
     switch (book.error()) {
+    case BookFile::HistoryError:
+        return;
     case BookFile::ChangedError:
         QMessageBox::warning(
             this, tr("saveEntry - Fichier modifié"),

@@ -1,0 +1,43 @@
+#ifndef ORVANDEL_FILEHISTORY_H
+#define ORVANDEL_FILEHISTORY_H
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QString>
+#include <QVector>
+
+// The earlier versions of a file, kept in a folder beside it ("livre.xml"
+// keeps them in "livre.xml.historique/"): before each change, the file as it
+// was, with the number of its entries and what the change was. The oldest
+// go once there are more than the limit.
+class FileHistory
+{
+    Q_DECLARE_TR_FUNCTIONS(FileHistory)
+
+public:
+    struct Version
+    {
+        QString name;   // file name in the folder
+        QDateTime when;
+        int entries = 0;
+        QString change; // what was done to this version ("entrée 042 modifiée")
+    };
+
+    explicit FileHistory(const QString &filePath = QString(), int limit = 50);
+    QString folder() const;
+
+    // Keeps `bytes`, the file before `change`, as the newest version.
+    bool keep(const QByteArray &bytes, int entries, const QString &change);
+    // Newest first.
+    QVector<Version> versions() const;
+    bool read(const Version &version, QByteArray *bytes) const;
+    QString errorString() const { return error; }
+
+private:
+    QString filePath;
+    int limit;
+    mutable QString error;
+};
+
+#endif
