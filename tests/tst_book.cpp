@@ -5,6 +5,7 @@
 #include "book/bookreader.h"
 #include "book/entryid.h"
 #include "book/entrywriter.h"
+#include "book/filehistory.h"
 #include "book/monsterlist.h"
 #include "support.h"
 
@@ -70,6 +71,9 @@ private slots:
     void removingEveryEntryThenAdding();
     void badInputs_data();
     void badInputs();
+    void awkwardFiles_data();
+    void awkwardFiles();
+    void historyKeepsEveryVersion();
     void changedOnDiskIsNeverOverwritten();
     void writeErrorsAreReported();
     void monsterList();
@@ -420,6 +424,94 @@ void TestBook::badInputs()
         QVERIFY(xmllintAccepts(path));
         QVERIFY(readBytes(path).startsWith(bytes.left(file.book().span(0).begin)));
     }
+}
+
+void TestBook::awkwardFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    for (const char *kind : {"fifo", "symlink loop", "read-only", "over 1 GiB", "folder"})
+        QTest::newRow(kind) << QString::fromLatin1(kind);
+}
+
+// Files that are no book to write into are refused, and left as they were.
+void TestBook::awkwardFiles()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("livre.xml");
+    const QByteArray own = readBytes(fixture("book-own.xml"));
+    if (kind == "fifo")
+        QCOMPARE(QProcess::execute("mkfifo", {path}), 0);
+    else if (kind == "symlink loop")
+        QVERIFY(QFile::link(path, path));
+    else if (kind == "folder")
+        QVERIFY(QDir(dir.path()).mkdir("livre.xml"));
+    else
+        QVERIFY(writeBytes(path, own));
+    if (kind == "read-only")
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    if (kind == "over 1 GiB")
+        QVERIFY(QFile::resize(path, (qint64(1) << 30) + 1));
+    const QFileInfo before(path);
+    BookFile file;
+    file.open(path);
+    QVERIFY(!file.append(withText("T"), "Livre"));
+    QVERIFY(!file.errorString().isEmpty());
+    const QFileInfo after(path);
+    QCOMPARE(after.isSymLink(), before.isSymLink());
+    QCOMPARE(after.isFile(), before.isFile());
+    QCOMPARE(after.permissions(), before.permissions());
+    if (kind == "read-only")
+        QCOMPARE(readBytes(path), own);
+}
+
+// Every change keeps the book as it was; restoring a version gives its exact
+// bytes back, and is itself a change kept in the history.
+void TestBook::historyKeepsEveryVersion()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("livre.xml");
+    QVERIFY(QFile::copy(fixture("book-own.xml"), path));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    BookFile file;
+    QVERIFY(file.open(path));
+    QVector<QByteArray> states{readBytes(path)};
+    QVERIFY(file.replace(0, withText("Une autre orée")));
+    states << readBytes(path);
+    QVERIFY(file.remove(1));
+    states << readBytes(path);
+    QVERIFY(file.append(withText("Une fin")));
+    const QVector<FileHistory::Version> versions = file.history().versions();
+    QCOMPARE(versions.size(), 3);
+    QCOMPARE(versions.first().change, QStringLiteral("entrée 000 ajoutée"));
+    QCOMPARE(versions.last().change, QStringLiteral("entrée 000 modifiée"));
+    QCOMPARE(versions.last().entries, 3);
+    for (int k = 0; k < 3; ++k) {
+        QByteArray bytes;
+        QVERIFY(file.history().read(versions.at(2 - k), &bytes));
+        QCOMPARE(bytes, states.at(k));
+    }
+    QVERIFY(file.restore(states.first(), "version restaurée"));
+    QCOMPARE(readBytes(path), states.first());
+    QCOMPARE(file.book().size(), 3);
+    QCOMPARE(file.history().versions().size(), 4);
+    QCOMPARE(QFileInfo(path).permissions() & ~QFile::Permissions(0x0F00), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+
+    // The oldest go past the limit.
+    FileHistory small(path, 2);
+    for (int k = 0; k < 4; ++k)
+        QVERIFY(small.keep(states.at(k % 3), k, "x"));
+    QCOMPARE(small.versions().size(), 2);
+    QCOMPARE(QDir(small.folder()).entryList(QDir::Files).size(), 3); // two versions and the index
+
+    // A history that cannot be written stops the change unless the author goes on.
+    QVERIFY(QDir(small.folder()).removeRecursively());
+    QVERIFY(writeBytes(small.folder(), "un fichier à la place du dossier"));
+    QVERIFY(!file.remove(0));
+    QCOMPARE(file.error(), BookFile::HistoryError);
+    QCOMPARE(readBytes(path), states.first());
+    file.setHistoryRequired(false);
+    QVERIFY(file.remove(0));
 }
 
 void TestBook::changedOnDiskIsNeverOverwritten()

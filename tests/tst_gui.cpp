@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "book/bookreader.h"
 #include "book/entrywriter.h"
+#include "book/filehistory.h"
 #include "entry/entryui.h"
 #include "monsters/monsterui.h"
 #include "support.h"
@@ -30,7 +31,9 @@ private slots:
     void rootName();
     void changedUnderOurFeet();
     void unreadableBook();
+    void historyCannotBeWritten();
     void monsterList();
+    void unreadableMonsterList();
     void checkDialogFromTheMenu();
 
 private:
@@ -269,6 +272,27 @@ void TestGui::unreadableBook()
     QCOMPARE(readBytes(path()), icon);
 }
 
+// The author decides whether a save goes on without the history.
+void TestGui::historyCannotBeWritten()
+{
+    QVERIFY(QFile::copy(fixture("book-own.xml"), path()));
+    QVERIFY(writeBytes(path("livre.xml.historique"), "un fichier à la place du dossier"));
+    const QByteArray before = readBytes(path());
+    bind(path());
+    Form(dialog).text("textEdit", "T").choice("1", "a");
+    QStringList seen;
+    script->message(&seen, QMessageBox::No);
+    Form(dialog).click("pb_Save");
+    QCOMPARE(readBytes(path()), before);
+    QVERIFY(dialog->isVisible());
+    script->message(&seen, QMessageBox::Yes);
+    Form(dialog).click("pb_Save");
+    QCOMPARE(seen.size(), 2);
+    QVERIFY(seen.first().startsWith("saveEntry - Historique|"));
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    QVERIFY(readBytes(path()).contains("<Attr id=\"003\">"));
+}
+
 void TestGui::monsterList()
 {
     QVERIFY(QFile::copy(fixture("monsters.xml"), path("m.xml")));
@@ -287,10 +311,31 @@ void TestGui::monsterList()
     }
     form.click("pb_Add").click("pb_Add"); // the second add lacks its numbers
     QCOMPARE(table->rowCount(), 3);
+    table->selectRow(0); // "Supprimer" takes the selected monster away
+    form.click("pb_Remove");
+    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(table->item(0, 0)->text(), "Démon & cæ");
     QMetaObject::invokeMethod(form.get<QDialogButtonBox>("buttonBox"), "accepted");
     QCOMPARE(list.result(), int(QDialog::Accepted));
     QVERIFY(readBytes(path("m.xml")).endsWith(
-        "\t<Elem id=\"2\" Name=\"Troll\" Habilete=\"9\" Endurance=\"14\"/>\n</Monsters>"));
+        "\t<Elem id=\"1\" Name=\"Troll\" Habilete=\"9\" Endurance=\"14\"/>\n</Monsters>"));
+    QCOMPARE(FileHistory(path("m.xml")).versions().size(), 1);
+}
+
+// A list that cannot be read is shown empty, and replaced only when the author says so.
+void TestGui::unreadableMonsterList()
+{
+    const QByteArray icon("\0\0\1\0<Monsters/>", 15);
+    QVERIFY(writeBytes(path("m.xml"), icon));
+    QStringList seen;
+    script->file(path("m.xml")).message(&seen, QMessageBox::Yes).message(&seen).message(&seen, QMessageBox::No);
+    MonsterUI list;
+    list.show();
+    QMetaObject::invokeMethod(Form(&list).get<QDialogButtonBox>("buttonBox"), "accepted");
+    QCOMPARE(seen.size(), 3);
+    QVERIFY(seen.at(1).startsWith("loadFile - Erreur ouverture document XML|"));
+    QVERIFY(seen.at(2).startsWith("Remplacer le fichier des monstres ?|"));
+    QCOMPARE(readBytes(path("m.xml")), icon);
 }
 
 void TestGui::checkDialogFromTheMenu()
