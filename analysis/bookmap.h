@@ -18,10 +18,10 @@ public:
     // Node "n<i>" is entry i of the book.
     static QByteArray dot(const Book &book, const QVector<BookFinding> &findings);
 
-    // Lays the graph out with Graphviz's own library and renders it as SVG.
-    // Large books use the scalable force-directed layout, small ones the
-    // layered one that reads top to bottom.
-    static bool renderSvg(const QByteArray &dot, int nodeCount, QByteArray *svg, QString *error);
+    // Lays the graph out with Graphviz's own library, in the layout the
+    // graph names, and renders it as SVG. Small books read top to bottom
+    // (layered), larger ones are laid out by force (sfdp). Any thread.
+    static bool renderSvg(const QByteArray &dot, QByteArray *svg, QString *error);
 };
 
 #endif

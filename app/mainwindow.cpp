@@ -11,12 +11,17 @@
 
 #include <QDir>
 #include <QApplication>
+#include <QEventLoop>
+#include <QProgressDialog>
+#include <QThread>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
 #include <QStatusBar>
+
+#include <memory>
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -127,18 +132,42 @@ void MainWindow::showBookMap()
     if (!readBook(&file))
         return;
     const Book &read = file.book();
-    QByteArray svg;
-    QString error;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool drawn = BookMap::renderSvg(BookMap::dot(read, BookCheck::run(read)), read.size(),
-                                          &svg, &error);
-    QApplication::restoreOverrideCursor();
-    if (!drawn) {
-        QMessageBox::critical(this, tr("Carte du livre"), error);
+    const QByteArray dot = BookMap::dot(read, BookCheck::run(read));
+
+    // Graphviz lays the map out in a thread of its own: the window stays
+    // responsive, and "Annuler" walks away from a layout that takes too long
+    // (it ends in the background; its result is dropped).
+    struct Drawing
+    {
+        QByteArray svg;
+        QString error;
+        bool ok = false;
+    };
+    auto drawing = std::make_shared<Drawing>();
+    QThread *worker = QThread::create([dot, drawing] {
+        drawing->ok = BookMap::renderSvg(dot, &drawing->svg, &drawing->error);
+    });
+    QProgressDialog progress(tr("Mise en page de la carte du livre…"),
+                             tr("Annuler"), 0, 0, this);
+    progress.setWindowTitle(tr("Carte du livre"));
+    progress.setMinimumDuration(200);
+    QEventLoop loop;
+    connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+    connect(&progress, &QProgressDialog::canceled, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec();
+    if (!worker->isFinished()) {
+        connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+        return;
+    }
+    delete worker;
+    progress.reset();
+    if (!drawing->ok) {
+        QMessageBox::critical(this, tr("Carte du livre"), drawing->error);
         return;
     }
     // Graphviz names the SVG group of the n-th node "node<n+1>".
-    BookMapUI dialog(svg, QStringLiteral("node%1").arg(read.firstIndex() + 1));
+    BookMapUI dialog(drawing->svg, QStringLiteral("node%1").arg(read.firstIndex() + 1));
     dialog.exec();
 }
 

@@ -195,8 +195,7 @@ int main(int argc, char *argv[])
                    return timed([&] {
                        QByteArray svg;
                        QString error;
-                       BookMap::renderSvg(BookMap::dot(file.book(), findings), file.book().size(),
-                                          &svg, &error);
+                       BookMap::renderSvg(BookMap::dot(file.book(), findings), &svg, &error);
                    });
                }, 3));
     }

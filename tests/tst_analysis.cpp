@@ -161,7 +161,7 @@ void TestAnalysis::mapLabelsStayShort()
     QCOMPARE(label.count("\\n"), 1);
     QByteArray svg;
     QString error;
-    QVERIFY(BookMap::renderSvg(dot, 1, &svg, &error));
+    QVERIFY(BookMap::renderSvg(dot, &svg, &error));
 }
 
 QTEST_GUILESS_MAIN(TestAnalysis)

@@ -34,7 +34,7 @@ private slots:
     void historyCannotBeWritten();
     void monsterList();
     void unreadableMonsterList();
-    void checkDialogFromTheMenu();
+    void checkAndMapFromTheMenu();
 
 private:
     QString path(const QString &name = "livre.xml") { return dir->filePath(name); }
@@ -338,7 +338,7 @@ void TestGui::unreadableMonsterList()
     QCOMPARE(readBytes(path("m.xml")), icon);
 }
 
-void TestGui::checkDialogFromTheMenu()
+void TestGui::checkAndMapFromTheMenu()
 {
     QVERIFY(QFile::copy(fixture("check-flawed.xml"), path()));
     MainWindow window;

@@ -153,7 +153,7 @@ int main(int argc, char *argv[])
         if (!dotPath.isEmpty() && !writeOutput(dotPath, dot, &error))
             return fail(QStringLiteral("%1 : %2").arg(dotPath, error), 3);
         QByteArray svg;
-        if (!svgPath.isEmpty() && !BookMap::renderSvg(dot, book.size(), &svg, &error))
+        if (!svgPath.isEmpty() && !BookMap::renderSvg(dot, &svg, &error))
             return fail(QStringLiteral("%1 : %2").arg(svgPath, error), 3);
         if (!svgPath.isEmpty() && !writeOutput(svgPath, svg, &error))
             return fail(QStringLiteral("%1 : %2").arg(svgPath, error), 3);
