@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLockFile>
 #include <QLocale>
 #include <QStatusBar>
 
@@ -55,6 +56,7 @@ void MainWindow::loadEntryUI()
         return;
     EntryUI dialog;
     dialog.setEntriesFile(book);
+    dialog.setReadOnly(bookReadOnly);
     dialog.exec();
 }
 
@@ -89,7 +91,36 @@ bool MainWindow::askForBook()
         dialog.selectFile(book);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
-    book = dialog.selectedFiles().constFirst();
+    return openBook(dialog.selectedFiles().constFirst());
+}
+
+bool MainWindow::openBook(const QString &path)
+{
+    // One Orvandel writes into a book at a time: a second one that opens it
+    // is told, and may open it read-only.
+    auto lock = std::make_unique<QLockFile>(path + QStringLiteral(".ouvert"));
+    lock->setStaleLockTime(0);
+    bool readOnly = false;
+    if (!lock->tryLock(0)) {
+        qint64 pid = 0;
+        QString host, program;
+        lock->getLockInfo(&pid, &host, &program);
+        if (lock->error() == QLockFile::LockFailedError) {
+            if (QMessageBox::question(this, tr("Livre déjà ouvert"),
+                                      tr("Le livre « %1 » est déjà ouvert dans un autre Orvandel "
+                                         "(processus %2 sur %3).\n\nL'ouvrir en lecture seule ? "
+                                         "Vous pourrez le lire et le vérifier, pas y écrire.")
+                                          .arg(QDir::toNativeSeparators(path)).arg(pid).arg(host),
+                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
+                != QMessageBox::Yes)
+                return false;
+            readOnly = true;
+        }
+        lock.reset(); // a lock that cannot be created (a read-only folder) guards nothing
+    }
+    bookLock = std::move(lock);
+    book = path;
+    bookReadOnly = readOnly;
     showBook();
     return true;
 }
@@ -98,6 +129,8 @@ void MainWindow::showBook()
 {
     if (book.isEmpty())
         bookLabel->setText(tr("Aucun livre choisi"));
+    else if (bookReadOnly)
+        bookLabel->setText(tr("Livre : %1 (lecture seule)").arg(QDir::toNativeSeparators(book)));
     else
         bookLabel->setText(tr("Livre : %1").arg(QDir::toNativeSeparators(book)));
 }

@@ -4,6 +4,10 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <memory>
+
+class QLockFile;
+
 class QLabel;
 class BookFile;
 
@@ -34,12 +38,15 @@ private slots:
 
 private:
     bool askForBook();
+    bool openBook(const QString &path);
     bool readBook(BookFile *file);
     void showBook();
 
     Ui::MainWindow *ui;
     QLabel *bookLabel;
     QString book;
+    bool bookReadOnly = false;
+    std::unique_ptr<QLockFile> bookLock; // held while this window has the book
 };
 
 #endif

@@ -27,6 +27,8 @@ public:
 
     // Binds the dialog to the book's entries file and shows the next number.
     void setEntriesFile(const QString &path);
+    // For a book another Orvandel holds: the form works, "Save" does not.
+    void setReadOnly(bool readOnly);
 
 private slots:
     void addChoice();

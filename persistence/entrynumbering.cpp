@@ -39,3 +39,10 @@ void EntryUI::getLastId()
                               + QLatin1String("\n\n") + book.errorString(),
                           QMessageBox::Ok, QMessageBox::NoButton);
 }
+
+void EntryUI::setReadOnly(bool readOnly)
+{
+    ui->pb_Save->setEnabled(!readOnly);
+    ui->pb_Save->setToolTip(readOnly ? tr("Le livre est ouvert en lecture seule : un autre Orvandel y écrit.")
+                                     : QString());
+}

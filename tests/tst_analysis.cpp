@@ -3,6 +3,7 @@
 #include "analysis/bookmap.h"
 #include "book/bookfile.h"
 #include "book/bookreader.h"
+#include "bookgen.h"
 #include "support.h"
 
 #include <QTemporaryDir>
@@ -57,6 +58,7 @@ private slots:
     void commandLine_data();
     void commandLine();
     void mapLabelsStayShort();
+    void fileNamesThatAreNotUtf8();
 };
 
 void TestAnalysis::findings_data()
@@ -162,6 +164,23 @@ void TestAnalysis::mapLabelsStayShort()
     QByteArray svg;
     QString error;
     QVERIFY(BookMap::renderSvg(dot, &svg, &error));
+
+    // The layered layout takes minutes past a few hundred references: such
+    // books are laid out by force.
+    for (const int entries : {40, 200}) {
+        BookReader generated;
+        QVERIFY(generated.read(generateBook(entries)));
+        QCOMPARE(BookMap::dot(generated.book(), {}).contains("layout=dot"), entries == 40);
+    }
+}
+
+
+void TestAnalysis::fileNamesThatAreNotUtf8()
+{
+    QTemporaryDir dir;
+    const QString script = QString("cd '%1' && f=$(printf 'livre-\\377.xml') && cp '%2' \"$f\" && '%3' \"$f\" --dot \"$f.dot\" && test -s \"$f.dot\"")
+                               .arg(dir.path(), fixture("check-clean.xml"), ORVANDEL_CHECK);
+    QCOMPARE(QProcess::execute("sh", {"-c", script}), 0);
 }
 
 QTEST_GUILESS_MAIN(TestAnalysis)

@@ -10,6 +10,8 @@
 
 #include <QAction>
 #include <QDialogButtonBox>
+#include <QLockFile>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
@@ -23,6 +25,7 @@ private slots:
     void init();
     void cleanup();
     void wholeRoadFromTheMainWindow();
+    void bookOpenElsewhereIsReadOnly();
     void addRules_data();
     void addRules();
     void resetAndMirroring();
@@ -117,6 +120,27 @@ void TestGui::wholeRoadFromTheMainWindow()
     QVERIFY(reader.book().entry(0).types.choice && reader.book().entry(0).choiceActive);
     QCOMPARE(reader.book().entry(1).bonus.endurance, 2);
     QVERIFY(xmllintAccepts(path()));
+}
+
+// Held by another Orvandel (here, a lock file of this process), the book
+// opens read-only: the entry form works, but nothing is saved.
+void TestGui::bookOpenElsewhereIsReadOnly()
+{
+    QLockFile other(path() + ".ouvert");
+    QVERIFY(other.tryLock(0));
+    MainWindow window;
+    window.show();
+    QStringList seen;
+    bool saveEnabled = true;
+    script->file(path()).message(&seen, QMessageBox::Yes).then([&](QWidget *modal) {
+        saveEnabled = Form(modal).get<QPushButton>("pb_Save")->isEnabled();
+        Form(modal).click("pb_Cancel");
+    });
+    Form(&window).click("pb_Entry");
+    QCOMPARE(seen.size(), 1);
+    QVERIFY(seen.first().startsWith("Livre déjà ouvert|"));
+    QVERIFY(!saveEnabled);
+    QVERIFY(window.findChild<QLabel *>("lbl_Book")->text().endsWith("(lecture seule)"));
 }
 
 void TestGui::addRules_data()

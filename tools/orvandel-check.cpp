@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QTextCodec>
 
 #include <cstdio>
 
@@ -79,6 +80,13 @@ bool samePath(const QString &a, const QString &b)
 
 int main(int argc, char *argv[])
 {
+    // A file name need not be UTF-8: when one is not, names are read and
+    // written byte for byte (Latin-1 maps every byte to one character).
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (QString::fromUtf8(arg).toUtf8() != arg)
+            QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
+    }
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     QString bookPath, monstersPath, dotPath, svgPath;
