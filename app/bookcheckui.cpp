@@ -58,11 +58,15 @@ BookCheckUI::BookCheckUI(const Book &book, const QVector<BookFinding> &findings,
         kind->setData(Qt::UserRole, BookCheck::key(f.kind));
         if (BookCheck::isError(f.kind))
             kind->setForeground(QColor(0xc6, 0x28, 0x28));
+        kind->setData(Qt::UserRole + 1, f.entry);
         table->setItem(r, 0, kind);
         table->setItem(r, 1, new NumberItem(book.entry(f.entry).id, book.number(f.entry)));
         table->setItem(r, 2, new NumberItem(QString::number(lineOf.at(f.entry)), lineOf.at(f.entry)));
         table->setItem(r, 3, new QTableWidgetItem(f.detail));
     }
+    connect(table, &QTableWidget::cellDoubleClicked, this, [this](int row) {
+        emit entryActivated(table->item(row, 0)->data(Qt::UserRole + 1).toInt());
+    });
     table->setSortingEnabled(true);
     table->sortByColumn(1, Qt::AscendingOrder);
     table->resizeColumnsToContents();

@@ -18,6 +18,10 @@ public:
     BookCheckUI(const Book &book, const QVector<BookFinding> &findings,
                 QWidget *parent = nullptr);
 
+signals:
+    // Double-click on a finding: the entry it is about.
+    void entryActivated(int index);
+
 private:
     QLabel *summary;
     QTableWidget *table;

@@ -1,5 +1,7 @@
 #include "app/bookmapui.h"
 
+#include "analysis/bookmap.h"
+
 #include <QDialogButtonBox>
 #include <QGraphicsScene>
 #include <QGraphicsSvgItem>
@@ -10,6 +12,13 @@
 #include <QVBoxLayout>
 #include <QShowEvent>
 #include <QWheelEvent>
+#include <QMouseEvent>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QThread>
+
+#include <memory>
 
 BookMapUI::BookMapUI(const QByteArray &svg, const QString &startElement, QWidget *parent)
     : QDialog(parent)
@@ -74,6 +83,17 @@ bool BookMapUI::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
     }
+    if (watched == view->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        // Graphviz names the n-th node's group "node<n+1>".
+        const QPointF at = view->mapToScene(static_cast<QMouseEvent *>(event)->pos());
+        for (int n = 1; renderer->elementExists(QStringLiteral("node%1").arg(n)); ++n) {
+            const QString id = QStringLiteral("node%1").arg(n);
+            if (renderer->transformForElement(id).mapRect(renderer->boundsOnElement(id)).contains(at)) {
+                emit nodeActivated(n - 1);
+                return true;
+            }
+        }
+    }
     return QDialog::eventFilter(watched, event);
 }
 
@@ -92,4 +112,40 @@ void BookMapUI::showEvent(QShowEvent *event)
     } else if (!start.isEmpty() && renderer->elementExists(start)) {
         view->centerOn(renderer->transformForElement(start).mapRect(renderer->boundsOnElement(start)).center());
     }
+}
+
+bool BookMapUI::layOut(const QByteArray &dot, QByteArray *svg, QWidget *parent)
+{
+    // The window stays responsive, and "Annuler" walks away from a layout
+    // that takes too long (it ends in the background; its result is dropped).
+    struct Drawing
+    {
+        QByteArray svg;
+        QString error;
+        bool ok = false;
+    };
+    auto drawing = std::make_shared<Drawing>();
+    QThread *worker = QThread::create([dot, drawing] {
+        drawing->ok = BookMap::renderSvg(dot, &drawing->svg, &drawing->error);
+    });
+    QProgressDialog progress(tr("Mise en page de la carte du livre…"), tr("Annuler"), 0, 0, parent);
+    progress.setWindowTitle(tr("Carte du livre"));
+    progress.setMinimumDuration(200);
+    QEventLoop loop;
+    connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+    connect(&progress, &QProgressDialog::canceled, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec();
+    if (!worker->isFinished()) {
+        connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+        return false;
+    }
+    delete worker;
+    progress.reset();
+    if (!drawing->ok) {
+        QMessageBox::critical(parent, tr("Carte du livre"), drawing->error);
+        return false;
+    }
+    *svg = drawing->svg;
+    return true;
 }

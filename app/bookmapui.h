@@ -16,7 +16,17 @@ public:
     explicit BookMapUI(const QByteArray &svg, const QString &startElement = QString(),
                        QWidget *parent = nullptr);
 
+    // Lays the map out in a worker thread behind a progress dialog with
+    // "Annuler"; false when cancelled or when Graphviz failed (said to the author).
+    static bool layOut(const QByteArray &dot, QByteArray *svg, QWidget *parent);
+
     void zoomBy(double factor);
+
+signals:
+    // Double-click on the n-th entry's box.
+    void nodeActivated(int index);
+
+public:
     double zoom() const { return scale; }
 
 protected:

@@ -5,7 +5,13 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Orvandel"));
+    QApplication::setApplicationName(QStringLiteral("Orvandel"));
     MainWindow window;
     window.show();
+    // orvandel BOOK.xml opens that book.
+    const QStringList args = app.arguments();
+    if (args.size() > 1)
+        window.openBookWindow(args.at(1));
     return app.exec();
 }

@@ -2,6 +2,7 @@
 
 #include "app/bookcheckui.h"
 #include "app/bookmapui.h"
+#include "app/bookwindow.h"
 #include "app/historyui.h"
 #include "analysis/bookmap.h"
 #include "book/bookfile.h"
@@ -11,18 +12,14 @@
 
 #include <QDir>
 #include <QApplication>
-#include <QEventLoop>
-#include <QProgressDialog>
-#include <QThread>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLockFile>
+#include <QSettings>
 #include <QLocale>
 #include <QStatusBar>
-
-#include <memory>
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -42,6 +39,7 @@ MainWindow::MainWindow(QWidget *parent)
     bookLabel->setObjectName(QStringLiteral("lbl_Book"));
     ui->statusBar->addWidget(bookLabel, 1);
     showBook();
+    fillRecentBooks();
 }
 
 MainWindow::~MainWindow()
@@ -76,7 +74,47 @@ void MainWindow::loadSpecialUI()
 
 void MainWindow::chooseBook()
 {
-    askForBook();
+    if (askForBook())
+        openBookWindow(book);
+}
+
+BookWindow *MainWindow::bookWindow() const
+{
+    return window;
+}
+
+bool MainWindow::openBookWindow(const QString &path)
+{
+    if (path != book && !openBook(path))
+        return false;
+    if (!window) {
+        window = new BookWindow;
+        if (!window->openBook(path)) {
+            delete window;
+            return false;
+        }
+    }
+    window->setReadOnly(bookReadOnly);
+    window->show();
+    window->raise();
+    window->activateWindow();
+
+    QSettings settings;
+    QStringList recent = settings.value(QStringLiteral("livresRecents")).toStringList();
+    recent.removeAll(QFileInfo(path).absoluteFilePath());
+    recent.prepend(QFileInfo(path).absoluteFilePath());
+    settings.setValue(QStringLiteral("livresRecents"), QStringList(recent.mid(0, 8)));
+    fillRecentBooks();
+    return true;
+}
+
+void MainWindow::fillRecentBooks()
+{
+    ui->menuRecent->clear();
+    const QStringList recent = QSettings().value(QStringLiteral("livresRecents")).toStringList();
+    for (const QString &path : recent)
+        ui->menuRecent->addAction(QDir::toNativeSeparators(path), this, [this, path] { openBookWindow(path); });
+    ui->menuRecent->setEnabled(!recent.isEmpty());
 }
 
 bool MainWindow::askForBook()
@@ -119,6 +157,8 @@ bool MainWindow::openBook(const QString &path)
         lock.reset(); // a lock that cannot be created (a read-only folder) guards nothing
     }
     bookLock = std::move(lock);
+    if (window && path != book)
+        window->close();
     book = path;
     bookReadOnly = readOnly;
     showBook();
@@ -167,40 +207,11 @@ void MainWindow::showBookMap()
     const Book &read = file.book();
     const QByteArray dot = BookMap::dot(read, BookCheck::run(read));
 
-    // Graphviz lays the map out in a thread of its own: the window stays
-    // responsive, and "Annuler" walks away from a layout that takes too long
-    // (it ends in the background; its result is dropped).
-    struct Drawing
-    {
-        QByteArray svg;
-        QString error;
-        bool ok = false;
-    };
-    auto drawing = std::make_shared<Drawing>();
-    QThread *worker = QThread::create([dot, drawing] {
-        drawing->ok = BookMap::renderSvg(dot, &drawing->svg, &drawing->error);
-    });
-    QProgressDialog progress(tr("Mise en page de la carte du livre…"),
-                             tr("Annuler"), 0, 0, this);
-    progress.setWindowTitle(tr("Carte du livre"));
-    progress.setMinimumDuration(200);
-    QEventLoop loop;
-    connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
-    connect(&progress, &QProgressDialog::canceled, &loop, &QEventLoop::quit);
-    worker->start();
-    loop.exec();
-    if (!worker->isFinished()) {
-        connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    QByteArray svg;
+    if (!BookMapUI::layOut(dot, &svg, this))
         return;
-    }
-    delete worker;
-    progress.reset();
-    if (!drawing->ok) {
-        QMessageBox::critical(this, tr("Carte du livre"), drawing->error);
-        return;
-    }
     // Graphviz names the SVG group of the n-th node "node<n+1>".
-    BookMapUI dialog(drawing->svg, QStringLiteral("node%1").arg(read.firstIndex() + 1));
+    BookMapUI dialog(svg, QStringLiteral("node%1").arg(read.firstIndex() + 1));
     dialog.exec();
 }
 

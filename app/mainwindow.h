@@ -2,11 +2,13 @@
 #define ORVANDEL_MAINWINDOW_H
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <memory>
 
 class QLockFile;
+class BookWindow;
 
 class QLabel;
 class BookFile;
@@ -25,6 +27,9 @@ public:
 
     // The book (entries file) that new entries go into; empty until chosen.
     QString bookPath() const { return book; }
+    // Opens a book in the book window (and binds it for "Nouvelle entrée").
+    bool openBookWindow(const QString &path);
+    BookWindow *bookWindow() const;
 
 private slots:
     void loadEntryUI();
@@ -39,6 +44,7 @@ private slots:
 private:
     bool askForBook();
     bool openBook(const QString &path);
+    void fillRecentBooks();
     bool readBook(BookFile *file);
     void showBook();
 
@@ -47,6 +53,7 @@ private:
     QString book;
     bool bookReadOnly = false;
     std::unique_ptr<QLockFile> bookLock; // held while this window has the book
+    QPointer<BookWindow> window;
 };
 
 #endif

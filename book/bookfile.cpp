@@ -137,8 +137,25 @@ bool BookFile::reread(const QByteArray &bytes)
 
 bool BookFile::restore(const QByteArray &bytes, const QString &change)
 {
+    const QByteArray before = onDisk;
     if (!writeLocked({bytes}, change))
         return false;
+    last = {0, before, bytes, change};
+    reread(bytes);
+    return true;
+}
+
+bool BookFile::apply(const Change &change, const QString &what)
+{
+    if (change.at < 0 || change.at + change.removed.size() > onDisk.size()
+        || onDisk.mid(change.at, change.removed.size()) != change.removed)
+        return fail(ChangedError, tr("« %1 » n'est plus tel que cette modification l'a laissé.")
+                                      .arg(QDir::toNativeSeparators(filePath)));
+    QByteArray bytes = onDisk;
+    bytes.replace(int(change.at), int(change.removed.size()), change.inserted);
+    if (!writeLocked({bytes}, what))
+        return false;
+    last = {change.at, change.removed, change.inserted, what};
     reread(bytes);
     return true;
 }
@@ -151,6 +168,7 @@ bool BookFile::commit(const Book::Edit &edit, const QString &change)
                       QByteArray::fromRawData(bytes.constData() + tail, int(bytes.size() - tail))},
                      change))
         return false;
+    last = {edit.at, bytes.mid(edit.at, edit.removed), edit.inserted, change};
     onDisk.clear(); // one owner of the bytes, so that the edit needs no copy of them
     contents.apply(edit);
     onDisk = contents.bytes();
@@ -165,8 +183,11 @@ bool BookFile::append(const Entry &entry, const QString &rootName)
         return fail(RefusedError, message);
     if (current == New) {
         const QByteArray bytes = EntryWriter::newBookText(rootName, entry).toUtf8();
-        if (!writeLocked({bytes}, tr("entrée %1 ajoutée").arg(entry.id)))
+        const QString change = tr("entrée %1 ajoutée").arg(entry.id);
+        const QByteArray before = onDisk;
+        if (!writeLocked({bytes}, change))
             return false;
+        last = {0, before, bytes, change};
         return reread(bytes);
     }
     if (!contents.isWritable())

@@ -36,9 +36,23 @@ public:
     bool append(const Entry &entry, const QString &rootName = QString());
     bool replace(int index, const Entry &entry);
     bool remove(int index);
-    // Makes `bytes` the whole file again (a version from the history, an
-    // undone change); `change` says what for the history.
+    // Makes `bytes` the whole file again (a version from the history);
+    // `change` says what for the history.
     bool restore(const QByteArray &bytes, const QString &change);
+
+    // A change of the file's bytes, as undo and redo need it: `removed`
+    // bytes at `at` gave way to `inserted`.
+    struct Change
+    {
+        qsizetype at = 0;
+        QByteArray removed, inserted;
+        QString what;
+        Change reversed() const { return {at, inserted, removed, what}; }
+    };
+    // The last change this file made, and the same change made again (the
+    // book read anew afterwards).
+    const Change &lastChange() const { return last; }
+    bool apply(const Change &change, const QString &what);
 
     // Before each change the file as it was goes into its history. When the
     // history cannot be written the change is refused (HistoryError) unless
@@ -63,6 +77,7 @@ private:
     bool existed = false; // a file stood at the path when it was read
     Book contents;
     QByteArray onDisk; // the file's bytes as last read or written
+    Change last;
     FileHistory versions;
     bool historyRequired = true;
     Error lastError = NoError;

@@ -8,10 +8,8 @@
 #include <QTableWidget>
 #include <QTextEdit>
 
-namespace {
-
 // Every cell gets an item of its own, so that a save can read any row whole.
-void fillRow(QTableWidget *table, int row, const QStringList &texts)
+void EntryUI::fillRow(QTableWidget *table, int row, const QStringList &texts)
 {
     for (int column = 0; column < texts.size(); ++column) {
         auto *item = new QTableWidgetItem;
@@ -19,6 +17,15 @@ void fillRow(QTableWidget *table, int row, const QStringList &texts)
         table->setItem(row, column, item);
     }
 }
+
+void EntryUI::appendRow(QTableWidget *table, int &rows, const QStringList &texts)
+{
+    ++rows;
+    table->setRowCount(rows);
+    fillRow(table, rows - 1, texts);
+}
+
+namespace {
 
 QString flag(const QCheckBox *box)
 {
@@ -88,10 +95,7 @@ EntryUI::~EntryUI()
 void EntryUI::addChoice()
 {
     if (!ui->le_ChoiceValue->text().isEmpty() && !ui->le_ChoiceText->text().isEmpty()) {
-        ++choiceRows;
-        ui->table_Choice->setRowCount(choiceRows);
-        fillRow(ui->table_Choice, choiceRows - 1,
-                {ui->le_ChoiceValue->text(), ui->le_ChoiceText->text()});
+        appendRow(ui->table_Choice, choiceRows, {ui->le_ChoiceValue->text(), ui->le_ChoiceText->text()});
         ui->le_ChoiceValue->clear();
         ui->le_ChoiceText->clear();
     }
@@ -107,9 +111,7 @@ void EntryUI::addMonster()
 {
     if (!ui->le_MonsterName->text().isEmpty() && !ui->le_MonsterVictory->text().isEmpty()
         && ui->sb_MonsterEndurance->value() >= 1 && ui->sb_MonsterHabilete->value() >= 1) {
-        ++monsterRows;
-        ui->table_Monster->setRowCount(monsterRows);
-        fillRow(ui->table_Monster, monsterRows - 1,
+        appendRow(ui->table_Monster, monsterRows,
                 {ui->le_MonsterName->text(), QString::number(ui->sb_MonsterHabilete->value()),
                  QString::number(ui->sb_MonsterEndurance->value()),
                  ui->le_MonsterVictory->text()});
@@ -134,9 +136,7 @@ void EntryUI::addObject()
         || !ui->le_ObjectOther->text().isEmpty() || ui->sb_ObjectEndurance->value() != 0
         || ui->sb_ObjectHabilete->value() != 0 || ui->sb_ObjectLuck->value() != 0;
     if (worthAdding) {
-        ++objectRows;
-        ui->table_Objects->setRowCount(objectRows);
-        fillRow(ui->table_Objects, objectRows - 1,
+        appendRow(ui->table_Objects, objectRows,
                 {ui->le_ObjectText->text(), flag(ui->ck_ObjectExchange),
                  flag(ui->ck_ObjectThrow), QString::number(ui->sb_ObjectHabilete->value()),
                  QString::number(ui->sb_ObjectEndurance->value()),

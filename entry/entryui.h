@@ -9,6 +9,7 @@
 #include <QString>
 
 struct Entry;
+class QTableWidget;
 
 namespace Ui {
 class EntryUI;
@@ -30,6 +31,13 @@ public:
     // For a book another Orvandel holds: the form works, "Save" does not.
     void setReadOnly(bool readOnly);
 
+    // Works on a book someone else holds open (the book window): a new entry
+    // when `index` is -1, otherwise entry `index`, shown in the form and
+    // replaced in place by "Save". Nothing is read again from the disk.
+    void setBook(BookFile *file, int index = -1);
+    // Fills the form with an entry, every field, row and box as saved.
+    void showEntry(const Entry &entry);
+
 private slots:
     void addChoice();
     void removeChoice();
@@ -48,6 +56,8 @@ private:
     bool hasFlee() const;
     bool hasLuck() const;
     Entry collectEntry() const;
+    static void fillRow(QTableWidget *table, int row, const QStringList &texts);
+    static void appendRow(QTableWidget *table, int &rows, const QStringList &texts);
     bool askRootName(QString *rootName);
 
     Ui::EntryUI *ui;
@@ -60,7 +70,9 @@ private:
     // the book, not a copy): a save changes nothing else in it.
     QByteArray fileContent;
     QFile entriesFile;
-    BookFile book;
+    BookFile ownBook;
+    BookFile *book = &ownBook;
+    int editedIndex = -1; // the entry being edited, -1 for a new one
 };
 
 #endif

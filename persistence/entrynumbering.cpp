@@ -3,6 +3,7 @@
 #include "book/entryid.h"
 #include "ui_entryui.h"
 
+#include <QFileInfo>
 #include <QMessageBox>
 
 void EntryUI::setEntriesFile(const QString &path)
@@ -10,7 +11,7 @@ void EntryUI::setEntriesFile(const QString &path)
     entriesFile.setFileName(path);
     fileEmpty = isFileEmpty(entriesFile);
     getLastId();
-    const int next = book.nextNumber();
+    const int next = book->nextNumber();
     lastId = next;
     ui->lbl_IndexEntry->setText(next < 0 ? tr("complet") : EntryId::text(next));
 }
@@ -20,23 +21,25 @@ bool EntryUI::isFileEmpty(QFile &file)
     // The file is read once, here; the numbering and the save both work from
     // what was read. Only a missing or blank file counts as empty: one that
     // cannot be read is never started afresh.
-    book.open(file.fileName());
-    fileContent = book.book().bytes();
-    return book.state() == BookFile::New;
+    book = &ownBook;
+    editedIndex = -1;
+    book->open(file.fileName());
+    fileContent = book->book().bytes();
+    return book->state() == BookFile::New;
 }
 
 void EntryUI::getLastId()
 {
-    if (book.state() != BookFile::Unreadable)
+    if (book->state() != BookFile::Unreadable)
         return;
-    const bool parsed = book.error() == BookFile::ParseError;
+    const bool parsed = book->error() == BookFile::ParseError;
     QMessageBox::critical(this,
                           parsed ? tr("getLastId - Erreur ouverture document XML")
                                  : tr("getLastId - Erreur ouverture fichier XML"),
                           (parsed ? tr("Le document XML n'a pas pu être attribué à l'objet "
                                        "QDomDocument.")
                                   : tr("Le fichier XML n'a pas pu être ouvert."))
-                              + QLatin1String("\n\n") + book.errorString(),
+                              + QLatin1String("\n\n") + book->errorString(),
                           QMessageBox::Ok, QMessageBox::NoButton);
 }
 
@@ -45,4 +48,22 @@ void EntryUI::setReadOnly(bool readOnly)
     ui->pb_Save->setEnabled(!readOnly);
     ui->pb_Save->setToolTip(readOnly ? tr("Le livre est ouvert en lecture seule : un autre Orvandel y écrit.")
                                      : QString());
+}
+
+void EntryUI::setBook(BookFile *file, int index)
+{
+    book = file;
+    editedIndex = index;
+    entriesFile.setFileName(file->path());
+    fileContent = file->book().bytes();
+    fileEmpty = file->state() == BookFile::New;
+    if (index >= 0) {
+        showEntry(file->book().entry(index));
+        lastId = file->book().number(index);
+        setWindowTitle(tr("Entrée %1 — %2").arg(file->book().entry(index).id, QFileInfo(file->path()).fileName()));
+        return;
+    }
+    lastId = file->nextNumber();
+    ui->lbl_IndexEntry->setText(lastId < 0 ? tr("complet") : EntryId::text(lastId));
+    setWindowTitle(tr("Nouvelle entrée — %1").arg(QFileInfo(file->path()).fileName()));
 }

@@ -114,9 +114,20 @@ bool EntryUI::askRootName(QString *rootName)
 
 void EntryUI::saveEntry()
 {
-    const Entry entry = collectEntry();
+    Entry entry = collectEntry();
     if (!entry.isSaveable())
         return;
+    if (editedIndex >= 0) {
+        // What the form does not show stays as the book had it.
+        const Entry &original = book->book().entry(editedIndex);
+        entry.tagName = original.tagName;
+        entry.otherAttributes = original.otherAttributes;
+        entry.otherChildren = original.otherChildren;
+        if (entry == original) {
+            accept();
+            return;
+        }
+    }
 
     const QString path = entriesFile.fileName();
     const QString shownPath = QDir::toNativeSeparators(path);
@@ -126,7 +137,7 @@ void EntryUI::saveEntry()
                                  "enregistré."));
         return;
     }
-    if (lastId < 0) {
+    if (lastId < 0 && editedIndex < 0) {
         QMessageBox::critical(this, tr("saveEntry - Numéros épuisés"),
                               tr("Le livre « %1 » a déjà une entrée au plus grand numéro "
                                  "possible : rien n'a été enregistré.")
@@ -137,23 +148,26 @@ void EntryUI::saveEntry()
     QString rootName;
     if (fileEmpty && !askRootName(&rootName))
         return;
-    bool saved = book.append(entry, rootName);
-    if (!saved && book.error() == BookFile::HistoryError
+    auto write = [&] {
+        return editedIndex >= 0 ? book->replace(editedIndex, entry) : book->append(entry, rootName);
+    };
+    bool saved = write();
+    if (!saved && book->error() == BookFile::HistoryError
         && QMessageBox::warning(this, tr("saveEntry - Historique"),
                                 tr("%1\n\nEnregistrer l'entrée quand même, sans garder la version "
                                    "précédente du livre ?")
-                                    .arg(book.errorString()),
+                                    .arg(book->errorString()),
                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
             == QMessageBox::Yes) {
-        book.setHistoryRequired(false);
-        saved = book.append(entry, rootName);
-        book.setHistoryRequired(true);
+        book->setHistoryRequired(false);
+        saved = write();
+        book->setHistoryRequired(true);
     }
     if (saved) {
         accept();
         return;
     }
-    switch (book.error()) {
+    switch (book->error()) {
     case BookFile::HistoryError:
         return;
     case BookFile::ChangedError:
@@ -165,14 +179,15 @@ void EntryUI::saveEntry()
                "jour ; votre formulaire est intact : cliquez de nouveau sur « Save » pour "
                "l'enregistrer.")
                 .arg(shownPath));
-        setEntriesFile(path);
+        if (book == &ownBook)
+            setEntriesFile(path);
         break;
     case BookFile::WriteError:
         QMessageBox::critical(this, tr("saveEntry - Erreur écriture fichier XML"),
                               tr("Le fichier « %1 » n'a pas pu être enregistré :\n%2\n\n"
                                  "Le fichier n'a pas été modifié et votre formulaire reste "
                                  "ouvert.")
-                                  .arg(shownPath, book.errorString()));
+                                  .arg(shownPath, book->errorString()));
         break;
     default:
         QMessageBox::critical(this, tr("saveEntry - Fichier illisible"),
@@ -180,7 +195,49 @@ void EntryUI::saveEntry()
                                  "Le fichier n'a pas été modifié. Corrigez-le ou choisissez "
                                  "un autre livre (menu Fichier) ; votre formulaire reste "
                                  "ouvert.")
-                                  .arg(shownPath, book.errorString()));
+                                  .arg(shownPath, book->errorString()));
         break;
     }
+}
+
+void EntryUI::showEntry(const Entry &e)
+{
+    resetForm();
+    ui->lbl_IndexEntry->setText(e.id);
+    ui->textEdit->setPlainText(e.text);
+    ui->ck_Eat->setChecked(e.types.eat);
+    ui->ck_Bonus->setChecked(e.types.bonus);
+    ui->ck_Luck->setChecked(e.types.luck);
+    ui->ck_Attack->setChecked(e.types.attack);
+    ui->ck_Flee->setChecked(e.types.flee);
+    ui->ck_Special->setChecked(e.types.special);
+    ui->ck_Choice->setChecked(e.types.choice);
+    ui->le_Special->setText(e.types.specialText);
+
+    ui->ck_BonusActive->setChecked(e.bonus.active);
+    ui->sb_BonusHabilete->setValue(e.bonus.habilete);
+    ui->sb_BonusEndurance->setValue(e.bonus.endurance);
+    ui->sb_BonusChance->setValue(e.bonus.chance);
+
+    ui->ck_FleeActive->setChecked(e.flee.active);
+    ui->ck_FleePenality->setChecked(e.flee.penality);
+    ui->sb_FleeRound->setValue(e.flee.round);
+    ui->le_FleeRef->setText(e.flee.ref);
+
+    ui->ck_LuckActive->setChecked(e.luck.active);
+    ui->le_LuckyValue->setText(e.luck.luckyValue);
+    ui->le_LuckyText->setText(e.luck.luckyText);
+    ui->le_UnluckyValue->setText(e.luck.unluckyValue);
+    ui->le_UnluckyText->setText(e.luck.unluckyText);
+
+    if (!e.monsters.isEmpty())
+        ui->cb_MonsterType->setCurrentText(e.monsterType);
+    for (const Entry::Monster &m : e.monsters)
+        appendRow(ui->table_Monster, monsterRows, {m.name, m.habilete, m.endurance, m.victory});
+    for (const Entry::Object &o : e.objects)
+        appendRow(ui->table_Objects, objectRows,
+                  {o.text, o.exchange, o.throwAway, o.habilete, o.endurance, o.chance, o.gold, o.food, o.other});
+    ui->ck_ChoiceActive->setChecked(e.choiceActive);
+    for (const Entry::Choice &c : e.choices)
+        appendRow(ui->table_Choice, choiceRows, {c.value, c.text});
 }

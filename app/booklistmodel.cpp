@@ -1,0 +1,119 @@
+#include "app/booklistmodel.h"
+
+#include <QBrush>
+#include <QColor>
+
+BookListModel::BookListModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+void BookListModel::setBook(const Book *read, const QVector<BookFinding> &findings)
+{
+    beginResetModel();
+    book = read;
+    findingText = QVector<QString>(book ? book->size() : 0);
+    for (const BookFinding &f : findings) {
+        QString &text = findingText[f.entry];
+        if (!text.isEmpty())
+            text += QStringLiteral(", ");
+        text += BookCheck::title(f.kind);
+    }
+    search.clear();
+    endResetModel();
+}
+
+int BookListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() || !book ? 0 : book->size();
+}
+
+int BookListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QString BookListModel::folded(const QString &text)
+{
+    const QString decomposed = text.normalized(QString::NormalizationForm_D);
+    QString out;
+    out.reserve(decomposed.size());
+    for (const QChar c : decomposed)
+        if (c.category() != QChar::Mark_NonSpacing)
+            out += c;
+    return out.toCaseFolded();
+}
+
+QVariant BookListModel::data(const QModelIndex &index, int role) const
+{
+    if (!book || !index.isValid())
+        return QVariant();
+    const int row = index.row();
+    const Entry &entry = book->entry(row);
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        switch (index.column()) {
+        case Number: return entry.id;
+        case Types: return entry.typeCodes();
+        case Text: {
+            if (role == Qt::ToolTipRole)
+                return entry.text;
+            const QString simplified = entry.text.left(200).simplified();
+            return simplified.size() > 80 ? simplified.left(79) + QChar(0x2026) : simplified;
+        }
+        case Findings: return findingText.at(row);
+        }
+        break;
+    case Qt::ForegroundRole:
+        if (index.column() == Findings)
+            return QBrush(QColor(0xc6, 0x28, 0x28));
+        break;
+    case SortRole:
+        if (index.column() == Number)
+            return book->number(row) >= 0 ? qint64(book->number(row)) : qint64(-1);
+        return data(index, Qt::DisplayRole);
+    case SearchRole:
+        if (search.isEmpty()) {
+            search.resize(book->size());
+            for (int i = 0; i < book->size(); ++i)
+                search[i] = folded(book->entry(i).id + QLatin1Char(' ') + book->entry(i).text);
+        }
+        return search.at(row);
+    }
+    return QVariant();
+}
+
+QVariant BookListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QVariant();
+    switch (section) {
+    case Number: return tr("N°");
+    case Types: return tr("Types");
+    case Text: return tr("Texte");
+    case Findings: return tr("Constats");
+    }
+    return QVariant();
+}
+
+void BookFilterModel::setWords(const QString &text)
+{
+    words = BookListModel::folded(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    invalidateFilter();
+}
+
+bool BookFilterModel::filterAcceptsRow(int row, const QModelIndex &parent) const
+{
+    if (words.isEmpty())
+        return true;
+    const QModelIndex index = sourceModel()->index(row, BookListModel::Number, parent);
+    // A number alone finds that entry ("12" finds 012) before any text.
+    if (words.size() == 1 && !words.first().isEmpty() && words.first().at(0).isDigit()) {
+        const int wanted = words.first().toInt();
+        if (sourceModel()->data(index, BookListModel::SortRole).toLongLong() == wanted)
+            return true;
+    }
+    const QString haystack = sourceModel()->data(index, BookListModel::SearchRole).toString();
+    for (const QString &word : words)
+        if (!haystack.contains(word))
+            return false;
+    return true;
+}

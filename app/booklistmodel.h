@@ -1,0 +1,53 @@
+#ifndef ORVANDEL_BOOKLISTMODEL_H
+#define ORVANDEL_BOOKLISTMODEL_H
+
+#include "analysis/bookcheck.h"
+
+#include <QAbstractTableModel>
+#include <QSortFilterProxyModel>
+
+// The entries of a book as rows: number, type codes, first words, and the
+// findings of the checks. Reads the book in place; reset() after a change.
+class BookListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column { Number, Types, Text, Findings, ColumnCount };
+    enum Role { SortRole = Qt::UserRole, SearchRole };
+
+    explicit BookListModel(QObject *parent = nullptr);
+    void setBook(const Book *book, const QVector<BookFinding> &findings);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // Lower case, without accents: "Épée" gives "epee".
+    static QString folded(const QString &text);
+
+private:
+    const Book *book = nullptr;
+    QVector<QString> findingText; // per entry, the titles of its findings
+    mutable QVector<QString> search; // per entry, folded number and text, made on first search
+};
+
+// Filters the entries on words (all must appear, accents and case aside)
+// or an entry number, and sorts numbers as numbers.
+class BookFilterModel : public QSortFilterProxyModel
+{
+    Q_OBJECT
+
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+    void setWords(const QString &text);
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex &parent) const override;
+
+private:
+    QStringList words;
+};
+
+#endif

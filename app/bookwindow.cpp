@@ -1,0 +1,375 @@
+#include "app/bookwindow.h"
+
+#include "app/bookcheckui.h"
+#include "app/bookmapui.h"
+#include "app/booklistmodel.h"
+#include "analysis/bookmap.h"
+#include "book/entryid.h"
+#include "book/reference.h"
+#include "entry/entryui.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+
+QString escaped(const QString &text)
+{
+    return text.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>"));
+}
+
+// "Rendez-vous au 042" as a link to that entry, or marked as missing.
+QString link(const Book &book, const QString &reference)
+{
+    const int number = EntryId::parse(reference);
+    const int target = number < 0 ? -1 : book.indexOfNumber(number);
+    if (target < 0)
+        return QStringLiteral("<span style='color:#c62828'>%1 (%2)</span>")
+            .arg(BookWindow::tr("Rendez-vous au %1").arg(escaped(reference)),
+                 BookWindow::tr("entrée absente"));
+    return QStringLiteral("<a href='entry:%1'>%2</a>")
+        .arg(target)
+        .arg(BookWindow::tr("Rendez-vous au %1").arg(escaped(book.entry(target).id)));
+}
+
+} // namespace
+
+QString BookWindow::previewHtml(const Book &book, int index)
+{
+    if (index < 0 || index >= book.size())
+        return QString();
+    const Entry &e = book.entry(index);
+    QString html = QStringLiteral("<h2>%1</h2><p>%2</p>").arg(escaped(e.id), escaped(e.text));
+    if (e.hasBonus())
+        html += tr("<p><b>Bonus</b> : Habileté %1, Endurance %2, Chance %3</p>")
+                    .arg(e.bonus.habilete).arg(e.bonus.endurance).arg(e.bonus.chance);
+    if (!e.objects.isEmpty()) {
+        html += tr("<p><b>Objets</b> :</p><ul>");
+        for (const Entry::Object &o : e.objects)
+            html += QStringLiteral("<li>%1</li>").arg(escaped(o.text.isEmpty() ? o.other : o.text));
+        html += QStringLiteral("</ul>");
+    }
+    if (!e.monsters.isEmpty()) {
+        html += tr("<p><b>Combat</b> :</p><table cellpadding='3'>");
+        for (const Entry::Monster &m : e.monsters)
+            html += tr("<tr><td>%1</td><td>Habileté %2</td><td>Endurance %3</td><td>victoire : %4</td></tr>")
+                        .arg(escaped(m.name), escaped(m.habilete), escaped(m.endurance), link(book, m.victory));
+        html += QStringLiteral("</table>");
+    }
+    if (e.hasFlee())
+        html += tr("<p><b>Fuite</b> possible après le tour %1%2 : %3</p>")
+                    .arg(e.flee.round)
+                    .arg(e.flee.penality ? tr(" (2 points d'Endurance perdus)") : QString())
+                    .arg(link(book, e.flee.ref));
+    if (e.hasLuck())
+        html += tr("<p><b>Tentez votre chance</b> : chanceux, %1 — %2 ; malchanceux, %3 — %4</p>")
+                    .arg(escaped(e.luck.luckyText), link(book, e.luck.luckyValue),
+                         escaped(e.luck.unluckyText), link(book, e.luck.unluckyValue));
+    for (const Entry::Choice &c : e.choices)
+        html += QStringLiteral("<p>%1 : %2</p>").arg(escaped(c.text), link(book, c.value));
+    if (e.choices.isEmpty() && !e.hasWayOut())
+        html += tr("<p><i>Fin : aucune sortie.</i></p>");
+    return html;
+}
+
+BookWindow::BookWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , model(new BookListModel(this))
+    , filter(new BookFilterModel(this))
+    , list(new QTableView)
+    , filterEdit(new QLineEdit)
+    , preview(new QTextBrowser)
+    , watcher(new QFileSystemWatcher(this))
+{
+    setObjectName(QStringLiteral("BookWindow"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    resize(1100, 700);
+
+    filter->setSourceModel(model);
+    filter->setSortRole(BookListModel::SortRole);
+    list->setObjectName(QStringLiteral("view_Entries"));
+    list->setModel(filter);
+    list->setSortingEnabled(true);
+    list->sortByColumn(BookListModel::Number, Qt::AscendingOrder);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->verticalHeader()->hide();
+    list->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    list->horizontalHeader()->setStretchLastSection(true);
+    list->setColumnWidth(BookListModel::Number, 70);
+    list->setColumnWidth(BookListModel::Types, 80);
+    list->setColumnWidth(BookListModel::Text, 380);
+    filterEdit->setObjectName(QStringLiteral("le_Filter"));
+    filterEdit->setPlaceholderText(tr("Filtrer : numéro ou mots (« epee » trouve « épée »)"));
+    filterEdit->setClearButtonEnabled(true);
+    preview->setObjectName(QStringLiteral("text_Preview"));
+    preview->setOpenLinks(false);
+
+    auto *left = new QWidget;
+    auto *column = new QVBoxLayout(left);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(filterEdit);
+    column->addWidget(list, 1);
+    auto *split = new QSplitter;
+    split->addWidget(left);
+    split->addWidget(preview);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+    setCentralWidget(split);
+
+    QToolBar *tools = addToolBar(tr("Livre"));
+    tools->setObjectName(QStringLiteral("toolBar_Book"));
+    tools->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    auto action = [&](const QString &name, const QString &text, const QKeySequence &key, auto slot) {
+        QAction *a = tools->addAction(text, this, slot);
+        a->setObjectName(name);
+        a->setShortcut(key);
+        a->setToolTip(key.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(text, key.toString(QKeySequence::NativeText)));
+        return a;
+    };
+    action(QStringLiteral("actionNew"), tr("Nouvelle entrée"), QKeySequence::New, &BookWindow::newEntry);
+    action(QStringLiteral("actionEdit"), tr("Modifier"), QKeySequence(Qt::Key_F2), &BookWindow::editEntry);
+    action(QStringLiteral("actionDelete"), tr("Supprimer"), QKeySequence::Delete, &BookWindow::deleteEntry);
+    tools->addSeparator();
+    undoAction = action(QStringLiteral("actionUndo"), tr("Annuler"), QKeySequence::Undo, &BookWindow::undo);
+    redoAction = action(QStringLiteral("actionRedo"), tr("Rétablir"), QKeySequence(QStringLiteral("Ctrl+Shift+Z")), &BookWindow::redo);
+    tools->addSeparator();
+    action(QStringLiteral("actionCheck"), tr("Vérifier"), QKeySequence(QStringLiteral("Ctrl+K")), &BookWindow::checkBook);
+    action(QStringLiteral("actionMap"), tr("Carte"), QKeySequence(QStringLiteral("Ctrl+G")), &BookWindow::showMap);
+
+    connect(filterEdit, &QLineEdit::textChanged, filter, &BookFilterModel::setWords);
+    connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &BookWindow::updatePreview);
+    connect(list, &QTableView::activated, this, &BookWindow::editEntry);
+    connect(preview, &QTextBrowser::anchorClicked, this, &BookWindow::showLink);
+    // A save replaces the file, so the watcher follows the path again each time.
+    connect(watcher, &QFileSystemWatcher::fileChanged, this, [this] {
+        QTimer::singleShot(100, this, &BookWindow::reload);
+    });
+}
+
+BookWindow::~BookWindow() = default;
+
+bool BookWindow::openBook(const QString &path)
+{
+    if (!book.open(path) && book.state() == BookFile::Unreadable) {
+        QMessageBox::critical(this, tr("Ouvrir le livre"), book.errorString());
+        return false;
+    }
+    undoable.clear();
+    redoable.clear();
+    setWindowTitle(tr("%1 — Orvandel").arg(QFileInfo(path).fileName()));
+    refresh(0);
+    return true;
+}
+
+void BookWindow::setReadOnly(bool readOnly)
+{
+    for (const char *name : {"actionNew", "actionEdit", "actionDelete", "actionUndo", "actionRedo"})
+        findChild<QAction *>(QLatin1String(name))->setVisible(!readOnly);
+    setWindowTitle(readOnly ? tr("%1 — lecture seule — Orvandel").arg(QFileInfo(book.path()).fileName())
+                            : tr("%1 — Orvandel").arg(QFileInfo(book.path()).fileName()));
+}
+
+void BookWindow::refresh(int select)
+{
+    const int keep = select >= 0 ? select : selectedEntry();
+    findings = BookCheck::run(book.book());
+    model->setBook(&book.book(), findings);
+    if (!watcher->files().isEmpty())
+        watcher->removePaths(watcher->files());
+    if (QFileInfo::exists(book.path()))
+        watcher->addPath(book.path());
+    undoAction->setEnabled(!undoable.isEmpty());
+    redoAction->setEnabled(!redoable.isEmpty());
+    int errors = 0;
+    for (const BookFinding &f : findings)
+        errors += BookCheck::isError(f.kind);
+    statusBar()->showMessage(tr("%1 — %n entrée(s)", nullptr, book.book().size()).arg(QDir::toNativeSeparators(book.path()))
+                             + (findings.isEmpty() ? QString() : tr(", %n constat(s)", nullptr, findings.size())));
+    if (keep >= 0 && keep < book.book().size())
+        selectEntry(keep);
+    else
+        updatePreview();
+}
+
+void BookWindow::selectEntry(int index)
+{
+    QModelIndex at = filter->mapFromSource(model->index(index, 0));
+    if (!at.isValid()) {
+        filterEdit->clear();
+        at = filter->mapFromSource(model->index(index, 0));
+    }
+    list->setCurrentIndex(at);
+    list->scrollTo(at);
+    updatePreview();
+}
+
+int BookWindow::selectedEntry() const
+{
+    const QModelIndex current = filter->mapToSource(list->currentIndex());
+    return current.isValid() ? current.row() : -1;
+}
+
+void BookWindow::updatePreview()
+{
+    preview->setHtml(previewHtml(book.book(), selectedEntry()));
+}
+
+void BookWindow::showLink(const QUrl &url)
+{
+    if (url.scheme() == QLatin1String("entry"))
+        selectEntry(url.path().toInt());
+}
+
+void BookWindow::changed()
+{
+    undoable.append(book.lastChange());
+    redoable.clear();
+}
+
+void BookWindow::newEntry()
+{
+    const QByteArray before = book.book().bytes();
+    EntryUI dialog(this);
+    dialog.setBook(&book);
+    if (dialog.exec() == QDialog::Accepted && book.book().bytes() != before) {
+        changed();
+        refresh(book.book().size() - 1);
+    }
+}
+
+void BookWindow::editEntry()
+{
+    const int index = selectedEntry();
+    if (index < 0)
+        return;
+    const QByteArray before = book.book().bytes();
+    EntryUI dialog(this);
+    dialog.setBook(&book, index);
+    if (dialog.exec() == QDialog::Accepted && book.book().bytes() != before) {
+        changed();
+        refresh(index);
+    }
+}
+
+void BookWindow::deleteEntry()
+{
+    const int index = selectedEntry();
+    if (index < 0)
+        return;
+    // Whoever leads here is named: nothing is renumbered behind the author's back.
+    QStringList from;
+    const int number = book.book().number(index);
+    for (int i = 0; number >= 0 && i < book.book().size(); ++i)
+        for (const Reference &ref : Reference::of(book.book().entry(i)))
+            if (ref.target == number && i != index) {
+                from << book.book().entry(i).id;
+                break;
+            }
+    QString text = tr("Supprimer l'entrée %1 ?").arg(book.book().entry(index).id);
+    if (!from.isEmpty())
+        text += QLatin1String("\n\n")
+            + tr("%n renvoi(s) mène(nt) ici : %1. Ils resteront et mèneront à une entrée absente.", nullptr, from.size())
+                  .arg(from.join(QStringLiteral(", ")));
+    if (QMessageBox::question(this, tr("Supprimer l'entrée"), text, QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
+    if (!book.remove(index)) {
+        QMessageBox::critical(this, tr("Supprimer l'entrée"), book.errorString());
+        reload();
+        return;
+    }
+    changed();
+    refresh(qMin(index, book.book().size() - 1));
+}
+
+bool BookWindow::applyChange(const BookFile::Change &change, const QString &what)
+{
+    if (book.apply(change, what))
+        return true;
+    QMessageBox::critical(this, what, book.errorString());
+    return false;
+}
+
+void BookWindow::undo()
+{
+    if (undoable.isEmpty())
+        return;
+    const BookFile::Change change = undoable.takeLast();
+    if (!applyChange(change.reversed(), tr("annulation : %1").arg(change.what))) {
+        undoable.clear();
+        redoable.clear();
+        reload();
+        return;
+    }
+    redoable.append(change);
+    refresh();
+}
+
+void BookWindow::redo()
+{
+    if (redoable.isEmpty())
+        return;
+    const BookFile::Change change = redoable.takeLast();
+    if (!applyChange(change, tr("rétablissement : %1").arg(change.what))) {
+        undoable.clear();
+        redoable.clear();
+        reload();
+        return;
+    }
+    undoable.append(change);
+    refresh();
+}
+
+void BookWindow::reload()
+{
+    if (!book.changedOnDisk())
+        return;
+    // Another program changed the book: read it again. Our changes cannot be
+    // undone over theirs.
+    book.open(book.path());
+    undoable.clear();
+    redoable.clear();
+    refresh();
+    statusBar()->showMessage(tr("Le livre a été modifié par un autre programme et vient d'être relu."), 5000);
+}
+
+void BookWindow::checkBook()
+{
+    BookCheckUI dialog(book.book(), findings, this);
+    connect(&dialog, &BookCheckUI::entryActivated, this, [this, &dialog](int index) {
+        selectEntry(index);
+        dialog.accept();
+    });
+    dialog.exec();
+}
+
+void BookWindow::showMap()
+{
+    QByteArray svg;
+    if (!BookMapUI::layOut(BookMap::dot(book.book(), findings), &svg, this))
+        return;
+    BookMapUI dialog(svg, QStringLiteral("node%1").arg(book.book().firstIndex() + 1), this);
+    connect(&dialog, &BookMapUI::nodeActivated, this, [this, &dialog](int index) {
+        if (index < book.book().size()) {
+            selectEntry(index);
+            dialog.accept();
+        }
+    });
+    dialog.exec();
+}
