@@ -112,7 +112,7 @@ BookWindow::BookWindow(QWidget *parent)
     list->horizontalHeader()->setStretchLastSection(true);
     list->setColumnWidth(BookListModel::Number, 70);
     list->setColumnWidth(BookListModel::Types, 80);
-    list->setColumnWidth(BookListModel::Text, 380);
+    list->setColumnWidth(BookListModel::Text, 320);
     filterEdit->setObjectName(QStringLiteral("le_Filter"));
     filterEdit->setPlaceholderText(tr("Filtrer : numéro ou mots (« epee » trouve « épée »)"));
     filterEdit->setClearButtonEnabled(true);
@@ -195,11 +195,12 @@ void BookWindow::refresh(int select)
         watcher->addPath(book.path());
     undoAction->setEnabled(!undoable.isEmpty());
     redoAction->setEnabled(!redoable.isEmpty());
-    int errors = 0;
-    for (const BookFinding &f : findings)
-        errors += BookCheck::isError(f.kind);
-    statusBar()->showMessage(tr("%1 — %n entrée(s)", nullptr, book.book().size()).arg(QDir::toNativeSeparators(book.path()))
-                             + (findings.isEmpty() ? QString() : tr(", %n constat(s)", nullptr, findings.size())));
+    const int entries = book.book().size();
+    QString status = (entries == 1 ? tr("%1 — 1 entrée") : tr("%1 — %2 entrées").arg(QLatin1String("%1")).arg(entries))
+                         .arg(QDir::toNativeSeparators(book.path()));
+    if (!findings.isEmpty())
+        status += findings.size() == 1 ? tr(", 1 constat") : tr(", %1 constats").arg(findings.size());
+    statusBar()->showMessage(status);
     if (keep >= 0 && keep < book.book().size())
         selectEntry(keep);
     else
@@ -283,7 +284,9 @@ void BookWindow::deleteEntry()
     QString text = tr("Supprimer l'entrée %1 ?").arg(book.book().entry(index).id);
     if (!from.isEmpty())
         text += QLatin1String("\n\n")
-            + tr("%n renvoi(s) mène(nt) ici : %1. Ils resteront et mèneront à une entrée absente.", nullptr, from.size())
+            + (from.size() == 1 ? tr("1 entrée mène ici : %1. Son renvoi mènera à une entrée absente.")
+                                : tr("%1 entrées mènent ici : %2. Leurs renvois mèneront à une entrée absente.")
+                                      .arg(from.size()).arg(QLatin1String("%1")))
                   .arg(from.join(QStringLiteral(", ")));
     if (QMessageBox::question(this, tr("Supprimer l'entrée"), text, QMessageBox::Yes | QMessageBox::No,
                               QMessageBox::No)

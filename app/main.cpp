@@ -1,12 +1,14 @@
 #include "app/mainwindow.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Orvandel"));
     QApplication::setApplicationName(QStringLiteral("Orvandel"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvandel.png")));
     MainWindow window;
     window.show();
     // orvandel BOOK.xml opens that book.

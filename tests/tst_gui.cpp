@@ -1,5 +1,6 @@
 // The windows as an author uses them: the main window, the entry form, saving
 // through the entry dialog, the monster list and the check dialog.
+#include "app/bookwindow.h"
 #include "app/mainwindow.h"
 #include "book/bookreader.h"
 #include "book/entrywriter.h"
@@ -12,7 +13,9 @@
 #include <QDialogButtonBox>
 #include <QLockFile>
 #include <QPushButton>
+#include <QTableView>
 #include <QTableWidget>
+#include <QTextBrowser>
 #include <QTemporaryDir>
 
 using namespace Support;
@@ -38,6 +41,7 @@ private slots:
     void monsterList();
     void unreadableMonsterList();
     void checkAndMapFromTheMenu();
+    void bookWindow();
 
 private:
     QString path(const QString &name = "livre.xml") { return dir->filePath(name); }
@@ -377,6 +381,70 @@ void TestGui::checkAndMapFromTheMenu()
     window.findChild<QAction *>("actionCheckBook")->trigger();
     QVERIFY(summary.startsWith("6 constats dans les 5 entrées du livre"));
     QCOMPARE(findings, 6);
+}
+
+// The book window as an author uses it: filter, follow a link, edit, delete,
+// undo and redo to the exact bytes, and follow a change made elsewhere.
+void TestGui::bookWindow()
+{
+    QVERIFY(QFile::copy(fixture("book-own.xml"), path()));
+    const QByteArray original = readBytes(path());
+    BookWindow window;
+    QVERIFY(window.openBook(path()));
+    window.show();
+    auto *list = window.findChild<QTableView *>("view_Entries");
+    auto *filter = window.findChild<QLineEdit *>("le_Filter");
+    filter->setText("OREE foret"); // accents and case aside, every word
+    QCOMPARE(list->model()->rowCount(), 1);
+    filter->setText("2");
+    QCOMPARE(list->model()->rowCount(), 1);
+    filter->clear();
+    QCOMPARE(list->model()->rowCount(), 3);
+
+    window.selectEntry(0);
+    auto *preview = window.findChild<QTextBrowser *>("text_Preview");
+    QVERIFY(preview->toHtml().contains("entry:1"));
+    emit preview->anchorClicked(QUrl("entry:1"));
+    QCOMPARE(window.selectedEntry(), 1);
+    QVERIFY(preview->toPlainText().contains("Rendez-vous au 3 (entrée absente)"));
+
+    // Saved unchanged, an entry leaves the file as it was; changed, only its bytes change.
+    script->then([](QWidget *modal) { Form(modal).click("pb_Save"); });
+    window.editEntry();
+    QCOMPARE(readBytes(path()), original);
+    const Book::Span span = window.file().book().span(1);
+    QString title;
+    script->then([&](QWidget *modal) {
+        title = modal->windowTitle();
+        Form(modal).text("textEdit", "Un orque furieux.").click("pb_Save");
+    });
+    window.editEntry();
+    QCOMPARE(title, "Entrée 001 — livre.xml");
+    const QByteArray edited = readBytes(path());
+    QVERIFY(edited.startsWith(original.left(span.begin)) && edited.endsWith(original.mid(span.end)));
+    QVERIFY(edited.contains("<Text>Un orque furieux.</Text>"));
+
+    QStringList seen;
+    window.selectEntry(2);
+    script->message(&seen, QMessageBox::Yes);
+    window.deleteEntry();
+    QVERIFY2(seen.value(0).contains("2 entrées mènent ici : 000, 001"), qPrintable(seen.value(0)));
+    const QByteArray deleted = readBytes(path());
+    QCOMPARE(window.file().book().size(), 2);
+    QVERIFY(xmllintAccepts(path()));
+
+    for (const QByteArray &expected : {edited, original}) {
+        window.undo();
+        QCOMPARE(readBytes(path()), expected);
+    }
+    for (const QByteArray &expected : {edited, deleted}) {
+        window.redo();
+        QCOMPARE(readBytes(path()), expected);
+    }
+
+    QVERIFY(writeBytes(path(), QByteArray(original).replace("forêt", "clairière")));
+    QTRY_VERIFY(preview->toPlainText().contains("clairière") || window.file().book().size() == 3);
+    QCOMPARE(window.file().book().size(), 3);
 }
 
 QTEST_MAIN(TestGui)
