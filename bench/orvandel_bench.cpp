@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
 #include <QMap>
 #include <QProcess>
@@ -155,6 +156,55 @@ int main(int argc, char *argv[])
         saveAt[entries] = save;
     }
 
+    {
+        // Rewriting one entry in the middle of a large book, against writing
+        // the same bytes.
+        const QByteArray bytes = generateBook(10000);
+        std::vector<double> replaces, floors;
+        for (int rep = 0; rep < 2 * repetitions; ++rep) {
+            AtomicFile(book).write(bytes);
+            BookFile file;
+            file.open(book);
+            Entry entry = file.book().entry(5000);
+            entry.text += QStringLiteral(" Corrigé.");
+            if (rep % 2 == 1) {
+                QByteArray after = bytes;
+                after.insert(int(file.book().span(5000).end) - 20, "x");
+                floors.push_back(writeFloor(book, after));
+                continue;
+            }
+            replaces.push_back(timed([&] { file.replace(5000, entry); }));
+            QDir(book + QStringLiteral(".historique")).removeRecursively();
+        }
+        std::sort(replaces.begin(), replaces.end());
+        std::sort(floors.begin(), floors.end());
+        report(QStringLiteral("replace one entry (10000 entries)"), replaces[replaces.size() / 2],
+               floors[floors.size() / 2]);
+    }
+
+    // The book window, through the probe (which links the widgets), against
+    // reading the same book into the model.
+    for (int entries : {10000, 100000}) {
+        const QByteArray bytes = generateBook(entries);
+        writePlain(book, bytes);
+        BookFile file;
+        const double read = median([&] { return timed([&] { file.open(book); }); }, 5);
+        std::vector<double> opens, filters;
+        for (int rep = 0; rep < 5; ++rep) {
+            QProcess probe;
+            probe.start(startup, {QStringLiteral("--window"), book, QStringLiteral("torche")});
+            probe.waitForFinished(120000);
+            const QList<QByteArray> ms = probe.readAllStandardOutput().trimmed().split(' ');
+            opens.push_back(ms.value(0).toDouble());
+            filters.push_back(ms.value(1).toDouble());
+        }
+        std::sort(opens.begin(), opens.end());
+        std::sort(filters.begin(), filters.end());
+        report(QStringLiteral("open the book window (%1 entries)").arg(entries), opens[2], read);
+        report(QStringLiteral("filter it on a word (%1 entries)").arg(entries), filters[2]);
+        bindAt[entries] = read;
+    }
+
     const QString monsters = dir.filePath(QStringLiteral("monstres.xml"));
     for (int count : {100, 10000}) {
         MonsterList list;
@@ -230,8 +280,8 @@ int main(int argc, char *argv[])
         else
             std::printf("%-58s %10.3f %10s %7s\n", qPrintable(row.what), row.ms, "-", "-");
     }
-    std::printf("\ngrowth from 1,000 to 10,000 entries: open %.1fx, save %.1fx\n",
-                bindAt[10000] / bindAt[1000], saveAt[10000] / saveAt[1000]);
+    std::printf("\ngrowth from 1,000 to 10,000 entries: open %.1fx, save %.1fx; from 10,000 to 100,000: open %.1fx\n",
+                bindAt[10000] / bindAt[1000], saveAt[10000] / saveAt[1000], bindAt[100000] / bindAt[10000]);
     if (kib.size() == 2)
         std::printf("peak resident memory, 10,000-entry book bound: %.1f MiB (%.1f MiB before "
                     "binding)\n",
