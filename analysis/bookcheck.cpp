@@ -24,10 +24,9 @@ QVector<BookFinding> BookCheck::run(const Book &book, const QSet<QString> *monst
     for (int i = 0; i < size; ++i) {
         const Entry &entry = book.entry(i);
         references[i] = Reference::of(entry);
+        // No way out: the adventure ends here, in victory or in death.
         if (references.at(i).isEmpty())
-            findings.append({BookFinding::DeadEnd, i,
-                             tr("aucune sortie : ni choix, ni fuite, ni chance, ni victoire "
-                                "(une fin ?)")});
+            findings.append({BookFinding::Ending, i, tr("fin de l'aventure : aucune sortie")});
         for (const Reference &ref : references.at(i)) {
             if (ref.target < 0) {
                 findings.append({BookFinding::NotANumber, i,
@@ -84,7 +83,7 @@ QString BookCheck::key(BookFinding::Kind kind)
     switch (kind) {
     case BookFinding::Dangling: return QStringLiteral("dangling");
     case BookFinding::Unreachable: return QStringLiteral("unreachable");
-    case BookFinding::DeadEnd: return QStringLiteral("dead-end");
+    case BookFinding::Ending: return QStringLiteral("ending");
     case BookFinding::DuplicateId: return QStringLiteral("duplicate-id");
     case BookFinding::NotANumber: return QStringLiteral("not-a-number");
     case BookFinding::UnknownMonster: return QStringLiteral("unknown-monster");
@@ -97,7 +96,7 @@ QString BookCheck::title(BookFinding::Kind kind)
     switch (kind) {
     case BookFinding::Dangling: return tr("Renvoi vers une entrée absente");
     case BookFinding::Unreachable: return tr("Entrée inaccessible");
-    case BookFinding::DeadEnd: return tr("Sans issue");
+    case BookFinding::Ending: return tr("Fin");
     case BookFinding::DuplicateId: return tr("Numéro en double");
     case BookFinding::NotANumber: return tr("Renvoi qui n'est pas un numéro");
     case BookFinding::UnknownMonster: return tr("Monstre inconnu");

@@ -10,7 +10,7 @@
 
 struct BookFinding
 {
-    enum Kind { Dangling, Unreachable, DeadEnd, DuplicateId, NotANumber, UnknownMonster };
+    enum Kind { Dangling, Unreachable, Ending, DuplicateId, NotANumber, UnknownMonster };
     Kind kind;
     int entry;      // index into the book
     QString detail; // in French, for the author

@@ -52,11 +52,11 @@ const int layeredReferences = 150;
 
 QByteArray BookMap::dot(const Book &book, const QVector<BookFinding> &findings)
 {
-    QSet<int> unreachable, deadEnd, duplicate, notANumber;
+    QSet<int> unreachable, ending, duplicate, notANumber;
     for (const BookFinding &f : findings) {
         switch (f.kind) {
         case BookFinding::Unreachable: unreachable.insert(f.entry); break;
-        case BookFinding::DeadEnd: deadEnd.insert(f.entry); break;
+        case BookFinding::Ending: ending.insert(f.entry); break;
         case BookFinding::DuplicateId: duplicate.insert(f.entry); break;
         case BookFinding::NotANumber: notANumber.insert(f.entry); break;
         default: break;
@@ -85,8 +85,8 @@ QByteArray BookMap::dot(const Book &book, const QVector<BookFinding> &findings)
             + quoted(oneLine(entry.id) + QLatin1Char('\n') + firstWords(entry.text));
         if (unreachable.contains(i))
             dot += ", fillcolor=\"#e0e0e0\", style=\"rounded,filled,dashed\"";
-        if (deadEnd.contains(i))
-            dot += ", peripheries=2";
+        if (ending.contains(i))
+            dot += ", shape=doubleoctagon, fillcolor=\"#ffe082\"";
         if (duplicate.contains(i) || notANumber.contains(i))
             dot += ", color=\"#c62828\", penwidth=2";
         if (i == book.firstIndex())

@@ -34,13 +34,25 @@ BookCheckUI::BookCheckUI(const Book &book, const QVector<BookFinding> &findings,
     QMap<int, int> counts;
     for (const BookFinding &f : findings)
         ++counts[f.kind];
+    // Endings are what a book needs, not faults: counted and named apart.
+    QStringList endings;
+    for (const BookFinding &f : findings)
+        if (f.kind == BookFinding::Ending)
+            endings << book.entry(f.entry).id;
+    const int faults = findings.size() - endings.size();
+    const QString entries = book.size() == 1 ? tr("la seule entrée") : tr("les %1 entrées").arg(book.size());
     QStringList lines;
-    if (findings.isEmpty())
-        lines << tr("Aucun problème trouvé dans les %1 entrées du livre.").arg(book.size());
+    if (faults == 0)
+        lines << tr("Aucun problème trouvé dans %1 du livre.").arg(entries);
     else
-        lines << tr("%1 constats dans les %2 entrées du livre :").arg(findings.size()).arg(book.size());
+        lines << (faults == 1 ? tr("1 constat dans %1 du livre :").arg(entries)
+                              : tr("%1 constats dans %2 du livre :").arg(faults).arg(entries));
     for (auto it = counts.cbegin(); it != counts.cend(); ++it)
-        lines << QStringLiteral("• %1 : %2").arg(BookCheck::title(BookFinding::Kind(it.key()))).arg(it.value());
+        if (it.key() != BookFinding::Ending)
+            lines << QStringLiteral("• %1 : %2").arg(BookCheck::title(BookFinding::Kind(it.key()))).arg(it.value());
+    lines << (endings.isEmpty() ? tr("Aucune fin : aucune entrée n'achève l'aventure.")
+                                : endings.size() == 1 ? tr("1 fin : %1").arg(endings.first())
+                                                      : tr("%1 fins : %2").arg(endings.size()).arg(endings.join(QStringLiteral(", "))));
     summary = new QLabel(lines.join(QLatin1Char('\n')), this);
     summary->setObjectName(QStringLiteral("lbl_Summary"));
 
@@ -56,7 +68,9 @@ BookCheckUI::BookCheckUI(const Book &book, const QVector<BookFinding> &findings,
         const BookFinding &f = findings.at(r);
         auto *kind = new QTableWidgetItem(BookCheck::title(f.kind));
         kind->setData(Qt::UserRole, BookCheck::key(f.kind));
-        if (BookCheck::isError(f.kind))
+        if (f.kind == BookFinding::Ending)
+            kind->setForeground(QColor(0x2e, 0x7d, 0x32));
+        else if (BookCheck::isError(f.kind))
             kind->setForeground(QColor(0xc6, 0x28, 0x28));
         kind->setData(Qt::UserRole + 1, f.entry);
         table->setItem(r, 0, kind);

@@ -196,8 +196,8 @@ void BookWindow::refresh(int select)
     undoAction->setEnabled(!undoable.isEmpty());
     redoAction->setEnabled(!redoable.isEmpty());
     const int entries = book.book().size();
-    QString status = (entries == 1 ? tr("%1 — 1 entrée") : tr("%1 — %2 entrées").arg(QLatin1String("%1")).arg(entries))
-                         .arg(QDir::toNativeSeparators(book.path()));
+    const QString where = QDir::toNativeSeparators(book.path());
+    QString status = entries == 1 ? tr("%1 — 1 entrée").arg(where) : tr("%1 — %2 entrées").arg(where).arg(entries);
     if (!findings.isEmpty())
         status += findings.size() == 1 ? tr(", 1 constat") : tr(", %1 constats").arg(findings.size());
     statusBar()->showMessage(status);
@@ -285,9 +285,10 @@ void BookWindow::deleteEntry()
     if (!from.isEmpty())
         text += QLatin1String("\n\n")
             + (from.size() == 1 ? tr("1 entrée mène ici : %1. Son renvoi mènera à une entrée absente.")
+                                      .arg(from.first())
                                 : tr("%1 entrées mènent ici : %2. Leurs renvois mèneront à une entrée absente.")
-                                      .arg(from.size()).arg(QLatin1String("%1")))
-                  .arg(from.join(QStringLiteral(", ")));
+                                      .arg(from.size())
+                                      .arg(from.join(QStringLiteral(", "))));
     if (QMessageBox::question(this, tr("Supprimer l'entrée"), text, QMessageBox::Yes | QMessageBox::No,
                               QMessageBox::No)
         != QMessageBox::Yes)

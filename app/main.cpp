@@ -8,6 +8,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Orvandel"));
     QApplication::setApplicationName(QStringLiteral("Orvandel"));
+    MainWindow::installFrench(&app);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvandel.png")));
     MainWindow window;
     window.show();

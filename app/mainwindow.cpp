@@ -6,6 +6,7 @@
 #include "app/historyui.h"
 #include "analysis/bookmap.h"
 #include "book/bookfile.h"
+#include "book/monsterlist.h"
 #include "entry/entryui.h"
 #include "monsters/monsterui.h"
 #include "ui_mainwindow.h"
@@ -18,6 +19,10 @@
 #include <QLabel>
 #include <QLockFile>
 #include <QSettings>
+#include <QLibraryInfo>
+#include <QPixmap>
+#include <QTranslator>
+#include <QFile>
 #include <QLocale>
 #include <QStatusBar>
 
@@ -40,6 +45,24 @@ MainWindow::MainWindow(QWidget *parent)
     ui->statusBar->addWidget(bookLabel, 1);
     showBook();
     fillRecentBooks();
+    // The program's icon in place of the placeholder, no empty tool bar.
+    const QPixmap icon(QStringLiteral(":/orvandel.png"));
+    if (!icon.isNull()) {
+        ui->label_2->setPixmap(icon.scaled(ui->label_2->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    } else {
+        ui->label_2->clear();
+    }
+    ui->mainToolBar->hide();
+}
+
+void MainWindow::installFrench(QCoreApplication *app)
+{
+    // Qt's own dialogs and buttons in French, from Qt's translations.
+    auto *qt = new QTranslator(app);
+    if (qt->load(QLocale(QLocale::French, QLocale::France), QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+        app->installTranslator(qt);
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
 }
 
 MainWindow::~MainWindow()
@@ -49,13 +72,24 @@ MainWindow::~MainWindow()
 
 void MainWindow::loadEntryUI()
 {
+    openEntryDialog(false);
+}
+
+void MainWindow::openEntryDialog(bool special)
+{
     // The book is asked for once per run; the menu changes it.
     if (book.isEmpty() && !askForBook())
         return;
     EntryUI dialog;
     dialog.setEntriesFile(book);
     dialog.setReadOnly(bookReadOnly);
-    dialog.exec();
+    if (special)
+        dialog.startSpecial();
+    if (dialog.exec() == QDialog::Accepted && !dialog.savedId().isEmpty())
+        statusBar()->showMessage(dialog.bookSize() == 1
+                                     ? tr("Entrée %1 enregistrée (1 entrée)").arg(dialog.savedId())
+                                     : tr("Entrée %1 enregistrée (%2 entrées)").arg(dialog.savedId()).arg(dialog.bookSize()),
+                                 10000);
 }
 
 void MainWindow::loadObjectUI()
@@ -70,6 +104,7 @@ void MainWindow::loadMonsterUI()
 
 void MainWindow::loadSpecialUI()
 {
+    openEntryDialog(true);
 }
 
 void MainWindow::chooseBook()
@@ -195,7 +230,14 @@ void MainWindow::checkBook()
     BookFile file;
     if (!readBook(&file))
         return;
-    BookCheckUI dialog(file.book(), BookCheck::run(file.book()));
+    // With a monster list known, the monsters of the book are checked too.
+    QSet<QString> names;
+    QFile monsters(QSettings().value(QStringLiteral("fichierMonstres")).toString());
+    MonsterList list;
+    const bool known = !monsters.fileName().isEmpty() && monsters.open(QIODevice::ReadOnly) && list.read(&monsters);
+    for (const MonsterRow &row : list.rows)
+        names.insert(row.name);
+    BookCheckUI dialog(file.book(), BookCheck::run(file.book(), known ? &names : nullptr));
     dialog.exec();
 }
 

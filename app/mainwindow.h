@@ -30,6 +30,8 @@ public:
     // Opens a book in the book window (and binds it for "Nouvelle entrée").
     bool openBookWindow(const QString &path);
     BookWindow *bookWindow() const;
+    // Qt's own dialogs in French (Debian's qttranslations5-l10n).
+    static void installFrench(class QCoreApplication *app);
 
 private slots:
     void loadEntryUI();
@@ -43,6 +45,7 @@ private slots:
 
 private:
     bool askForBook();
+    void openEntryDialog(bool special);
     bool openBook(const QString &path);
     void fillRecentBooks();
     bool readBook(BookFile *file);

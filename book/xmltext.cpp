@@ -123,3 +123,17 @@ bool XmlText::isBlank(const QByteArray &bytes)
             return false;
     return true;
 }
+
+QString XmlText::nameFrom(const QString &title)
+{
+    QString name;
+    for (const QChar c : title.trimmed()) {
+        const QString one(c);
+        name += isName(QStringLiteral("a") + one) && c != QLatin1Char(':') ? one : QStringLiteral("_");
+    }
+    while (name.contains(QLatin1String("__")))
+        name.replace(QLatin1String("__"), QLatin1String("_"));
+    if (name.isEmpty() || name == QLatin1String("_"))
+        return QString();
+    return isName(name) ? name : QLatin1Char('_') + name;
+}

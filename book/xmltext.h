@@ -33,6 +33,9 @@ public:
 
     // True when `name` can stand as an element or attribute name (XML 1.0).
     static bool isName(QStringView name);
+    // A valid name made from a title: "Mon livre" gives "Mon_livre",
+    // "1984" gives "_1984"; empty for a title without letters or digits.
+    static QString nameFrom(const QString &title);
 };
 
 #endif

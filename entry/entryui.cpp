@@ -1,12 +1,30 @@
 #include "entry/entryui.h"
 
+#include "book/entrywriter.h"
+#include "book/monsterlist.h"
 #include "ui_entryui.h"
 
 #include <QCheckBox>
+#include <QCompleter>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMap>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QShortcut>
+#include <QVBoxLayout>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTextEdit>
+
+// The form as text, its number aside (binding a book changes the number).
+QString EntryUI::formText(Entry entry)
+{
+    entry.id.clear();
+    return EntryWriter::elementXml(entry);
+}
 
 // Every cell gets an item of its own, so that a save can read any row whole.
 void EntryUI::fillRow(QTableWidget *table, int row, const QStringList &texts)
@@ -82,9 +100,61 @@ EntryUI::EntryUI(QWidget *parent)
     connect(ui->pb_MonsterRemove, SIGNAL(clicked(bool)), this, SLOT(removeMonster()));
     connect(ui->pb_ObjectAdd, SIGNAL(clicked(bool)), this, SLOT(addObject()));
     connect(ui->pb_ObjectRemove, SIGNAL(clicked(bool)), this, SLOT(removeObject()));
-    connect(ui->pb_Reset, SIGNAL(clicked(bool)), this, SLOT(resetForm()));
+    connect(ui->pb_Reset, SIGNAL(clicked(bool)), this, SLOT(askReset()));
     connect(ui->pb_Save, SIGNAL(clicked(bool)), this, SLOT(saveEntry()));
     connect(ui->pb_Cancel, SIGNAL(clicked(bool)), this, SLOT(reject()));
+
+    // The form lives in a layout of the dialog, so that it shows whole at
+    // its opening size and grows with the window; a line under it says why
+    // something was refused.
+    message = new QLabel(this);
+    message->setObjectName(QStringLiteral("lbl_Message"));
+    message->setStyleSheet(QStringLiteral("color: #c62828; font-weight: bold;"));
+    auto *number = new QPushButton(tr("Changer le numéro…"), this);
+    number->setObjectName(QStringLiteral("pb_Number"));
+    number->setToolTip(tr("Donner à cette entrée un numéro libre, par exemple celui où mène déjà un choix."));
+    connect(number, &QPushButton::clicked, this, &EntryUI::changeNumber);
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(message, 1);
+    bottom->addWidget(number);
+    auto *outer = new QVBoxLayout(this);
+    outer->addWidget(ui->layoutWidget, 1);
+    outer->addLayout(bottom);
+    resize(sizeHint().expandedTo(QSize(900, 640)));
+
+    // Enter adds the row being typed; it never presses a button of the form.
+    for (auto *button : findChildren<QPushButton *>())
+        button->setAutoDefault(false);
+    for (QLineEdit *edit : {ui->le_ChoiceValue, ui->le_ChoiceText})
+        connect(edit, &QLineEdit::returnPressed, this, &EntryUI::addChoice);
+    for (QLineEdit *edit : {ui->le_MonsterName, ui->le_MonsterVictory})
+        connect(edit, &QLineEdit::returnPressed, this, &EntryUI::addMonster);
+    for (QLineEdit *edit : {ui->le_ObjectText, ui->le_ObjectOther})
+        connect(edit, &QLineEdit::returnPressed, this, &EntryUI::addObject);
+    new QShortcut(QKeySequence::Save, this, SLOT(saveEntry()));
+    // Whatever the author types clears the last refusal.
+    for (auto *edit : findChildren<QLineEdit *>())
+        connect(edit, &QLineEdit::textEdited, message, &QLabel::clear);
+    connect(ui->textEdit, &QTextEdit::textChanged, message, &QLabel::clear);
+
+    // The tab order follows the form, row by row, from the top.
+    QMap<QPair<int, int>, QWidget *> cells;
+    for (int i = 0; i < ui->gridLayout->count(); ++i) {
+        int row, column, rows, columns;
+        ui->gridLayout->getItemPosition(i, &row, &column, &rows, &columns);
+        QWidget *w = ui->gridLayout->itemAt(i)->widget();
+        if (w && w->focusPolicy() & Qt::TabFocus)
+            cells.insert({row, column}, w);
+    }
+    QWidget *previous = nullptr;
+    for (QWidget *w : qAsConst(cells)) {
+        if (previous)
+            setTabOrder(previous, w);
+        previous = w;
+    }
+
+    loadMonsterNames();
+    shown = formText(collectEntry());
 }
 
 EntryUI::~EntryUI()
@@ -92,9 +162,19 @@ EntryUI::~EntryUI()
     delete ui;
 }
 
+void EntryUI::refuse(QWidget *where, const QString &why)
+{
+    message->setText(why);
+    where->setFocus(Qt::OtherFocusReason);
+}
+
 void EntryUI::addChoice()
 {
-    if (!ui->le_ChoiceValue->text().isEmpty() && !ui->le_ChoiceText->text().isEmpty()) {
+    if (ui->le_ChoiceValue->text().isEmpty())
+        return refuse(ui->le_ChoiceValue, tr("Il manque le numéro de l'entrée où mène le choix."));
+    if (ui->le_ChoiceText->text().isEmpty())
+        return refuse(ui->le_ChoiceText, tr("Il manque le texte du choix."));
+    {
         appendRow(ui->table_Choice, choiceRows, {ui->le_ChoiceValue->text(), ui->le_ChoiceText->text()});
         ui->le_ChoiceValue->clear();
         ui->le_ChoiceText->clear();
@@ -109,8 +189,15 @@ void EntryUI::removeChoice()
 
 void EntryUI::addMonster()
 {
-    if (!ui->le_MonsterName->text().isEmpty() && !ui->le_MonsterVictory->text().isEmpty()
-        && ui->sb_MonsterEndurance->value() >= 1 && ui->sb_MonsterHabilete->value() >= 1) {
+    if (ui->le_MonsterName->text().isEmpty())
+        return refuse(ui->le_MonsterName, tr("Il manque le nom du monstre."));
+    if (ui->sb_MonsterHabilete->value() < 1)
+        return refuse(ui->sb_MonsterHabilete, tr("Il manque l'Habileté du monstre (1 ou plus)."));
+    if (ui->sb_MonsterEndurance->value() < 1)
+        return refuse(ui->sb_MonsterEndurance, tr("Il manque l'Endurance du monstre (1 ou plus)."));
+    if (ui->le_MonsterVictory->text().isEmpty())
+        return refuse(ui->le_MonsterVictory, tr("Il manque la victoire du monstre : l'entrée où mène le combat gagné."));
+    {
         appendRow(ui->table_Monster, monsterRows,
                 {ui->le_MonsterName->text(), QString::number(ui->sb_MonsterHabilete->value()),
                  QString::number(ui->sb_MonsterEndurance->value()),
@@ -135,7 +222,9 @@ void EntryUI::addObject()
         || ui->sb_ObjectGold->value() != 0 || ui->sb_ObjectFood->value() != 0
         || !ui->le_ObjectOther->text().isEmpty() || ui->sb_ObjectEndurance->value() != 0
         || ui->sb_ObjectHabilete->value() != 0 || ui->sb_ObjectLuck->value() != 0;
-    if (worthAdding) {
+    if (!worthAdding)
+        return refuse(ui->le_ObjectText, tr("L'objet est vide : donnez-lui au moins un texte ou une valeur."));
+    {
         appendRow(ui->table_Objects, objectRows,
                 {ui->le_ObjectText->text(), flag(ui->ck_ObjectExchange),
                  flag(ui->ck_ObjectThrow), QString::number(ui->sb_ObjectHabilete->value()),
@@ -171,4 +260,69 @@ void EntryUI::resetForm()
     choiceRows = 0;
     monsterRows = 0;
     objectRows = 0;
+    if (message)
+        message->clear();
+}
+
+bool EntryUI::isUnsaved() const
+{
+    return formText(collectEntry()) != shown;
+}
+
+bool EntryUI::confirmAbandon()
+{
+    return !isUnsaved()
+        || QMessageBox::question(this, tr("Abandonner cette entrée ?"),
+                                 tr("Le formulaire contient une entrée qui n'est pas enregistrée. "
+                                    "L'abandonner ?"),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
+void EntryUI::reject()
+{
+    // Cancel, Escape and closing the window all come here.
+    if (confirmAbandon())
+        QDialog::reject();
+}
+
+void EntryUI::askReset()
+{
+    if (confirmAbandon())
+        resetForm();
+}
+
+void EntryUI::startSpecial()
+{
+    ui->ck_Special->setChecked(true);
+    ui->le_Special->setFocus(Qt::OtherFocusReason);
+    setWindowTitle(tr("Entrée spéciale"));
+}
+
+void EntryUI::loadMonsterNames()
+{
+    // The monster list last used completes the monster's name and fills in
+    // its Habileté and Endurance.
+    QFile file(QSettings().value(QStringLiteral("fichierMonstres")).toString());
+    MonsterList list;
+    if (file.fileName().isEmpty() || !file.open(QIODevice::ReadOnly) || !list.read(&file))
+        return;
+    QStringList names;
+    for (const MonsterRow &row : list.rows) {
+        knownMonsters.insert(row.name, {row.habilete.toInt(), row.endurance.toInt()});
+        names << row.name;
+    }
+    auto *completer = new QCompleter(names, this);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    ui->le_MonsterName->setCompleter(completer);
+    auto fill = [this](const QString &name) {
+        const auto it = knownMonsters.constFind(name);
+        if (it == knownMonsters.constEnd())
+            return;
+        ui->sb_MonsterHabilete->setValue(it->first);
+        ui->sb_MonsterEndurance->setValue(it->second);
+    };
+    connect(completer, QOverload<const QString &>::of(&QCompleter::activated), this, fill);
+    connect(ui->le_MonsterName, &QLineEdit::editingFinished, this,
+            [this, fill] { fill(ui->le_MonsterName->text()); });
 }

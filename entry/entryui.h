@@ -6,9 +6,11 @@
 #include <QByteArray>
 #include <QDialog>
 #include <QFile>
+#include <QHash>
 #include <QString>
 
 struct Entry;
+class QLabel;
 class QTableWidget;
 
 namespace Ui {
@@ -37,6 +39,14 @@ public:
     void setBook(BookFile *file, int index = -1);
     // Fills the form with an entry, every field, row and box as saved.
     void showEntry(const Entry &entry);
+    // A special entry: the "Spécial" box ticked, the focus in its code.
+    void startSpecial();
+    // After "Save": the id of the entry written, and the book's size then.
+    QString savedId() const { return saved; }
+    int bookSize() const { return book->book().size(); }
+
+public slots:
+    void reject() override;
 
 private slots:
     void addChoice();
@@ -47,6 +57,8 @@ private slots:
     void removeObject();
     void resetForm();
     void saveEntry();
+    void askReset();
+    void changeNumber();
 
 private:
     bool isFileEmpty(QFile &file);
@@ -56,9 +68,15 @@ private:
     bool hasFlee() const;
     bool hasLuck() const;
     Entry collectEntry() const;
+    // Says in the dialog why something was refused, and puts the focus there.
+    void refuse(QWidget *where, const QString &why);
+    bool isUnsaved() const;
+    static QString formText(Entry entry);
+    bool confirmAbandon();
+    void loadMonsterNames();
+    bool askRootName(QString *rootName, bool *startAtOne);
     static void fillRow(QTableWidget *table, int row, const QStringList &texts);
     static void appendRow(QTableWidget *table, int &rows, const QStringList &texts);
-    bool askRootName(QString *rootName);
 
     Ui::EntryUI *ui;
     int choiceRows;
@@ -73,6 +91,10 @@ private:
     BookFile ownBook;
     BookFile *book = &ownBook;
     int editedIndex = -1; // the entry being edited, -1 for a new one
+    QString shown;        // the form as it was shown, to tell unsaved work
+    QString saved;
+    QLabel *message = nullptr;
+    QHash<QString, QPair<int, int>> knownMonsters; // name -> Habileté, Endurance
 };
 
 #endif

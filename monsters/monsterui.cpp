@@ -9,6 +9,8 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QPushButton>
+#include <QSettings>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -22,12 +24,41 @@ MonsterUI::MonsterUI(QWidget *parent)
     ui->tableWidget->setSelectionBehavior(QAbstractItemView::SelectRows);
     ui->tableWidget->setHorizontalHeaderLabels({tr("Nom"), tr("Habileté"), tr("Endurance")});
 
-    monsterFile.setFileName(askForFile());
+    // The list last used opens again; "Changer de fichier…" picks another.
+    const QString last = QSettings().value(QStringLiteral("fichierMonstres")).toString();
+    monsterFile.setFileName(!last.isEmpty() && QFileInfo::exists(last) ? last : askForFile());
     loadFile();
     ui->tableWidget->selectRow(monsterCount - 1);
+    showFileName();
 
     connect(ui->pb_Add, SIGNAL(clicked(bool)), this, SLOT(addMonsterToList()));
     connect(ui->pb_Remove, SIGNAL(clicked(bool)), this, SLOT(removeMonsterFromList()));
+
+    // Enter in a field adds the monster; only a click on OK writes the list.
+    ui->pb_Add->setDefault(true);
+    for (QAbstractButton *button : ui->buttonBox->buttons())
+        if (auto *push = qobject_cast<QPushButton *>(button))
+            push->setAutoDefault(false);
+    auto *change = ui->buttonBox->addButton(tr("Changer de fichier…"), QDialogButtonBox::ActionRole);
+    change->setObjectName(QStringLiteral("pb_ChangeFile"));
+    change->setAutoDefault(false);
+    connect(change, &QPushButton::clicked, this, [this] {
+        const QString chosen = askForFile();
+        if (chosen.isEmpty())
+            return;
+        monsterFile.setFileName(chosen);
+        monsterCount = 0;
+        ui->tableWidget->setRowCount(0);
+        loadFile();
+        showFileName();
+    });
+}
+
+void MonsterUI::showFileName()
+{
+    setWindowTitle(monsterFile.fileName().isEmpty()
+                       ? tr("Liste des monstres")
+                       : tr("Liste des monstres — %1").arg(QFileInfo(monsterFile.fileName()).fileName()));
 }
 
 MonsterUI::~MonsterUI()
@@ -37,8 +68,10 @@ MonsterUI::~MonsterUI()
 
 QString MonsterUI::askForFile()
 {
+    // The file chosen is read, not replaced: no question about replacing it.
     return QFileDialog::getSaveFileName(this, tr("Fichier des monstres"), QString(),
-                                        tr("Fichier XML (*.xml)"));
+                                        tr("Fichier XML (*.xml)"), nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 bool MonsterUI::isFileEmpty(QFile &file)
@@ -163,6 +196,7 @@ void MonsterUI::addToXML()
         return;
     }
     written = true;
+    QSettings().setValue(QStringLiteral("fichierMonstres"), QFileInfo(monsterFile.fileName()).absoluteFilePath());
 }
 
 bool MonsterUI::confirmReplacingUnreadableFile()

@@ -29,6 +29,7 @@ private:
     bool isFileEmpty(QFile &file);
     bool confirmReplacingUnreadableFile();
     QString askForFile();
+    void showFileName();
 
     Ui::MonsterUI *ui;
     int monsterCount;

@@ -4,6 +4,7 @@
 #include "ui_entryui.h"
 
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMessageBox>
 
 void EntryUI::setEntriesFile(const QString &path)
@@ -14,6 +15,23 @@ void EntryUI::setEntriesFile(const QString &path)
     const int next = book->nextNumber();
     lastId = next;
     ui->lbl_IndexEntry->setText(next < 0 ? tr("complet") : EntryId::text(next));
+    setWindowTitle(tr("Entrée %1 — %2").arg(ui->lbl_IndexEntry->text(), QFileInfo(path).fileName()));
+}
+
+void EntryUI::changeNumber()
+{
+    // For the entry a choice already leads to: any number no entry bears.
+    bool ok = false;
+    const int number = QInputDialog::getInt(this, tr("Numéro de l'entrée"), tr("Numéro :"),
+                                            qMax(0, lastId), 0, EntryId::maximum, 1, &ok);
+    if (!ok)
+        return;
+    const Book &read = book->book();
+    const int taken = read.indexOfNumber(number);
+    if (taken >= 0 && taken != editedIndex)
+        return refuse(ui->lbl_IndexEntry, tr("Le numéro %1 est déjà pris par une autre entrée.").arg(EntryId::text(number)));
+    lastId = number;
+    ui->lbl_IndexEntry->setText(EntryId::text(number));
 }
 
 bool EntryUI::isFileEmpty(QFile &file)

@@ -1,10 +1,16 @@
 #include "entry/entryui.h"
 
 #include "book/entry.h"
+#include "book/entryid.h"
+#include "book/entrywriter.h"
 #include "book/xmltext.h"
 #include "ui_entryui.h"
 
+#include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFileInfo>
+#include <QFormLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -87,35 +93,59 @@ bool EntryUI::hasLuck() const
     return collectEntry().hasLuck();
 }
 
-bool EntryUI::askRootName(QString *rootName)
+bool EntryUI::askRootName(QString *rootName, bool *startAtOne)
 {
-    QString proposed;
+    // A new book: the name of its root element (proposed from the file's
+    // name; a title with spaces or accents becomes a valid name), and where
+    // its numbering starts.
+    QDialog ask(this);
+    ask.setWindowTitle(tr("Nouveau livre"));
+    auto *name = new QLineEdit(XmlText::nameFrom(QFileInfo(entriesFile.fileName()).completeBaseName()), &ask);
+    name->setObjectName(QStringLiteral("le_RootName"));
+    name->selectAll();
+    auto *fromOne = new QCheckBox(tr("Numéroter les entrées à partir de 1 (et non de 000)"), &ask);
+    fromOne->setObjectName(QStringLiteral("ck_StartAtOne"));
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &ask);
+    connect(buttons, &QDialogButtonBox::accepted, &ask, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &ask, &QDialog::reject);
+    auto *form = new QFormLayout(&ask);
+    form->addRow(tr("Nom du livre (élément racine XML) :"), name);
+    form->addRow(fromOne);
+    form->addRow(buttons);
     for (;;) {
-        bool ok = false;
-        const QString answer = QInputDialog::getText(
-            this, tr("Information complémentaire"), tr("Nom du noeud principal :"),
-            QLineEdit::Normal, proposed, &ok);
-        if (!ok)
+        if (ask.exec() != QDialog::Accepted)
             return false;
-        if (XmlText::isName(answer)) {
+        const QString answer = XmlText::isName(name->text()) ? name->text() : XmlText::nameFrom(name->text());
+        if (!answer.isEmpty()) {
             *rootName = answer;
+            *startAtOne = fromOne->isChecked();
             return true;
         }
-        const QString why = answer.isEmpty()
-            ? tr("Le nom du noeud principal ne peut pas être vide.")
-            : tr("« %1 » ne peut pas servir de nom de noeud XML : il doit commencer par une "
-                 "lettre ou « _ », et ne contenir ni espace ni caractère comme < > & \" ' / "
-                 "= ou !.")
-                  .arg(answer);
-        QMessageBox::warning(this, tr("saveEntry - Nom du noeud principal"), why);
-        proposed = answer;
+        QMessageBox::warning(this, tr("saveEntry - Nom du livre"), tr("Le nom du livre ne peut pas être vide."));
     }
+}
+
+// A book holds entries with texts; a monster list or any other XML does not.
+static bool looksLikeBook(const Book &book)
+{
+    if (book.isEmpty())
+        return book.rootName() != QLatin1String("Monsters");
+    for (int i = 0; i < book.size(); ++i)
+        if (book.entry(i).tagName == QLatin1String("Attr") || !book.entry(i).text.isEmpty())
+            return true;
+    return false;
 }
 
 void EntryUI::saveEntry()
 {
     Entry entry = collectEntry();
-    if (!entry.isSaveable())
+    if (entry.text.isEmpty())
+        return refuse(ui->textEdit, tr("Il manque le texte de l'entrée."));
+    if (!entry.hasWayOut()
+        && QMessageBox::question(this, tr("Une fin ?"),
+                                 tr("Cette entrée n'a aucune sortie : l'enregistrer comme une fin ?"),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            != QMessageBox::Yes)
         return;
     if (editedIndex >= 0) {
         // What the form does not show stays as the book had it.
@@ -124,6 +154,7 @@ void EntryUI::saveEntry()
         entry.otherAttributes = original.otherAttributes;
         entry.otherChildren = original.otherChildren;
         if (entry == original) {
+            this->saved = entry.id;
             accept();
             return;
         }
@@ -146,7 +177,16 @@ void EntryUI::saveEntry()
     }
 
     QString rootName;
-    if (fileEmpty && !askRootName(&rootName))
+    bool startAtOne = false;
+    if (fileEmpty && !askRootName(&rootName, &startAtOne))
+        return;
+    if (startAtOne && entry.id == EntryId::text(0))
+        entry.id = EntryId::text(1);
+    if (!fileEmpty && editedIndex < 0 && book->state() == BookFile::Readable && !looksLikeBook(book->book())
+        && QMessageBox::question(this, tr("saveEntry - Ce fichier est-il un livre ?"),
+                                 tr("Ce fichier ne ressemble pas à un livre : y ajouter l'entrée quand même ?"),
+                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            != QMessageBox::Yes)
         return;
     auto write = [&] {
         return editedIndex >= 0 ? book->replace(editedIndex, entry) : book->append(entry, rootName);
@@ -164,6 +204,7 @@ void EntryUI::saveEntry()
         book->setHistoryRequired(true);
     }
     if (saved) {
+        this->saved = entry.id;
         accept();
         return;
     }
@@ -240,4 +281,5 @@ void EntryUI::showEntry(const Entry &e)
     ui->ck_ChoiceActive->setChecked(e.choiceActive);
     for (const Entry::Choice &c : e.choices)
         appendRow(ui->table_Choice, choiceRows, {c.value, c.text});
+    shown = formText(collectEntry());
 }

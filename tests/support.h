@@ -109,17 +109,23 @@ public:
                 qobject_cast<QDialog *>(modal)->reject();
         });
     }
-    // Answers a text prompt with `text`, or cancels it when `text` is null.
-    ModalScript &prompt(const QString &text)
+    // Answers a prompt (a text prompt, or the new book's name with its
+    // first number) with `text`, or cancels it when `text` is null.
+    ModalScript &prompt(const QString &text, bool startAtOne = false)
     {
-        return then([text](QWidget *modal) {
+        return then([text, startAtOne](QWidget *modal) {
+            auto *dialog = qobject_cast<QDialog *>(modal);
             auto *prompt = qobject_cast<QInputDialog *>(modal);
-            if (!prompt || text.isNull()) {
-                qobject_cast<QDialog *>(modal)->reject();
-                return;
-            }
-            prompt->setTextValue(text);
-            prompt->accept();
+            auto *name = modal->findChild<QLineEdit *>(QStringLiteral("le_RootName"));
+            if ((!prompt && !name) || text.isNull())
+                return dialog->reject();
+            if (prompt)
+                prompt->setTextValue(text);
+            else
+                name->setText(text);
+            if (auto *box = modal->findChild<QCheckBox *>(QStringLiteral("ck_StartAtOne")))
+                box->setChecked(startAtOne);
+            dialog->accept();
         });
     }
     // Answers a file dialog by typing `path`, or cancels it when `path` is null.

@@ -66,13 +66,13 @@ void TestAnalysis::findings_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("flawed") << "check-flawed.xml"
-        << QStringList{"dangling 000", "not-a-number 001", "dead-end 002", "duplicate-id 002",
+        << QStringList{"dangling 000", "not-a-number 001", "ending 002", "duplicate-id 002",
                        "unreachable 002", "unreachable 005"};
     QTest::newRow("clean") << "check-clean.xml" << QStringList();
     // A flight with no round, or a test of luck with no lucky text, is no way out.
-    QTest::newRow("own") << "book-own.xml" << QStringList{"dangling 001", "dead-end 002"};
+    QTest::newRow("own") << "book-own.xml" << QStringList{"dangling 001", "ending 002"};
     QTest::newRow("+1 is not a number") << "book-plus-one.xml"
-        << QStringList{"dangling 000", "dead-end +1", "unreachable +1"};
+        << QStringList{"dangling 000", "ending +1", "unreachable +1"};
 }
 
 void TestAnalysis::findings()
@@ -106,15 +106,15 @@ void TestAnalysis::commandLine_data()
         << QStringList{fixture("check-flawed.xml")} << 1
         << "dangling\t000\tchoix vers 99 : cette entrée n'existe pas\n"
            "not-a-number\t001\tvictoire : « abc » n'est pas un numéro d'entrée\n"
-           "dead-end\t002\taucune sortie : ni choix, ni fuite, ni chance, ni victoire (une fin ?)\n"
+           "ending\t002\tfin de l'aventure : aucune sortie\n"
            "duplicate-id\t002\tle numéro 2 est déjà celui de l'entrée de la ligne 13\n"
            "unreachable\t002\taucun chemin n'y mène depuis l'entrée 000\n"
            "unreachable\t005\taucun chemin n'y mène depuis l'entrée 000\n";
     QTest::newRow("unknown monster")
         << QStringList{fixture("check-monsters.xml"), "--monsters", fixture("monsters.xml")} << 0
-        << "dead-end\t0\taucune sortie : ni choix, ni fuite, ni chance, ni victoire (une fin ?)\n";
+        << "ending\t0\tfin de l'aventure : aucune sortie\n";
     QTest::newRow("ids escaped") << QStringList{fixture("book-forged-id.xml")} << 0
-        << "dead-end\ta\\tb\\nunreachable\\tx\taucune sortie : ni choix, ni fuite, ni chance, ni victoire (une fin ?)\n"
+        << "ending\ta\\tb\\nunreachable\\tx\tfin de l'aventure : aucune sortie\n"
            "unreachable\ta\\tb\\nunreachable\\tx\taucune entrée numérotée d'où partir\n";
     QTest::newRow("svg to a device") << QStringList{fixture("check-clean.xml"), "--svg", "/dev/null"} << 0 << "";
     QTest::newRow("not a book") << QStringList{fixture("book-broken.xml")} << 2 << "";

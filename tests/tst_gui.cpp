@@ -13,6 +13,8 @@
 #include <QDialogButtonBox>
 #include <QLockFile>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTextBrowser>
@@ -25,6 +27,7 @@ class TestGui : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void wholeRoadFromTheMainWindow();
@@ -32,8 +35,8 @@ private slots:
     void addRules_data();
     void addRules();
     void resetAndMirroring();
-    void refusedSilently_data();
-    void refusedSilently();
+    void refusals_data();
+    void refusals();
     void rootName();
     void changedUnderOurFeet();
     void unreadableBook();
@@ -60,8 +63,16 @@ private:
     EntryUI *dialog = nullptr;
 };
 
+void TestGui::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName("OrvandelTests");
+    MainWindow::installFrench(qApp);
+}
+
 void TestGui::init()
 {
+    QSettings().clear();
     dir = new QTemporaryDir;
     script = new ModalScript;
 }
@@ -102,8 +113,10 @@ void TestGui::wholeRoadFromTheMainWindow()
     script->then([&](QWidget *modal) {
         Form form(modal);
         shown << form.shownId();
-        form.text("textEdit", "Fin.").number("sb_BonusEndurance", 2).click("pb_Save");
+        form.text("textEdit", "Fin.").number("sb_BonusEndurance", -2).click("pb_Save");
     });
+    QStringList ending;
+    script->message(&ending, QMessageBox::Yes);
     Form(&window).click("pb_Entry");
     script->then([&](QWidget *modal) {
         shown << Form(modal).shownId();
@@ -122,7 +135,8 @@ void TestGui::wholeRoadFromTheMainWindow()
                                     .toUtf8());
     QCOMPARE(reader.book().entry(0).choices.first().text, "Parler à l'aubergiste");
     QVERIFY(reader.book().entry(0).types.choice && reader.book().entry(0).choiceActive);
-    QCOMPARE(reader.book().entry(1).bonus.endurance, 2);
+    QCOMPARE(reader.book().entry(1).bonus.endurance, -2); // a penalty reads back as written
+    QCOMPARE(ending.size(), 1);
     QVERIFY(xmllintAccepts(path()));
 }
 
@@ -199,8 +213,17 @@ void TestGui::resetAndMirroring()
     Form form(dialog);
     form.check("ck_Choice");
     QVERIFY(form.get<QCheckBox>("ck_ChoiceActive")->isChecked()); // the Type box carries to Actif
-    form.text("textEdit", "x").choice("1", "a")
-        .number("sb_BonusChance", 3).text("le_Special", "s").click("pb_Reset");
+    form.text("textEdit", "x").choice("1", "a").number("sb_BonusChance", 3).text("le_Special", "s");
+    // Reset, Cancel and Escape ask before throwing work away; No keeps it.
+    QStringList seen;
+    script->message(&seen, QMessageBox::No).message(&seen, QMessageBox::No);
+    form.click("pb_Reset").click("pb_Cancel");
+    QCOMPARE(seen.size(), 2);
+    QVERIFY(seen.first().startsWith("Abandonner cette entrée ?|"));
+    QCOMPARE(rows("table_Choice"), 1);
+    QVERIFY(dialog->isVisible());
+    script->message(&seen, QMessageBox::Yes);
+    form.click("pb_Reset");
     QVERIFY(form.get<QTextEdit>("textEdit")->toPlainText().isEmpty());
     QCOMPARE(rows("table_Choice"), 0);
     QCOMPARE(form.get<QSpinBox>("sb_BonusChance")->text(), "0");
@@ -212,52 +235,79 @@ void TestGui::resetAndMirroring()
     QCOMPARE(rows("table_Choice"), 1);
 }
 
-void TestGui::refusedSilently_data()
+void TestGui::refusals_data()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("what");
-    QTest::newRow("no text") << "" << "choice";
-    QTest::newRow("objects only") << "T" << "object";
-    QTest::newRow("flight without reference") << "T" << "flight";
-    QTest::newRow("lucky value without text") << "T" << "luck";
+    QTest::addColumn<QString>("fill");     // what the author filled in
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("message");  // said in the dialog; empty: the ending question
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("no text") << "choice" << "pb_Save" << "Il manque le texte de l'entrée." << "textEdit";
+    QTest::newRow("objects only") << "text object" << "pb_Save" << "" << "";
+    QTest::newRow("flight without reference") << "text flight" << "pb_Save" << "" << "";
+    QTest::newRow("choice without text") << "value" << "pb_ChoiceAdd" << "Il manque le texte du choix." << "le_ChoiceText";
+    QTest::newRow("monster without victory") << "monster" << "pb_MonsterAdd"
+        << "Il manque la victoire du monstre : l'entrée où mène le combat gagné." << "le_MonsterVictory";
 }
 
-void TestGui::refusedSilently()
+// A refused save or add says why in the dialog and puts the focus there; an
+// entry without a way out is saved as an ending only once the author says so.
+void TestGui::refusals()
 {
-    QFETCH(QString, text);
-    QFETCH(QString, what);
+    QFETCH(QString, fill);
+    QFETCH(QString, button);
+    QFETCH(QString, message);
+    QFETCH(QString, focus);
     bind(path());
     Form form(dialog);
-    form.text("textEdit", text);
-    if (what == QLatin1String("choice"))
+    if (fill.contains("text"))
+        form.text("textEdit", "T");
+    if (fill.contains("choice"))
         form.choice("1", "a");
-    else if (what == QLatin1String("object"))
+    if (fill.contains("object"))
         form.text("le_ObjectText", "Épée").click("pb_ObjectAdd");
-    else if (what == QLatin1String("flight"))
+    if (fill.contains("flight"))
         form.number("sb_FleeRound", 2);
+    if (fill.contains("value"))
+        form.text("le_ChoiceValue", "4");
+    if (fill.contains("monster"))
+        form.text("le_MonsterName", "Orque").number("sb_MonsterHabilete", 7).number("sb_MonsterEndurance", 9);
+    QStringList seen;
+    if (message.isEmpty())
+        script->message(&seen, QMessageBox::No);
+    form.click(qPrintable(button));
+    QCOMPARE(form.get<QLabel>("lbl_Message")->text(), message);
+    if (message.isEmpty())
+        QVERIFY(seen.value(0).startsWith("Une fin ?|Cette entrée n'a aucune sortie"));
     else
-        form.text("le_LuckyValue", "4");
-    form.click("pb_Save");
+        QCOMPARE(dialog->focusWidget()->objectName(), focus);
     QVERIFY(dialog->isVisible());
     QVERIFY(!QFile::exists(path()));
+    form.text("le_ChoiceText", "x");
+    QTest::keyClick(form.get<QLineEdit>("le_ChoiceText"), Qt::Key_Left); // typing clears it
+    QTest::keyClicks(form.get<QLineEdit>("le_ChoiceText"), "y");
+    QVERIFY(form.get<QLabel>("lbl_Message")->text().isEmpty());
 }
 
-// A new book asks for its root's name: cancelling saves nothing, an invalid
-// name is explained and asked again.
+// A new book asks for its name, proposed from the file's; a title with spaces
+// becomes a valid name, and the numbering may start at 1.
 void TestGui::rootName()
 {
-    bind(path());
+    bind(path("Ma belle aventure.xml"));
     Form(dialog).text("textEdit", "T").choice("1", "a");
     script->prompt(QString());
     Form(dialog).click("pb_Save");
-    QVERIFY(!QFile::exists(path()));
+    QVERIFY(!QFile::exists(path("Ma belle aventure.xml")));
     QVERIFY(dialog->isVisible());
-    QStringList seen;
-    script->prompt("Mon livre").message(&seen).prompt("Livre");
+    QString proposed;
+    script->then([&](QWidget *modal) {
+        proposed = modal->findChild<QLineEdit *>("le_RootName")->text();
+        qobject_cast<QDialog *>(modal)->reject();
+    });
     Form(dialog).click("pb_Save");
-    QCOMPARE(seen.size(), 1);
-    QVERIFY(seen.first().startsWith("saveEntry - Nom du noeud principal|« Mon livre »"));
-    QVERIFY(readBytes(path()).contains("\n<Livre>\n\t<Attr id=\"000\">"));
+    QCOMPARE(proposed, "Ma_belle_aventure");
+    script->prompt("Mon livre", true);
+    Form(dialog).click("pb_Save");
+    QVERIFY(readBytes(path("Ma belle aventure.xml")).contains("\n<Mon_livre>\n\t<Attr id=\"001\">"));
     QCOMPARE(dialog->result(), int(QDialog::Accepted));
 }
 
@@ -325,7 +375,7 @@ void TestGui::monsterList()
 {
     QVERIFY(QFile::copy(fixture("monsters.xml"), path("m.xml")));
     QStringList seen;
-    script->file(path("m.xml")).message(&seen, QMessageBox::Yes);
+    script->file(path("m.xml"));
     MonsterUI list;
     list.show();
     Form form(&list);
@@ -337,7 +387,9 @@ void TestGui::monsterList()
         form.get<QSpinBox>(name)->clear();
         QTest::keyClicks(form.get<QSpinBox>(name), QLatin1String(value));
     }
-    form.click("pb_Add").click("pb_Add"); // the second add lacks its numbers
+    QTest::keyClick(form.get<QLineEdit>("le_Name"), Qt::Key_Return); // Enter adds, never closes
+    QVERIFY(list.isVisible());
+    form.click("pb_Add"); // lacks its numbers
     QCOMPARE(table->rowCount(), 3);
     table->selectRow(0); // "Supprimer" takes the selected monster away
     form.click("pb_Remove");
@@ -356,13 +408,13 @@ void TestGui::unreadableMonsterList()
     const QByteArray icon("\0\0\1\0<Monsters/>", 15);
     QVERIFY(writeBytes(path("m.xml"), icon));
     QStringList seen;
-    script->file(path("m.xml")).message(&seen, QMessageBox::Yes).message(&seen).message(&seen, QMessageBox::No);
+    script->file(path("m.xml")).message(&seen).message(&seen, QMessageBox::No);
     MonsterUI list;
     list.show();
     QMetaObject::invokeMethod(Form(&list).get<QDialogButtonBox>("buttonBox"), "accepted");
-    QCOMPARE(seen.size(), 3);
-    QVERIFY(seen.at(1).startsWith("loadFile - Erreur ouverture document XML|"));
-    QVERIFY(seen.at(2).startsWith("Remplacer le fichier des monstres ?|"));
+    QCOMPARE(seen.size(), 2);
+    QVERIFY(seen.at(0).startsWith("loadFile - Erreur ouverture document XML|"));
+    QVERIFY(seen.at(1).startsWith("Remplacer le fichier des monstres ?|"));
     QCOMPARE(readBytes(path("m.xml")), icon);
 }
 
@@ -379,7 +431,8 @@ void TestGui::checkAndMapFromTheMenu()
         qobject_cast<QDialog *>(modal)->reject();
     });
     window.findChild<QAction *>("actionCheckBook")->trigger();
-    QVERIFY(summary.startsWith("6 constats dans les 5 entrées du livre"));
+    QVERIFY(summary.startsWith("5 constats dans les 5 entrées du livre"));
+    QVERIFY(summary.endsWith("1 fin : 002"));
     QCOMPARE(findings, 6);
 }
 

@@ -7,7 +7,8 @@ ORVANDEL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 ORVANDEL_BUILD_DIR="${ORVANDEL_BUILD_DIR:-$ORVANDEL_ROOT/build}"
 
 orvandel_packages=(cmake g++ make qtbase5-dev libqt5xml5 qttools5-dev-tools
-                   libqt5svg5-dev libgraphviz-dev graphviz pkg-config libxml2-utils xvfb xauth)
+                   libqt5svg5-dev libgraphviz-dev graphviz pkg-config libxml2-utils xvfb xauth
+                   qttranslations5-l10n)
 
 orvandel_install_missing() {
     local missing=()
