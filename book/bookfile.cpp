@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QLockFile>
 
+#include <sys/stat.h>
+
 namespace {
 
 // Larger than any book written by hand; a larger file is refused rather than read.
@@ -60,6 +62,7 @@ bool BookFile::open(const QString &path)
         return fail(OpenError, tr("« %1 » n'a pas pu être lu : %2")
                                    .arg(QDir::toNativeSeparators(path), file.errorString()));
     onDisk = bytes;
+    noteStamp();
     if (XmlText::isBlank(bytes)) {
         current = New;
         return true;
@@ -85,6 +88,19 @@ int BookFile::nextNumber() const
     return qMax(1, contents.nextNumber());
 }
 
+BookFile::Stamp BookFile::stampOf(const QString &path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return Stamp();
+    return {qint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec), qint64(st.st_mtim.tv_nsec)};
+}
+
+void BookFile::noteStamp()
+{
+    stamp = stampOf(filePath);
+}
+
 bool BookFile::changedOnDisk() const
 {
     const QFileInfo info(filePath);
@@ -92,7 +108,9 @@ bool BookFile::changedOnDisk() const
         return existed;
     if (!existed)
         return true;
-    return !AtomicFile::holds(filePath, onDisk);
+    // Unchanged identity, size and time: the file is the one we read or
+    // wrote. Otherwise its bytes decide (a file merely touched is unchanged).
+    return !(stampOf(filePath) == stamp) && !AtomicFile::holds(filePath, onDisk);
 }
 
 bool BookFile::writeLocked(const QVector<QByteArray> &pieces, const QString &change)
@@ -120,6 +138,7 @@ bool BookFile::writeLocked(const QVector<QByteArray> &pieces, const QString &cha
     if (!file.write(pieces))
         return fail(WriteError, file.errorString());
     existed = true;
+    noteStamp();
     return true;
 }
 

@@ -71,12 +71,24 @@ private:
     bool commit(const Book::Edit &edit, const QString &change);
     bool writeLocked(const QVector<QByteArray> &pieces, const QString &change);
     bool reread(const QByteArray &bytes);
+    void noteStamp();
 
     QString filePath;
     State current = New;
     bool existed = false; // a file stood at the path when it was read
     Book contents;
     QByteArray onDisk; // the file's bytes as last read or written
+    // The file's identity, size and time as last read or written: while they
+    // hold, the file is ours and need not be read again to be compared.
+    struct Stamp
+    {
+        qint64 inode = -1, size = -1, seconds = 0, nanoseconds = 0;
+        bool operator==(const Stamp &o) const
+        {
+            return inode == o.inode && size == o.size && seconds == o.seconds && nanoseconds == o.nanoseconds;
+        }
+    } stamp;
+    static Stamp stampOf(const QString &path);
     Change last;
     FileHistory versions;
     bool historyRequired = true;

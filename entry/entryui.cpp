@@ -79,7 +79,7 @@ EntryUI::EntryUI(QWidget *parent)
     ui->table_Monster->setHorizontalHeaderLabels(
         {tr("Nom"), tr("Habileté"), tr("Endurance"), tr("Victoire")});
     ui->table_Objects->setColumnCount(9);
-    ui->table_Objects->setHorizontalHeaderLabels({tr("Texte"), tr("Echange"), tr("Jeter"),
+    ui->table_Objects->setHorizontalHeaderLabels({tr("Texte"), tr("Échange"), tr("Jeter"),
                                                   tr("Habileté"), tr("Endurance"), tr("Chance"),
                                                   tr("Or"), tr("Provisions"), tr("Autre")});
 
