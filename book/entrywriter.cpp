@@ -140,12 +140,22 @@ QString EntryWriter::newBookText(const QString &rootName, const Entry &entry)
 
 bool EntryWriter::writeBook(const Book &book, QIODevice *device, QString *error)
 {
+    QVector<Entry> entries;
+    entries.reserve(book.size());
+    for (int i = 0; i < book.size(); ++i)
+        entries.append(book.entry(i));
+    return writeBook(book, entries, device, error);
+}
+
+bool EntryWriter::writeBook(const Book &book, const QVector<Entry> &entries, QIODevice *device,
+                            QString *error)
+{
     const QByteArray &bytes = book.bytes();
     qsizetype at = 0;
     for (int i = 0; i < book.size(); ++i) {
         const Book::Span span = book.span(i);
         if (!AtomicFile::writeAll(*device, bytes.mid(at, span.begin - at), error)
-            || !AtomicFile::writeAll(*device, book.encoded(elementXml(book.entry(i))), error))
+            || !AtomicFile::writeAll(*device, book.encoded(elementXml(entries.at(i))), error))
             return false;
         at = span.end;
     }

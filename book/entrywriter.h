@@ -24,6 +24,9 @@ public:
     // byte between entries as the file had it. For a file in the program's
     // own layout this is the file itself, byte for byte.
     static bool writeBook(const Book &book, QIODevice *device, QString *error);
+    // The same with other entries in the places of the book's own.
+    static bool writeBook(const Book &book, const QVector<Entry> &entries, QIODevice *device,
+                          QString *error);
 };
 
 #endif

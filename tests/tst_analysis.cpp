@@ -1,6 +1,8 @@
 // The checks, the map and the orvandel-check command, over fixture books.
 #include "analysis/bookcheck.h"
 #include "analysis/bookmap.h"
+#include "analysis/renumbering.h"
+#include "book/reference.h"
 #include "book/bookfile.h"
 #include "book/bookreader.h"
 #include "bookgen.h"
@@ -59,6 +61,8 @@ private slots:
     void commandLine();
     void mapLabelsStayShort();
     void fileNamesThatAreNotUtf8();
+    void renumbering_data();
+    void renumbering();
 };
 
 void TestAnalysis::findings_data()
@@ -181,6 +185,65 @@ void TestAnalysis::fileNamesThatAreNotUtf8()
     const QString script = QString("cd '%1' && f=$(printf 'livre-\\377.xml') && cp '%2' \"$f\" && '%3' \"$f\" --dot \"$f.dot\" && test -s \"$f.dot\"")
                                .arg(dir.path(), fixture("check-clean.xml"), ORVANDEL_CHECK);
     QCOMPARE(QProcess::execute("sh", {"-c", script}), 0);
+}
+
+void TestAnalysis::renumbering_data()
+{
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<quint32>("seed");
+    for (const int entries : {5, 40, 400})
+        for (const quint32 seed : {1u, 7u, 2026u}) {
+            QTest::addRow("compact %d/%u", entries, seed) << entries << int(Renumbering::Compact) << seed;
+            QTest::addRow("shuffle %d/%u", entries, seed) << entries << int(Renumbering::Shuffle) << seed;
+        }
+}
+
+// Renumbered, a book has the same entries and findings, every reference leads
+// to the entry it led to, the first entry and the pinned numbers stay; dealt
+// at random, no two entries that followed each other still do.
+void TestAnalysis::renumbering()
+{
+    QFETCH(int, entries);
+    QFETCH(int, mode);
+    QFETCH(quint32, seed);
+    // Gaps, a missing target and a pinned number, in a generated book.
+    QByteArray bytes = generateBook(entries, seed);
+    bytes.replace("<Attr id=\"002\"", "<Attr id=\"902\"").replace("Value=\"3\"", "Value=\"9999\"");
+    BookReader reader;
+    QVERIFY(reader.read(bytes));
+    const Book &before = reader.book();
+    const int pin = entries / 2 + 1;
+    const QSet<int> pinned{pin};
+    const Renumbering r = Renumbering::make(before, Renumbering::Mode(mode), seed, pinned);
+    BookReader again;
+    QVERIFY2(again.read(r.bytes(before)), qPrintable(again.errorString()));
+    const Book &after = again.book();
+    QCOMPARE(after.size(), before.size());
+    QCOMPARE(after.entry(after.firstIndex()).text, before.entry(before.firstIndex()).text);
+    QCOMPARE(after.number(after.firstIndex()), before.number(before.firstIndex()));
+    QCOMPARE(after.number(pin), pin);
+    auto kinds = [](const QVector<BookFinding> &findings) {
+        QStringList out;
+        for (const BookFinding &f : findings)
+            out << QStringLiteral("%1 %2").arg(f.kind).arg(f.entry);
+        return out;
+    };
+    QCOMPARE(kinds(BookCheck::run(after)), kinds(BookCheck::run(before)));
+    int consecutive = 0;
+    for (int i = 0; i < before.size(); ++i) {
+        const QVector<Reference> old = Reference::of(before.entry(i)), now = Reference::of(after.entry(i));
+        QCOMPARE(now.size(), old.size());
+        for (int k = 0; k < old.size(); ++k)
+            QCOMPARE(after.indexOfNumber(now.at(k).target), before.indexOfNumber(old.at(k).target));
+        if (i + 1 < before.size() && before.number(i + 1) == before.number(i) + 1)
+            consecutive += qAbs(after.number(i + 1) - after.number(i)) == 1;
+    }
+    if (mode == Renumbering::Shuffle && entries >= 40)
+        QCOMPARE(consecutive, 0);
+    if (mode == Renumbering::Compact) // no gaps left
+        for (int i = 0; i < after.size(); ++i)
+            QVERIFY(after.number(i) < after.size());
 }
 
 QTEST_GUILESS_MAIN(TestAnalysis)

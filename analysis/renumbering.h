@@ -1,0 +1,40 @@
+#ifndef ORVANDEL_RENUMBERING_H
+#define ORVANDEL_RENUMBERING_H
+
+#include "book/book.h"
+
+#include <QCoreApplication>
+#include <QMap>
+#include <QSet>
+
+// New numbers for a book's entries, every reference following its entry:
+// "compact" closes the gaps, "shuffle" deals the numbers at random as printed
+// gamebooks do, so that the next entry is never the next number. The first
+// entry and the numbers the author pins keep their numbers, and the checks
+// find the same things before and after (a reference to a missing entry
+// still leads nowhere).
+class Renumbering
+{
+    Q_DECLARE_TR_FUNCTIONS(Renumbering)
+
+public:
+    enum Mode { Compact, Shuffle };
+
+    static Renumbering make(const Book &book, Mode mode, quint32 seed = 1, const QSet<int> &pinned = {});
+
+    // Old number -> new number, for every number an entry or a reference bears.
+    const QMap<int, int> &table() const { return numbers; }
+    // The book's entries with their new numbers and references.
+    QVector<Entry> entries(const Book &book) const;
+    // The whole file renumbered (the bytes between entries kept).
+    QByteArray bytes(const Book &book) const;
+    // "ancien;nouveau" lines, the entries' numbers in the old order.
+    QByteArray csv() const;
+
+private:
+    QString renumbered(const QString &reference) const;
+    QMap<int, int> numbers;
+    QSet<int> entryNumbers;
+};
+
+#endif

@@ -1,0 +1,323 @@
+#include "play/adventure.h"
+
+Adventure::Adventure(const Playbook &book, Dice &dice, const Rules &rules)
+    : book(&book), dice(&dice), laws(rules)
+{
+}
+
+Sheet Adventure::rollSheet()
+{
+    const int h = dice->roll(laws.habileteDice) + laws.habileteBase;
+    const int e = dice->roll(laws.enduranceDice) + laws.enduranceBase;
+    const int c = dice->roll(laws.chanceDice) + laws.chanceBase;
+    return Sheet::starting(h, e, c, laws.provisions);
+}
+
+bool Adventure::start()
+{
+    return start(rollSheet());
+}
+
+bool Adventure::start(const Sheet &sheet, int entry)
+{
+    if (entry < 0)
+        entry = book->first();
+    if (entry < 0 || entry >= book->size())
+        return refuse(tr("Le livre n'a aucune entrée numérotée où commencer."));
+    history.clear();
+    now = State();
+    now.sheet = sheet;
+    if (recording)
+        now.trace << QStringLiteral("0 départ - | %1 | %2").arg(sheetText(sheet), book->page(entry).id);
+    if (const Playbook::Way *next = arrive(entry))
+        go(*next);
+    error.clear();
+    return true;
+}
+
+bool Adventure::refuse(const QString &why)
+{
+    error = why;
+    return false;
+}
+
+void Adventure::remember()
+{
+    error.clear();
+    if (recording)
+        history.append(now);
+}
+
+bool Adventure::back()
+{
+    if (history.isEmpty())
+        return refuse(tr("Il n'y a pas de pas à défaire."));
+    now = history.takeLast();
+    error.clear();
+    return true;
+}
+
+void Adventure::note(const QString &line)
+{
+    if (recording)
+        now.log << line;
+}
+
+// A bonus or a find never lifts a value above where it started; one already
+// above (an author's sheet) is left alone by a gain.
+void Adventure::change(int *value, int max, int delta)
+{
+    if (delta > 0)
+        *value = qMax(*value, qMin(max, *value + delta));
+    else
+        *value = qMax(0, *value + delta);
+}
+
+const Playbook::Way *Adventure::arrive(int index)
+{
+    const Playbook::Page &p = book->page(index);
+    now.entry = index;
+    ++now.steps;
+    if (visits)
+        (*visits)[index] = true;
+    now.events.clear();
+    now.fight = Fight(p.monsters, laws.wound);
+    now.fightDone = now.luckDone = now.mealTaken = false;
+    if (recording) {
+        now.path.append(index);
+        note(tr("Entrée %1").arg(p.id));
+    }
+    if (now.steps > laws.stepLimit) {
+        end(Looped);
+        return nullptr;
+    }
+    Sheet &s = now.sheet;
+    if (p.habilete || p.endurance || p.chance) {
+        change(&s.habilete, s.habileteMax, p.habilete);
+        change(&s.endurance, s.enduranceMax, p.endurance);
+        change(&s.chance, s.chanceMax, p.chance);
+        note(tr("Bonus : Habileté %1, Endurance %2, Chance %3")
+                 .arg(p.habilete).arg(p.endurance).arg(p.chance));
+    }
+    for (const Playbook::Find &f : p.finds) {
+        change(&s.habilete, s.habileteMax, f.habilete);
+        change(&s.endurance, s.enduranceMax, f.endurance);
+        change(&s.chance, s.chanceMax, f.chance);
+        s.gold = qMax(0, s.gold + f.gold);
+        s.provisions = qMax(0, s.provisions + f.food);
+        if (!f.name.isEmpty())
+            s.items << f.name;
+        note(tr("Objet trouvé : %1").arg(f.name));
+    }
+    if (s.endurance <= 0) {
+        end(Died);
+        return nullptr;
+    }
+    return settle();
+}
+
+const Playbook::Way *Adventure::settle()
+{
+    const Playbook::Page &p = page();
+    if (!now.fightDone && !p.monsters.isEmpty()) {
+        if (!now.fight.isWon()) {
+            now.phase = Fighting;
+            return nullptr;
+        }
+        // Every monster of the entry was beaten before the first round.
+        now.fightDone = true;
+        if (p.victory.isSet())
+            return &p.victory;
+    }
+    if (!now.luckDone && p.luck)
+        now.phase = TestingLuck;
+    else if (!p.choices.isEmpty())
+        now.phase = Choosing;
+    else
+        end(now.sheet.endurance <= 0 ? Died : Finished);
+    return nullptr;
+}
+
+// Entries that need no decision (monsters beaten before the first round)
+// are passed through in a loop rather than by recursion: a ring of them must
+// reach the step limit, not the end of the stack.
+void Adventure::go(const Playbook::Way &way)
+{
+    for (const Playbook::Way *next = &way; next;) {
+        if (next->target < 0) {
+            now.brokenRef = next->text;
+            note(tr("Le renvoi « %1 » ne mène à aucune entrée.").arg(next->text));
+            return end(Broken);
+        }
+        if (recording)
+            now.trace << traceLine(book->page(next->target).id);
+        next = arrive(next->target);
+    }
+}
+
+void Adventure::end(Ending ending)
+{
+    now.phase = Over;
+    now.ending = ending;
+    static const char *const words[] = {"", "fin", "mort", "rompu", "boucle"};
+    if (recording) {
+        now.trace << traceLine(QLatin1String(words[ending]));
+        switch (ending) {
+        case Finished: note(tr("Fin de l'aventure.")); break;
+        case Died: note(tr("Vous êtes mort.")); break;
+        case Looped: note(tr("Plus de %1 entrées parcourues : l'aventure tourne en rond.").arg(laws.stepLimit)); break;
+        default: break;
+        }
+    }
+}
+
+bool Adventure::fightRound()
+{
+    if (now.phase != Fighting)
+        return refuse(tr("Aucun combat en cours."));
+    remember();
+    const Fight::Round r = now.fight.round(*dice, now.sheet.habilete, &now.sheet.endurance);
+    Event ev;
+    ev.kind = Event::Round;
+    ev.dice[0] = r.adventurerDice[0];
+    ev.dice[1] = r.adventurerDice[1];
+    ev.dice[2] = r.monsterDice[0];
+    ev.dice[3] = r.monsterDice[1];
+    ev.value = r.monster;
+    ev.outcome = r.outcome;
+    now.events.append(ev);
+    if (recording) {
+        const QString name = now.fight.all().at(r.monster).name;
+        note(tr("Ronde %1 contre %2 : %3 contre %4, %5")
+                 .arg(now.fight.roundsFought()).arg(name)
+                 .arg(r.adventurerScore).arg(r.monsterScore)
+                 .arg(r.outcome == Fight::Won ? tr("vous le blessez")
+                      : r.outcome == Fight::Lost ? tr("il vous blesse") : tr("égalité")));
+    }
+    if (now.sheet.endurance <= 0) {
+        now.killedBy = r.monster;
+        end(Died);
+    } else if (now.fight.isWon()) {
+        now.fightDone = true;
+        if (page().victory.isSet())
+            go(page().victory);
+        else if (const Playbook::Way *next = settle())
+            go(*next);
+    }
+    return true;
+}
+
+bool Adventure::canFlee() const
+{
+    return now.phase == Fighting && page().flee && now.fight.roundsFought() >= page().fleeRound;
+}
+
+bool Adventure::flee()
+{
+    if (!canFlee()) {
+        if (now.phase == Fighting && page().flee)
+            return refuse(tr("La fuite n'est permise qu'après la ronde %1.").arg(page().fleeRound));
+        return refuse(tr("Impossible de fuir ici."));
+    }
+    remember();
+    Event ev;
+    ev.kind = Event::Flight;
+    now.events.append(ev);
+    note(tr("Vous prenez la fuite."));
+    if (page().fleePenalty)
+        now.sheet.endurance = qMax(0, now.sheet.endurance - laws.fleePenalty);
+    if (now.sheet.endurance <= 0)
+        end(Died);
+    else
+        go(page().fleeTo);
+    return true;
+}
+
+bool Adventure::testLuck()
+{
+    if (now.phase != TestingLuck)
+        return refuse(tr("Aucun test de chance à faire ici."));
+    remember();
+    Event ev;
+    ev.kind = Event::Luck;
+    ev.dice[0] = dice->d6();
+    ev.dice[1] = dice->d6();
+    const bool lucky = ev.dice[0] + ev.dice[1] <= now.sheet.chance;
+    ev.value = lucky;
+    now.events.append(ev);
+    now.sheet.chance = qMax(0, now.sheet.chance - laws.luckCost);
+    now.luckDone = true;
+    note(lucky ? tr("Test de chance : %1, chanceux.").arg(ev.dice[0] + ev.dice[1])
+               : tr("Test de chance : %1, malchanceux.").arg(ev.dice[0] + ev.dice[1]));
+    const Playbook::Way &way = lucky ? page().lucky : page().unlucky;
+    if (way.isSet())
+        go(way);
+    else if (const Playbook::Way *next = settle())
+        go(*next);
+    return true;
+}
+
+bool Adventure::choose(int choice)
+{
+    if (now.phase != Choosing)
+        return refuse(tr("Aucun choix à faire ici."));
+    const QVector<Playbook::Way> &choices = page().choices;
+    if (choice < 0 || choice >= choices.size())
+        return refuse(tr("Il n'y a pas de choix n° %1.").arg(choice + 1));
+    remember();
+    Event ev;
+    ev.kind = Event::Choice;
+    ev.value = choice;
+    ev.outcome = choices.size();
+    now.events.append(ev);
+    note(tr("Choix : %1").arg(page().choiceTexts.at(choice)));
+    go(choices.at(choice));
+    return true;
+}
+
+bool Adventure::canEat() const
+{
+    return now.phase != Over && page().meal && !now.mealTaken && now.sheet.provisions > 0;
+}
+
+bool Adventure::eat()
+{
+    if (!canEat())
+        return refuse(tr("Pas de repas possible ici."));
+    remember();
+    Event ev;
+    ev.kind = Event::Meal;
+    now.events.append(ev);
+    --now.sheet.provisions;
+    now.mealTaken = true;
+    change(&now.sheet.endurance, now.sheet.enduranceMax, laws.meal);
+    note(tr("Repas : Endurance %1.").arg(now.sheet.endurance));
+    return true;
+}
+
+QString Adventure::sheetText(const Sheet &s)
+{
+    return QStringLiteral("H=%1/%2 E=%3/%4 C=%5/%6 or=%7 provisions=%8")
+        .arg(s.habilete).arg(s.habileteMax).arg(s.endurance).arg(s.enduranceMax)
+        .arg(s.chance).arg(s.chanceMax).arg(s.gold).arg(s.provisions);
+}
+
+QString Adventure::traceLine(const QString &next) const
+{
+    QStringList tokens;
+    for (const Event &e : now.events) {
+        switch (e.kind) {
+        case Event::Round:
+            tokens << QStringLiteral("R%1+%2/%3+%4").arg(e.dice[0]).arg(e.dice[1]).arg(e.dice[2]).arg(e.dice[3]);
+            break;
+        case Event::Luck: tokens << QStringLiteral("L%1+%2").arg(e.dice[0]).arg(e.dice[1]); break;
+        case Event::Meal: tokens << QStringLiteral("M"); break;
+        case Event::Flight: tokens << QStringLiteral("F"); break;
+        case Event::Choice: tokens << QStringLiteral("C%1/%2").arg(e.value + 1).arg(e.outcome); break;
+        }
+    }
+    return QStringLiteral("%1 %2 %3 | %4 | %5")
+        .arg(now.steps).arg(page().id)
+        .arg(tokens.isEmpty() ? QStringLiteral("-") : tokens.join(QLatin1Char(' ')),
+             sheetText(now.sheet), next);
+}

@@ -1,0 +1,119 @@
+#ifndef ORVANDEL_ADVENTURE_H
+#define ORVANDEL_ADVENTURE_H
+
+#include "play/dice.h"
+#include "play/fight.h"
+#include "play/playbook.h"
+#include "play/rules.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <QVector>
+
+// One reader's walk through a book under the rules, one decision at a time,
+// so that a window can let a person play it and a simulation can play it a
+// hundred thousand times. On arriving at an entry its bonus and objects take
+// effect; then come, in this order, the fight, the test of luck and the
+// choices, each waiting for its decision; an entry with none of them ends the
+// adventure. A meal may be taken at any point while at an entry with "Repas".
+//
+// The playbook and the dice must outlive the adventure.
+class Adventure
+{
+    Q_DECLARE_TR_FUNCTIONS(Adventure)
+
+public:
+    enum Phase { Fighting, TestingLuck, Choosing, Over };
+    enum Ending { NotOver, Finished, Died, Broken, Looped };
+
+    // What happened at the current entry, in order, with its dice.
+    struct Event
+    {
+        enum Kind { Round, Luck, Meal, Flight, Choice };
+        Kind kind = Round;
+        int dice[4] = {0, 0, 0, 0}; // a round: the adventurer's two, then the monster's two
+        int value = 0;   // a round: the monster; luck: 1 when lucky; a choice: its index
+        int outcome = 0; // a round: Fight::Outcome; a choice: how many there were
+    };
+
+    struct State
+    {
+        int entry = -1;
+        Phase phase = Over;
+        Ending ending = NotOver;
+        Sheet sheet;
+        Fight fight;
+        bool fightDone = false, luckDone = false, mealTaken = false;
+        int steps = 0;      // entries arrived at, the first one included
+        int killedBy = -1;  // the monster that killed the adventurer, -1 for any other death
+        QString brokenRef;  // the reference that led nowhere
+        QVector<Event> events;
+        // Kept only while recording:
+        QVector<int> path;  // every entry arrived at
+        QStringList log;    // what happened, as the reader would tell it
+        QStringList trace;  // one line per entry left, see traceLine()
+    };
+
+    Adventure(const Playbook &book, Dice &dice, const Rules &rules = Rules());
+
+    // Recording keeps the history that back() needs, the path, the log and
+    // the trace; a simulation goes faster without them.
+    void setRecording(bool on) { recording = on; }
+    // Marks in `visited` (one flag per entry) every entry arrived at, even
+    // those passed through without a decision.
+    void trackVisits(QVector<bool> *visited) { visits = visited; }
+
+    // A sheet from the dice: Habileté, then Endurance, then Chance.
+    Sheet rollSheet();
+    // Starts with a rolled sheet at the book's first entry.
+    bool start();
+    // Starts with the author's sheet, at `entry` (an index; -1: the first).
+    bool start(const Sheet &sheet, int entry = -1);
+
+    const State &state() const { return now; }
+    const Playbook::Page &page() const { return book->page(now.entry); }
+    const Rules &rules() const { return laws; }
+
+    // The decisions. Each returns false, with errorString() saying why, when
+    // it is not open at this point.
+    bool fightRound();
+    bool canFlee() const;
+    bool flee();
+    bool testLuck();
+    bool choose(int choice);
+    bool canEat() const;
+    bool eat();
+    bool canGoBack() const { return !history.isEmpty(); }
+    // Undoes the last decision. The dice are not wound back: the next roll is
+    // a new one, as for a reader who turns back a page.
+    bool back();
+
+    QString errorString() const { return error; }
+
+    // The entry just left, as one line: its step, id, dice, the sheet on
+    // leaving and where the reader went.
+    QString traceLine(const QString &next) const;
+    static QString sheetText(const Sheet &sheet);
+
+private:
+    bool refuse(const QString &why);
+    void remember();
+    // Both return the way to follow at once, if any.
+    const Playbook::Way *arrive(int index);
+    const Playbook::Way *settle();
+    void go(const Playbook::Way &way);
+    void end(Ending ending);
+    void note(const QString &line);
+    static void change(int *value, int max, int delta);
+
+    const Playbook *book;
+    Dice *dice;
+    Rules laws;
+    bool recording = true;
+    QVector<bool> *visits = nullptr;
+    State now;
+    QVector<State> history;
+    QString error;
+};
+
+#endif

@@ -1,0 +1,52 @@
+#ifndef ORVANDEL_RULES_H
+#define ORVANDEL_RULES_H
+
+#include <QStringList>
+
+// The numbers of the classic rules, in one place, so that the engine, the
+// odds and the text of the rules cannot drift apart. Each is an option: a
+// book may want kinder fights or a longer walk before a loop is called one.
+struct Rules
+{
+    // Starting values: `dice` six-sided dice plus `base`.
+    int habileteDice = 1, habileteBase = 6;
+    int enduranceDice = 2, enduranceBase = 12;
+    int chanceDice = 1, chanceBase = 6;
+    // Provisions before the book gives any (its objects carry "Food").
+    int provisions = 0;
+
+    int wound = 2;         // Endurance lost by the side that loses a round
+    int fleePenalty = 2;   // Endurance lost fleeing when the entry says so
+    int meal = 4;          // Endurance one provision gives back
+    int luckCost = 1;      // Chance lost by each test of luck, lucky or not
+    int stepLimit = 10000; // entries visited before a walk counts as an endless loop
+};
+
+// The adventurer's sheet. The starting values are also the caps: nothing
+// raises a value above where it started.
+struct Sheet
+{
+    int habilete = 0, endurance = 0, chance = 0;
+    int habileteMax = 0, enduranceMax = 0, chanceMax = 0;
+    int gold = 0, provisions = 0;
+    QStringList items;
+
+    static Sheet starting(int habilete, int endurance, int chance, int provisions = 0)
+    {
+        Sheet s;
+        s.habilete = s.habileteMax = habilete;
+        s.endurance = s.enduranceMax = endurance;
+        s.chance = s.chanceMax = chance;
+        s.provisions = provisions;
+        return s;
+    }
+    bool operator==(const Sheet &o) const
+    {
+        return habilete == o.habilete && endurance == o.endurance && chance == o.chance
+            && habileteMax == o.habileteMax && enduranceMax == o.enduranceMax
+            && chanceMax == o.chanceMax && gold == o.gold && provisions == o.provisions
+            && items == o.items;
+    }
+};
+
+#endif

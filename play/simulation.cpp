@@ -1,0 +1,252 @@
+#include "play/simulation.h"
+
+#include "play/fightodds.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QVarLengthArray>
+
+bool Simulation::parseStrategy(const QString &name, Strategy *strategy)
+{
+    if (name == QLatin1String("random"))
+        *strategy = Random;
+    else if (name == QLatin1String("cautious"))
+        *strategy = Cautious;
+    else
+        return false;
+    return true;
+}
+
+QString Simulation::strategyName(Strategy strategy)
+{
+    return strategy == Cautious ? QStringLiteral("cautious") : QStringLiteral("random");
+}
+
+Simulation::Simulation(const Playbook &book, Strategy strategy, const Rules &rules)
+    : book(&book), strategy(strategy), rules(rules)
+{
+}
+
+// The chance of beating the monsters of `entry` from the start, for this
+// sheet. Readers meet the same fights with the same sheets again and again.
+double Simulation::odds(int entry, const Sheet &sheet)
+{
+    const quint64 key = (quint64(quint32(entry)) << 32) | (quint64(quint16(sheet.habilete)) << 16)
+        | quint16(sheet.endurance);
+    auto it = oddsCache.constFind(key);
+    if (it != oddsCache.constEnd())
+        return *it;
+    const double p = FightOdds::win(sheet.habilete, sheet.endurance, book->page(entry).monsters,
+                                    rules.wound);
+    oddsCache.insert(key, p);
+    return p;
+}
+
+bool Simulation::decide(Adventure &adventure, SeededDice &dice)
+{
+    const Adventure::State &s = adventure.state();
+    if (s.phase == Adventure::Over)
+        return false;
+    if (adventure.canEat() && s.sheet.endurance < s.sheet.enduranceMax)
+        return adventure.eat();
+    switch (s.phase) {
+    case Adventure::Fighting:
+        if (strategy == Cautious && adventure.canFlee()
+            && !(adventure.page().fleePenalty && s.sheet.endurance <= rules.fleePenalty)
+            && FightOdds::win(s.sheet.habilete, s.sheet.endurance, s.fight.remaining(), rules.wound) < 0.5)
+            return adventure.flee();
+        return adventure.fightRound();
+    case Adventure::TestingLuck:
+        return adventure.testLuck();
+    case Adventure::Choosing: {
+        const QVector<Playbook::Way> &ways = adventure.page().choices;
+        QVarLengthArray<int, 16> open;
+        if (strategy == Cautious) {
+            for (int i = 0; i < ways.size(); ++i) {
+                const int t = ways.at(i).target;
+                if (t < 0 || book->page(t).monsters.isEmpty() || odds(t, s.sheet) >= 0.5)
+                    open.append(i);
+            }
+        }
+        if (open.isEmpty())
+            for (int i = 0; i < ways.size(); ++i)
+                open.append(i);
+        return adventure.choose(open.at(open.size() > 1 ? dice.below(open.size()) : 0));
+    }
+    case Adventure::Over:
+        break;
+    }
+    return false;
+}
+
+void Simulation::play(Adventure &adventure, SeededDice &dice)
+{
+    while (decide(adventure, dice)) {
+    }
+}
+
+Simulation::Report Simulation::run(int adventures, quint32 seed)
+{
+    Report r;
+    r.seed = seed;
+    r.adventures = adventures;
+    r.strategy = strategy;
+    r.stepLimit = rules.stepLimit;
+    QVector<bool> visited(book->size(), false);
+    for (int k = 0; k < adventures; ++k) {
+        SeededDice dice(seed + quint32(k));
+        Adventure a(*book, dice, rules);
+        a.setRecording(false);
+        a.trackVisits(&visited);
+        if (!a.start())
+            break;
+        play(a, dice);
+        const Adventure::State &s = a.state();
+        r.steps += s.steps;
+        r.longest = qMax(r.longest, s.steps);
+        switch (s.ending) {
+        case Adventure::Finished: ++r.finished[s.entry]; break;
+        case Adventure::Died: {
+            QVector<int> &d = r.deaths[s.entry];
+            if (d.isEmpty())
+                d.resize(book->page(s.entry).monsters.size() + 1);
+            ++d[s.killedBy < 0 ? d.size() - 1 : s.killedBy];
+            break;
+        }
+        case Adventure::Broken: ++r.broken[s.entry]; break;
+        case Adventure::Looped: ++r.looped[s.entry]; break;
+        case Adventure::NotOver: break;
+        }
+    }
+    for (int i = 0; i < visited.size(); ++i)
+        if (!visited.at(i))
+            r.neverVisited.append(i);
+    for (int i = 0; i < book->size(); ++i)
+        if (!book->page(i).monsters.isEmpty())
+            r.fights.append({i, FightOdds::profiles(book->page(i).monsters, rules.wound)});
+    return r;
+}
+
+namespace {
+
+QString share(int count, int of)
+{
+    return QString::number(of ? 100.0 * count / of : 0.0, 'f', 1).replace(QLatin1Char('.'), QLatin1Char(','))
+        + QStringLiteral(" %");
+}
+
+} // namespace
+
+QString Simulation::text(const Report &r) const
+{
+    QString out;
+    auto line = [&out](const QString &s) { out += s + QLatin1Char('\n'); };
+    auto id = [this](int i) { return book->page(i).id; };
+    line(tr("Aventures simulées : %1 (graine %2, lecteur %3)")
+             .arg(r.adventures).arg(r.seed)
+             .arg(r.strategy == Cautious ? tr("prudent") : tr("au hasard")));
+    line(tr("Fins atteintes :"));
+    for (auto it = r.finished.cbegin(); it != r.finished.cend(); ++it)
+        line(tr("  %1 : %2 (%3)").arg(id(it.key()), share(it.value(), r.adventures)).arg(it.value()));
+    if (r.finished.isEmpty())
+        line(tr("  aucune"));
+    line(tr("Morts :"));
+    if (r.deaths.isEmpty())
+        line(tr("  aucune"));
+    for (auto it = r.deaths.cbegin(); it != r.deaths.cend(); ++it) {
+        const QVector<int> &d = it.value();
+        int total = 0;
+        QStringList causes;
+        for (int m = 0; m < d.size(); ++m) {
+            total += d.at(m);
+            if (d.at(m))
+                causes << tr("%1 %2").arg(m + 1 < d.size() ? book->page(it.key()).monsters.at(m).name
+                                                             : tr("autre cause"))
+                              .arg(d.at(m));
+        }
+        line(tr("  %1 : %2 (%3) — %4").arg(id(it.key()), share(total, r.adventures)).arg(total)
+                 .arg(causes.join(QStringLiteral(", "))));
+    }
+    for (auto it = r.broken.cbegin(); it != r.broken.cend(); ++it)
+        line(tr("Renvoi vers une entrée absente depuis %1 : %2").arg(id(it.key())).arg(it.value()));
+    int loops = 0;
+    QStringList where;
+    for (auto it = r.looped.cbegin(); it != r.looped.cend(); ++it) {
+        loops += it.value();
+        where << id(it.key());
+    }
+    line(tr("Boucles sans fin (plus de %1 entrées) : %2%3")
+             .arg(r.stepLimit).arg(loops)
+             .arg(where.isEmpty() ? QString() : tr(", arrêtées en %1").arg(where.join(QStringLiteral(", ")))));
+    line(tr("Chemin : %1 entrées en moyenne, %2 au plus")
+             .arg(QString::number(r.adventures ? double(r.steps) / r.adventures : 0.0, 'f', 1)
+                      .replace(QLatin1Char('.'), QLatin1Char(',')))
+             .arg(r.longest));
+    QStringList never;
+    for (int i : r.neverVisited)
+        never << id(i);
+    line(tr("Entrées jamais visitées (%1) : %2").arg(never.size())
+             .arg(never.isEmpty() ? tr("aucune") : never.join(QStringLiteral(", "))));
+    if (!r.fights.isEmpty())
+        line(tr("Chances exactes de gagner chaque combat (faible 7/14, moyen 9/19, fort 12/24) :"));
+    for (const auto &f : r.fights)
+        line(tr("  %1 : %2, %3, %4").arg(id(f.first), share(qRound(f.second.weakest * 1000), 1000),
+                                          share(qRound(f.second.average * 1000), 1000),
+                                          share(qRound(f.second.strongest * 1000), 1000)));
+    return out;
+}
+
+QByteArray Simulation::json(const Report &r) const
+{
+    auto id = [this](int i) { return book->page(i).id; };
+    auto counts = [&](const QMap<int, int> &map) {
+        QJsonArray a;
+        for (auto it = map.cbegin(); it != map.cend(); ++it)
+            a.append(QJsonObject{{QStringLiteral("entry"), id(it.key())},
+                                 {QStringLiteral("count"), it.value()},
+                                 {QStringLiteral("share"), double(it.value()) / r.adventures}});
+        return a;
+    };
+    QJsonArray deaths;
+    for (auto it = r.deaths.cbegin(); it != r.deaths.cend(); ++it) {
+        const QVector<int> &d = it.value();
+        QJsonArray fights;
+        int total = 0;
+        for (int m = 0; m + 1 < d.size(); ++m) {
+            fights.append(QJsonObject{{QStringLiteral("monster"), book->page(it.key()).monsters.at(m).name},
+                                      {QStringLiteral("count"), d.at(m)}});
+            total += d.at(m);
+        }
+        total += d.last();
+        deaths.append(QJsonObject{{QStringLiteral("entry"), id(it.key())},
+                                  {QStringLiteral("count"), total},
+                                  {QStringLiteral("share"), double(total) / r.adventures},
+                                  {QStringLiteral("fights"), fights},
+                                  {QStringLiteral("other"), d.last()}});
+    }
+    QJsonArray never;
+    for (int i : r.neverVisited)
+        never.append(id(i));
+    QJsonArray fights;
+    for (const auto &f : r.fights)
+        fights.append(QJsonObject{{QStringLiteral("entry"), id(f.first)},
+                                  {QStringLiteral("weakest"), f.second.weakest},
+                                  {QStringLiteral("average"), f.second.average},
+                                  {QStringLiteral("strongest"), f.second.strongest}});
+    const QJsonObject root{
+        {QStringLiteral("seed"), double(r.seed)},
+        {QStringLiteral("adventures"), r.adventures},
+        {QStringLiteral("strategy"), strategyName(r.strategy)},
+        {QStringLiteral("stepLimit"), r.stepLimit},
+        {QStringLiteral("endings"), counts(r.finished)},
+        {QStringLiteral("deaths"), deaths},
+        {QStringLiteral("broken"), counts(r.broken)},
+        {QStringLiteral("loops"), counts(r.looped)},
+        {QStringLiteral("averagePath"), r.adventures ? double(r.steps) / r.adventures : 0.0},
+        {QStringLiteral("longestPath"), r.longest},
+        {QStringLiteral("neverVisited"), never},
+        {QStringLiteral("fightOdds"), fights},
+    };
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}

@@ -1,0 +1,90 @@
+// orvandel-export BOOK.xml --renumber compact|shuffle [--seed S] [--keep 1,400] --output NEW.xml
+//
+// Writes the book renumbered to NEW.xml (atomically, under the same lock as
+// every other write of a book), and the old -> new table beside it as
+// NEW.csv. Exit status: 0, 2 when the book cannot be read or the command line
+// is wrong, 3 when an output cannot be written.
+#include "analysis/renumbering.h"
+#include "book/atomicfile.h"
+#include "book/bookfile.h"
+#include "book/entryid.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace {
+
+const char usage[] = "usage: orvandel-export BOOK.xml --renumber compact|shuffle [--seed S] "
+                     "[--keep N,N...] --output NEW.xml";
+
+int fail(const QString &message, int status = 2)
+{
+    std::fprintf(stderr, "orvandel-export: %s\n", qPrintable(message));
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    QString bookPath, mode, output;
+    quint32 seed = 1;
+    QSet<int> pinned;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        const bool hasValue = i + 1 < args.size();
+        if (a == QLatin1String("--renumber") && hasValue) {
+            mode = args.at(++i);
+        } else if (a == QLatin1String("--output") && hasValue) {
+            output = args.at(++i);
+        } else if (a == QLatin1String("--seed") && hasValue) {
+            bool ok = false;
+            seed = args.at(++i).toUInt(&ok);
+            if (!ok)
+                return fail(QStringLiteral("--seed attend un nombre"));
+        } else if (a == QLatin1String("--keep") && hasValue) {
+            for (const QString &n : args.at(++i).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+                if (EntryId::parse(n) < 0)
+                    return fail(QStringLiteral("--keep : « %1 » n'est pas un numéro").arg(n));
+                pinned.insert(EntryId::parse(n));
+            }
+        } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
+            std::printf("%s\n", usage);
+            return 0;
+        } else if (!a.startsWith(QLatin1Char('-')) && bookPath.isEmpty()) {
+            bookPath = a;
+        } else {
+            return fail(QStringLiteral("argument inconnu : %1\n%2").arg(a, QLatin1String(usage)));
+        }
+    }
+    if (bookPath.isEmpty() || output.isEmpty() || (mode != QLatin1String("compact") && mode != QLatin1String("shuffle")))
+        return fail(QLatin1String(usage));
+    if (QFileInfo(output).absoluteFilePath() == QFileInfo(bookPath).absoluteFilePath())
+        return fail(QStringLiteral("%1 : la sortie serait écrite sur le livre lu").arg(output), 3);
+
+    BookFile file;
+    if (!file.open(bookPath) || file.state() != BookFile::Readable)
+        return fail(file.state() == BookFile::New ? QStringLiteral("%1 : le livre est vide ou absent").arg(bookPath)
+                                                  : file.errorString());
+    if (!file.book().isWritable())
+        return fail(QStringLiteral("%1 : %2").arg(bookPath, file.book().whyNotWritable()));
+    const Renumbering renumbering = Renumbering::make(
+        file.book(), mode == QLatin1String("shuffle") ? Renumbering::Shuffle : Renumbering::Compact, seed, pinned);
+
+    BookFile out;
+    out.open(output);
+    if (out.state() == BookFile::Unreadable && out.error() == BookFile::OpenError && QFileInfo::exists(output))
+        return fail(out.errorString(), 3);
+    if (!out.restore(renumbering.bytes(file.book()), QStringLiteral("livre renuméroté (%1)").arg(mode)))
+        return fail(QStringLiteral("%1 : %2").arg(output, out.errorString()), 3);
+    const QString table = QFileInfo(output).path() + QLatin1Char('/') + QFileInfo(output).completeBaseName()
+        + QStringLiteral(".csv");
+    AtomicFile csv(table);
+    if (!csv.write(renumbering.csv()))
+        return fail(QStringLiteral("%1 : %2").arg(table, csv.errorString()), 3);
+    return 0;
+}
