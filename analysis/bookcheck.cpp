@@ -1,8 +1,39 @@
 #include "analysis/bookcheck.h"
 
 #include "book/reference.h"
+#include "play/fightodds.h"
 
-QVector<BookFinding> BookCheck::run(const Book &book, const QSet<QString> *monsterNames)
+namespace {
+
+QVector<Fight::Opponent> opponents(const Entry &entry)
+{
+    QVector<Fight::Opponent> out;
+    for (const Entry::Monster &m : entry.monsters)
+        out.append({m.name, m.habilete.toInt(), m.endurance.toInt()});
+    return out;
+}
+
+QString percent(double p)
+{
+    return QStringLiteral("%1 %").arg(qRound(p * 100));
+}
+
+} // namespace
+
+QString BookCheck::fightOdds(const Entry &entry)
+{
+    if (entry.monsters.isEmpty())
+        return QString();
+    QStringList names;
+    for (const Entry::Monster &m : entry.monsters)
+        names << m.name;
+    const FightOdds::Profiles odds = FightOdds::profiles(opponents(entry));
+    return tr("Combat contre %1 : %2 (moyen), %3 (faible), %4 (fort)")
+        .arg(names.join(QStringLiteral(", ")), percent(odds.average), percent(odds.weakest),
+             percent(odds.strongest));
+}
+
+QVector<BookFinding> BookCheck::run(const Book &book, const QSet<QString> *monsterNames, double hardFight)
 {
     QVector<BookFinding> findings;
     const int size = book.size();
@@ -40,6 +71,9 @@ QVector<BookFinding> BookCheck::run(const Book &book, const QSet<QString> *monst
                                      .arg(Reference::kindName(ref.kind), ref.text)});
             }
         }
+        if (!entry.monsters.isEmpty()
+            && FightOdds::win(FightOdds::average.habilete, FightOdds::average.endurance, opponents(entry)) < hardFight)
+            findings.append({BookFinding::HardFight, i, fightOdds(entry)});
         if (monsterNames)
             for (const Entry::Monster &m : entry.monsters)
                 if (!monsterNames->contains(m.name))
@@ -87,6 +121,7 @@ QString BookCheck::key(BookFinding::Kind kind)
     case BookFinding::DuplicateId: return QStringLiteral("duplicate-id");
     case BookFinding::NotANumber: return QStringLiteral("not-a-number");
     case BookFinding::UnknownMonster: return QStringLiteral("unknown-monster");
+    case BookFinding::HardFight: return QStringLiteral("hard-fight");
     }
     return QString();
 }
@@ -100,6 +135,7 @@ QString BookCheck::title(BookFinding::Kind kind)
     case BookFinding::DuplicateId: return tr("Numéro en double");
     case BookFinding::NotANumber: return tr("Renvoi qui n'est pas un numéro");
     case BookFinding::UnknownMonster: return tr("Monstre inconnu");
+    case BookFinding::HardFight: return tr("Combat difficile");
     }
     return QString();
 }

@@ -10,7 +10,7 @@
 
 struct BookFinding
 {
-    enum Kind { Dangling, Unreachable, Ending, DuplicateId, NotANumber, UnknownMonster };
+    enum Kind { Dangling, Unreachable, Ending, DuplicateId, NotANumber, UnknownMonster, HardFight };
     Kind kind;
     int entry;      // index into the book
     QString detail; // in French, for the author
@@ -23,8 +23,12 @@ class BookCheck
 
 public:
     // Every finding, in the book's order; monster names are checked only
-    // when `monsterNames` is given.
-    static QVector<BookFinding> run(const Book &book, const QSet<QString> *monsterNames = nullptr);
+    // when `monsterNames` is given. A fight that an average adventurer wins
+    // less often than `hardFight` (0 to 1) is a finding of its own.
+    static QVector<BookFinding> run(const Book &book, const QSet<QString> *monsterNames = nullptr,
+                                    double hardFight = 0.5);
+    // "Combat contre Troll : 61 % (moyen), 23 % (faible), 92 % (fort)".
+    static QString fightOdds(const Entry &entry);
 
     // "dangling", "unreachable", ... as the command line prints them.
     static QString key(BookFinding::Kind kind);

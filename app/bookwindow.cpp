@@ -67,7 +67,7 @@ QString BookWindow::previewHtml(const Book &book, int index)
         for (const Entry::Monster &m : e.monsters)
             html += tr("<tr><td>%1</td><td>Habileté %2</td><td>Endurance %3</td><td>victoire : %4</td></tr>")
                         .arg(escaped(m.name), escaped(m.habilete), escaped(m.endurance), link(book, m.victory));
-        html += QStringLiteral("</table>");
+        html += QStringLiteral("</table><p><i>%1</i></p>").arg(escaped(BookCheck::fightOdds(e)));
     }
     if (e.hasFlee())
         html += tr("<p><b>Fuite</b> possible après le tour %1%2 : %3</p>")

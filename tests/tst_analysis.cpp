@@ -85,6 +85,16 @@ void TestAnalysis::findings()
     QFETCH(QStringList, expected);
     const Book book = readFixture(name);
     QCOMPARE(summary(book, BookCheck::run(book)), expected);
+    // Past the author's threshold a fight is a finding, with its odds.
+    const QVector<BookFinding> strict = BookCheck::run(book, nullptr, 0.999);
+    const auto hard = std::find_if(strict.begin(), strict.end(),
+                                   [](const BookFinding &f) { return f.kind == BookFinding::HardFight; });
+    if (name == "check-flawed.xml") {
+        QVERIFY(hard != strict.end());
+        QCOMPARE(hard->entry, 1);
+        QVERIFY(hard->detail.startsWith("Combat contre Dragon, Orque : "));
+        QVERIFY(hard->detail.endsWith(" (fort)"));
+    }
 }
 
 // The dialog numbers the next entry from the same reading of ids as the

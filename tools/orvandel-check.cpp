@@ -1,4 +1,4 @@
-// orvandel-check BOOK.xml [--monsters FILE] [--dot FILE] [--svg FILE]
+// orvandel-check BOOK.xml [--monsters FILE] [--dot FILE] [--svg FILE] [--hard-fight PERCENT]
 //
 // Prints one finding per line, "kind<TAB>entry id<TAB>detail", then a
 // summary on standard error. Exit status: 0 when the book has no dangling,
@@ -20,7 +20,7 @@
 
 namespace {
 
-const char usage[] = "usage: orvandel-check BOOK.xml [--monsters FILE] [--dot FILE] [--svg FILE]";
+const char usage[] = "usage: orvandel-check BOOK.xml [--monsters FILE] [--dot FILE] [--svg FILE] [--hard-fight PERCENT]";
 
 int fail(const QString &message, int status = 2)
 {
@@ -89,7 +89,7 @@ int main(int argc, char *argv[])
     }
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
-    QString bookPath, monstersPath, dotPath, svgPath;
+    QString bookPath, monstersPath, dotPath, svgPath, hardFight = QStringLiteral("50");
     bool options = true;
     for (int i = 0; i < args.size(); ++i) {
         const QString &a = args.at(i);
@@ -100,6 +100,8 @@ int main(int argc, char *argv[])
             target = &dotPath;
         else if (options && a == QLatin1String("--svg"))
             target = &svgPath;
+        else if (options && a == QLatin1String("--hard-fight"))
+            target = &hardFight;
         if (target) {
             if (i + 1 >= args.size())
                 return fail(QStringLiteral("%1 attend un fichier").arg(a));
@@ -142,8 +144,12 @@ int main(int argc, char *argv[])
             monsterNames.insert(row.name);
     }
 
+    bool percentOk = false;
+    const double threshold = hardFight.toDouble(&percentOk) / 100;
+    if (!percentOk || threshold < 0 || threshold > 1)
+        return fail(QStringLiteral("--hard-fight attend un pourcentage de 0 à 100"));
     const QVector<BookFinding> findings =
-        BookCheck::run(book, monstersPath.isEmpty() ? nullptr : &monsterNames);
+        BookCheck::run(book, monstersPath.isEmpty() ? nullptr : &monsterNames, threshold);
     QMap<QString, int> counts;
     bool errors = false;
     for (const BookFinding &f : findings) {
