@@ -3,6 +3,7 @@
 #include "app/bookcheckui.h"
 #include "app/bookmapui.h"
 #include "app/booklistmodel.h"
+#include "app/playui.h"
 #include "analysis/bookmap.h"
 #include "book/entryid.h"
 #include "book/reference.h"
@@ -150,6 +151,7 @@ BookWindow::BookWindow(QWidget *parent)
     tools->addSeparator();
     action(QStringLiteral("actionCheck"), tr("Vérifier"), QKeySequence(QStringLiteral("Ctrl+K")), &BookWindow::checkBook);
     action(QStringLiteral("actionMap"), tr("Carte"), QKeySequence(QStringLiteral("Ctrl+G")), &BookWindow::showMap);
+    action(QStringLiteral("actionPlay"), tr("Jouer"), QKeySequence(QStringLiteral("Ctrl+J")), &BookWindow::play);
 
     connect(filterEdit, &QLineEdit::textChanged, filter, &BookFilterModel::setWords);
     connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &BookWindow::updatePreview);
@@ -375,5 +377,12 @@ void BookWindow::showMap()
             dialog.accept();
         }
     });
+    dialog.exec();
+}
+
+void BookWindow::play()
+{
+    // From the selected entry, so that an author tries the part just written.
+    PlayUI dialog(book.book(), selectedEntry(), 0, this);
     dialog.exec();
 }

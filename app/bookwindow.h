@@ -45,6 +45,7 @@ public slots:
     void redo();
     void checkBook();
     void showMap();
+    void play();
     void reload();
 
 private:

@@ -4,6 +4,7 @@
 #include "app/bookmapui.h"
 #include "app/bookwindow.h"
 #include "app/historyui.h"
+#include "app/playui.h"
 #include "analysis/bookmap.h"
 #include "book/bookfile.h"
 #include "book/monsterlist.h"
@@ -38,6 +39,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->actionCheckBook, SIGNAL(triggered(bool)), this, SLOT(checkBook()));
     connect(ui->actionBookMap, SIGNAL(triggered(bool)), this, SLOT(showBookMap()));
     connect(ui->actionHistory, SIGNAL(triggered(bool)), this, SLOT(showHistory()));
+    connect(ui->actionPlay, SIGNAL(triggered(bool)), this, SLOT(playBook()));
     connect(ui->actionQuit, SIGNAL(triggered(bool)), this, SLOT(close()));
     // A permanent label: a temporary status message would be wiped by menu hovering.
     bookLabel = new QLabel(ui->statusBar);
@@ -279,4 +281,13 @@ void MainWindow::showHistory()
     }
     statusBar()->showMessage(tr("Version du %1 restaurée (%2 entrées)").arg(when).arg(file.book().size()),
                              5000);
+}
+
+void MainWindow::playBook()
+{
+    BookFile file;
+    if (!readBook(&file))
+        return;
+    PlayUI dialog(file.book(), -1, 0, this);
+    dialog.exec();
 }

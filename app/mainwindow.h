@@ -42,6 +42,7 @@ private slots:
     void checkBook();
     void showBookMap();
     void showHistory();
+    void playBook();
 
 private:
     bool askForBook();

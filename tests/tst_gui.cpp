@@ -2,6 +2,7 @@
 // through the entry dialog, the monster list and the check dialog.
 #include "app/bookwindow.h"
 #include "app/mainwindow.h"
+#include "app/playui.h"
 #include "book/bookreader.h"
 #include "book/entrywriter.h"
 #include "book/filehistory.h"
@@ -11,6 +12,7 @@
 
 #include <QAction>
 #include <QDialogButtonBox>
+#include <QListWidget>
 #include <QLockFile>
 #include <QPushButton>
 #include <QSettings>
@@ -45,6 +47,7 @@ private slots:
     void unreadableMonsterList();
     void checkAndMapFromTheMenu();
     void bookWindow();
+    void playtest();
 
 private:
     QString path(const QString &name = "livre.xml") { return dir->filePath(name); }
@@ -498,6 +501,26 @@ void TestGui::bookWindow()
     QVERIFY(writeBytes(path(), QByteArray(original).replace("forêt", "clairière")));
     QTRY_VERIFY(preview->toPlainText().contains("clairière") || window.file().book().size() == 3);
     QCOMPARE(window.file().book().size(), 3);
+}
+
+// A reader's walk with real dice: choices as buttons, every round shown,
+// death said plainly, one step back, the seed shown.
+void TestGui::playtest()
+{
+    BookReader reader;
+    QVERIFY(reader.read(readBytes(fixture("play-fork.xml"))));
+    PlayUI play(reader.book(), -1, 5);
+    play.show();
+    Form form(&play);
+    QVERIFY(form.get<QLabel>("lbl_Sheet")->text().contains("Graine : 5"));
+    QVERIFY(play.findChild<QTextBrowser *>("text_Entry")->toPlainText().contains("Deux portes"));
+    form.click("pb_Choice0"); // the red door: the dragon
+    for (int round = 0; round < 40 && play.findChild<QPushButton *>("pb_Round"); ++round)
+        form.click("pb_Round");
+    QCOMPARE(form.get<QLabel>("lbl_Status")->text(), "<b>Vous êtes mort.</b>");
+    QVERIFY(play.findChild<QListWidget *>("list_Log")->count() > 3);
+    form.click("pb_Back");
+    QVERIFY(play.findChild<QPushButton *>("pb_Round"));
 }
 
 QTEST_MAIN(TestGui)

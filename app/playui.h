@@ -1,0 +1,46 @@
+#ifndef ORVANDEL_PLAYUI_H
+#define ORVANDEL_PLAYUI_H
+
+#include "play/adventure.h"
+#include "play/dice.h"
+#include "play/playbook.h"
+
+#include <QDialog>
+
+class QLabel;
+class QListWidget;
+class QTextBrowser;
+class QVBoxLayout;
+
+// The book played as a reader plays it, with real dice: the adventure sheet,
+// the entry's text, every fight round and test of luck with its dice, the
+// choices as buttons, one step back, and the seed, so that a run can be
+// played again.
+class PlayUI : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // Starts at `entry` (an index of the book; -1: its first entry).
+    PlayUI(const Book &book, int entry = -1, quint32 seed = 0, QWidget *parent = nullptr);
+
+private:
+    void restart();
+    void refresh();
+    void act(bool done);
+    void addButton(const QString &name, const QString &text, const std::function<bool()> &action);
+
+    const Book &book;
+    Playbook playbook;
+    int startEntry;
+    quint32 seed;
+    std::unique_ptr<SeededDice> dice;
+    std::unique_ptr<Adventure> adventure;
+    QLabel *sheet;
+    QLabel *status;
+    QTextBrowser *text;
+    QListWidget *log;
+    QVBoxLayout *actions;
+};
+
+#endif
