@@ -109,6 +109,7 @@ Entry newEntry()
 
 int main(int argc, char *argv[])
 {
+    qputenv("QT_QPA_PLATFORM", "offscreen"); // for the probe, which shows windows
     QCoreApplication app(argc, argv);
     if (app.arguments().contains(QLatin1String("--quick")))
         repetitions = 5;

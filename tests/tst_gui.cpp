@@ -12,7 +12,9 @@
 
 #include <QAction>
 #include <QDialogButtonBox>
+#include <QInputDialog>
 #include <QListWidget>
+#include <QStatusBar>
 #include <QLockFile>
 #include <QPushButton>
 #include <QSettings>
@@ -48,6 +50,7 @@ private slots:
     void checkAndMapFromTheMenu();
     void bookWindow();
     void playtest();
+    void smallerPoints();
 
 private:
     QString path(const QString &name = "livre.xml") { return dir->filePath(name); }
@@ -521,6 +524,47 @@ void TestGui::playtest()
     QVERIFY(play.findChild<QListWidget *>("list_Log")->count() > 3);
     form.click("pb_Back");
     QVERIFY(play.findChild<QPushButton *>("pb_Round"));
+}
+
+// Qt's own buttons speak French; a file that is no book is added to only
+// when the author says so; "Nouveau spécial" starts a special entry; a free
+// number can be typed; the main window says what was saved.
+void TestGui::smallerPoints()
+{
+    QMessageBox box(QMessageBox::Question, "t", "q", QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(box.button(QMessageBox::Yes)->text(), "&Oui");
+
+    QVERIFY(QFile::copy(fixture("monsters.xml"), path()));
+    const QByteArray monsters = readBytes(path());
+    bind(path());
+    Form(dialog).text("textEdit", "T").choice("1", "a");
+    QStringList seen;
+    script->message(&seen, QMessageBox::No);
+    Form(dialog).click("pb_Save");
+    QVERIFY(seen.value(0).contains("Ce fichier ne ressemble pas à un livre"));
+    QCOMPARE(readBytes(path()), monsters);
+
+    QVERIFY(QFile::remove(path()) && QFile::copy(fixture("book-own.xml"), path()));
+    MainWindow window;
+    window.show();
+    bool special = false;
+    script->file(path()).then([&](QWidget *modal) {
+        Form form(modal);
+        special = form.get<QCheckBox>("ck_Special")->isChecked() && modal->focusWidget() == form.get<QLineEdit>("le_Special");
+        for (const char *taken : {"1", "7"})
+            script->then([taken](QWidget *ask) {
+                qobject_cast<QInputDialog *>(ask)->setIntValue(QString(taken).toInt());
+                qobject_cast<QDialog *>(ask)->accept();
+            });
+        form.click("pb_Number");
+        QCOMPARE(form.get<QLabel>("lbl_Message")->text(), "Le numéro 001 est déjà pris par une autre entrée.");
+        form.click("pb_Number");
+        QCOMPARE(form.shownId(), "007");
+        form.text("textEdit", "Une porte.").choice("0", "Retour").click("pb_Save");
+    });
+    Form(&window).click("pb_Special");
+    QVERIFY(special);
+    QCOMPARE(window.statusBar()->currentMessage(), "Entrée 007 enregistrée (4 entrées)");
 }
 
 QTEST_MAIN(TestGui)

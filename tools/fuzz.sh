@@ -10,9 +10,9 @@ orvandel_install_missing clang-14 libclang-rt-14-dev
 build="$root/build-fuzz"
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DORVANDEL_FUZZ=ON -DORVANDEL_TESTS=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)" --target fuzz_book fuzz_save fuzz_monsters
+cmake --build "$build" -j"$(nproc)" --target fuzz_book fuzz_save fuzz_monsters fuzz_play
 status=0
-for target in fuzz_book fuzz_save fuzz_monsters; do
+for target in fuzz_book fuzz_save fuzz_monsters fuzz_play; do
     corpus="$build/corpus/$target"
     mkdir -p "$corpus" "$build/crashes/$target"
     cp -n "$root"/tests/data/* "$corpus/" 2>/dev/null || true
