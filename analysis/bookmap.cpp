@@ -50,7 +50,8 @@ QString firstWords(const QString &text, int words = 5)
 // thousand entries out in seconds.
 const int layeredReferences = 150;
 
-QByteArray BookMap::dot(const Book &book, const QVector<BookFinding> &findings)
+QByteArray BookMap::dot(const Book &book, const QVector<BookFinding> &findings,
+                        const QVector<int> &reached, int readers)
 {
     QSet<int> unreachable, ending, duplicate, notANumber;
     for (const BookFinding &f : findings) {
@@ -81,8 +82,19 @@ QByteArray BookMap::dot(const Book &book, const QVector<BookFinding> &findings)
            "  edge [fontname=\"DejaVu Sans\", fontsize=8, color=\"#555555\"];\n";
     for (int i = 0; i < book.size(); ++i) {
         const Entry &entry = book.entry(i);
+        const bool heat = readers > 0 && i < reached.size();
+        const double share = heat ? double(reached.at(i)) / readers : 0;
         dot += "  n" + QByteArray::number(i) + " [label="
-            + quoted(oneLine(entry.id) + QLatin1Char('\n') + firstWords(entry.text));
+            + quoted(oneLine(entry.id) + QLatin1Char('\n')
+                     + (heat ? QStringLiteral("%1 %").arg(qRound(share * 100)) : firstWords(entry.text)));
+        if (heat) {
+            // From pale for few readers to deep orange for all of them.
+            const int fade = int(255 - share * 180);
+            dot += QByteArray(", fillcolor=\"#ff") + QByteArray::number(qBound(60, fade, 255), 16).rightJustified(2, '0')
+                + QByteArray::number(qBound(0, fade - 60, 255), 16).rightJustified(2, '0') + '"';
+            dot += "];\n";
+            continue;
+        }
         if (unreachable.contains(i))
             dot += ", fillcolor=\"#e0e0e0\", style=\"rounded,filled,dashed\"";
         if (ending.contains(i))

@@ -16,7 +16,10 @@ class BookMap
 
 public:
     // Node "n<i>" is entry i of the book.
-    static QByteArray dot(const Book &book, const QVector<BookFinding> &findings);
+    // With `reached` (per entry, how many of `readers` simulated readers got
+    // there), each entry is coloured by that share and shows it.
+    static QByteArray dot(const Book &book, const QVector<BookFinding> &findings,
+                          const QVector<int> &reached = {}, int readers = 0);
 
     // Lays the graph out with Graphviz's own library, in the layout the
     // graph names, and renders it as SVG. Small books read top to bottom

@@ -4,12 +4,18 @@
 #include "app/bookmapui.h"
 #include "app/booklistmodel.h"
 #include "app/playui.h"
+#include "app/simulationui.h"
 #include "analysis/bookmap.h"
 #include "book/entryid.h"
 #include "book/reference.h"
 #include "entry/entryui.h"
+#include "export/printbook.h"
+#include "book/atomicfile.h"
 
 #include <QAction>
+#include <QBuffer>
+#include <QFileDialog>
+#include <QInputDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -152,6 +158,8 @@ BookWindow::BookWindow(QWidget *parent)
     action(QStringLiteral("actionCheck"), tr("Vérifier"), QKeySequence(QStringLiteral("Ctrl+K")), &BookWindow::checkBook);
     action(QStringLiteral("actionMap"), tr("Carte"), QKeySequence(QStringLiteral("Ctrl+G")), &BookWindow::showMap);
     action(QStringLiteral("actionPlay"), tr("Jouer"), QKeySequence(QStringLiteral("Ctrl+J")), &BookWindow::play);
+    action(QStringLiteral("actionSimulate"), tr("Lecteurs simulés"), QKeySequence(), &BookWindow::simulate);
+    action(QStringLiteral("actionPrint"), tr("Livre à imprimer…"), QKeySequence::Print, &BookWindow::exportPrint);
 
     connect(filterEdit, &QLineEdit::textChanged, filter, &BookFilterModel::setWords);
     connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &BookWindow::updatePreview);
@@ -385,4 +393,36 @@ void BookWindow::play()
     // From the selected entry, so that an author tries the part just written.
     PlayUI dialog(book.book(), selectedEntry(), 0, this);
     dialog.exec();
+}
+
+void BookWindow::simulate()
+{
+    SimulationUI dialog(book.book(), this);
+    dialog.run();
+    dialog.exec();
+}
+
+void BookWindow::exportPrint()
+{
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Livre à imprimer"), QFileInfo(book.path()).completeBaseName() + QStringLiteral(".pdf"),
+        tr("Document PDF (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    bool ok = false;
+    const QString title = QInputDialog::getText(this, tr("Livre à imprimer"), tr("Titre du livre :"),
+                                                QLineEdit::Normal, book.book().rootName(), &ok);
+    if (!ok)
+        return;
+    PrintBook print(book.book(), title);
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
+    AtomicFile file(path);
+    if (!print.writePdf(&pdf) || !file.write(pdf.data())) {
+        QMessageBox::critical(this, tr("Livre à imprimer"),
+                              tr("« %1 » n'a pas pu être écrit : %2")
+                                  .arg(QDir::toNativeSeparators(path), print.errorString().isEmpty() ? file.errorString() : print.errorString()));
+        return;
+    }
+    statusBar()->showMessage(tr("Livre à imprimer écrit dans %1").arg(QDir::toNativeSeparators(path)), 8000);
 }

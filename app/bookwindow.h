@@ -46,6 +46,8 @@ public slots:
     void checkBook();
     void showMap();
     void play();
+    void simulate();
+    void exportPrint();
     void reload();
 
 private:

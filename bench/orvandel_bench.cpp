@@ -4,6 +4,9 @@
 #include "analysis/bookmap.h"
 #include "book/atomicfile.h"
 #include "book/bookfile.h"
+#include "book/bookreader.h"
+#include "play/fightodds.h"
+#include "play/simulation.h"
 #include "bookgen.h"
 
 #include <QBuffer>
@@ -249,6 +252,25 @@ int main(int argc, char *argv[])
                        BookMap::renderSvg(BookMap::dot(file.book(), findings), &svg, &error);
                    });
                }, 3));
+    }
+
+    {
+        // The rules of the game: simulated readers and exact fight odds.
+        BookReader reader;
+        reader.read(generateBook(400));
+        const Playbook playbook(reader.book());
+        report(QStringLiteral("simulate 100,000 readers of a 400-entry book"), median([&] {
+                   return timed([&] { Simulation(playbook).run(100000, 1); });
+               }, 3));
+        const QVector<Fight::Opponent> three{{QStringLiteral("Orque"), 8, 10},
+                                             {QStringLiteral("Troll"), 9, 12},
+                                             {QStringLiteral("Loup"), 7, 8}};
+        report(QStringLiteral("exact odds of a 3-monster fight (x1000)"), median([&] {
+                   return timed([&] {
+                       for (int k = 0; k < 1000; ++k)
+                           FightOdds::win(9 + k % 2, 19, three);
+                   });
+               }));
     }
 
     auto run = [&](const QString &program, const QStringList &args) {

@@ -78,8 +78,10 @@ const Playbook::Way *Adventure::arrive(int index)
     const Playbook::Page &p = book->page(index);
     now.entry = index;
     ++now.steps;
-    if (visits)
-        (*visits)[index] = true;
+    if (visits && (*seen)[index] != visitMark) {
+        (*seen)[index] = visitMark;
+        ++(*visits)[index];
+    }
     now.events.clear();
     now.fight = Fight(p.monsters, laws.wound);
     now.fightDone = now.luckDone = now.mealTaken = false;

@@ -59,9 +59,15 @@ public:
     // Recording keeps the history that back() needs, the path, the log and
     // the trace; a simulation goes faster without them.
     void setRecording(bool on) { recording = on; }
-    // Marks in `visited` (one flag per entry) every entry arrived at, even
-    // those passed through without a decision.
-    void trackVisits(QVector<bool> *visited) { visits = visited; }
+    // Counts in `reached` (one count per entry) the adventures that arrive
+    // at each entry, even those passed through without a decision:
+    // `lastSeen` keeps, per entry, the `mark` of the last adventure counted.
+    void trackVisits(QVector<int> *reached, QVector<int> *lastSeen, int mark)
+    {
+        visits = reached;
+        seen = lastSeen;
+        visitMark = mark;
+    }
 
     // A sheet from the dice: Habileté, then Endurance, then Chance.
     Sheet rollSheet();
@@ -110,7 +116,9 @@ private:
     Dice *dice;
     Rules laws;
     bool recording = true;
-    QVector<bool> *visits = nullptr;
+    QVector<int> *visits = nullptr;
+    QVector<int> *seen = nullptr;
+    int visitMark = 0;
     State now;
     QVector<State> history;
     QString error;

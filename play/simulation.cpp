@@ -93,12 +93,13 @@ Simulation::Report Simulation::run(int adventures, quint32 seed)
     r.adventures = adventures;
     r.strategy = strategy;
     r.stepLimit = rules.stepLimit;
-    QVector<bool> visited(book->size(), false);
+    r.reached = QVector<int>(book->size(), 0);
+    QVector<int> lastSeen(book->size(), -1);
     for (int k = 0; k < adventures; ++k) {
         SeededDice dice(seed + quint32(k));
         Adventure a(*book, dice, rules);
         a.setRecording(false);
-        a.trackVisits(&visited);
+        a.trackVisits(&r.reached, &lastSeen, k);
         if (!a.start())
             break;
         play(a, dice);
@@ -119,8 +120,8 @@ Simulation::Report Simulation::run(int adventures, quint32 seed)
         case Adventure::NotOver: break;
         }
     }
-    for (int i = 0; i < visited.size(); ++i)
-        if (!visited.at(i))
+    for (int i = 0; i < r.reached.size(); ++i)
+        if (r.reached.at(i) == 0)
             r.neverVisited.append(i);
     for (int i = 0; i < book->size(); ++i)
         if (!book->page(i).monsters.isEmpty())

@@ -53,6 +53,7 @@ public:
         qint64 steps = 0;        // entries arrived at, over all adventures
         int longest = 0;
         QVector<int> neverVisited;
+        QVector<int> reached;    // per entry, the adventures that arrived there
         // every entry with a fight, and its odds for the three model adventurers
         QVector<QPair<int, FightOdds::Profiles>> fights;
     };

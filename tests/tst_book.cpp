@@ -379,8 +379,8 @@ void TestBook::badInputs_data()
                                           << int(BookFile::Unreadable) << false;
     QTest::newRow("a book after a NUL byte") << QByteArray(1, '\0') + own << int(BookFile::Unreadable) << false;
     QTest::newRow("NUL inside") << QByteArray("<Livre>\0</Livre>", 16) << int(BookFile::Unreadable) << false;
-    QTest::newRow("UTF-16 without BOM") << QByteArray::fromRawData(reinterpret_cast<const char *>(
-                                                QString("<Livre><Attr id=\"0\"/></Livre>").utf16()), 58)
+    const QString utf16("<Livre><Attr id=\"0\"/></Livre>");
+    QTest::newRow("UTF-16 without BOM") << QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2)
                                      << -1 << false;
     QTest::newRow("byte-order mark") << "\xEF\xBB\xBF" + own << int(BookFile::Readable) << true;
     QTest::newRow("Latin-1 bytes in UTF-8") << QByteArray("<Livre><Attr id=\"0\"><Text>For\xEAt</Text></Attr></Livre>")

@@ -3,6 +3,7 @@
 #include "app/bookwindow.h"
 #include "app/mainwindow.h"
 #include "app/playui.h"
+#include "export/printbook.h"
 #include "book/bookreader.h"
 #include "book/entrywriter.h"
 #include "book/filehistory.h"
@@ -51,6 +52,7 @@ private slots:
     void bookWindow();
     void playtest();
     void smallerPoints();
+    void printedBook();
 
 private:
     QString path(const QString &name = "livre.xml") { return dir->filePath(name); }
@@ -565,6 +567,33 @@ void TestGui::smallerPoints()
     Form(&window).click("pb_Special");
     QVERIFY(special);
     QCOMPARE(window.statusBar()->currentMessage(), "Entrée 007 enregistrée (4 entrées)");
+}
+
+// Printed, every entry comes in number order with its number and its text,
+// its choices written out.
+void TestGui::printedBook()
+{
+    BookReader reader;
+    QVERIFY(reader.read(readBytes(fixture("check-flawed.xml"))));
+    QFile pdf(path("livre.pdf"));
+    QVERIFY(pdf.open(QIODevice::WriteOnly));
+    PrintBook print(reader.book(), "La Tour");
+    QVERIFY(print.writePdf(&pdf, PrintBook::Letter));
+    pdf.close();
+    QProcess text;
+    text.start("pdftotext", {"-layout", pdf.fileName(), "-"});
+    QVERIFY(text.waitForFinished(60000));
+    // The PDF sets "fi" as one glyph; a reader reads the letters.
+    const QString out = QString::fromUtf8(text.readAllStandardOutput()).replace(QChar(0xFB01), "fi").simplified();
+    int at = out.indexOf("La Tour");
+    QVERIFY2(at >= 0, qPrintable(out.left(300)));
+    for (const char *expected : {"Règles", "Feuille d'aventure", "000", "Départ.", "Si vous voulez aller en 001, rendez-vous au 001.",
+                                 "001", "Combat.", "Dragon", "002", "Une fin ?", "002", "Le même numéro, encore.", "005",
+                                 "Personne ne vient ici."}) {
+        const int next = out.indexOf(QString::fromUtf8(expected), at);
+        QVERIFY2(next >= 0, expected);
+        at = next;
+    }
 }
 
 QTEST_MAIN(TestGui)

@@ -1,15 +1,19 @@
 // orvandel-export BOOK.xml --renumber compact|shuffle [--seed S] [--keep 1,400] --output NEW.xml
+// orvandel-export BOOK.xml --pdf OUT.pdf | --print-html OUT.html [--title T] [--paper a4|letter]
 //
 // Writes the book renumbered to NEW.xml (atomically, under the same lock as
 // every other write of a book), and the old -> new table beside it as
-// NEW.csv. Exit status: 0, 2 when the book cannot be read or the command line
-// is wrong, 3 when an output cannot be written.
+// NEW.csv; or the book to print, as a PDF or as one HTML page. Exit status:
+// 0, 2 when the book cannot be read or the command line is wrong, 3 when an
+// output cannot be written.
 #include "analysis/renumbering.h"
 #include "book/atomicfile.h"
 #include "book/bookfile.h"
 #include "book/entryid.h"
+#include "export/printbook.h"
 
-#include <QCoreApplication>
+#include <QBuffer>
+#include <QGuiApplication>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -17,7 +21,9 @@
 namespace {
 
 const char usage[] = "usage: orvandel-export BOOK.xml --renumber compact|shuffle [--seed S] "
-                     "[--keep N,N...] --output NEW.xml";
+                     "[--keep N,N...] --output NEW.xml\n"
+                     "       orvandel-export BOOK.xml --pdf OUT.pdf|--print-html OUT.html "
+                     "[--title T] [--paper a4|letter]";
 
 int fail(const QString &message, int status = 2)
 {
@@ -29,9 +35,12 @@ int fail(const QString &message, int status = 2)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // Laying out a PDF needs fonts, not a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
-    QString bookPath, mode, output;
+    QString bookPath, mode, output, pdfPath, htmlPath, title, paper = QStringLiteral("a4");
     quint32 seed = 1;
     QSet<int> pinned;
     for (int i = 0; i < args.size(); ++i) {
@@ -41,6 +50,14 @@ int main(int argc, char *argv[])
             mode = args.at(++i);
         } else if (a == QLatin1String("--output") && hasValue) {
             output = args.at(++i);
+        } else if (a == QLatin1String("--pdf") && hasValue) {
+            pdfPath = args.at(++i);
+        } else if (a == QLatin1String("--print-html") && hasValue) {
+            htmlPath = args.at(++i);
+        } else if (a == QLatin1String("--title") && hasValue) {
+            title = args.at(++i);
+        } else if (a == QLatin1String("--paper") && hasValue) {
+            paper = args.at(++i);
         } else if (a == QLatin1String("--seed") && hasValue) {
             bool ok = false;
             seed = args.at(++i).toUInt(&ok);
@@ -61,15 +78,34 @@ int main(int argc, char *argv[])
             return fail(QStringLiteral("argument inconnu : %1\n%2").arg(a, QLatin1String(usage)));
         }
     }
-    if (bookPath.isEmpty() || output.isEmpty() || (mode != QLatin1String("compact") && mode != QLatin1String("shuffle")))
+    const bool renumber = !mode.isEmpty() || !output.isEmpty();
+    if (bookPath.isEmpty() || (renumber && (output.isEmpty() || (mode != QLatin1String("compact") && mode != QLatin1String("shuffle"))))
+        || (!renumber && pdfPath.isEmpty() && htmlPath.isEmpty())
+        || (paper != QLatin1String("a4") && paper != QLatin1String("letter")))
         return fail(QLatin1String(usage));
-    if (QFileInfo(output).absoluteFilePath() == QFileInfo(bookPath).absoluteFilePath())
-        return fail(QStringLiteral("%1 : la sortie serait écrite sur le livre lu").arg(output), 3);
+    for (const QString &out : {output, pdfPath, htmlPath})
+        if (!out.isEmpty() && QFileInfo(out).absoluteFilePath() == QFileInfo(bookPath).absoluteFilePath())
+            return fail(QStringLiteral("%1 : la sortie serait écrite sur le livre lu").arg(out), 3);
 
     BookFile file;
     if (!file.open(bookPath) || file.state() != BookFile::Readable)
         return fail(file.state() == BookFile::New ? QStringLiteral("%1 : le livre est vide ou absent").arg(bookPath)
                                                   : file.errorString());
+    if (!renumber) {
+        PrintBook print(file.book(), title);
+        for (const QString &out : {pdfPath, htmlPath}) {
+            if (out.isEmpty())
+                continue;
+            QBuffer buffer;
+            buffer.open(QIODevice::WriteOnly);
+            const bool made = out == pdfPath ? print.writePdf(&buffer, paper == QLatin1String("letter") ? PrintBook::Letter : PrintBook::A4)
+                                             : print.writeHtml(&buffer);
+            AtomicFile target(out);
+            if (!made || !target.write(buffer.data()))
+                return fail(QStringLiteral("%1 : %2").arg(out, made ? target.errorString() : print.errorString()), 3);
+        }
+        return 0;
+    }
     if (!file.book().isWritable())
         return fail(QStringLiteral("%1 : %2").arg(bookPath, file.book().whyNotWritable()));
     const Renumbering renumbering = Renumbering::make(
