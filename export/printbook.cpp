@@ -99,7 +99,7 @@ QString PrintBook::html() const
                                "@media print{.page{page-break-after:always}}</style></head><body>")
                     .arg(escaped(title));
     h += QStringLiteral("<div class='page'><h1 align='center'>%1</h1></div>").arg(escaped(title));
-    h += tr("<div class='page'><h1>Règles</h1>"
+    h += tr("<div class='page'><h1 style='page-break-before: always'>Règles</h1>"
             "<p>Lancez un dé et ajoutez 6 : c'est votre HABILETÉ. Lancez deux dés et ajoutez 12 : "
             "c'est votre ENDURANCE. Lancez un dé et ajoutez 6 : c'est votre CHANCE.</p>"
             "<p><b>Combat.</b> À chaque assaut, lancez deux dés pour vous et ajoutez votre "
@@ -109,11 +109,12 @@ QString PrintBook::html() const
             "<p><b>Tentez votre chance.</b> Lancez deux dés : si le total est inférieur ou égal à "
             "votre CHANCE, vous êtes chanceux. Dans les deux cas, ôtez 1 point de CHANCE.</p>"
             "<p><b>Repas.</b> Là où c'est permis, un repas rend 4 points d'ENDURANCE.</p></div>");
-    h += tr("<div class='page'><h1>Feuille d'aventure</h1>"
+    h += tr("<div class='page'><h1 style='page-break-before: always'>Feuille d'aventure</h1>"
             "<table border='1' cellspacing='0' cellpadding='10' width='100%'>"
             "<tr><td>HABILETÉ<br>Départ :</td><td>ENDURANCE<br>Départ :</td><td>CHANCE<br>Départ :</td></tr>"
             "<tr><td colspan='3'>Or :</td></tr><tr><td colspan='3'>Provisions :</td></tr>"
             "<tr><td colspan='3' height='120'>Équipement :</td></tr></table></div>");
+    h += QStringLiteral("<p style='page-break-before: always'></p>");
     for (const int i : qAsConst(order))
         h += entryHtml(i);
     return h + QStringLiteral("</body></html>");
