@@ -10,6 +10,7 @@
 #include "book/reference.h"
 #include "entry/entryui.h"
 #include "export/printbook.h"
+#include "export/webpage.h"
 #include "book/atomicfile.h"
 
 #include <QAction>
@@ -160,6 +161,7 @@ BookWindow::BookWindow(QWidget *parent)
     action(QStringLiteral("actionPlay"), tr("Jouer"), QKeySequence(QStringLiteral("Ctrl+J")), &BookWindow::play);
     action(QStringLiteral("actionSimulate"), tr("Lecteurs simulés"), QKeySequence(), &BookWindow::simulate);
     action(QStringLiteral("actionPrint"), tr("Livre à imprimer…"), QKeySequence::Print, &BookWindow::exportPrint);
+    action(QStringLiteral("actionWeb"), tr("Page web jouable…"), QKeySequence(), &BookWindow::exportWeb);
 
     connect(filterEdit, &QLineEdit::textChanged, filter, &BookFilterModel::setWords);
     connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &BookWindow::updatePreview);
@@ -425,4 +427,21 @@ void BookWindow::exportPrint()
         return;
     }
     statusBar()->showMessage(tr("Livre à imprimer écrit dans %1").arg(QDir::toNativeSeparators(path)), 8000);
+}
+
+void BookWindow::exportWeb()
+{
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Page web jouable"), QFileInfo(book.path()).completeBaseName() + QStringLiteral(".html"),
+        tr("Page web (*.html)"));
+    if (path.isEmpty())
+        return;
+    WebPage page(book.book());
+    AtomicFile file(path);
+    if (!file.write(page.html())) {
+        QMessageBox::critical(this, tr("Page web jouable"),
+                              tr("« %1 » n'a pas pu être écrit : %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+        return;
+    }
+    statusBar()->showMessage(tr("Page web écrite dans %1").arg(QDir::toNativeSeparators(path)), 8000);
 }

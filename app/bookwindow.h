@@ -48,6 +48,7 @@ public slots:
     void play();
     void simulate();
     void exportPrint();
+    void exportWeb();
     void reload();
 
 private:

@@ -9,6 +9,7 @@
 #include "support.h"
 
 #include <QTemporaryDir>
+#include <QUrl>
 
 using namespace Support;
 
@@ -63,6 +64,8 @@ private slots:
     void fileNamesThatAreNotUtf8();
     void renumbering_data();
     void renumbering();
+    void webPage_data();
+    void webPage();
 };
 
 void TestAnalysis::findings_data()
@@ -254,6 +257,51 @@ void TestAnalysis::renumbering()
     if (mode == Renumbering::Compact) // no gaps left
         for (int i = 0; i < after.size(); ++i)
             QVERIFY(after.number(i) < after.size());
+}
+
+void TestAnalysis::webPage_data()
+{
+    QTest::addColumn<QString>("book");
+    QTest::addColumn<quint32>("seed");
+    for (const quint32 seed : {1u, 42u, 2026u}) {
+        QTest::addRow("rules %u", seed) << "play-rules.xml" << seed;
+        QTest::addRow("luck %u", seed) << "play-luck.xml" << seed;
+    }
+    QTest::addRow("text with a script") << "book-script.xml" << 7u;
+}
+
+// The exported page, played headless in Chromium by a given seed, takes the
+// same path with the same rolls and ends with the same sheet as
+// orvandel-play; a book's text shows as text and runs nothing.
+void TestAnalysis::webPage()
+{
+    QFETCH(QString, book);
+    QFETCH(quint32, seed);
+    const bool script = book == "book-script.xml"; // shown at its first entry, not played
+    QTemporaryDir dir;
+    const QString page = dir.filePath("livre.html");
+    QCOMPARE(QProcess::execute(ORVANDEL_EXPORT, {fixture(book), "--html", page}), 0);
+    QProcess play, browser;
+    play.start(ORVANDEL_PLAY, {fixture(book), "--seed", QString::number(seed), "--trace"});
+    QVERIFY(play.waitForFinished(60000));
+    browser.start("chromium", {"--headless", "--no-sandbox", "--disable-gpu", "--user-data-dir=" + dir.filePath("profil"),
+                               "--dump-dom", QUrl::fromLocalFile(page).toString() + QStringLiteral("#graine=%1%2").arg(seed).arg(script ? "" : "&auto")});
+    QVERIFY(browser.waitForFinished(120000));
+    const QString dom = QString::fromUtf8(browser.readAllStandardOutput());
+    const int from = dom.indexOf("<pre id=\"trace\" hidden=\"\">") , to = dom.indexOf("</pre>", from);
+    QVERIFY2(from >= 0 && to > from, qPrintable(dom.left(500)));
+    const QString trace = dom.mid(dom.indexOf('>', from) + 1, to - dom.indexOf('>', from) - 1);
+    if (!script)
+        QCOMPARE(trace.trimmed(), QString::fromUtf8(play.readAllStandardOutput()).trimmed().toHtmlEscaped());
+    // What the page shows stands before its scripts: the book's texts there
+    // are text, not elements, and the injected script never ran.
+    const QString shown = dom.left(dom.indexOf("<script type=\"application/json\""));
+    QVERIFY(!dom.contains("PWNED</title>"));
+    QVERIFY(!shown.contains("<script") && !shown.contains("<img") && !shown.contains("<b>"));
+    if (script) {
+        QVERIFY(shown.contains("&lt;/script&gt;&lt;script&gt;document.title=\"PWNED\"&lt;/script&gt;&lt;b&gt;gras&lt;/b&gt;"));
+        QVERIFY(dom.count("</script>") == 2); // the book's text did not close the data block
+    }
 }
 
 QTEST_GUILESS_MAIN(TestAnalysis)

@@ -1,5 +1,5 @@
 // orvandel-export BOOK.xml --renumber compact|shuffle [--seed S] [--keep 1,400] --output NEW.xml
-// orvandel-export BOOK.xml --pdf OUT.pdf | --print-html OUT.html [--title T] [--paper a4|letter]
+// orvandel-export BOOK.xml --pdf OUT.pdf | --print-html OUT.html | --html OUT.html [--title T] [--paper a4|letter]
 //
 // Writes the book renumbered to NEW.xml (atomically, under the same lock as
 // every other write of a book), and the old -> new table beside it as
@@ -11,6 +11,7 @@
 #include "book/bookfile.h"
 #include "book/entryid.h"
 #include "export/printbook.h"
+#include "export/webpage.h"
 
 #include <QBuffer>
 #include <QGuiApplication>
@@ -22,7 +23,7 @@ namespace {
 
 const char usage[] = "usage: orvandel-export BOOK.xml --renumber compact|shuffle [--seed S] "
                      "[--keep N,N...] --output NEW.xml\n"
-                     "       orvandel-export BOOK.xml --pdf OUT.pdf|--print-html OUT.html "
+                     "       orvandel-export BOOK.xml --html OUT.html|--pdf OUT.pdf|--print-html OUT.html "
                      "[--title T] [--paper a4|letter]";
 
 int fail(const QString &message, int status = 2)
@@ -40,7 +41,7 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
-    QString bookPath, mode, output, pdfPath, htmlPath, title, paper = QStringLiteral("a4");
+    QString bookPath, mode, output, pdfPath, htmlPath, webPath, title, paper = QStringLiteral("a4");
     quint32 seed = 1;
     QSet<int> pinned;
     for (int i = 0; i < args.size(); ++i) {
@@ -52,6 +53,8 @@ int main(int argc, char *argv[])
             output = args.at(++i);
         } else if (a == QLatin1String("--pdf") && hasValue) {
             pdfPath = args.at(++i);
+        } else if (a == QLatin1String("--html") && hasValue) {
+            webPath = args.at(++i);
         } else if (a == QLatin1String("--print-html") && hasValue) {
             htmlPath = args.at(++i);
         } else if (a == QLatin1String("--title") && hasValue) {
@@ -80,10 +83,10 @@ int main(int argc, char *argv[])
     }
     const bool renumber = !mode.isEmpty() || !output.isEmpty();
     if (bookPath.isEmpty() || (renumber && (output.isEmpty() || (mode != QLatin1String("compact") && mode != QLatin1String("shuffle"))))
-        || (!renumber && pdfPath.isEmpty() && htmlPath.isEmpty())
+        || (!renumber && pdfPath.isEmpty() && htmlPath.isEmpty() && webPath.isEmpty())
         || (paper != QLatin1String("a4") && paper != QLatin1String("letter")))
         return fail(QLatin1String(usage));
-    for (const QString &out : {output, pdfPath, htmlPath})
+    for (const QString &out : {output, pdfPath, htmlPath, webPath})
         if (!out.isEmpty() && QFileInfo(out).absoluteFilePath() == QFileInfo(bookPath).absoluteFilePath())
             return fail(QStringLiteral("%1 : la sortie serait écrite sur le livre lu").arg(out), 3);
 
@@ -93,12 +96,14 @@ int main(int argc, char *argv[])
                                                   : file.errorString());
     if (!renumber) {
         PrintBook print(file.book(), title);
-        for (const QString &out : {pdfPath, htmlPath}) {
+        WebPage web(file.book(), title);
+        for (const QString &out : {pdfPath, htmlPath, webPath}) {
             if (out.isEmpty())
                 continue;
             QBuffer buffer;
             buffer.open(QIODevice::WriteOnly);
             const bool made = out == pdfPath ? print.writePdf(&buffer, paper == QLatin1String("letter") ? PrintBook::Letter : PrintBook::A4)
+                : out == webPath             ? web.write(&buffer)
                                              : print.writeHtml(&buffer);
             AtomicFile target(out);
             if (!made || !target.write(buffer.data()))

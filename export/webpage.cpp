@@ -1,0 +1,314 @@
+#include "export/webpage.h"
+
+#include "book/atomicfile.h"
+#include "play/playbook.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+QJsonObject way(const Playbook::Way &w)
+{
+    return {{QStringLiteral("t"), w.target}, {QStringLiteral("s"), w.text}};
+}
+
+// The engine, the same rules as play/adventure.cpp and the random reader of
+// play/simulation.cpp, step for step and die for die.
+const char script[] = R"JS(
+"use strict";
+const BOOK = JSON.parse(document.getElementById("livre").textContent);
+const RULES = {wound: 2, fleePenalty: 2, meal: 4, luckCost: 1, stepLimit: 10000};
+function mulberry32(seed) {
+    let state = seed >>> 0;
+    const next = function () {
+        state = (state + 0x6D2B79F5) >>> 0;
+        let t = state;
+        t = Math.imul(t ^ (t >>> 15), t | 1);
+        t ^= t + Math.imul(t ^ (t >>> 7), t | 61);
+        return (t ^ (t >>> 14)) >>> 0;
+    };
+    next.state = function (s) { if (s !== undefined) state = s >>> 0; return state; };
+    return next;
+}
+let rng, now, history;
+const d6 = () => 1 + Math.floor(rng() * 6 / 4294967296);
+const below = n => Math.floor(rng() * n / 4294967296);
+const isSet = w => w.s.trim() !== "";
+function sheetText(s) {
+    return "H=" + s.h + "/" + s.hm + " E=" + s.e + "/" + s.em + " C=" + s.c + "/" + s.cm +
+        " or=" + s.gold + " provisions=" + s.prov;
+}
+function page() { return BOOK.pages[now.entry]; }
+function change(s, key, max, delta) {
+    if (delta > 0) s[key] = Math.max(s[key], Math.min(max, s[key] + delta));
+    else s[key] = Math.max(0, s[key] + delta);
+}
+function traceLine(next) {
+    const tokens = now.events.map(e =>
+        e.k === "R" ? "R" + e.d[0] + "+" + e.d[1] + "/" + e.d[2] + "+" + e.d[3] :
+        e.k === "L" ? "L" + e.d[0] + "+" + e.d[1] : e.k === "C" ? "C" + (e.v + 1) + "/" + e.n : e.k);
+    return now.steps + " " + page().id + " " + (tokens.length ? tokens.join(" ") : "-") + " | " +
+        sheetText(now.sheet) + " | " + next;
+}
+function note(line) { now.log.push(line); }
+function newFight(p) {
+    const f = {monster: 0, left: p.monsters.length ? p.monsters[0].e : 0, rounds: 0};
+    skipBeaten(f, p);
+    return f;
+}
+function skipBeaten(f, p) {
+    while (f.monster < p.monsters.length && f.left <= 0)
+        if (++f.monster < p.monsters.length) f.left = p.monsters[f.monster].e;
+}
+function won(f, p) { return f.monster >= p.monsters.length; }
+function end(ending) {
+    now.phase = "over";
+    now.ending = ending;
+    now.trace.push(traceLine({fin: "fin", mort: "mort", rompu: "rompu", boucle: "boucle"}[ending]));
+    note({fin: "Fin de l'aventure.", mort: "Vous êtes mort.", rompu: "Ce renvoi ne mène à aucune entrée.",
+          boucle: "L'aventure tourne en rond."}[ending]);
+}
+function arrive(index) {
+    const p = BOOK.pages[index];
+    now.entry = index;
+    ++now.steps;
+    now.events = [];
+    now.fight = newFight(p);
+    now.fightDone = now.luckDone = now.mealTaken = false;
+    now.path.push(index);
+    note("Entrée " + p.id);
+    if (now.steps > RULES.stepLimit) { end("boucle"); return null; }
+    const s = now.sheet;
+    if (p.h || p.e || p.c) {
+        change(s, "h", s.hm, p.h); change(s, "e", s.em, p.e); change(s, "c", s.cm, p.c);
+        note("Bonus : Habileté " + p.h + ", Endurance " + p.e + ", Chance " + p.c);
+    }
+    for (const f of p.finds) {
+        change(s, "h", s.hm, f.h); change(s, "e", s.em, f.e); change(s, "c", s.cm, f.c);
+        s.gold = Math.max(0, s.gold + f.g);
+        s.prov = Math.max(0, s.prov + f.f);
+        if (f.n !== "") s.items.push(f.n);
+        note("Objet trouvé : " + f.n);
+    }
+    if (s.e <= 0) { end("mort"); return null; }
+    return settle();
+}
+function settle() {
+    const p = page();
+    if (!now.fightDone && p.monsters.length) {
+        if (!won(now.fight, p)) { now.phase = "fight"; return null; }
+        now.fightDone = true;
+        if (isSet(p.victory)) return p.victory;
+    }
+    if (!now.luckDone && p.luck) now.phase = "luck";
+    else if (p.choices.length) now.phase = "choose";
+    else end(now.sheet.e <= 0 ? "mort" : "fin");
+    return null;
+}
+function go(w) {
+    for (let next = w; next;) {
+        if (next.t < 0) { now.broken = next.s; end("rompu"); return; }
+        now.trace.push(traceLine(BOOK.pages[next.t].id));
+        next = arrive(next.t);
+    }
+}
+function remember() { history.push(JSON.stringify(now)); }
+function fightRound() {
+    remember();
+    const p = page(), f = now.fight, m = p.monsters[f.monster];
+    const d = [d6(), d6(), d6(), d6()];
+    const mine = d[0] + d[1] + now.sheet.h, theirs = d[2] + d[3] + m.h;
+    ++f.rounds;
+    let outcome = "égalité";
+    if (mine > theirs) { outcome = "vous le blessez"; f.left = Math.max(0, f.left - RULES.wound); skipBeaten(f, p); }
+    else if (mine < theirs) { outcome = "il vous blesse"; now.sheet.e = Math.max(0, now.sheet.e - RULES.wound); }
+    now.events.push({k: "R", d: d});
+    note("Ronde " + f.rounds + " contre " + m.n + " : " + mine + " (" + d[0] + "+" + d[1] + ") contre " +
+         theirs + " (" + d[2] + "+" + d[3] + "), " + outcome);
+    if (now.sheet.e <= 0) end("mort");
+    else if (won(f, p)) {
+        now.fightDone = true;
+        if (isSet(p.victory)) go(p.victory);
+        else { const next = settle(); if (next) go(next); }
+    }
+}
+function canFlee() { return now.phase === "fight" && page().flee && now.fight.rounds >= page().fleeRound; }
+function flee() {
+    remember();
+    now.events.push({k: "F"});
+    note("Vous prenez la fuite.");
+    if (page().fleePenalty) now.sheet.e = Math.max(0, now.sheet.e - RULES.fleePenalty);
+    if (now.sheet.e <= 0) end("mort"); else go(page().fleeTo);
+}
+function testLuck() {
+    remember();
+    const d = [d6(), d6()];
+    const lucky = d[0] + d[1] <= now.sheet.c;
+    now.events.push({k: "L", d: d});
+    now.sheet.c = Math.max(0, now.sheet.c - RULES.luckCost);
+    now.luckDone = true;
+    note("Test de chance : " + (d[0] + d[1]) + (lucky ? ", chanceux." : ", malchanceux."));
+    const w = lucky ? page().lucky : page().unlucky;
+    if (isSet(w)) go(w); else { const next = settle(); if (next) go(next); }
+}
+function choose(i) {
+    remember();
+    now.events.push({k: "C", v: i, n: page().choices.length});
+    note("Choix : " + page().choices[i].x);
+    go(page().choices[i]);
+}
+function canEat() { return now.phase !== "over" && page().meal && !now.mealTaken && now.sheet.prov > 0; }
+function eat() {
+    remember();
+    now.events.push({k: "M"});
+    --now.sheet.prov;
+    now.mealTaken = true;
+    change(now.sheet, "e", now.sheet.em, RULES.meal);
+    note("Repas : Endurance " + now.sheet.e + ".");
+}
+function start(seed) {
+    rng = mulberry32(seed);
+    history = [];
+    const h = d6() + 6, e = d6() + d6() + 12, c = d6() + 6;
+    now = {seed: seed, entry: BOOK.first, phase: "over", ending: "", steps: 0, events: [], path: [], log: [],
+           trace: [], fight: null, fightDone: false, luckDone: false, mealTaken: false,
+           sheet: {h: h, hm: h, e: e, em: e, c: c, cm: c, gold: 0, prov: 0, items: []}};
+    if (BOOK.first < 0) return;
+    now.trace.push("0 départ - | " + sheetText(now.sheet) + " | " + BOOK.pages[BOOK.first].id);
+    const next = arrive(BOOK.first);
+    if (next) go(next);
+}
+// The random reader: a meal when it helps, every fight to its end, a choice
+// drawn when there are two or more.
+function decide() {
+    if (now.phase === "over") return false;
+    if (canEat() && now.sheet.e < now.sheet.em) { eat(); return true; }
+    if (now.phase === "fight") fightRound();
+    else if (now.phase === "luck") testLuck();
+    else if (now.phase === "choose") { const n = page().choices.length; choose(n > 1 ? below(n) : 0); }
+    return true;
+}
+const KEY = "orvandel:" + BOOK.title;
+function save() { try { localStorage.setItem(KEY, JSON.stringify({now: now, rng: rng.state(), history: history})); } catch (e) {} }
+function el(tag, text, cls) { const x = document.createElement(tag); if (text !== undefined) x.textContent = text; if (cls) x.className = cls; return x; }
+function button(text, action) { const b = el("button", text); b.onclick = () => { action(); save(); show(); }; return b; }
+function show() {
+    const s = now.sheet;
+    document.getElementById("feuille").textContent =
+        "Habileté " + s.h + "/" + s.hm + " · Endurance " + s.e + "/" + s.em + " · Chance " + s.c + "/" + s.cm +
+        " · Or " + s.gold + " · Provisions " + s.prov + (s.items.length ? " · Objets : " + s.items.join(", ") : "") +
+        " · Graine " + now.seed;
+    const main = document.getElementById("entree");
+    main.replaceChildren();
+    if (now.entry >= 0) {
+        main.appendChild(el("h2", BOOK.pages[now.entry].id));
+        for (const line of BOOK.pages[now.entry].text.split("\n")) main.appendChild(el("p", line));
+    }
+    const acts = document.getElementById("actions");
+    acts.replaceChildren();
+    if (now.phase === "fight") {
+        const p = page(), m = p.monsters[now.fight.monster];
+        acts.appendChild(el("p", "Combat contre " + m.n + " (Habileté " + m.h + ", Endurance " + now.fight.left + ")"));
+        acts.appendChild(button("Combattre un assaut", fightRound));
+        if (canFlee()) acts.appendChild(button("Fuir", flee));
+    } else if (now.phase === "luck") {
+        acts.appendChild(button("Tentez votre chance", testLuck));
+    } else if (now.phase === "choose") {
+        page().choices.forEach((c, i) => {
+            const a = el("a", (c.x || "Continuer") + " — rendez-vous au " + (c.t >= 0 ? BOOK.pages[c.t].id : c.s));
+            a.href = "#"; a.className = "choix";
+            a.onclick = ev => { ev.preventDefault(); choose(i); save(); show(); };
+            acts.appendChild(el("p")).appendChild(a);
+        });
+    } else {
+        acts.appendChild(el("p", {fin: "Fin de l'aventure.", mort: "Vous êtes mort.", rompu: "Ce renvoi ne mène à aucune entrée.",
+                                   boucle: "L'aventure tourne en rond."}[now.ending] || "", "fin"));
+    }
+    if (canEat()) acts.appendChild(button("Prendre un repas", eat));
+    if (history.length) acts.appendChild(button("Revenir en arrière", () => { now = JSON.parse(history.pop()); }));
+    acts.appendChild(button("Recommencer", () => start((Math.random() * 4294967296) >>> 0)));
+    const log = document.getElementById("journal");
+    log.replaceChildren();
+    for (const line of now.log.slice(-12)) log.appendChild(el("li", line));
+}
+const params = new URLSearchParams(location.hash.slice(1));
+if (params.has("graine")) {
+    start(Number(params.get("graine")) >>> 0);
+    if (params.has("auto")) {
+        while (decide()) {}
+        document.getElementById("trace").textContent = now.trace.join("\n");
+    }
+} else {
+    let saved = null;
+    try { saved = JSON.parse(localStorage.getItem(KEY)); } catch (e) {}
+    if (saved && saved.now) { rng = mulberry32(0); rng.state(saved.rng); now = saved.now; history = saved.history || []; }
+    else start((Math.random() * 4294967296) >>> 0);
+}
+document.title = BOOK.title;
+document.getElementById("titre").textContent = BOOK.title;
+show();
+)JS";
+
+const char style[] = R"CSS(
+body{font-family:Georgia,serif;max-width:42em;margin:0 auto;padding:1em;line-height:1.5;background:#fffdf6;color:#222}
+h1{text-align:center;font-size:1.6em}#feuille{background:#f3ead3;border-radius:6px;padding:.5em;font-size:.95em}
+button{font:inherit;margin:.3em .3em 0 0;padding:.4em .8em}a.choix{font-weight:bold}.fin{font-weight:bold;color:#8b1a1a}
+#journal{font-size:.85em;color:#555}@media (max-width:600px){body{padding:.5em;font-size:1.05em}button{width:100%}}
+)CSS";
+
+} // namespace
+
+WebPage::WebPage(const Book &book, const QString &title)
+    : book(book), title(title.isEmpty() ? book.rootName() : title)
+{
+}
+
+QByteArray WebPage::bookJson() const
+{
+    const Playbook play(book);
+    QJsonArray pages;
+    for (int i = 0; i < play.size(); ++i) {
+        const Playbook::Page &p = play.page(i);
+        QJsonArray finds, monsters, choices;
+        for (const Playbook::Find &f : p.finds)
+            finds.append(QJsonObject{{"n", f.name}, {"h", f.habilete}, {"e", f.endurance}, {"c", f.chance},
+                                     {"g", f.gold}, {"f", f.food}});
+        for (const Fight::Opponent &m : p.monsters)
+            monsters.append(QJsonObject{{"n", m.name}, {"h", m.habilete}, {"e", m.endurance}});
+        for (int c = 0; c < p.choices.size(); ++c) {
+            QJsonObject o = way(p.choices.at(c));
+            o.insert(QStringLiteral("x"), p.choiceTexts.value(c));
+            choices.append(o);
+        }
+        pages.append(QJsonObject{{"id", p.id}, {"text", book.entry(i).text}, {"h", p.habilete},
+                                 {"e", p.endurance}, {"c", p.chance}, {"finds", finds},
+                                 {"meal", p.meal}, {"monsters", monsters}, {"victory", way(p.victory)},
+                                 {"flee", p.flee}, {"fleePenalty", p.fleePenalty},
+                                 {"fleeRound", p.fleeRound}, {"fleeTo", way(p.fleeTo)},
+                                 {"luck", p.luck}, {"lucky", way(p.lucky)}, {"unlucky", way(p.unlucky)},
+                                 {"choices", choices}});
+    }
+    QByteArray json = QJsonDocument(QJsonObject{{"title", title}, {"first", play.first()}, {"pages", pages}})
+                          .toJson(QJsonDocument::Compact);
+    // Inside a <script> element, "</" could end it: a book's text never does.
+    return json.replace("</", "<\\/");
+}
+
+QByteArray WebPage::html() const
+{
+    return "<!DOCTYPE html>\n<html lang=\"fr\"><head><meta charset=\"utf-8\">"
+           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
+           "<title></title><style>" + QByteArray(style) + "</style></head><body>"
+           "<h1 id=\"titre\"></h1><div id=\"feuille\"></div><main id=\"entree\"></main>"
+           "<div id=\"actions\"></div><ol id=\"journal\"></ol><pre id=\"trace\" hidden></pre>"
+           "<script type=\"application/json\" id=\"livre\">" + bookJson() + "</script>"
+           "<script>" + QByteArray(script) + "</script></body></html>\n";
+}
+
+bool WebPage::write(QIODevice *device)
+{
+    return AtomicFile::writeAll(*device, html(), &error);
+}

@@ -1,0 +1,39 @@
+#ifndef ORVANDEL_WEBPAGE_H
+#define ORVANDEL_WEBPAGE_H
+
+#include "book/book.h"
+
+#include <QCoreApplication>
+#include <QString>
+
+class QIODevice;
+
+// The book as one web page a reader plays in any browser, with no network
+// and no other file: the adventure sheet, one entry at a time, fights and
+// tests of luck with dice by the rules of the game and the same seeded
+// generator (a given seed takes the same path with the same rolls as
+// orvandel-play), choices as links, "Recommencer", progress kept in the
+// browser. Every text of the book is shown as text, never as markup.
+//
+// The page's address may hold "#graine=S" to play with seed S, and
+// "#graine=S&auto" to let a random reader play, the way orvandel-play's
+// --trace does, and write its trace into the page.
+class WebPage
+{
+    Q_DECLARE_TR_FUNCTIONS(WebPage)
+
+public:
+    explicit WebPage(const Book &book, const QString &title = QString());
+    QByteArray html() const;
+    bool write(QIODevice *device);
+    QString errorString() const { return error; }
+
+private:
+    QByteArray bookJson() const;
+
+    const Book &book;
+    QString title;
+    QString error;
+};
+
+#endif
