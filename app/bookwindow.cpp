@@ -6,6 +6,7 @@
 #include "app/playui.h"
 #include "app/simulationui.h"
 #include "analysis/bookmap.h"
+#include "analysis/renumbering.h"
 #include "book/entryid.h"
 #include "book/reference.h"
 #include "entry/entryui.h"
@@ -14,6 +15,11 @@
 #include "book/atomicfile.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QRegularExpression>
+#include <QSpinBox>
 #include <QBuffer>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -162,6 +168,7 @@ BookWindow::BookWindow(QWidget *parent)
     action(QStringLiteral("actionSimulate"), tr("Lecteurs simulés"), QKeySequence(), &BookWindow::simulate);
     action(QStringLiteral("actionPrint"), tr("Livre à imprimer…"), QKeySequence::Print, &BookWindow::exportPrint);
     action(QStringLiteral("actionWeb"), tr("Page web jouable…"), QKeySequence(), &BookWindow::exportWeb);
+    action(QStringLiteral("actionRenumber"), tr("Renuméroter…"), QKeySequence(), &BookWindow::renumber);
 
     connect(filterEdit, &QLineEdit::textChanged, filter, &BookFilterModel::setWords);
     connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &BookWindow::updatePreview);
@@ -444,4 +451,49 @@ void BookWindow::exportWeb()
         return;
     }
     statusBar()->showMessage(tr("Page web écrite dans %1").arg(QDir::toNativeSeparators(path)), 8000);
+}
+
+void BookWindow::renumber()
+{
+    // Applied to the book itself: one change, undoable, with the old -> new
+    // table written beside the book.
+    QDialog ask(this);
+    ask.setWindowTitle(tr("Renuméroter le livre"));
+    auto *shuffle = new QCheckBox(tr("Mélanger les numéros, comme dans un livre imprimé"), &ask);
+    shuffle->setObjectName(QStringLiteral("ck_Shuffle"));
+    shuffle->setChecked(true);
+    auto *keep = new QLineEdit(&ask);
+    keep->setObjectName(QStringLiteral("le_Keep"));
+    keep->setPlaceholderText(tr("par exemple 1, 400"));
+    auto *seed = new QSpinBox(&ask);
+    seed->setRange(0, 999999999);
+    seed->setValue(1);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &ask);
+    connect(buttons, &QDialogButtonBox::accepted, &ask, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &ask, &QDialog::reject);
+    auto *form = new QFormLayout(&ask);
+    form->addRow(shuffle);
+    form->addRow(tr("Numéros à garder :"), keep);
+    form->addRow(tr("Graine :"), seed);
+    form->addRow(new QLabel(tr("Sans mélange, les trous de la numérotation sont comblés. "
+                               "La première entrée garde son numéro.")));
+    form->addRow(buttons);
+    if (ask.exec() != QDialog::Accepted)
+        return;
+    QSet<int> pinned;
+    for (const QString &n : keep->text().split(QRegularExpression(QStringLiteral("[,; ]+")), Qt::SkipEmptyParts))
+        if (EntryId::parse(n) >= 0)
+            pinned.insert(EntryId::parse(n));
+    const Renumbering r = Renumbering::make(book.book(), shuffle->isChecked() ? Renumbering::Shuffle : Renumbering::Compact,
+                                            quint32(seed->value()), pinned);
+    if (!book.restore(r.bytes(book.book()), tr("livre renuméroté"))) {
+        QMessageBox::critical(this, tr("Renuméroter le livre"), book.errorString());
+        return;
+    }
+    changed();
+    const QString table = QFileInfo(book.path()).path() + QLatin1Char('/') + QFileInfo(book.path()).completeBaseName()
+        + tr("-renumerotation.csv");
+    AtomicFile(table).write(r.csv());
+    refresh();
+    statusBar()->showMessage(tr("Livre renuméroté ; la table des numéros est dans %1").arg(QDir::toNativeSeparators(table)), 10000);
 }

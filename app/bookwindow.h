@@ -49,6 +49,7 @@ public slots:
     void simulate();
     void exportPrint();
     void exportWeb();
+    void renumber();
     void reload();
 
 private:

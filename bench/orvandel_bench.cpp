@@ -273,6 +273,19 @@ int main(int argc, char *argv[])
                }));
     }
 
+    {
+        // The printed book of 1,000 entries, through the command that makes it.
+        writePlain(book, generateBook(1000));
+        const QString exporter = QCoreApplication::applicationDirPath() + QStringLiteral("/../orvandel-export");
+        report(QStringLiteral("export a 1,000-entry book to PDF"), median([&] {
+                   return timed([&] {
+                       QProcess process;
+                       process.start(exporter, {book, QStringLiteral("--pdf"), dir.filePath(QStringLiteral("livre.pdf"))});
+                       process.waitForFinished(120000);
+                   });
+               }, 3));
+    }
+
     auto run = [&](const QString &program, const QStringList &args) {
         return timed([&] {
             QProcess process;

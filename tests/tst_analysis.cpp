@@ -64,6 +64,7 @@ private slots:
     void fileNamesThatAreNotUtf8();
     void renumbering_data();
     void renumbering();
+    void printedRenumbered();
     void webPage_data();
     void webPage();
 };
@@ -257,6 +258,19 @@ void TestAnalysis::renumbering()
     if (mode == Renumbering::Compact) // no gaps left
         for (int i = 0; i < after.size(); ++i)
             QVERIFY(after.number(i) < after.size());
+}
+
+// Renumbered for print only: the exported book has the new numbers, the
+// book itself is unchanged.
+void TestAnalysis::printedRenumbered()
+{
+    QTemporaryDir dir;
+    const QByteArray before = readBytes(fixture("check-flawed.xml"));
+    QCOMPARE(QProcess::execute(ORVANDEL_EXPORT, {fixture("check-flawed.xml"), "--renumber", "compact",
+                                                 "--print-html", dir.filePath("livre.html")}), 0);
+    const QByteArray printed = readBytes(dir.filePath("livre.html"));
+    QVERIFY(printed.contains(">003</h2>") && !printed.contains(">005</h2>"));
+    QCOMPARE(readBytes(fixture("check-flawed.xml")), before);
 }
 
 void TestAnalysis::webPage_data()

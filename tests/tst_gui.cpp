@@ -53,6 +53,7 @@ private slots:
     void playtest();
     void smallerPoints();
     void printedBook();
+    void renumberInPlace();
 
 private:
     QString path(const QString &name = "livre.xml") { return dir->filePath(name); }
@@ -594,6 +595,25 @@ void TestGui::printedBook()
         QVERIFY2(next >= 0, expected);
         at = next;
     }
+}
+
+// Renumbered from the book window: one change of the book itself, the table
+// beside it, undone to the exact bytes.
+void TestGui::renumberInPlace()
+{
+    QVERIFY(QFile::copy(fixture("check-flawed.xml"), path()));
+    const QByteArray before = readBytes(path());
+    BookWindow window;
+    QVERIFY(window.openBook(path()));
+    script->then([](QWidget *modal) {
+        Form(modal).get<QCheckBox>("ck_Shuffle")->setChecked(false);
+        qobject_cast<QDialog *>(modal)->accept();
+    });
+    window.findChild<QAction *>("actionRenumber")->trigger();
+    QCOMPARE(window.file().book().entry(4).id, "003"); // 005 closes the gap
+    QVERIFY(readBytes(path("livre-renumerotation.csv")).contains("005;003"));
+    window.undo();
+    QCOMPARE(readBytes(path()), before);
 }
 
 QTEST_MAIN(TestGui)

@@ -1,5 +1,6 @@
 // orvandel-export BOOK.xml --renumber compact|shuffle [--seed S] [--keep 1,400] --output NEW.xml
 // orvandel-export BOOK.xml --pdf OUT.pdf | --print-html OUT.html | --html OUT.html [--title T] [--paper a4|letter]
+//                 [--renumber compact|shuffle [--seed S] [--keep N,N...]]   (the exported book only)
 //
 // Writes the book renumbered to NEW.xml (atomically, under the same lock as
 // every other write of a book), and the old -> new table beside it as
@@ -9,6 +10,7 @@
 #include "analysis/renumbering.h"
 #include "book/atomicfile.h"
 #include "book/bookfile.h"
+#include "book/bookreader.h"
 #include "book/entryid.h"
 #include "export/printbook.h"
 #include "export/webpage.h"
@@ -81,9 +83,12 @@ int main(int argc, char *argv[])
             return fail(QStringLiteral("argument inconnu : %1\n%2").arg(a, QLatin1String(usage)));
         }
     }
-    const bool renumber = !mode.isEmpty() || !output.isEmpty();
-    if (bookPath.isEmpty() || (renumber && (output.isEmpty() || (mode != QLatin1String("compact") && mode != QLatin1String("shuffle"))))
-        || (!renumber && pdfPath.isEmpty() && htmlPath.isEmpty() && webPath.isEmpty())
+    // --renumber with --output renumbers the book into a new file; with an
+    // export and no --output, only the exported book is renumbered.
+    const bool exporting = !pdfPath.isEmpty() || !htmlPath.isEmpty() || !webPath.isEmpty();
+    const bool renumber = !output.isEmpty();
+    if (bookPath.isEmpty() || (!mode.isEmpty() && mode != QLatin1String("compact") && mode != QLatin1String("shuffle"))
+        || (renumber && mode.isEmpty()) || (renumber == exporting)
         || (paper != QLatin1String("a4") && paper != QLatin1String("letter")))
         return fail(QLatin1String(usage));
     for (const QString &out : {output, pdfPath, htmlPath, webPath})
@@ -95,8 +100,15 @@ int main(int argc, char *argv[])
         return fail(file.state() == BookFile::New ? QStringLiteral("%1 : le livre est vide ou absent").arg(bookPath)
                                                   : file.errorString());
     if (!renumber) {
-        PrintBook print(file.book(), title);
-        WebPage web(file.book(), title);
+        BookReader renumbered;
+        if (!mode.isEmpty())
+            renumbered.read(Renumbering::make(file.book(), mode == QLatin1String("shuffle") ? Renumbering::Shuffle
+                                                                                         : Renumbering::Compact,
+                                              seed, pinned)
+                                .bytes(file.book()));
+        const Book &printed = mode.isEmpty() ? file.book() : renumbered.book();
+        PrintBook print(printed, title);
+        WebPage web(printed, title);
         for (const QString &out : {pdfPath, htmlPath, webPath}) {
             if (out.isEmpty())
                 continue;
