@@ -71,14 +71,19 @@ QVariant BookListModel::data(const QModelIndex &index, int role) const
             return book->number(row) >= 0 ? qint64(book->number(row)) : qint64(-1);
         return data(index, Qt::DisplayRole);
     case SearchRole:
-        if (search.isEmpty()) {
-            search.resize(book->size());
-            for (int i = 0; i < book->size(); ++i)
-                search[i] = folded(book->entry(i).id + QLatin1Char(' ') + book->entry(i).text);
-        }
-        return search.at(row);
+        return searchText(row);
     }
     return QVariant();
+}
+
+const QString &BookListModel::searchText(int row) const
+{
+    if (search.isEmpty()) {
+        search.resize(book->size());
+        for (int i = 0; i < book->size(); ++i)
+            search[i] = folded(book->entry(i).id + QLatin1Char(' ') + book->entry(i).text);
+    }
+    return search.at(row);
 }
 
 QVariant BookListModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -97,23 +102,33 @@ QVariant BookListModel::headerData(int section, Qt::Orientation orientation, int
 void BookFilterModel::setWords(const QString &text)
 {
     words = BookListModel::folded(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    invalidateFilter();
+    // The whole mapping at once: removing scattered rows range by range
+    // costs the view quadratic time on a large book.
+    invalidate();
 }
 
 bool BookFilterModel::filterAcceptsRow(int row, const QModelIndex &parent) const
 {
     if (words.isEmpty())
         return true;
-    const QModelIndex index = sourceModel()->index(row, BookListModel::Number, parent);
+    Q_UNUSED(parent);
+    const auto *model = static_cast<const BookListModel *>(sourceModel());
     // A number alone finds that entry ("12" finds 012) before any text.
-    if (words.size() == 1 && !words.first().isEmpty() && words.first().at(0).isDigit()) {
-        const int wanted = words.first().toInt();
-        if (sourceModel()->data(index, BookListModel::SortRole).toLongLong() == wanted)
-            return true;
-    }
-    const QString haystack = sourceModel()->data(index, BookListModel::SearchRole).toString();
+    if (words.size() == 1 && !words.first().isEmpty() && words.first().at(0).isDigit()
+        && model->sortNumber(row) == words.first().toInt())
+        return true;
+    const QString &haystack = model->searchText(row);
     for (const QString &word : words)
         if (!haystack.contains(word))
             return false;
     return true;
+}
+
+bool BookFilterModel::lessThan(const QModelIndex &left, const QModelIndex &right) const
+{
+    if (left.column() != BookListModel::Number)
+        return QSortFilterProxyModel::lessThan(left, right);
+    const auto *model = static_cast<const BookListModel *>(sourceModel());
+    const qint64 a = model->sortNumber(left.row()), b = model->sortNumber(right.row());
+    return a != b ? a < b : left.row() < right.row();
 }

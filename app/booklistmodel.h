@@ -26,6 +26,9 @@ public:
 
     // Lower case, without accents: "Épée" gives "epee".
     static QString folded(const QString &text);
+    // For the filter and the sort, without going through QVariant.
+    const QString &searchText(int row) const;
+    qint64 sortNumber(int row) const { return book && book->number(row) >= 0 ? book->number(row) : -1; }
 
 private:
     const Book *book = nullptr;
@@ -45,6 +48,7 @@ public:
 
 protected:
     bool filterAcceptsRow(int row, const QModelIndex &parent) const override;
+    bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
 
 private:
     QStringList words;
