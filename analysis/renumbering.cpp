@@ -2,6 +2,7 @@
 
 #include "book/entryid.h"
 #include "book/entrywriter.h"
+#include "book/reference.h"
 
 #include <QBuffer>
 #include <QRandomGenerator>
@@ -69,20 +70,9 @@ Renumbering Renumbering::make(const Book &book, Mode mode, quint32 seed, const Q
         past = qMax(past, n + 1);
     past = qMax(past, old.last() + 1);
     for (int i = 0; i < book.size(); ++i)
-        for (const QString &ref : [&] {
-                 const Entry &e = book.entry(i);
-                 QStringList refs;
-                 for (const Entry::Choice &c : e.choices)
-                     refs << c.value;
-                 for (const Entry::Monster &m : e.monsters)
-                     refs << m.victory;
-                 refs << e.flee.ref << e.luck.luckyValue << e.luck.unluckyValue;
-                 return refs;
-             }()) {
-            const int n = EntryId::parse(ref);
-            if (n >= 0 && !r.numbers.contains(n))
-                r.numbers.insert(n, past++);
-        }
+        for (const Reference &ref : Reference::of(book.entry(i)))
+            if (ref.target >= 0 && !r.numbers.contains(ref.target))
+                r.numbers.insert(ref.target, past++);
     return r;
 }
 

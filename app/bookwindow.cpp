@@ -10,6 +10,7 @@
 #include "book/entryid.h"
 #include "book/reference.h"
 #include "entry/entryui.h"
+#include "monsters/monsterui.h"
 #include "export/printbook.h"
 #include "export/webpage.h"
 #include "book/atomicfile.h"
@@ -206,7 +207,9 @@ void BookWindow::setReadOnly(bool readOnly)
 void BookWindow::refresh(int select)
 {
     const int keep = select >= 0 ? select : selectedEntry();
-    findings = BookCheck::run(book.book());
+    bool knownMonsters = false;
+    const QSet<QString> monsterNames = MonsterUI::lastUsedNames(&knownMonsters);
+    findings = BookCheck::run(book.book(), knownMonsters ? &monsterNames : nullptr);
     model->setBook(&book.book(), findings);
     if (!watcher->files().isEmpty())
         watcher->removePaths(watcher->files());

@@ -233,12 +233,8 @@ void MainWindow::checkBook()
     if (!readBook(&file))
         return;
     // With a monster list known, the monsters of the book are checked too.
-    QSet<QString> names;
-    QFile monsters(QSettings().value(QStringLiteral("fichierMonstres")).toString());
-    MonsterList list;
-    const bool known = !monsters.fileName().isEmpty() && monsters.open(QIODevice::ReadOnly) && list.read(&monsters);
-    for (const MonsterRow &row : list.rows)
-        names.insert(row.name);
+    bool known = false;
+    const QSet<QString> names = MonsterUI::lastUsedNames(&known);
     BookCheckUI dialog(file.book(), BookCheck::run(file.book(), known ? &names : nullptr));
     dialog.exec();
 }

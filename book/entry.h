@@ -82,8 +82,6 @@ struct Entry
     {
         return !choices.isEmpty() || !monsters.isEmpty() || hasFlee() || hasLuck();
     }
-    // An entry is worth saving when it has a text and something to play.
-    bool isSaveable() const { return !text.isEmpty() && (hasWayOut() || hasBonus()); }
 
     // "E,B,O,L,A,F,S<special>,C" in that order, or "X" when none applies.
     QString typeCodes() const;

@@ -2,6 +2,7 @@
 
 #include "book/entrywriter.h"
 #include "book/monsterlist.h"
+#include "monsters/monsterui.h"
 #include "ui_entryui.h"
 
 #include <QCheckBox>
@@ -11,7 +12,6 @@
 #include <QMap>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSettings>
 #include <QShortcut>
 #include <QVBoxLayout>
 #include <QLineEdit>
@@ -303,12 +303,11 @@ void EntryUI::loadMonsterNames()
 {
     // The monster list last used completes the monster's name and fills in
     // its Habileté and Endurance.
-    QFile file(QSettings().value(QStringLiteral("fichierMonstres")).toString());
-    MonsterList list;
-    if (file.fileName().isEmpty() || !file.open(QIODevice::ReadOnly) || !list.read(&file))
+    const QVector<MonsterRow> rows = MonsterUI::lastUsed();
+    if (rows.isEmpty())
         return;
     QStringList names;
-    for (const MonsterRow &row : list.rows) {
+    for (const MonsterRow &row : rows) {
         knownMonsters.insert(row.name, {row.habilete.toInt(), row.endurance.toInt()});
         names << row.name;
     }

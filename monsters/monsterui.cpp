@@ -227,3 +227,22 @@ void MonsterUI::on_buttonBox_accepted()
     if (written)
         accept();
 }
+
+QVector<MonsterRow> MonsterUI::lastUsed()
+{
+    QFile file(QSettings().value(QStringLiteral("fichierMonstres")).toString());
+    MonsterList list;
+    if (file.fileName().isEmpty() || !file.open(QIODevice::ReadOnly) || !list.read(&file))
+        return {};
+    return list.rows;
+}
+
+QSet<QString> MonsterUI::lastUsedNames(bool *known)
+{
+    const QVector<MonsterRow> rows = lastUsed();
+    *known = !rows.isEmpty();
+    QSet<QString> names;
+    for (const MonsterRow &row : rows)
+        names.insert(row.name);
+    return names;
+}

@@ -3,6 +3,10 @@
 
 #include <QDialog>
 #include <QFile>
+#include <QSet>
+#include <QVector>
+
+struct MonsterRow;
 
 namespace Ui {
 class MonsterUI;
@@ -18,6 +22,11 @@ public:
     ~MonsterUI() override;
 
     void loadFile();
+
+    // The monster list last written from this dialog, as the entry form and
+    // the checks use it; empty when there is none or it cannot be read.
+    static QVector<MonsterRow> lastUsed();
+    static QSet<QString> lastUsedNames(bool *known); // known: a list with monsters was read
 
 private slots:
     void addMonsterToList();

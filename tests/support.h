@@ -4,6 +4,8 @@
 // Shared by the tests: answering modal dialogs, fixture files, a failing
 // device, and driving a form by its widgets' object names.
 
+#include "book/bookreader.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -35,6 +37,15 @@ inline QByteArray readBytes(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A fixture book read into the model; a fixture that does not read stops the test program.
+inline Book readFixture(const QString &name)
+{
+    BookReader reader;
+    if (!reader.read(readBytes(fixture(name))))
+        qFatal("%s: %s", qPrintable(name), qPrintable(reader.errorString()));
+    return reader.book();
 }
 
 inline bool writeBytes(const QString &path, const QByteArray &bytes)

@@ -15,13 +15,6 @@ using namespace Support;
 
 namespace {
 
-Book readFixture(const QString &name)
-{
-    BookReader reader;
-    if (!reader.read(readBytes(fixture(name))))
-        qFatal("%s: %s", qPrintable(name), qPrintable(reader.errorString()));
-    return reader.book();
-}
 
 // "kind id" for each finding, in order.
 QStringList summary(const Book &book, const QVector<BookFinding> &findings)

@@ -17,10 +17,7 @@ namespace {
 
 Playbook load(const QString &name)
 {
-    BookReader reader;
-    if (!reader.read(readBytes(fixture(name))))
-        qFatal("%s: %s", qPrintable(name), qPrintable(reader.errorString()));
-    return Playbook(reader.book());
+    return Playbook(readFixture(name));
 }
 
 int indexOf(const Playbook &book, const QString &id)
