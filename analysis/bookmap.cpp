@@ -2,9 +2,17 @@
 
 #include "book/reference.h"
 
+#include <QHash>
 #include <QMutex>
-
+#include <QFileDevice>
 #include <QSet>
+#include <QSizeF>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
 
 #include <graphviz/cgraph.h>
 #include <graphviz/gvc.h>
@@ -134,34 +142,195 @@ QByteArray BookMap::dot(const Book &book, const QVector<BookFinding> &findings,
     return dot;
 }
 
-bool BookMap::renderSvg(const QByteArray &dot, QByteArray *svg, QString *error)
+namespace {
+
+// Graphviz keeps global state: one layout at a time in the process, in one
+// context for the whole run. Freeing a context leaves its text-layout plugin
+// with a dangling font-name cache, read by the next context's first label (a
+// use-after-free that AddressSanitizer showed on the second map of a run).
+QMutex graphvizBusy;
+
+GVC_t *graphviz()
 {
-    // Graphviz keeps global state: one layout at a time in the process.
-    static QMutex busy;
-    QMutexLocker locker(&busy);
-    // One Graphviz context for the whole run: freeing a context leaves its
-    // text-layout plugin with a dangling font-name cache, read by the next
-    // context's first label (a use-after-free that AddressSanitizer showed
-    // on the second map of a run).
     static GVC_t *const context = gvContext();
+    return context;
+}
+
+// Reads `dot`, lays it out in the layout it names and hands the laid-out
+// graph to `use`; false with `error` set when any step fails.
+template<typename Use>
+bool withLayout(const QByteArray &dot, QString *error, Use use)
+{
+    QMutexLocker locker(&graphvizBusy);
     Agraph_t *graph = agmemread(dot.constData());
     if (!graph) {
-        *error = tr("Graphviz n'a pas pu lire le graphe.");
+        *error = BookMap::tr("Graphviz n'a pas pu lire le graphe.");
         return false;
     }
     const char *layout = agget(graph, const_cast<char *>("layout"));
-    bool ok = gvLayout(context, graph, layout && *layout ? layout : "sfdp") == 0;
+    bool ok = gvLayout(graphviz(), graph, layout && *layout ? layout : "sfdp") == 0;
     if (ok) {
-        char *data = nullptr;
-        unsigned int length = 0;
-        ok = gvRenderData(context, graph, "svg", &data, &length) == 0;
-        if (ok)
-            *svg = QByteArray(data, int(length));
-        gvFreeRenderData(data);
-        gvFreeLayout(context, graph);
+        ok = use(graph);
+        gvFreeLayout(graphviz(), graph);
+    } else {
+        *error = BookMap::tr("Graphviz n'a pas pu mettre le graphe en page.");
     }
-    if (!ok)
-        *error = tr("Graphviz n'a pas pu dessiner le graphe.");
     agclose(graph);
     return ok;
+}
+
+// "#rrggbb" as 0xffrrggbb; our graphs name every colour that way.
+quint32 colour(void *object, const char *attribute, quint32 otherwise)
+{
+    const char *value = agget(object, const_cast<char *>(attribute));
+    if (!value || value[0] != '#' || qstrlen(value) != 7)
+        return otherwise;
+    bool ok = false;
+    const uint rgb = QByteArray(value + 1).toUInt(&ok, 16);
+    return ok ? 0xff000000u | rgb : otherwise;
+}
+
+double number(void *object, const char *attribute, double otherwise)
+{
+    const char *value = agget(object, const_cast<char *>(attribute));
+    bool ok = false;
+    const double read = value ? QByteArray(value).toDouble(&ok) : 0;
+    return ok ? read : otherwise;
+}
+
+bool has(void *object, const char *attribute, const char *word)
+{
+    const char *value = agget(object, const_cast<char *>(attribute));
+    return value && QByteArray(value).split(',').contains(word);
+}
+
+} // namespace
+
+namespace {
+
+// Where the segment from the centre of `box` towards `towards` leaves the box.
+QPointF leaving(const QRectF &box, const QPointF &towards)
+{
+    const QPointF d = towards - box.center();
+    const double tx = qFuzzyIsNull(d.x()) ? 1e9 : box.width() / 2 / qAbs(d.x());
+    const double ty = qFuzzyIsNull(d.y()) ? 1e9 : box.height() / 2 / qAbs(d.y());
+    return box.center() + d * qMin(1.0, qMin(tx, ty));
+}
+
+// The force-directed layout packs large books so tight that boxes cover one
+// another many times over. Its edges are straight lines, so the map can be
+// spread out evenly until boxes cover a fifth of it, each edge drawn again
+// from box to box.
+void spreadOut(MapLayout *map)
+{
+    double covered = 0;
+    for (const MapLayout::Node &node : qAsConst(map->nodes))
+        covered += node.box.width() * node.box.height();
+    const double area = map->bounds.width() * map->bounds.height();
+    if (area <= 0 || covered / area <= 0.2)
+        return;
+    const double factor = std::sqrt(covered / area / 0.2);
+    QRectF bounds;
+    for (MapLayout::Node &node : map->nodes) {
+        node.box.moveCenter(node.box.center() * factor);
+        bounds |= node.box;
+    }
+    for (MapLayout::Node &node : map->nodes)
+        node.box.translate(-bounds.topLeft());
+    map->bounds = QRectF(QPointF(0, 0), bounds.size());
+    for (MapLayout::Edge &edge : map->edges) {
+        const QRectF &from = map->nodes.at(edge.from).box, &to = map->nodes.at(edge.to).box;
+        const QPointF start = leaving(from, to.center());
+        edge.tip = leaving(to, from.center());
+        const QPointF d = edge.tip - start;
+        const double length = std::hypot(d.x(), d.y());
+        const QPointF end = length > 9 ? edge.tip - d / length * 9 : start;
+        edge.curve = {start, start + (end - start) / 3, start + (end - start) * 2 / 3, end};
+    }
+}
+
+} // namespace
+
+bool BookMap::layOut(const QByteArray &dot, MapLayout *out, QString *error)
+{
+    return withLayout(dot, error, [out](Agraph_t *graph) {
+        const boxf bb = GD_bb(graph);
+        // Graphviz's y grows upwards, the screen's downwards.
+        const auto place = [&bb](pointf p) { return QPointF(p.x - bb.LL.x, bb.UR.y - p.y); };
+        *out = MapLayout();
+        out->bounds = QRectF(0, 0, bb.UR.x - bb.LL.x, bb.UR.y - bb.LL.y);
+        out->nodes.reserve(agnnodes(graph));
+        out->edges.reserve(agnedges(graph));
+        QHash<Agnode_t *, int> indexOf;
+        indexOf.reserve(agnnodes(graph));
+        for (Agnode_t *n = agfstnode(graph); n; n = agnxtnode(graph, n)) {
+            MapLayout::Node node;
+            const QSizeF size(ND_width(n) * 72, ND_height(n) * 72);
+            node.box = QRectF(place(ND_coord(n)) - QPointF(size.width() / 2, size.height() / 2), size);
+            const char *name = agnameof(n);
+            if (name[0] == 'n')
+                node.entry = QByteArray(name + 1).toInt();
+            if (const textlabel_t *label = ND_label(n)) {
+                for (int k = 0; k < label->u.txt.nspans; ++k)
+                    node.lines << QString::fromUtf8(label->u.txt.span[k].str);
+            }
+            const QByteArray shape = agget(n, const_cast<char *>("shape"));
+            node.shape = shape == "doubleoctagon" ? MapLayout::DoubleOctagon
+                : shape == "octagon"              ? MapLayout::Octagon
+                                                  : MapLayout::Box;
+            node.fill = has(n, "style", "filled") ? colour(n, "fillcolor", 0xffffffff) : 0;
+            node.pen = colour(n, "color", 0xff000000);
+            node.text = colour(n, "fontcolor", 0xff000000);
+            node.penWidth = number(n, "penwidth", 1);
+            node.dashed = has(n, "style", "dashed");
+            indexOf.insert(n, out->nodes.size());
+            out->nodes.append(node);
+        }
+        for (Agnode_t *n = agfstnode(graph); n; n = agnxtnode(graph, n)) {
+            for (Agedge_t *e = agfstout(graph, n); e; e = agnxtout(graph, e)) {
+                MapLayout::Edge edge;
+                edge.from = indexOf.value(agtail(e));
+                edge.to = indexOf.value(aghead(e));
+                if (const splines *spl = ED_spl(e)) {
+                    for (int b = 0; b < spl->size; ++b) {
+                        const bezier &piece = spl->list[b];
+                        for (int k = 0; k < piece.size; ++k)
+                            edge.curve.append(place(piece.list[k]));
+                        edge.tip = piece.eflag ? place(piece.ep) : edge.curve.constLast();
+                    }
+                }
+                edge.colour = colour(e, "color", 0xff000000);
+                edge.width = number(e, "penwidth", 1);
+                edge.dashed = has(e, "style", "dashed");
+                if (const textlabel_t *label = ED_label(e)) {
+                    edge.label = QString::fromUtf8(label->text);
+                    edge.labelAt = place(label->pos);
+                }
+                out->edges.append(edge);
+            }
+        }
+        const char *layout = agget(graph, const_cast<char *>("layout"));
+        if (qstrcmp(layout, "dot") != 0)
+            spreadOut(out);
+        return true;
+    });
+}
+
+bool BookMap::renderSvg(QByteArray dot, QFileDevice *file, QString *error)
+{
+    // Graphviz writes into the file as it goes: the drawing is never held
+    // in memory.
+    bool written = false;
+    const bool laidOut = withLayout(dot, error, [&](Agraph_t *graph) {
+        dot.clear(); // the graph holds it now
+        file->flush();
+        if (FILE *out = fdopen(dup(file->handle()), "w")) {
+            written = gvRender(graphviz(), graph, "svg", out) == 0;
+            written = std::fclose(out) == 0 && written;
+        }
+        return true;
+    });
+    if (laidOut && !written)
+        *error = tr("Graphviz n'a pas pu écrire le dessin : %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    return laidOut && written;
 }

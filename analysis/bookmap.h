@@ -2,9 +2,12 @@
 #define ORVANDEL_BOOKMAP_H
 
 #include "analysis/bookcheck.h"
+#include "analysis/maplayout.h"
 
 #include <QByteArray>
 #include <QString>
+
+class QFileDevice;
 
 // The book as a Graphviz graph: entries as nodes labelled with their number
 // and the first words of their text, references as labelled edges, findings
@@ -22,9 +25,12 @@ public:
                           const QVector<int> &reached = {}, int readers = 0);
 
     // Lays the graph out with Graphviz's own library, in the layout the
-    // graph names, and renders it as SVG. Small books read top to bottom
-    // (layered), larger ones are laid out by force (sfdp). Any thread.
-    static bool renderSvg(const QByteArray &dot, QByteArray *svg, QString *error);
+    // graph names: small books read top to bottom (layered), larger ones are
+    // laid out by force (sfdp). Any thread; one layout at a time.
+    static bool layOut(const QByteArray &dot, MapLayout *layout, QString *error);
+
+    // Lays the graph out and writes it as SVG straight into the open file.
+    static bool renderSvg(QByteArray dot, QFileDevice *file, QString *error);
 };
 
 #endif

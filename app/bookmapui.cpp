@@ -1,14 +1,13 @@
 #include "app/bookmapui.h"
 
 #include "analysis/bookmap.h"
+#include "app/mapitem.h"
 
 #include <QDialogButtonBox>
 #include <QGraphicsScene>
-#include <QGraphicsSvgItem>
 #include <QGraphicsView>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QSvgRenderer>
 #include <QVBoxLayout>
 #include <QShowEvent>
 #include <QWheelEvent>
@@ -17,25 +16,29 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QThread>
+#include <QTimer>
+
+#include <atomic>
 
 #include <memory>
 
-BookMapUI::BookMapUI(const QByteArray &svg, const QString &startElement, QWidget *parent)
+BookMapUI::BookMapUI(std::unique_ptr<MapItem> map, int startEntry, QWidget *parent)
     : QDialog(parent)
-    , start(startElement)
+    , item(map.release())
+    , start(startEntry)
 {
     setObjectName(QStringLiteral("BookMapUI"));
     setWindowTitle(tr("Carte du livre"));
     resize(1000, 720);
 
     auto *scene = new QGraphicsScene(this);
-    renderer = new QSvgRenderer(svg, this);
-    auto *item = new QGraphicsSvgItem;
-    item->setSharedRenderer(renderer);
+    // One item, indexed by itself: the scene has nothing to sort.
+    scene->setItemIndexMethod(QGraphicsScene::NoIndex);
     scene->addItem(item);
+    scene->setSceneRect(item->boundingRect().adjusted(-20, -20, 20, 20));
     view = new QGraphicsView(scene, this);
     view->setObjectName(QStringLiteral("view_Map"));
-    view->setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+    view->setOptimizationFlags(QGraphicsView::DontSavePainterState);
     view->setDragMode(QGraphicsView::ScrollHandDrag);
     view->setTransformationAnchor(QGraphicsView::AnchorUnderMouse);
     view->viewport()->installEventFilter(this);
@@ -49,7 +52,7 @@ BookMapUI::BookMapUI(const QByteArray &svg, const QString &startElement, QWidget
     connect(zoomIn, &QPushButton::clicked, this, [this] { zoomBy(1.25); });
     connect(zoomOut, &QPushButton::clicked, this, [this] { zoomBy(0.8); });
     connect(fit, &QPushButton::clicked, this, [this, scene] {
-        view->fitInView(scene->itemsBoundingRect(), Qt::KeepAspectRatio);
+        view->fitInView(item->boundingRect(), Qt::KeepAspectRatio);
         scale = view->transform().m11();
     });
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
@@ -66,6 +69,8 @@ BookMapUI::BookMapUI(const QByteArray &svg, const QString &startElement, QWidget
     layout->addWidget(view, 1);
     layout->addLayout(bar);
 }
+
+BookMapUI::~BookMapUI() = default;
 
 void BookMapUI::zoomBy(double factor)
 {
@@ -84,14 +89,10 @@ bool BookMapUI::eventFilter(QObject *watched, QEvent *event)
         }
     }
     if (watched == view->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-        // Graphviz names the n-th node's group "node<n+1>".
-        const QPointF at = view->mapToScene(static_cast<QMouseEvent *>(event)->pos());
-        for (int n = 1; renderer->elementExists(QStringLiteral("node%1").arg(n)); ++n) {
-            const QString id = QStringLiteral("node%1").arg(n);
-            if (renderer->transformForElement(id).mapRect(renderer->boundsOnElement(id)).contains(at)) {
-                emit nodeActivated(n - 1);
-                return true;
-            }
+        const int entry = item->entryAt(view->mapToScene(static_cast<QMouseEvent *>(event)->pos()));
+        if (entry >= 0) {
+            emit nodeActivated(entry);
+            return true;
         }
     }
     return QDialog::eventFilter(watched, event);
@@ -104,33 +105,45 @@ void BookMapUI::showEvent(QShowEvent *event)
         return;
     placed = true;
     // A small map is shown whole; a large one at reading size, on its first entry.
-    const QRectF all = view->scene()->itemsBoundingRect();
+    const QRectF all = item->boundingRect().adjusted(-20, -20, 20, 20);
     const QSizeF room = view->viewport()->size();
     const double fit = qMin(room.width() / all.width(), room.height() / all.height());
+    const QRectF first = item->entryBox(start);
     if (fit >= 0.6) {
         zoomBy(qMin(fit, 1.0) / scale);
-    } else if (!start.isEmpty() && renderer->elementExists(start)) {
-        view->centerOn(renderer->transformForElement(start).mapRect(renderer->boundsOnElement(start)).center());
+    } else if (!first.isEmpty()) {
+        view->centerOn(first.center());
     }
 }
 
-bool BookMapUI::layOut(const QByteArray &dot, QByteArray *svg, QWidget *parent)
+std::unique_ptr<MapItem> BookMapUI::layOut(const QByteArray &dot, QWidget *parent)
 {
-    // The window stays responsive, and "Annuler" walks away from a layout
-    // that takes too long (it ends in the background; its result is dropped).
+    // "Annuler" walks away from a layout that takes too long: it ends in the
+    // background and its result is dropped with the thread.
     struct Drawing
     {
-        QByteArray svg;
+        std::unique_ptr<MapItem> map;
         QString error;
-        bool ok = false;
+        std::atomic<int> step{0};
     };
     auto drawing = std::make_shared<Drawing>();
     QThread *worker = QThread::create([dot, drawing] {
-        drawing->ok = BookMap::renderSvg(dot, &drawing->svg, &drawing->error);
+        MapLayout layout;
+        if (!BookMap::layOut(dot, &layout, &drawing->error))
+            return;
+        drawing->step = 1;
+        drawing->map = std::make_unique<MapItem>(std::move(layout));
     });
     QProgressDialog progress(tr("Mise en page de la carte du livre…"), tr("Annuler"), 0, 0, parent);
     progress.setWindowTitle(tr("Carte du livre"));
     progress.setMinimumDuration(200);
+    // Graphviz says nothing while it lays out: the bar only says which step runs.
+    QTimer steps;
+    connect(&steps, &QTimer::timeout, &progress, [&progress, drawing] {
+        if (drawing->step > 0)
+            progress.setLabelText(tr("Dessin de la carte…"));
+    });
+    steps.start(100);
     QEventLoop loop;
     connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
     connect(&progress, &QProgressDialog::canceled, &loop, &QEventLoop::quit);
@@ -138,14 +151,13 @@ bool BookMapUI::layOut(const QByteArray &dot, QByteArray *svg, QWidget *parent)
     loop.exec();
     if (!worker->isFinished()) {
         connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-        return false;
+        return nullptr;
     }
     delete worker;
     progress.reset();
-    if (!drawing->ok) {
+    if (!drawing->map) {
         QMessageBox::critical(parent, tr("Carte du livre"), drawing->error);
-        return false;
+        return nullptr;
     }
-    *svg = drawing->svg;
-    return true;
+    return std::move(drawing->map);
 }

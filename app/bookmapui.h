@@ -4,30 +4,33 @@
 #include <QByteArray>
 #include <QDialog>
 
+#include <memory>
+
+class MapItem;
 class QGraphicsView;
 
-// Shows the rendered map of the book, with zoom (buttons, Ctrl + wheel) and scrolling.
+// Shows the laid-out map of the book, with zoom (buttons, Ctrl + wheel) and
+// scrolling; a double-click on an entry's box names that entry.
 class BookMapUI : public QDialog
 {
     Q_OBJECT
 
 public:
-    // `startElement` names the SVG element of the first entry, shown first.
-    explicit BookMapUI(const QByteArray &svg, const QString &startElement = QString(),
-                       QWidget *parent = nullptr);
+    // Opens on the book's entry `startEntry` when the map is too large to be seen whole.
+    explicit BookMapUI(std::unique_ptr<MapItem> map, int startEntry = -1, QWidget *parent = nullptr);
+    ~BookMapUI() override;
 
     // Lays the map out in a worker thread behind a progress dialog with
-    // "Annuler"; false when cancelled or when Graphviz failed (said to the author).
-    static bool layOut(const QByteArray &dot, QByteArray *svg, QWidget *parent);
+    // "Annuler", the window staying responsive; null when cancelled or when
+    // Graphviz failed (said to the author).
+    static std::unique_ptr<MapItem> layOut(const QByteArray &dot, QWidget *parent);
 
     void zoomBy(double factor);
+    double zoom() const { return scale; }
 
 signals:
     // Double-click on the n-th entry's box.
     void nodeActivated(int index);
-
-public:
-    double zoom() const { return scale; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -35,8 +38,8 @@ protected:
 
 private:
     QGraphicsView *view;
-    class QSvgRenderer *renderer;
-    QString start;
+    MapItem *item;
+    int start;
     bool placed = false;
     double scale = 1.0;
 };

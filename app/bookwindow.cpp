@@ -2,6 +2,7 @@
 
 #include "app/bookcheckui.h"
 #include "app/bookmapui.h"
+#include "app/mapitem.h"
 #include "app/booklistmodel.h"
 #include "app/playui.h"
 #include "app/simulationui.h"
@@ -387,10 +388,10 @@ void BookWindow::checkBook()
 
 void BookWindow::showMap()
 {
-    QByteArray svg;
-    if (!BookMapUI::layOut(BookMap::dot(book.book(), findings), &svg, this))
+    std::unique_ptr<MapItem> map = BookMapUI::layOut(BookMap::dot(book.book(), findings), this);
+    if (!map)
         return;
-    BookMapUI dialog(svg, QStringLiteral("node%1").arg(book.book().firstIndex() + 1), this);
+    BookMapUI dialog(std::move(map), book.book().firstIndex(), this);
     connect(&dialog, &BookMapUI::nodeActivated, this, [this, &dialog](int index) {
         if (index < book.book().size()) {
             selectEntry(index);

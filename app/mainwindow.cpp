@@ -2,6 +2,7 @@
 
 #include "app/bookcheckui.h"
 #include "app/bookmapui.h"
+#include "app/mapitem.h"
 #include "app/bookwindow.h"
 #include "app/historyui.h"
 #include "app/playui.h"
@@ -247,11 +248,10 @@ void MainWindow::showBookMap()
     const Book &read = file.book();
     const QByteArray dot = BookMap::dot(read, BookCheck::run(read));
 
-    QByteArray svg;
-    if (!BookMapUI::layOut(dot, &svg, this))
+    std::unique_ptr<MapItem> map = BookMapUI::layOut(dot, this);
+    if (!map)
         return;
-    // Graphviz names the SVG group of the n-th node "node<n+1>".
-    BookMapUI dialog(svg, QStringLiteral("node%1").arg(read.firstIndex() + 1));
+    BookMapUI dialog(std::move(map), read.firstIndex());
     dialog.exec();
 }
 

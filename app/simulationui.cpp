@@ -3,6 +3,7 @@
 #include "analysis/bookcheck.h"
 #include "analysis/bookmap.h"
 #include "app/bookmapui.h"
+#include "app/mapitem.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -70,10 +71,11 @@ void SimulationUI::showMap()
 {
     if (report.adventures == 0)
         run();
-    QByteArray svg;
-    if (!BookMapUI::layOut(BookMap::dot(book, BookCheck::run(book), report.reached, report.adventures), &svg, this))
+    std::unique_ptr<MapItem> drawn =
+        BookMapUI::layOut(BookMap::dot(book, BookCheck::run(book), report.reached, report.adventures), this);
+    if (!drawn)
         return;
-    BookMapUI map(svg, QStringLiteral("node%1").arg(book.firstIndex() + 1), this);
+    BookMapUI map(std::move(drawn), book.firstIndex(), this);
     map.setWindowTitle(tr("Carte des passages (%1 lecteurs)").arg(report.adventures));
     map.exec();
 }

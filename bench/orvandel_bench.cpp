@@ -114,7 +114,13 @@ int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen"); // for the probe, which shows windows
     QCoreApplication app(argc, argv);
-    if (app.arguments().contains(QLatin1String("--quick")))
+    const QStringList args = app.arguments();
+    if (args.size() == 4 && args.at(1) == QLatin1String("--book")) {
+        // A generated book to try things on by hand: --book ENTRIES FILE
+        writePlain(args.at(3), generateBook(args.at(2).toInt()));
+        return 0;
+    }
+    if (args.contains(QLatin1String("--quick")))
         repetitions = 5;
     QTemporaryDir dir;
     const QString book = dir.filePath(QStringLiteral("livre.xml"));
@@ -245,11 +251,11 @@ int main(int argc, char *argv[])
                    });
                }),
                open);
-        report(QStringLiteral("draw its map (DOT, sfdp layout, SVG)"), median([&] {
+        report(QStringLiteral("lay its map out (DOT, sfdp layout)"), median([&] {
                    return timed([&] {
-                       QByteArray svg;
+                       MapLayout layout;
                        QString error;
-                       BookMap::renderSvg(BookMap::dot(file.book(), findings), &svg, &error);
+                       BookMap::layOut(BookMap::dot(file.book(), findings), &layout, &error);
                    });
                }, 3));
     }

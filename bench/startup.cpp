@@ -3,19 +3,35 @@
 // is shown. With --bind BOOK it binds an entry dialog to BOOK and prints the
 // peak resident size; with --window BOOK [WORD] it prints the milliseconds
 // the book window takes to open and show BOOK, then to filter it on WORD.
+// With --map BOOK [PREFIX] it lays BOOK's map out and prints the repaint
+// times of the map view (scrolling at reading size, zooming out step by step,
+// the whole map, an empty view of the same size), saving pictures of each
+// as PREFIX-*.png; with --map-wait BOOK SECONDS it lays the map out behind
+// the progress dialog for that long and prints how late a 10 ms timer fired
+// meanwhile (median and worst), then walks away.
+#include "analysis/bookmap.h"
+#include "app/bookmapui.h"
+#include "app/mapitem.h"
+#include "book/bookfile.h"
 #include "app/booklistmodel.h"
 #include "app/bookwindow.h"
 #include "app/mainwindow.h"
 #include "entry/entryui.h"
 
 #include <QApplication>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QProgressDialog>
+#include <QScrollBar>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QFile>
 #include <QMainWindow>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
+#include <unistd.h>
 
 // The peak resident size of this process image. Not getrusage(): its
 // maximum carries over from the parent that forked us.
@@ -28,6 +44,101 @@ static long peakKiB()
         if (line.startsWith("VmHWM:"))
             return line.mid(6).trimmed().split(' ').value(0).toLong();
     return -1;
+}
+
+static double median(QVector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0 : values.at(values.size() / 2);
+}
+
+static double repaintMs(QGraphicsView *view)
+{
+    QElapsedTimer clock;
+    clock.start();
+    view->viewport()->repaint();
+    return clock.nsecsElapsed() / 1e6;
+}
+
+static int mapRepaints(const QString &path, const QString &prefix)
+{
+    BookFile file;
+    if (!file.open(path))
+        return 2;
+    MapLayout layout;
+    QString error;
+    if (!BookMap::layOut(BookMap::dot(file.book(), BookCheck::run(file.book())), &layout, &error))
+        return 2;
+    BookMapUI dialog(std::make_unique<MapItem>(std::move(layout)), file.book().firstIndex());
+    dialog.show();
+    QCoreApplication::processEvents();
+    auto *view = dialog.findChild<QGraphicsView *>(QStringLiteral("view_Map"));
+    const auto shot = [&](const char *name) {
+        if (!prefix.isEmpty())
+            dialog.grab().save(prefix + QLatin1Char('-') + QLatin1String(name) + QStringLiteral(".png"));
+    };
+    shot("reading");
+    QVector<double> scroll, zoom;
+    QScrollBar *bar = view->horizontalScrollBar();
+    for (int k = 0; k < 31; ++k) {
+        bar->setValue(bar->value() + (k % 10 < 5 ? 60 : -60));
+        scroll << repaintMs(view);
+    }
+    // Out from reading size to the whole map, one wheel notch at a time.
+    const double fit = qMin(view->viewport()->width() / view->sceneRect().width(),
+                            view->viewport()->height() / view->sceneRect().height());
+    while (dialog.zoom() > fit) {
+        dialog.zoomBy(1 / 1.15);
+        zoom << repaintMs(view);
+        if (qEnvironmentVariableIsSet("ORVANDEL_PROBE_VERBOSE"))
+            std::fprintf(stderr, "zoom %.3f: %.3f ms\n", dialog.zoom(), zoom.constLast());
+        if (qAbs(dialog.zoom() - 0.3) < 0.05)
+            shot("plain");
+    }
+    shot("whole");
+    QVector<double> whole;
+    for (int k = 0; k < 15; ++k)
+        whole << repaintMs(view);
+    QGraphicsScene emptyScene;
+    QGraphicsView empty(&emptyScene);
+    empty.resize(view->size());
+    empty.show();
+    QCoreApplication::processEvents();
+    QVector<double> floor;
+    for (int k = 0; k < 31; ++k)
+        floor << repaintMs(&empty);
+    std::printf("%.3f %.3f %.3f %.3f %.3f\n", median(scroll), median(zoom),
+                *std::max_element(zoom.begin(), zoom.end()), median(whole), median(floor));
+    return 0;
+}
+
+static int mapWait(const QString &path, double seconds)
+{
+    BookFile file;
+    if (!file.open(path))
+        return 2;
+    const QByteArray dot = BookMap::dot(file.book(), BookCheck::run(file.book()));
+    QMainWindow window;
+    window.show();
+    QVector<double> late;
+    QElapsedTimer clock, since;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        late << qMax(0.0, since.nsecsElapsed() / 1e6 - 10);
+        since.restart();
+        if (clock.elapsed() > seconds * 1000)
+            if (auto *progress = window.findChild<QProgressDialog *>())
+                progress->cancel();
+    });
+    clock.start();
+    since.start();
+    tick.start(10);
+    const bool drawn = BookMapUI::layOut(dot, &window) != nullptr;
+    std::printf("%.3f %.3f %d %s\n", median(late), *std::max_element(late.begin(), late.end()),
+                int(late.size()), drawn ? "drawn" : "cancelled");
+    std::fflush(stdout);
+    _exit(0); // a cancelled layout still runs in its thread
 }
 
 int main(int argc, char *argv[])
@@ -62,6 +173,10 @@ int main(int argc, char *argv[])
         std::printf("%.3f %.3f\n", open, filter);
         return 0;
     }
+    if (args.size() >= 3 && args.at(1) == QLatin1String("--map"))
+        return mapRepaints(args.at(2), args.value(3));
+    if (args.size() >= 4 && args.at(1) == QLatin1String("--map-wait"))
+        return mapWait(args.at(2), args.at(3).toDouble());
     if (args.contains(QLatin1String("--minimal"))) {
         QMainWindow window;
         window.show();

@@ -1,6 +1,7 @@
 // The checks, the map and the orvandel-check command, over fixture books.
 #include "analysis/bookcheck.h"
 #include "analysis/bookmap.h"
+#include "analysis/maplayout.h"
 #include "analysis/renumbering.h"
 #include "book/reference.h"
 #include "book/bookfile.h"
@@ -54,6 +55,8 @@ private slots:
     void commandLine_data();
     void commandLine();
     void mapLabelsStayShort();
+    void mapLaidOut_data();
+    void mapLaidOut();
     void fileNamesThatAreNotUtf8();
     void renumbering_data();
     void renumbering();
@@ -172,9 +175,11 @@ void TestAnalysis::mapLabelsStayShort()
     QVERIFY2(label.size() < 200, label.left(200).constData());
     QVERIFY(label.contains("\xF0\x9F\x90\x89\\\"\\\\"));
     QCOMPARE(label.count("\\n"), 1);
-    QByteArray svg;
+    MapLayout layout;
     QString error;
-    QVERIFY(BookMap::renderSvg(dot, &svg, &error));
+    QVERIFY2(BookMap::layOut(dot, &layout, &error), qPrintable(error));
+    QCOMPARE(layout.nodes.size(), 1);
+    QVERIFY(layout.nodes.at(0).lines.value(0).startsWith("\U0001F409\"\\"));
 
     // The layered layout takes minutes past a few hundred references: such
     // books are laid out by force.
@@ -185,6 +190,58 @@ void TestAnalysis::mapLabelsStayShort()
     }
 }
 
+
+// The map read back from Graphviz: every entry once, every reference as an
+// edge running from its entry's box to its target's, missing targets apart.
+void TestAnalysis::mapLaidOut_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("layered, with findings") << readBytes(fixture("check-flawed.xml"));
+    QTest::newRow("by force") << generateBook(300);
+}
+
+void TestAnalysis::mapLaidOut()
+{
+    QFETCH(QByteArray, bytes);
+    BookReader reader;
+    QVERIFY(reader.read(bytes));
+    const Book &book = reader.book();
+    const QVector<BookFinding> findings = BookCheck::run(book);
+    MapLayout layout;
+    QString error;
+    QVERIFY2(BookMap::layOut(BookMap::dot(book, findings), &layout, &error), qPrintable(error));
+
+    QVector<int> nodeOf(book.size(), -1);
+    for (int n = 0; n < layout.nodes.size(); ++n) {
+        const MapLayout::Node &node = layout.nodes.at(n);
+        QVERIFY(layout.bounds.adjusted(-1, -1, 1, 1).contains(node.box));
+        if (node.entry < 0) {
+            QCOMPARE(node.pen, 0xffc62828u); // a missing target
+            continue;
+        }
+        QCOMPARE(nodeOf.at(node.entry), -1);
+        nodeOf[node.entry] = n;
+        QCOMPARE(node.lines.value(0), book.entry(node.entry).id);
+    }
+    QVERIFY(!nodeOf.contains(-1));
+    for (const BookFinding &f : findings)
+        if (f.kind == BookFinding::Ending)
+            QCOMPARE(layout.nodes.at(nodeOf.at(f.entry)).shape, MapLayout::DoubleOctagon);
+
+    QHash<QPair<int, int>, int> expected; // from node, to node -> references
+    for (int i = 0; i < book.size(); ++i)
+        for (const Reference &ref : Reference::of(book.entry(i)))
+            if (ref.target >= 0 && book.indexOfNumber(ref.target) >= 0)
+                ++expected[{nodeOf.at(i), nodeOf.at(book.indexOfNumber(ref.target))}];
+    for (const MapLayout::Edge &edge : layout.edges) {
+        const MapLayout::Node &from = layout.nodes.at(edge.from), &to = layout.nodes.at(edge.to);
+        QVERIFY(from.box.adjusted(-2, -2, 2, 2).contains(edge.curve.value(0)));
+        QVERIFY(to.box.adjusted(-2, -2, 2, 2).contains(edge.tip));
+        if (to.entry >= 0 && --expected[{edge.from, edge.to}] == 0)
+            expected.remove({edge.from, edge.to});
+    }
+    QVERIFY(expected.isEmpty());
+}
 
 void TestAnalysis::fileNamesThatAreNotUtf8()
 {

@@ -1,6 +1,9 @@
 // The windows as an author uses them: the main window, the entry form, saving
 // through the entry dialog, the monster list and the check dialog.
+#include "analysis/bookmap.h"
+#include "app/bookmapui.h"
 #include "app/bookwindow.h"
+#include "app/mapitem.h"
 #include "app/mainwindow.h"
 #include "app/playui.h"
 #include "export/printbook.h"
@@ -9,9 +12,12 @@
 #include "book/filehistory.h"
 #include "entry/entryui.h"
 #include "monsters/monsterui.h"
+#include "bookgen.h"
 #include "support.h"
 
 #include <QAction>
+#include <QGraphicsView>
+#include <QSignalSpy>
 #include <QDialogButtonBox>
 #include <QInputDialog>
 #include <QListWidget>
@@ -49,6 +55,8 @@ private slots:
     void monsterList();
     void unreadableMonsterList();
     void checkAndMapFromTheMenu();
+    void mapView_data();
+    void mapView();
     void bookWindow();
     void playtest();
     void smallerPoints();
@@ -443,6 +451,69 @@ void TestGui::checkAndMapFromTheMenu()
     QVERIFY(summary.startsWith("5 constats dans les 5 entrées du livre"));
     QVERIFY(summary.endsWith("1 fin : 002"));
     QCOMPARE(findings, 6);
+}
+
+void TestGui::mapView_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<double>("zoom"); // 0: the whole map
+    QTest::newRow("layered, reading size") << readBytes(fixture("check-flawed.xml")) << 1.0;
+    QTest::newRow("by force, reading size") << generateBook(2000) << 1.0;
+    QTest::newRow("by force, boxes only") << generateBook(2000) << 0.3;
+    QTest::newRow("by force, far out") << generateBook(2000) << 0.1;
+    QTest::newRow("by force, whole") << generateBook(2000) << 0.0;
+}
+
+// Whatever the zoom, each box is painted where it lies, and a double-click
+// on it names its entry.
+void TestGui::mapView()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(double, zoom);
+    BookReader reader;
+    QVERIFY(reader.read(bytes));
+    MapLayout layout;
+    QString error;
+    QVERIFY(BookMap::layOut(BookMap::dot(reader.book(), BookCheck::run(reader.book())), &layout, &error));
+    BookMapUI dialog(std::make_unique<MapItem>(layout), reader.book().firstIndex());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    auto *view = dialog.findChild<QGraphicsView *>("view_Map");
+    if (zoom > 0)
+        dialog.zoomBy(zoom / dialog.zoom());
+    else
+        dialog.findChild<QPushButton *>("pb_Fit")->click();
+
+    // Boxes clear of every other box, up to a dozen.
+    QVector<int> clear;
+    for (int n = 0; n < layout.nodes.size() && clear.size() < 12; ++n) {
+        const MapLayout::Node &node = layout.nodes.at(n);
+        bool alone = node.entry >= 0 && node.shape == MapLayout::Box;
+        for (int m = 0; alone && m < layout.nodes.size(); ++m)
+            alone = m == n || !layout.nodes.at(m).box.adjusted(-4, -4, 4, 4).intersects(node.box);
+        if (alone)
+            clear << n;
+    }
+    QVERIFY(!clear.isEmpty());
+    QSignalSpy activated(&dialog, &BookMapUI::nodeActivated);
+    for (const int n : clear) {
+        const MapLayout::Node &node = layout.nodes.at(n);
+        // Close up the label takes the middle: the colour shows at the side.
+        const QPointF inside = zoom >= MapItem::readable ? QPointF(node.box.left() + 4, node.box.center().y())
+                                                         : node.box.center();
+        view->centerOn(inside);
+        QCoreApplication::processEvents();
+        const QPoint at = view->mapFromScene(inside);
+        const QColor seen = view->viewport()->grab().toImage().pixelColor(at);
+        const QColor fill = QColor::fromRgba(node.fill);
+        QVERIFY2(qAbs(seen.red() - fill.red()) + qAbs(seen.green() - fill.green()) + qAbs(seen.blue() - fill.blue()) < 24,
+                 qPrintable(QString("entry %1: %2 instead of %3").arg(node.entry).arg(seen.name(), fill.name())));
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene(node.box.center()));
+        QCOMPARE(activated.size(), 1);
+        QCOMPARE(activated.takeFirst().at(0).toInt(), node.entry);
+    }
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene(layout.bounds.bottomRight() + QPointF(10, 10)));
+    QVERIFY(activated.isEmpty());
 }
 
 // The book window as an author uses it: filter, follow a link, edit, delete,

@@ -14,9 +14,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QSaveFile>
 #include <QTextCodec>
 
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -47,26 +49,31 @@ QByteArray field(const QString &value)
 
 // Writes an output file: a regular file is replaced atomically, a device or
 // a pipe is written straight to; anything else is refused.
-bool writeOutput(const QString &path, const QByteArray &bytes, QString *error)
+// A file is replaced whole once written (atomically); a device or a pipe
+// (/dev/stdout) is written as it goes.
+bool writeOutput(const QString &path, const std::function<bool(QFileDevice *, QString *)> &write,
+                 QString *error)
 {
     const QFileInfo info(path);
-    if (!info.exists() || info.isFile()) {
-        AtomicFile file(path);
-        if (file.write(bytes))
-            return true;
-        *error = file.errorString();
-        return false;
-    }
     if (info.isDir()) {
         *error = QStringLiteral("c'est un dossier");
         return false;
     }
+    const bool regular = !info.exists() || info.isFile();
+    QSaveFile saved(path);
     QFile device(path);
-    if (!device.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        *error = device.errorString();
+    QFileDevice &out = regular ? static_cast<QFileDevice &>(saved) : device;
+    if (!out.open(QIODevice::WriteOnly)) {
+        *error = out.errorString();
         return false;
     }
-    return AtomicFile::writeAll(device, bytes, error);
+    if (!write(&out, error))
+        return false;
+    if (regular && !saved.commit()) {
+        *error = saved.errorString();
+        return false;
+    }
+    return true;
 }
 
 bool samePath(const QString &a, const QString &b)
@@ -161,22 +168,27 @@ int main(int argc, char *argv[])
     }
     std::fflush(stdout);
 
+    const int entries = book.size();
     QString error;
     if (!dotPath.isEmpty() || !svgPath.isEmpty()) {
-        const QByteArray dot = BookMap::dot(book, findings);
-        if (!dotPath.isEmpty() && !writeOutput(dotPath, dot, &error))
+        QByteArray dot = BookMap::dot(book, findings);
+        const auto writeDot = [&dot](QFileDevice *out, QString *error) {
+            return AtomicFile::writeAll(*out, dot, error) && out->flush();
+        };
+        if (!dotPath.isEmpty() && !writeOutput(dotPath, writeDot, &error))
             return fail(QStringLiteral("%1 : %2").arg(dotPath, error), 3);
-        QByteArray svg;
-        if (!svgPath.isEmpty() && !BookMap::renderSvg(dot, &svg, &error))
-            return fail(QStringLiteral("%1 : %2").arg(svgPath, error), 3);
-        if (!svgPath.isEmpty() && !writeOutput(svgPath, svg, &error))
+        file = BookFile(); // the book is no longer needed: Graphviz gets the memory
+        const auto writeSvg = [&dot](QFileDevice *out, QString *error) {
+            return BookMap::renderSvg(std::move(dot), out, error);
+        };
+        if (!svgPath.isEmpty() && !writeOutput(svgPath, writeSvg, &error))
             return fail(QStringLiteral("%1 : %2").arg(svgPath, error), 3);
     }
 
     QStringList summary;
     for (auto it = counts.cbegin(); it != counts.cend(); ++it)
         summary << QStringLiteral("%1 %2").arg(it.value()).arg(it.key());
-    std::fprintf(stderr, "%s: %d entries, %d findings%s\n", qPrintable(bookPath), book.size(),
+    std::fprintf(stderr, "%s: %d entries, %d findings%s\n", qPrintable(bookPath), entries,
                  findings.size(),
                  summary.isEmpty() ? "" : qPrintable(QStringLiteral(" (%1)").arg(summary.join(QStringLiteral(", ")))));
     return errors ? 1 : 0;

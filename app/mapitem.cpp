@@ -1,0 +1,391 @@
+#include "app/mapitem.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QStaticText>
+#include <QStyleOptionGraphicsItem>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace {
+
+// Maps of fewer entries are painted directly at every zoom.
+const int pictureFrom = 1500;
+// The picture of the whole map is at most this many pixels wide or high.
+const int pictureSide = 2048;
+
+QPointF onCurve(const QPointF *p, double t)
+{
+    const double u = 1 - t;
+    return u * u * u * p[0] + 3 * u * u * t * p[1] + 3 * u * t * t * p[2] + t * t * t * p[3];
+}
+
+// True when the piece's control points lie on its chord: force-directed
+// layouts draw every edge so.
+bool straight(const QPointF *p)
+{
+    const QPointF d = p[3] - p[0];
+    const double length = std::hypot(d.x(), d.y());
+    if (length < 1)
+        return true;
+    const auto off = [&](const QPointF &q) {
+        return qAbs((q.x() - p[0].x()) * d.y() - (q.y() - p[0].y()) * d.x()) / length;
+    };
+    return off(p[1]) < 0.5 && off(p[2]) < 0.5;
+}
+
+// Cuts `line` to the part inside `rect` (Liang-Barsky); false when none is.
+bool clip(QLineF *line, const QRectF &rect)
+{
+    double t0 = 0, t1 = 1;
+    const double dx = line->dx(), dy = line->dy();
+    const double p[] = {-dx, dx, -dy, dy};
+    const double q[] = {line->x1() - rect.left(), rect.right() - line->x1(), line->y1() - rect.top(),
+                        rect.bottom() - line->y1()};
+    for (int k = 0; k < 4; ++k) {
+        if (qFuzzyIsNull(p[k])) {
+            if (q[k] < 0)
+                return false;
+            continue;
+        }
+        const double t = q[k] / p[k];
+        if (p[k] < 0)
+            t0 = qMax(t0, t);
+        else
+            t1 = qMin(t1, t);
+    }
+    if (t0 > t1)
+        return false;
+    const QPointF a = line->pointAt(t0), b = line->pointAt(t1);
+    *line = QLineF(a, b);
+    return true;
+}
+
+// A one-pixel opaque line, already inside the picture, pixel by pixel;
+// dashed: four pixels on, three off.
+void drawLine(QImage *picture, const QLineF &line, quint32 colour, bool dashed)
+{
+    int x0 = qRound(line.x1()), y0 = qRound(line.y1());
+    const int x1 = qRound(line.x2()), y1 = qRound(line.y2());
+    const int dx = qAbs(x1 - x0), dy = -qAbs(y1 - y0);
+    const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+    const int width = picture->width(), height = picture->height();
+    uchar *bits = picture->bits();
+    const qsizetype stride = picture->bytesPerLine();
+    int error = dx + dy;
+    for (int step = 0;; ++step) {
+        if (x0 >= 0 && y0 >= 0 && x0 < width && y0 < height && (!dashed || step % 7 < 4))
+            reinterpret_cast<quint32 *>(bits + y0 * stride)[x0] = colour;
+        if (x0 == x1 && y0 == y1)
+            return;
+        const int twice = 2 * error;
+        if (twice >= dy) {
+            error += dy;
+            x0 += sx;
+        }
+        if (twice <= dx) {
+            error += dx;
+            y0 += sy;
+        }
+    }
+}
+
+QPainterPath outline(const MapLayout::Node &node, double inset = 0)
+{
+    const QRectF r = node.box.adjusted(inset, inset, -inset, -inset);
+    QPainterPath path;
+    if (node.shape == MapLayout::Box) {
+        path.addRoundedRect(r, 4, 4);
+        return path;
+    }
+    const double dx = r.width() * 0.2, dy = r.height() * 0.3;
+    path.addPolygon(QPolygonF({QPointF(r.left() + dx, r.top()), QPointF(r.right() - dx, r.top()),
+                               QPointF(r.right(), r.top() + dy), QPointF(r.right(), r.bottom() - dy),
+                               QPointF(r.right() - dx, r.bottom()), QPointF(r.left() + dx, r.bottom()),
+                               QPointF(r.left(), r.bottom() - dy), QPointF(r.left(), r.top() + dy)}));
+    path.closeSubpath();
+    return path;
+}
+
+QPolygonF arrowHead(const QPointF &from, const QPointF &tip)
+{
+    const QPointF d = tip - from;
+    const double length = std::hypot(d.x(), d.y());
+    if (length < 1e-6)
+        return {};
+    const QPointF along = d / length * 9, across(-along.y() * 0.4, along.x() * 0.4);
+    return QPolygonF({tip, tip - along + across, tip - along - across});
+}
+
+} // namespace
+
+MapItem::MapItem(MapLayout layout)
+    : map(std::move(layout))
+{
+    setFlag(ItemUsesExtendedStyleOption); // paint() is told which part is exposed
+    buildGrids();
+    if (map.nodes.size() < pictureFrom || map.bounds.isEmpty())
+        return;
+    overviewScale = pictureSide / qMax(map.bounds.width(), map.bounds.height());
+    overview = QImage(qMax(1, int(std::ceil(map.bounds.width() * overviewScale))),
+                      qMax(1, int(std::ceil(map.bounds.height() * overviewScale))),
+                      QImage::Format_RGB32);
+    QPainter painter(&overview);
+    painter.scale(overviewScale, overviewScale);
+    paintLines(&painter, map.bounds, Boxes);
+}
+
+void MapItem::buildGrids()
+{
+    // About eight boxes to a cell.
+    const double area = qMax(1.0, map.bounds.width() * map.bounds.height());
+    cell = qMax(60.0, std::sqrt(area * 8 / qMax(1, map.nodes.size())));
+    columns = qMax(1, int(std::ceil(map.bounds.width() / cell)));
+    rows = qMax(1, int(std::ceil(map.bounds.height() / cell)));
+
+    const auto fill = [this](Grid &grid, QVector<QPair<int, int>> &pairs) {
+        std::sort(pairs.begin(), pairs.end());
+        pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+        grid.start.fill(0, columns * rows + 1);
+        grid.items.resize(pairs.size());
+        for (int k = 0; k < pairs.size(); ++k) {
+            ++grid.start[pairs.at(k).first + 1];
+            grid.items[k] = pairs.at(k).second;
+        }
+        for (int c = 0; c < columns * rows; ++c)
+            grid.start[c + 1] += grid.start[c];
+    };
+    const auto mark = [this](QVector<QPair<int, int>> &pairs, const QRectF &rect, int item) {
+        const QRect cells = cellsOf(rect);
+        for (int y = cells.top(); y <= cells.bottom(); ++y)
+            for (int x = cells.left(); x <= cells.right(); ++x)
+                pairs.append({y * columns + x, item});
+    };
+
+    QVector<QPair<int, int>> pairs;
+    pairs.reserve(map.nodes.size() * 2);
+    for (int i = 0; i < map.nodes.size(); ++i)
+        mark(pairs, map.nodes.at(i).box.adjusted(-3, -3, 3, 3), i);
+    fill(nodeGrid, pairs);
+
+    // A long edge is listed in the cells along its curve, not in every cell
+    // of the rectangle around it: each piece is followed in short steps.
+    pairs.clear();
+    pairs.reserve(map.edges.size() * 4);
+    for (int i = 0; i < map.edges.size(); ++i) {
+        const MapLayout::Edge &edge = map.edges.at(i);
+        QPointF last = edge.curve.value(0);
+        const auto step = [&](const QPointF &next) {
+            mark(pairs, QRectF(last, next).normalized().adjusted(-6, -6, 6, 6), i);
+            last = next;
+        };
+        for (int k = 0; k + 3 < edge.curve.size(); k += 3) {
+            const QPointF *piece = edge.curve.constData() + k;
+            const QPointF d = piece[3] - piece[0];
+            const int steps = qBound(1, int(std::hypot(d.x(), d.y()) / (cell / 2)) + 1, 256);
+            for (int s = 1; s <= steps; ++s)
+                step(onCurve(piece, double(s) / steps));
+        }
+        step(edge.tip);
+        if (!edge.label.isEmpty())
+            mark(pairs, QRectF(edge.labelAt - QPointF(60, 8), QSizeF(120, 16)), i);
+    }
+    fill(edgeGrid, pairs);
+    nodeSeen.fill(0, map.nodes.size());
+    edgeSeen.fill(0, map.edges.size());
+}
+
+QRect MapItem::cellsOf(const QRectF &rect) const
+{
+    const auto clampX = [this](double x) { return qBound(0, int(std::floor(x / cell)), columns - 1); };
+    const auto clampY = [this](double y) { return qBound(0, int(std::floor(y / cell)), rows - 1); };
+    return QRect(QPoint(clampX(rect.left()), clampY(rect.top())), QPoint(clampX(rect.right()), clampY(rect.bottom())));
+}
+
+template<typename Visit>
+void MapItem::forEachIn(const Grid &grid, const QRectF &rect, QVector<quint32> &seen, Visit visit) const
+{
+    const QRect cells = cellsOf(rect);
+    for (int y = cells.top(); y <= cells.bottom(); ++y) {
+        for (int x = cells.left(); x <= cells.right(); ++x) {
+            const int c = y * columns + x;
+            for (int k = grid.start.at(c); k < grid.start.at(c + 1); ++k) {
+                const int item = grid.items.at(k);
+                if (seen.at(item) != pass) {
+                    seen[item] = pass;
+                    visit(item);
+                }
+            }
+        }
+    }
+}
+
+int MapItem::entryAt(const QPointF &point) const
+{
+    if (!map.bounds.contains(point))
+        return -1;
+    const QRect cells = cellsOf(QRectF(point, QSizeF(0, 0)));
+    const int c = cells.top() * columns + cells.left();
+    for (int k = nodeGrid.start.at(c); k < nodeGrid.start.at(c + 1); ++k) {
+        const MapLayout::Node &node = map.nodes.at(nodeGrid.items.at(k));
+        if (node.entry >= 0 && node.box.contains(point))
+            return node.entry;
+    }
+    return -1;
+}
+
+QRectF MapItem::entryBox(int index) const
+{
+    for (const MapLayout::Node &node : map.nodes)
+        if (node.entry == index)
+            return node.box;
+    return {};
+}
+
+void MapItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *)
+{
+    const double zoom = option->levelOfDetailFromTransform(painter->worldTransform());
+    const QRectF exposed = option->exposedRect.intersected(map.bounds);
+    if (exposed.isEmpty())
+        return;
+    if (!overview.isNull() && zoom <= overviewScale) {
+        const QRectF source(exposed.topLeft() * overviewScale, exposed.size() * overviewScale);
+        painter->setRenderHint(QPainter::SmoothPixmapTransform, zoom > overviewScale / 2);
+        painter->drawImage(exposed, overview, source);
+        return;
+    }
+    const bool detailed = zoom >= readable;
+    paintLines(painter, exposed, detailed ? NoBoxes : zoom > 0.15 ? OutlinedBoxes : Boxes);
+    if (detailed)
+        paintDetails(painter, exposed);
+}
+
+void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxes) const
+{
+    // Drawn into a picture of the exposed part first, thin lines straight
+    // into its pixels: the painter spends a call on each pixel of a line,
+    // and a large book's lines cross the whole map.
+    const QTransform toDevice = painter->worldTransform();
+    const QRect area = toDevice.mapRect(exposed).toAlignedRect();
+    if (area.isEmpty())
+        return;
+    QImage picture(area.size(), QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    const QTransform toPicture = toDevice * QTransform::fromTranslate(-area.left(), -area.top());
+    const QRectF inside(0, 0, area.width() - 1, area.height() - 1);
+    const QRectF near = exposed.adjusted(-2, -2, 2, 2);
+    QVector<int> curved;
+    ++pass;
+    forEachIn(edgeGrid, exposed, edgeSeen, [&](int i) {
+        const MapLayout::Edge &edge = map.edges.at(i);
+        if (edge.curve.isEmpty())
+            return;
+        if (boxes == NoBoxes) {
+            // Close up, lines follow their curves; pieces that are not
+            // straight are left to the painter.
+            for (int k = 0; k + 3 < edge.curve.size(); k += 3) {
+                const QPointF *piece = edge.curve.constData() + k;
+                if (!straight(piece)) {
+                    if (QPolygonF({piece[0], piece[1], piece[2], piece[3]}).boundingRect().intersects(near))
+                        curved.append(i);
+                    return;
+                }
+            }
+            for (int k = 0; k + 3 < edge.curve.size(); k += 3) {
+                QLineF line = toPicture.map(QLineF(edge.curve.at(k), edge.curve.at(k + 3)));
+                if (clip(&line, inside))
+                    drawLine(&picture, line, edge.colour, edge.dashed);
+            }
+            return;
+        }
+        QLineF line = toPicture.map(QLineF(edge.curve.constFirst(), edge.tip));
+        if (clip(&line, inside))
+            drawLine(&picture, line, edge.colour, false);
+    });
+    if (boxes != NoBoxes) {
+        QPainter fill(&picture);
+        const QRect all(QPoint(0, 0), picture.size());
+        forEachIn(nodeGrid, exposed, nodeSeen, [&](int i) {
+            const MapLayout::Node &node = map.nodes.at(i);
+            const QRect box = toPicture.mapRect(node.box).toRect();
+            fill.fillRect(box & all, QColor::fromRgba(node.fill ? node.fill : 0xffffffff));
+            const QRectF edge = QRectF(box) & inside;
+            if (boxes == OutlinedBoxes && !edge.isEmpty()) {
+                for (const QLineF &side : {QLineF(edge.topLeft(), edge.topRight()), QLineF(edge.topRight(), edge.bottomRight()),
+                                           QLineF(edge.bottomRight(), edge.bottomLeft()), QLineF(edge.bottomLeft(), edge.topLeft())})
+                    drawLine(&picture, side, 0xff606060, false);
+            }
+        });
+    }
+    painter->resetTransform();
+    painter->drawImage(area.topLeft(), picture);
+    painter->setWorldTransform(toDevice);
+
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setBrush(Qt::NoBrush);
+    for (const int i : qAsConst(curved)) {
+        const MapLayout::Edge &edge = map.edges.at(i);
+        QPainterPath path(edge.curve.constFirst());
+        for (int k = 1; k + 2 < edge.curve.size(); k += 3)
+            path.cubicTo(edge.curve.at(k), edge.curve.at(k + 1), edge.curve.at(k + 2));
+        painter->setPen(QPen(QColor::fromRgba(edge.colour), edge.width, edge.dashed ? Qt::DashLine : Qt::SolidLine));
+        painter->drawPath(path);
+    }
+}
+
+void MapItem::paintDetails(QPainter *painter, const QRectF &exposed) const
+{
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setRenderHint(QPainter::TextAntialiasing);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(8);
+    painter->setFont(font);
+    const QRectF near = exposed.adjusted(-12, -12, 12, 12);
+    ++pass;
+    forEachIn(edgeGrid, exposed, edgeSeen, [&](int i) {
+        const MapLayout::Edge &edge = map.edges.at(i);
+        const QColor colour = QColor::fromRgba(edge.colour);
+        if (!edge.curve.isEmpty() && near.contains(edge.tip)) {
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(colour);
+            painter->drawPolygon(arrowHead(edge.curve.constLast(), edge.tip));
+        }
+        if (!edge.label.isEmpty() && near.contains(edge.labelAt)) {
+            painter->setPen(colour);
+            painter->drawText(QRectF(edge.labelAt - QPointF(60, 8), QSizeF(120, 16)), Qt::AlignCenter, edge.label);
+        }
+    });
+    font.setPixelSize(10);
+    painter->setFont(font);
+    forEachIn(nodeGrid, exposed, nodeSeen, [&](int i) {
+        const MapLayout::Node &node = map.nodes.at(i);
+        painter->setPen(QPen(QColor::fromRgba(node.pen), node.penWidth, node.dashed ? Qt::DashLine : Qt::SolidLine));
+        painter->setBrush(node.fill ? QBrush(QColor::fromRgba(node.fill)) : QBrush(Qt::NoBrush));
+        painter->drawPath(outline(node));
+        if (node.shape == MapLayout::DoubleOctagon) {
+            painter->setBrush(Qt::NoBrush);
+            painter->drawPath(outline(node, 4));
+        }
+        painter->setPen(QColor::fromRgba(node.text));
+        // Laid-out labels are kept for the boxes last shown: laying text out
+        // is most of the cost of a box.
+        QVector<QStaticText> *lines = labels.object(i);
+        if (!lines) {
+            lines = new QVector<QStaticText>;
+            for (const QString &text : node.lines) {
+                lines->append(QStaticText(text));
+                lines->last().setTextFormat(Qt::PlainText);
+                lines->last().prepare(QTransform(), font);
+            }
+            labels.insert(i, lines);
+        }
+        const double lineHeight = 12;
+        double y = node.box.center().y() - lines->size() * lineHeight / 2;
+        for (const QStaticText &line : qAsConst(*lines)) {
+            painter->drawStaticText(QPointF(node.box.center().x() - line.size().width() / 2, y), line);
+            y += lineHeight;
+        }
+    });
+}

@@ -1,0 +1,59 @@
+#ifndef ORVANDEL_MAPITEM_H
+#define ORVANDEL_MAPITEM_H
+
+#include "analysis/maplayout.h"
+
+#include <QCache>
+#include <QGraphicsItem>
+#include <QStaticText>
+#include <QImage>
+
+// The laid-out map as one graphics item. Only what lies in the exposed part
+// of the view is painted, found through a grid over the map; below reading
+// size labels and curves give way to plain boxes and lines, and further out a
+// picture of the whole map made once is shown instead. May be built in any
+// thread, then added to a scene.
+class MapItem : public QGraphicsItem
+{
+public:
+    explicit MapItem(MapLayout layout);
+
+    QRectF boundingRect() const override { return map.bounds; }
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
+
+    const MapLayout &layout() const { return map; }
+    // The book index of the entry drawn at `point`, or -1.
+    int entryAt(const QPointF &point) const;
+    // The box of the book's entry `index`; empty when it is not on the map.
+    QRectF entryBox(int index) const;
+
+    // From this zoom on, labels are drawn and lines follow their curves.
+    static constexpr double readable = 0.6;
+
+private:
+    // The grid: cell c holds the items listed from start[c] to start[c + 1].
+    struct Grid
+    {
+        QVector<int> start, items;
+    };
+    void buildGrids();
+    QRect cellsOf(const QRectF &rect) const;
+    template<typename Visit>
+    void forEachIn(const Grid &grid, const QRectF &rect, QVector<quint32> &seen, Visit visit) const;
+    enum BoxStyle { NoBoxes, Boxes, OutlinedBoxes };
+    void paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxes) const;
+    void paintDetails(QPainter *painter, const QRectF &exposed) const;
+
+    MapLayout map;
+    double cell = 100;
+    int columns = 1, rows = 1;
+    Grid nodeGrid, edgeGrid;
+    // Marks of the items already drawn in this paint (edges cross many cells).
+    mutable QVector<quint32> nodeSeen, edgeSeen;
+    mutable quint32 pass = 0;
+    mutable QCache<int, QVector<QStaticText>> labels{5000};
+    QImage overview;
+    double overviewScale = 0;
+};
+
+#endif
