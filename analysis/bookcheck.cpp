@@ -33,53 +33,46 @@ QString BookCheck::fightOdds(const Entry &entry)
              percent(odds.strongest));
 }
 
-QVector<BookFinding> BookCheck::run(const Book &book, const QSet<QString> *monsterNames, double hardFight)
+BookCheck::BookCheck(const QSet<QString> *names, double hardFight)
+    : monsterNames(names ? *names : QSet<QString>())
+    , checkNames(names != nullptr)
+    , hardFight(hardFight)
 {
-    QVector<BookFinding> findings;
-    const int size = book.size();
-    QVector<int> lines;
-    for (int i = 0; i < size; ++i) {
-        const int first = book.indexOfNumber(book.number(i));
-        if (book.number(i) >= 0 && first != i) {
-            if (lines.isEmpty())
-                lines = book.lineNumbers();
-            findings.append({BookFinding::DuplicateId, i,
-                             tr("le numéro %1 est déjà celui de l'entrée de la ligne %2")
-                                 .arg(book.number(i))
-                                 .arg(lines.at(first))});
-        }
-    }
+}
 
-    // Each entry's ways out, worked out once for the checks and the walk below.
-    QVector<QVector<Reference>> references(size);
-    for (int i = 0; i < size; ++i) {
-        const Entry &entry = book.entry(i);
-        references[i] = Reference::of(entry);
-        // No way out: the adventure ends here, in victory or in death.
-        if (references.at(i).isEmpty())
-            findings.append({BookFinding::Ending, i, tr("fin de l'aventure : aucune sortie")});
-        for (const Reference &ref : references.at(i)) {
-            if (ref.target < 0) {
-                findings.append({BookFinding::NotANumber, i,
-                                 ref.text.trimmed().isEmpty()
-                                     ? tr("%1 : renvoi vide").arg(Reference::kindName(ref.kind))
-                                     : tr("%1 : « %2 » n'est pas un numéro d'entrée")
-                                           .arg(Reference::kindName(ref.kind), ref.text)});
-            } else if (book.indexOfNumber(ref.target) < 0) {
-                findings.append({BookFinding::Dangling, i,
-                                 tr("%1 vers %2 : cette entrée n'existe pas")
-                                     .arg(Reference::kindName(ref.kind), ref.text)});
-            }
-        }
-        if (!entry.monsters.isEmpty()
-            && FightOdds::win(FightOdds::average.habilete, FightOdds::average.endurance, opponents(entry)) < hardFight)
-            findings.append({BookFinding::HardFight, i, fightOdds(entry)});
-        if (monsterNames)
-            for (const Entry::Monster &m : entry.monsters)
-                if (!monsterNames->contains(m.name))
-                    findings.append({BookFinding::UnknownMonster, i,
-                                     tr("« %1 » n'est pas dans le fichier des monstres").arg(m.name)});
+void BookCheck::changed(int index, int removed, int inserted)
+{
+    if (index < 0 || index + removed > entries.size()) {
+        reset();
+        return;
     }
+    entries.remove(index, removed);
+    entries.insert(index, inserted, Own());
+}
+
+BookCheck::Own BookCheck::ownChecks(const Entry &entry) const
+{
+    Own own;
+    own.known = true;
+    own.references = Reference::of(entry);
+    if (!entry.monsters.isEmpty()
+        && FightOdds::win(FightOdds::average.habilete, FightOdds::average.endurance, opponents(entry)) < hardFight)
+        own.hardFight = fightOdds(entry);
+    if (checkNames)
+        for (const Entry::Monster &m : entry.monsters)
+            if (!monsterNames.contains(m.name))
+                own.unknownMonsters << m.name;
+    return own;
+}
+
+QVector<BookFinding> BookCheck::findings(const Book &book)
+{
+    const int size = book.size();
+    if (entries.size() != size)
+        entries = QVector<Own>(size);
+    for (int i = 0; i < size; ++i)
+        if (!entries.at(i).known)
+            entries[i] = ownChecks(book.entry(i));
 
     // Everything the reader can reach from the first entry, following every
     // kind of reference; an entry whose number is held twice counts as
@@ -91,7 +84,7 @@ QVector<BookFinding> BookCheck::run(const Book &book, const QSet<QString> *monst
         reached[start] = true;
         while (!stack.isEmpty()) {
             const int at = stack.takeLast();
-            for (const Reference &ref : references.at(at)) {
+            for (const Reference &ref : entries.at(at).references) {
                 const int next = ref.target < 0 ? -1 : book.indexOfNumber(ref.target);
                 if (next >= 0 && !reached.at(next)) {
                     reached[next] = true;
@@ -100,15 +93,51 @@ QVector<BookFinding> BookCheck::run(const Book &book, const QSet<QString> *monst
             }
         }
     }
-    for (int i = 0; i < size; ++i)
-        if (!reached.at(i))
-            findings.append({BookFinding::Unreachable, i,
-                             start < 0 ? tr("aucune entrée numérotée d'où partir")
-                                       : tr("aucun chemin n'y mène depuis l'entrée %1")
-                                             .arg(book.entry(start).id)});
 
-    std::stable_sort(findings.begin(), findings.end(),
-                     [](const BookFinding &a, const BookFinding &b) { return a.entry < b.entry; });
+    // Entry by entry, in the order the author reads them: the number, the
+    // ways out, the fight, the monsters, then whether the entry is reached.
+    const QString ending = tr("fin de l'aventure : aucune sortie");
+    const QString unreachable = start < 0 ? tr("aucune entrée numérotée d'où partir")
+                                          : tr("aucun chemin n'y mène depuis l'entrée %1").arg(book.entry(start).id);
+    QVector<BookFinding> findings;
+    QVector<int> lines;
+    for (int i = 0; i < size; ++i) {
+        const int first = book.indexOfNumber(book.number(i));
+        if (book.number(i) >= 0 && first != i) {
+            if (lines.isEmpty())
+                lines = book.lineNumbers();
+            findings.append({BookFinding::DuplicateId, i,
+                             tr("le numéro %1 est déjà celui de l'entrée de la ligne %2")
+                                 .arg(book.number(i))
+                                 .arg(lines.at(first))});
+        }
+        Own &own = entries[i];
+        // No way out: the adventure ends here, in victory or in death.
+        if (own.references.isEmpty())
+            findings.append({BookFinding::Ending, i, ending});
+        for (int r = 0; r < own.references.size(); ++r) {
+            const Reference &ref = own.references.at(r);
+            if (ref.target >= 0 && book.indexOfNumber(ref.target) >= 0)
+                continue;
+            // Worded once: a reference stays wrong until its entry is written again.
+            if (own.wrong.size() <= r)
+                own.wrong.resize(r + 1);
+            QString &text = own.wrong[r];
+            if (text.isEmpty())
+                text = ref.target >= 0 ? tr("%1 vers %2 : cette entrée n'existe pas").arg(Reference::kindName(ref.kind), ref.text)
+                    : ref.text.trimmed().isEmpty()
+                    ? tr("%1 : renvoi vide").arg(Reference::kindName(ref.kind))
+                    : tr("%1 : « %2 » n'est pas un numéro d'entrée").arg(Reference::kindName(ref.kind), ref.text);
+            findings.append({ref.target >= 0 ? BookFinding::Dangling : BookFinding::NotANumber, i, text});
+        }
+        if (!own.hardFight.isEmpty())
+            findings.append({BookFinding::HardFight, i, own.hardFight});
+        for (const QString &name : qAsConst(own.unknownMonsters))
+            findings.append({BookFinding::UnknownMonster, i,
+                             tr("« %1 » n'est pas dans le fichier des monstres").arg(name)});
+        if (!reached.at(i))
+            findings.append({BookFinding::Unreachable, i, unreachable});
+    }
     return findings;
 }
 

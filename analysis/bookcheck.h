@@ -2,6 +2,7 @@
 #define ORVANDEL_BOOKCHECK_H
 
 #include "book/book.h"
+#include "book/reference.h"
 
 #include <QCoreApplication>
 #include <QSet>
@@ -17,16 +18,35 @@ struct BookFinding
 };
 
 // What is wrong with a book, or worth a look.
+//
+// A checker kept beside a book the author is writing remembers what each
+// entry's own checks found (its ways out, its fights, its monsters), so
+// that after a change only the changed entries are looked at again; what
+// depends on the whole book (numbers held twice, references to missing
+// entries, what the reader can reach) is worked out anew from what was kept.
 class BookCheck
 {
     Q_DECLARE_TR_FUNCTIONS(BookCheck)
 
 public:
-    // Every finding, in the book's order; monster names are checked only
-    // when `monsterNames` is given. A fight that an average adventurer wins
-    // less often than `hardFight` (0 to 1) is a finding of its own.
+    // Monster names are checked only when `monsterNames` is given. A fight
+    // that an average adventurer wins less often than `hardFight` (0 to 1)
+    // is a finding of its own.
+    explicit BookCheck(const QSet<QString> *monsterNames = nullptr, double hardFight = 0.5);
+
+    // Every finding, in the book's order.
+    QVector<BookFinding> findings(const Book &book);
+    // The entries from `index` on: `removed` of them gave way to `inserted`
+    // new ones; the others are as they were.
+    void changed(int index, int removed, int inserted);
+    // Everything may have changed.
+    void reset() { entries.clear(); }
+
     static QVector<BookFinding> run(const Book &book, const QSet<QString> *monsterNames = nullptr,
-                                    double hardFight = 0.5);
+                                    double hardFight = 0.5)
+    {
+        return BookCheck(monsterNames, hardFight).findings(book);
+    }
     // "Combat contre Troll : 61 % (moyen), 23 % (faible), 92 % (fort)".
     static QString fightOdds(const Entry &entry);
 
@@ -36,6 +56,23 @@ public:
     static QString title(BookFinding::Kind kind);
     // Findings that make the book wrong rather than worth a look.
     static bool isError(BookFinding::Kind kind);
+
+private:
+    // What one entry's own checks found.
+    struct Own
+    {
+        bool known = false;
+        QVector<Reference> references;
+        QString hardFight;        // the odds, when the fight is hard
+        QStringList unknownMonsters;
+        QVector<QString> wrong;   // what is said of each wrong reference, once worded
+    };
+    Own ownChecks(const Entry &entry) const;
+
+    QSet<QString> monsterNames;
+    bool checkNames = false;
+    double hardFight = 0.5;
+    QVector<Own> entries;
 };
 
 #endif

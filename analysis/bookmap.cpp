@@ -159,10 +159,11 @@ GVC_t *graphviz()
 // Reads `dot`, lays it out in the layout it names and hands the laid-out
 // graph to `use`; false with `error` set when any step fails.
 template<typename Use>
-bool withLayout(const QByteArray &dot, QString *error, Use use)
+bool withLayout(QByteArray dot, QString *error, Use use)
 {
     QMutexLocker locker(&graphvizBusy);
     Agraph_t *graph = agmemread(dot.constData());
+    dot.clear(); // the graph holds it now
     if (!graph) {
         *error = BookMap::tr("Graphviz n'a pas pu lire le graphe.");
         return false;
@@ -321,8 +322,7 @@ bool BookMap::renderSvg(QByteArray dot, QFileDevice *file, QString *error)
     // Graphviz writes into the file as it goes: the drawing is never held
     // in memory.
     bool written = false;
-    const bool laidOut = withLayout(dot, error, [&](Agraph_t *graph) {
-        dot.clear(); // the graph holds it now
+    const bool laidOut = withLayout(std::move(dot), error, [&](Agraph_t *graph) {
         file->flush();
         if (FILE *out = fdopen(dup(file->handle()), "w")) {
             written = gvRender(graphviz(), graph, "svg", out) == 0;

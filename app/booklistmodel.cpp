@@ -5,24 +5,73 @@
 
 BookListModel::BookListModel(QObject *parent) : QAbstractTableModel(parent) {}
 
-void BookListModel::setBook(const Book *read, const QVector<BookFinding> &findings)
+QVector<QString> BookListModel::titles(int size, const QVector<BookFinding> &findings)
 {
-    beginResetModel();
-    book = read;
-    findingText = QVector<QString>(book ? book->size() : 0);
+    QVector<QString> out(size);
     for (const BookFinding &f : findings) {
-        QString &text = findingText[f.entry];
+        QString &text = out[f.entry];
         if (!text.isEmpty())
             text += QStringLiteral(", ");
         text += BookCheck::title(f.kind);
     }
+    return out;
+}
+
+void BookListModel::setBook(const Book *read, const QVector<BookFinding> &findings)
+{
+    beginResetModel();
+    book = read;
+    rows = book ? book->size() : 0;
+    findingText = titles(rows, findings);
     search.clear();
     endResetModel();
 }
 
+void BookListModel::changed(int index, int removed, int inserted, const QVector<BookFinding> &findings)
+{
+    if (!book || index < 0 || index + removed > rows || rows - removed + inserted != book->size()) {
+        setBook(book, findings);
+        return;
+    }
+    // The changed rows go and come back: the sorting and filtering views
+    // place them anew without going over the others.
+    if (removed > 0) {
+        beginRemoveRows(QModelIndex(), index, index + removed - 1);
+        rows -= removed;
+        findingText.remove(index, removed);
+        if (!search.isEmpty())
+            search.remove(index, removed);
+        endRemoveRows();
+    }
+    QVector<QString> now = titles(book->size(), findings);
+    if (inserted > 0) {
+        beginInsertRows(QModelIndex(), index, index + inserted - 1);
+        rows += inserted;
+        findingText.insert(index, inserted, QString());
+        for (int i = index; i < index + inserted; ++i) {
+            findingText[i] = now.at(i);
+            if (!search.isEmpty())
+                search.insert(i, folded(book->entry(i).id + QLatin1Char(' ') + book->entry(i).text));
+        }
+        endInsertRows();
+    }
+    // A change elsewhere can change what other entries are found to be.
+    for (int i = 0; i < rows; ++i) {
+        if (findingText.at(i) == now.at(i))
+            continue;
+        int last = i;
+        while (last + 1 < rows && findingText.at(last + 1) != now.at(last + 1))
+            ++last;
+        for (int k = i; k <= last; ++k)
+            findingText[k] = now.at(k);
+        emit dataChanged(this->index(i, Findings), this->index(last, Findings));
+        i = last;
+    }
+}
+
 int BookListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() || !book ? 0 : book->size();
+    return parent.isValid() ? 0 : rows;
 }
 
 int BookListModel::columnCount(const QModelIndex &parent) const
@@ -43,7 +92,7 @@ QString BookListModel::folded(const QString &text)
 
 QVariant BookListModel::data(const QModelIndex &index, int role) const
 {
-    if (!book || !index.isValid())
+    if (!book || !index.isValid() || index.row() >= book->size())
         return QVariant();
     const int row = index.row();
     const Entry &entry = book->entry(row);

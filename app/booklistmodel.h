@@ -7,7 +7,8 @@
 #include <QSortFilterProxyModel>
 
 // The entries of a book as rows: number, type codes, first words, and the
-// findings of the checks. Reads the book in place; reset() after a change.
+// findings of the checks. Reads the book in place: setBook() after any
+// change, or changed() when only some entries changed.
 class BookListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -18,6 +19,9 @@ public:
 
     explicit BookListModel(QObject *parent = nullptr);
     void setBook(const Book *book, const QVector<BookFinding> &findings);
+    // The book's entries from `index` on: `removed` of them gave way to
+    // `inserted` new ones. Only rows that changed are announced to the views.
+    void changed(int index, int removed, int inserted, const QVector<BookFinding> &findings);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -31,7 +35,10 @@ public:
     qint64 sortNumber(int row) const { return book && book->number(row) >= 0 ? book->number(row) : -1; }
 
 private:
+    static QVector<QString> titles(int size, const QVector<BookFinding> &findings);
+
     const Book *book = nullptr;
+    int rows = 0; // as the views know it, while rows come and go
     QVector<QString> findingText; // per entry, the titles of its findings
     mutable QVector<QString> search; // per entry, folded number and text, made on first search
 };

@@ -207,11 +207,27 @@ void BookWindow::setReadOnly(bool readOnly)
 
 void BookWindow::refresh(int select)
 {
+    refresh(select, -1, 0, 0);
+}
+
+void BookWindow::refresh(int select, int index, int removed, int inserted)
+{
     const int keep = select >= 0 ? select : selectedEntry();
     bool knownMonsters = false;
     const QSet<QString> monsterNames = MonsterUI::lastUsedNames(&knownMonsters);
-    findings = BookCheck::run(book.book(), knownMonsters ? &monsterNames : nullptr);
-    model->setBook(&book.book(), findings);
+    const bool whole = index < 0 || knownMonsters != namesKnown || monsterNames != checkedNames;
+    if (whole) {
+        checker = BookCheck(knownMonsters ? &monsterNames : nullptr);
+        checkedNames = monsterNames;
+        namesKnown = knownMonsters;
+    } else {
+        checker.changed(index, removed, inserted);
+    }
+    findings = checker.findings(book.book());
+    if (whole)
+        model->setBook(&book.book(), findings);
+    else
+        model->changed(index, removed, inserted, findings);
     if (!watcher->files().isEmpty())
         watcher->removePaths(watcher->files());
     if (QFileInfo::exists(book.path()))
@@ -272,7 +288,8 @@ void BookWindow::newEntry()
     dialog.setBook(&book);
     if (dialog.exec() == QDialog::Accepted && book.book().bytes() != before) {
         changed();
-        refresh(book.book().size() - 1);
+        const int added = book.book().size() - 1;
+        refresh(added, added, 0, 1);
     }
 }
 
@@ -286,7 +303,7 @@ void BookWindow::editEntry()
     dialog.setBook(&book, index);
     if (dialog.exec() == QDialog::Accepted && book.book().bytes() != before) {
         changed();
-        refresh(index);
+        refresh(index, index, 1, 1);
     }
 }
 
@@ -322,7 +339,7 @@ void BookWindow::deleteEntry()
         return;
     }
     changed();
-    refresh(qMin(index, book.book().size() - 1));
+    refresh(qMin(index, book.book().size() - 1), index, 1, 0);
 }
 
 bool BookWindow::applyChange(const BookFile::Change &change, const QString &what)

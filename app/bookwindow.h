@@ -53,7 +53,10 @@ public slots:
     void reload();
 
 private:
+    // After any change; after a change of the entries from `index` on
+    // (`removed` of them gave way to `inserted`), only those are checked again.
     void refresh(int select = -1);
+    void refresh(int select, int index, int removed, int inserted);
     void updatePreview();
     void showLink(const QUrl &url);
     bool applyChange(const BookFile::Change &change, const QString &what);
@@ -61,6 +64,9 @@ private:
 
     BookFile book;
     QVector<BookFinding> findings;
+    BookCheck checker;
+    QSet<QString> checkedNames; // the monster names the checker knows
+    bool namesKnown = false;
     QVector<BookFile::Change> undoable, redoable;
     BookListModel *model;
     BookFilterModel *filter;

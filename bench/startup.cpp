@@ -8,7 +8,10 @@
 // the whole map, an empty view of the same size), saving pictures of each
 // as PREFIX-*.png; with --map-wait BOOK SECONDS it lays the map out behind
 // the progress dialog for that long and prints how late a 10 ms timer fired
-// meanwhile (median and worst), then walks away.
+// meanwhile (median and worst), then walks away. With --writing BOOK N it
+// writes N entries one after another through the book window's "Nouvelle
+// entrée" and prints the milliseconds they took, then what writing the
+// book's bytes and their history copy once costs at the start and at the end.
 #include "analysis/bookmap.h"
 #include "app/bookmapui.h"
 #include "app/mapitem.h"
@@ -18,7 +21,11 @@
 #include "app/mainwindow.h"
 #include "entry/entryui.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QAbstractButton>
+#include <QSaveFile>
+#include <QTextEdit>
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QProgressDialog>
@@ -141,6 +148,55 @@ static int mapWait(const QString &path, double seconds)
     _exit(0); // a cancelled layout still runs in its thread
 }
 
+// Writing `bytes` as a save does: the history's copy of the book, then the book.
+static double writeMs(const QString &path, const QByteArray &bytes)
+{
+    QVector<double> times;
+    for (int k = 0; k < 5; ++k) {
+        QElapsedTimer clock;
+        clock.start();
+        for (const QString &name : {path + QStringLiteral(".copie"), path + QStringLiteral(".nouveau")}) {
+            QSaveFile file(name);
+            file.open(QIODevice::WriteOnly);
+            file.write(bytes);
+            file.commit();
+        }
+        times << clock.nsecsElapsed() / 1e6;
+    }
+    QFile::remove(path + QStringLiteral(".copie"));
+    QFile::remove(path + QStringLiteral(".nouveau"));
+    return median(times);
+}
+
+static int session(const QString &path, int count)
+{
+    BookWindow window;
+    window.openBook(path);
+    window.show();
+    QCoreApplication::processEvents();
+    const double before = writeMs(path, window.file().book().bytes());
+    QAction *add = window.findChild<QAction *>(QStringLiteral("actionNew"));
+    double total = 0;
+    for (int k = 0; k < count; ++k) {
+        QTimer::singleShot(0, [k] {
+            QWidget *form = QApplication::activeModalWidget();
+            form->findChild<QTextEdit *>(QStringLiteral("textEdit"))
+                ->setPlainText(QStringLiteral("Une entrée de plus, la %1e de la séance.").arg(k + 1));
+            form->findChild<QLineEdit *>(QStringLiteral("le_ChoiceValue"))->setText(QStringLiteral("0"));
+            form->findChild<QLineEdit *>(QStringLiteral("le_ChoiceText"))->setText(QStringLiteral("Retour au début"));
+            form->findChild<QAbstractButton *>(QStringLiteral("pb_ChoiceAdd"))->click();
+            form->findChild<QAbstractButton *>(QStringLiteral("pb_Save"))->click();
+        });
+        QElapsedTimer clock;
+        clock.start();
+        add->trigger();
+        total += clock.nsecsElapsed() / 1e6;
+    }
+    const double after = writeMs(path, window.file().book().bytes());
+    std::printf("%.3f %.3f %.3f %d\n", total, before, after, window.file().book().size());
+    return 0;
+}
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -173,6 +229,8 @@ int main(int argc, char *argv[])
         std::printf("%.3f %.3f\n", open, filter);
         return 0;
     }
+    if (args.size() >= 4 && args.at(1) == QLatin1String("--writing"))
+        return session(args.at(2), args.at(3).toInt());
     if (args.size() >= 3 && args.at(1) == QLatin1String("--map"))
         return mapRepaints(args.at(2), args.value(3));
     if (args.size() >= 4 && args.at(1) == QLatin1String("--map-wait"))

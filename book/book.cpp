@@ -4,11 +4,14 @@
 #include "book/entryid.h"
 #include "book/entrywriter.h"
 
+#include <algorithm>
+
 void Book::indexNumbers(int from)
 {
     if (from == 0) {
+        dense.clear();
         byNumber.clear();
-        byNumber.reserve(entries.size());
+        sparse = false;
         first = -1;
         highest = -1;
     }
@@ -21,8 +24,34 @@ void Book::indexNumbers(int from)
         if (first < 0 || n < numbers.at(first))
             first = i;
         highest = qMax(highest, n);
-        if (!byNumber.contains(n))
-            byNumber.insert(n, i);
+    }
+    const bool wasSparse = sparse;
+    sparse = highest >= 4 * entries.size() + 1024;
+    if (sparse != wasSparse)
+        from = 0; // the other table, made from the start
+    if (sparse) {
+        if (from == 0) {
+            dense.clear();
+            byNumber.clear();
+            byNumber.reserve(entries.size());
+        }
+        for (int i = from; i < entries.size(); ++i)
+            if (numbers.at(i) >= 0 && !byNumber.contains(numbers.at(i)))
+                byNumber.insert(numbers.at(i), i);
+        return;
+    }
+    if (from == 0) {
+        byNumber.clear();
+        dense.fill(-1, highest + 1);
+    } else if (dense.size() < highest + 1) {
+        const int known = dense.size();
+        dense.resize(highest + 1);
+        std::fill(dense.begin() + known, dense.end(), -1);
+    }
+    for (int i = from; i < entries.size(); ++i) {
+        const int n = numbers.at(i);
+        if (n >= 0 && dense.at(n) < 0)
+            dense[n] = i;
     }
 }
 

@@ -42,7 +42,14 @@ public:
     const QByteArray &bytes() const { return source; }
 
     // The first entry that bears `number`, or -1.
-    int indexOfNumber(int number) const { return byNumber.value(number, -1); }
+    int indexOfNumber(int number) const
+    {
+        if (number < 0)
+            return -1;
+        if (!sparse)
+            return number < dense.size() ? dense.at(number) : -1;
+        return byNumber.value(number, -1);
+    }
     // The entry with the lowest number, where the reader starts; -1 when none has one.
     int firstIndex() const { return first; }
     // One past the highest number in the book, 0 for a book without numbers;
@@ -80,7 +87,12 @@ private:
     // the "/>" of an empty root.
     qsizetype insertAt = -1;
     bool selfClosingRoot = false;
+    // Entry by number: a table while the numbers stay within a few times
+    // the number of entries (no hashing, no scattered memory to visit),
+    // a hash beyond.
+    QVector<int> dense;
     QHash<int, int> byNumber;
+    bool sparse = false;
     int first = -1;
     int highest = -1;
 };

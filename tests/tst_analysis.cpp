@@ -52,6 +52,7 @@ private slots:
     void findings_data();
     void findings();
     void oneIdParserForNumberingAndChecks();
+    void checkKeptInStep();
     void commandLine_data();
     void commandLine();
     void mapLabelsStayShort();
@@ -108,6 +109,48 @@ void TestAnalysis::oneIdParserForNumberingAndChecks()
     const QVector<BookFinding> findings = BookCheck::run(file.book());
     QCOMPARE(findings.first().kind, BookFinding::Dangling);
     QCOMPARE(file.book().indexOfNumber(1), -1);
+}
+
+// A checker kept beside a book being written finds after each change what
+// a fresh check of the whole book finds.
+void TestAnalysis::checkKeptInStep()
+{
+    BookReader reader;
+    QVERIFY(reader.read(readBytes(fixture("check-flawed.xml"))));
+    Book book = reader.book();
+    const QSet<QString> names{"Orque"};
+    BookCheck kept(&names, 0.5);
+    kept.findings(book);
+    const auto entry = [](const QString &id, const QStringList &to, const QString &monster = QString()) {
+        Entry e;
+        e.id = id;
+        e.text = "Texte de " + id;
+        for (const QString &t : to)
+            e.choices.append({t, "Aller en " + t});
+        if (!monster.isEmpty())
+            e.monsters.append({monster, "12", "20", "000"});
+        return e;
+    };
+    struct Step { int at, removed; Entry inserted; bool hasEntry; };
+    const QVector<Step> steps{
+        {5, 0, entry("006", {"050"}), true},           // a new entry: dangling, unreachable
+        {6, 0, entry("050", {"005"}), true},           // its target written: reached? no, still cut off
+        {0, 1, entry("000", {"001", "006"}), true},     // the start now leads there: all reached
+        {3, 1, Entry(), false},                        // the second 002 goes: no more duplicate
+        {1, 1, entry("001", {"abc"}, "Troll"), true},  // not a number, unknown monster, hard fight
+        {0, 1, entry("000", {}), true},                // the start is an ending: the rest cut off
+    };
+    for (const Step &step : steps) {
+        const Book::Edit edit = step.hasEntry
+            ? (step.removed ? book.replacing(step.at, step.inserted) : book.appending(step.inserted))
+            : book.removing(step.at);
+        book.apply(edit);
+        kept.changed(step.at, step.removed, step.hasEntry ? 1 : 0);
+        const QVector<BookFinding> fresh = BookCheck::run(book, &names, 0.5), now = kept.findings(book);
+        QCOMPARE(summary(book, now), summary(book, fresh));
+        for (int k = 0; k < fresh.size(); ++k)
+            QCOMPARE(now.at(k).detail, fresh.at(k).detail);
+    }
 }
 
 void TestAnalysis::commandLine_data()

@@ -40,7 +40,9 @@ bool editHolds(const Book &original, const Book::Edit &edit, Book *book)
         && again.book().size() == book->size();
     for (int i = 0; ok && i < book->size(); ++i)
         ok = again.book().entry(i) == book->entry(i)
-            && again.book().span(i).begin == book->span(i).begin;
+            && again.book().span(i).begin == book->span(i).begin
+            && again.book().indexOfNumber(book->number(i)) == book->indexOfNumber(book->number(i));
+    ok = ok && again.book().firstIndex() == book->firstIndex() && again.book().nextNumber() == book->nextNumber();
     if (ok && bytes.contains("\r\n")) // the file's own line ends, everywhere
         ok = book->bytes().count("\n") == book->bytes().count("\r\n");
     if (!ok)
@@ -342,6 +344,15 @@ void TestBook::edits()
     Book added;
     QVERIFY(editHolds(original, original.appending(fresh), &added));
     QCOMPARE(added.entry(original.size()).text, fresh.text);
+    // Numbers far beyond the others, then back among them.
+    Entry far = fresh;
+    far.id = "500000000";
+    Book farther, back;
+    QVERIFY(editHolds(added, added.appending(far), &farther));
+    QCOMPARE(farther.indexOfNumber(500000000), added.size());
+    QCOMPARE(farther.indexOfNumber(77), original.size());
+    QVERIFY(editHolds(farther, farther.removing(added.size()), &back));
+    QCOMPARE(back.indexOfNumber(500000000), -1);
     if (!newBytes.isEmpty())
         QCOMPARE(added.bytes(), newBytes.replace("@@", added.encoded(EntryWriter::elementXml(fresh))));
     for (int i = 0; i < original.size(); ++i) {
