@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QProcess>
 #include <QSaveFile>
@@ -126,8 +127,8 @@ int main(int argc, char *argv[])
     const QString book = dir.filePath(QStringLiteral("livre.xml"));
     const QString startup = QCoreApplication::applicationDirPath() + QStringLiteral("/orvandel_startup");
 
-    QMap<int, double> bindAt, saveAt;
-    for (int entries : {100, 1000, 10000}) {
+    QMap<int, double> bindAt, saveAt, checkAt, filterAt;
+    for (int entries : {100, 1000, 10000, 100000}) {
         const QByteArray bytes = generateBook(entries);
         writePlain(book, bytes);
         const QString size = QStringLiteral("%1 entries, %2 KiB").arg(entries).arg(bytes.size() / 1024);
@@ -212,7 +213,7 @@ int main(int argc, char *argv[])
         std::sort(filters.begin(), filters.end());
         report(QStringLiteral("open the book window (%1 entries)").arg(entries), opens[2], read);
         report(QStringLiteral("filter it on a word (%1 entries)").arg(entries), filters[2]);
-        bindAt[entries] = read;
+        filterAt[entries] = filters[2];
     }
 
     const QString monsters = dir.filePath(QStringLiteral("monstres.xml"));
@@ -237,20 +238,22 @@ int main(int argc, char *argv[])
                median([&] { return writeFloor(monsters, bytes); }));
     }
 
-    {
-        const QByteArray bytes = generateBook(10000);
+    for (int entries : {100000, 10000}) {
+        const QByteArray bytes = generateBook(entries);
         writePlain(book, bytes);
         BookFile file;
         QVector<BookFinding> findings;
-        const double open = median([&] { return timed([&] { file.open(book); }); });
-        report(QStringLiteral("check the 10,000-entry book (open, findings)"),
-               median([&] {
-                   return timed([&] {
-                       file.open(book);
-                       findings = BookCheck::run(file.book());
-                   });
-               }),
-               open);
+        const double open = median([&] { return timed([&] { file.open(book); }); }, 5);
+        const double check = median([&] {
+            return timed([&] {
+                file.open(book);
+                findings = BookCheck::run(file.book());
+            });
+        }, 5);
+        report(QStringLiteral("check the book (%1 entries: open, findings)").arg(entries), check, open);
+        checkAt[entries] = check;
+        if (entries != 10000)
+            continue;
         report(QStringLiteral("lay its map out (DOT, sfdp layout)"), median([&] {
                    return timed([&] {
                        MapLayout layout;
@@ -306,12 +309,94 @@ int main(int argc, char *argv[])
            median([&] { return run(startup, {}); }, 31) - spawn,
            median([&] { return run(startup, {QStringLiteral("--minimal")}); }, 31) - spawn);
 
-    // Peak memory of a process holding an entry dialog bound to the largest book.
-    writePlain(book, generateBook(10000));
+    // Memory of a process holding an entry dialog bound to a 100,000-entry
+    // book: what reading it costs at its peak, against what stays (the model).
+    const QByteArray largest = generateBook(100000);
+    writePlain(book, largest);
     QProcess probe;
     probe.start(startup, {QStringLiteral("--bind"), book});
-    probe.waitForFinished();
+    probe.waitForFinished(120000);
     const QList<QByteArray> kib = probe.readAllStandardOutput().trimmed().split(' ');
+    // The checker's peak, as the system counts it.
+    double checkPeak = -1;
+    if (QFileInfo::exists(QStringLiteral("/usr/bin/time"))) {
+        QProcess checker;
+        checker.start(QStringLiteral("/usr/bin/time"),
+                      {QStringLiteral("-f"), QStringLiteral("%M"),
+                       QCoreApplication::applicationDirPath() + QStringLiteral("/../orvandel-check"), book});
+        checker.waitForFinished(120000);
+        checkPeak = checker.readAllStandardError().trimmed().split('\n').last().toDouble();
+    }
+
+    // A writing session: entries written one after another through the book
+    // window, into a one-entry book and into a 10,000-entry one. The file
+    // writes (the book, its history copy) are measured apart and taken off.
+    const int written = app.arguments().contains(QLatin1String("--quick")) ? 200 : 2000;
+    QMap<int, double> waiting, writing;
+    for (int entries : {1, 10000}) {
+        QDir(book + QStringLiteral(".historique")).removeRecursively();
+        writePlain(book, generateBook(entries));
+        QProcess session;
+        session.start(startup, {QStringLiteral("--writing"), book, QString::number(written)});
+        session.waitForFinished(-1);
+        const QList<QByteArray> ms = session.readAllStandardOutput().trimmed().split(' ');
+        writing[entries] = (ms.value(1).toDouble() + ms.value(2).toDouble()) / 2;
+        waiting[entries] = ms.value(0).toDouble() / written - writing[entries];
+    }
+    QDir(book + QStringLiteral(".historique")).removeRecursively();
+    report(QStringLiteral("write %1 entries, each (1-entry book, writes aside)").arg(written), waiting[1]);
+    report(QStringLiteral("write %1 entries, each (10,000-entry book, writes aside)").arg(written), waiting[10000],
+           waiting[1]);
+    report(QStringLiteral("  their file writes, each (1-entry book)"), writing[1]);
+    report(QStringLiteral("  their file writes, each (10,000-entry book)"), writing[10000]);
+
+    // The map of 10,000 entries once laid out: repaints of the whole view,
+    // against the same view empty.
+    writePlain(book, generateBook(10000));
+    QProcess map;
+    map.start(startup, {QStringLiteral("--map"), book});
+    map.waitForFinished(300000);
+    const QList<QByteArray> repaint = map.readAllStandardOutput().trimmed().split(' ');
+    const double emptyView = repaint.value(4).toDouble();
+    report(QStringLiteral("map of 10,000 entries: repaint after a scroll"), repaint.value(0).toDouble(), emptyView);
+    report(QStringLiteral("  after a zoom step (median of the steps out)"), repaint.value(1).toDouble(), emptyView);
+    report(QStringLiteral("  the slowest zoom step"), repaint.value(2).toDouble(), emptyView);
+    report(QStringLiteral("  the whole map"), repaint.value(3).toDouble(), emptyView);
+
+    // How late a 10 ms timer fires while a 100,000-entry map is laid out.
+    writePlain(book, largest);
+    QProcess wait;
+    wait.start(startup, {QStringLiteral("--map-wait"), book, QStringLiteral("20")});
+    wait.waitForFinished(300000);
+    const QList<QByteArray> late = wait.readAllStandardOutput().trimmed().split(' ');
+    report(QStringLiteral("input answered during a 100,000-entry layout (median)"), late.value(0).toDouble() + 10, 10);
+    report(QStringLiteral("  the slowest answer"), late.value(1).toDouble() + 10, 10);
+
+    // --long: the SVG of the 100,000-entry map against Graphviz's own tool.
+    QString svgLine;
+    if (app.arguments().contains(QLatin1String("--long")) && QFileInfo::exists(QStringLiteral("/usr/bin/time"))) {
+        const QString check = QCoreApplication::applicationDirPath() + QStringLiteral("/../orvandel-check");
+        const QString dot = dir.filePath(QStringLiteral("carte.dot")), svg = dir.filePath(QStringLiteral("carte.svg"));
+        QProcess dotting;
+        dotting.setStandardOutputFile(QProcess::nullDevice());
+        dotting.start(check, {book, QStringLiteral("--dot"), dot});
+        dotting.waitForFinished(-1);
+        const auto measured = [](const QStringList &command, double *kib) {
+            QProcess process;
+            const double ms = timed([&] {
+                process.start(QStringLiteral("/usr/bin/time"), QStringList{QStringLiteral("-f"), QStringLiteral("%M")} + command);
+                process.waitForFinished(-1);
+            });
+            *kib = process.readAllStandardError().trimmed().split('\n').last().toDouble();
+            return ms;
+        };
+        double sfdpKiB = 0, oursKiB = 0;
+        const double sfdp = measured({QStringLiteral("sfdp"), QStringLiteral("-Tsvg"), dot, QStringLiteral("-o"), svg}, &sfdpKiB);
+        const double ours = measured({check, book, QStringLiteral("--svg"), svg}, &oursKiB);
+        report(QStringLiteral("--svg of the 100,000-entry map (floor: sfdp -Tsvg)"), ours, sfdp);
+        svgLine = QStringLiteral("peak memory of --svg at 100,000 entries: %1 MiB, sfdp -Tsvg: %2 MiB (%3x)\n")
+                      .arg(oursKiB / 1024, 0, 'f', 1).arg(sfdpKiB / 1024, 0, 'f', 1).arg(oursKiB / sfdpKiB, 0, 'f', 2);
+    }
 
     std::fprintf(stderr, "\n");
     std::printf("%-58s %10s %10s %7s\n", "operation (median)", "ms", "floor ms", "ratio");
@@ -322,12 +407,20 @@ int main(int argc, char *argv[])
         else
             std::printf("%-58s %10.3f %10s %7s\n", qPrintable(row.what), row.ms, "-", "-");
     }
-    std::printf("\ngrowth from 1,000 to 10,000 entries: open %.1fx, save %.1fx; from 10,000 to 100,000: open %.1fx\n",
-                bindAt[10000] / bindAt[1000], saveAt[10000] / saveAt[1000], bindAt[100000] / bindAt[10000]);
-    if (kib.size() == 2)
-        std::printf("peak resident memory, 10,000-entry book bound: %.1f MiB (%.1f MiB before "
-                    "binding)\n",
-                    kib[1].toDouble() / 1024, kib[0].toDouble() / 1024);
+    std::printf("\ngrowth from 10,000 to 100,000 entries: open %.1fx, check %.1fx, save %.1fx, filter %.1fx\n",
+                bindAt[100000] / bindAt[10000], checkAt[100000] / checkAt[10000],
+                saveAt[100000] / saveAt[10000], filterAt[100000] / filterAt[10000]);
+    if (kib.size() == 3) {
+        // What reading needs beyond what stays, against the file's size.
+        const double file = largest.size() / 1024.0 / 1024, before = kib[0].toDouble() / 1024,
+                     peak = kib[1].toDouble() / 1024, held = kib[2].toDouble() / 1024;
+        std::printf("100,000-entry book bound (file %.1f MiB): model %.1f MiB, peak %.1f MiB = model + %.2fx the file\n",
+                    file, held - before, peak - before, (peak - held) / file);
+        if (checkPeak > 0)
+            std::printf("orvandel-check on it: peak %.1f MiB = %.2fx the file\n", checkPeak / 1024,
+                        checkPeak / 1024 / file);
+    }
+    std::printf("%s", qPrintable(svgLine));
     std::printf("floors: open = read the file + one bare QXmlStreamReader pass over a device; "
                 "check = opening the book; save and write = the same bytes through QSaveFile + "
                 "commit; start = a bare QMainWindow program\n");

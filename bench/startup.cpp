@@ -1,7 +1,7 @@
 // Probe for the benchmark, which itself links no widgets: shows a main window
 // (Orvandel's, or a bare QMainWindow with --minimal) and quits as soon as it
 // is shown. With --bind BOOK it binds an entry dialog to BOOK and prints the
-// peak resident size; with --window BOOK [WORD] it prints the milliseconds
+// peak resident size before and after, and the resident size then; with --window BOOK [WORD] it prints the milliseconds
 // the book window takes to open and show BOOK, then to filter it on WORD.
 // With --map BOOK [PREFIX] it lays BOOK's map out and prints the repaint
 // times of the map view (scrolling at reading size, zooming out step by step,
@@ -15,13 +15,16 @@
 #include "analysis/bookmap.h"
 #include "app/bookmapui.h"
 #include "app/mapitem.h"
+#include "book/atomicfile.h"
 #include "book/bookfile.h"
+#include "book/filehistory.h"
 #include "app/booklistmodel.h"
 #include "app/bookwindow.h"
 #include "app/mainwindow.h"
 #include "entry/entryui.h"
 
 #include <QAction>
+#include <QDir>
 #include <QApplication>
 #include <QAbstractButton>
 #include <QSaveFile>
@@ -42,15 +45,20 @@
 
 // The peak resident size of this process image. Not getrusage(): its
 // maximum carries over from the parent that forked us.
-static long peakKiB()
+static long statusKiB(const char *field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLong();
     return -1;
+}
+
+static long peakKiB()
+{
+    return statusKiB("VmHWM:");
 }
 
 static double median(QVector<double> values)
@@ -148,24 +156,23 @@ static int mapWait(const QString &path, double seconds)
     _exit(0); // a cancelled layout still runs in its thread
 }
 
-// Writing `bytes` as a save does: the history's copy of the book, then the book.
+// Writing `bytes` as a save does: the book's previous version into its
+// history (a full one, old versions giving way), then the book itself.
 static double writeMs(const QString &path, const QByteArray &bytes)
 {
+    const QString scratch = path + QStringLiteral(".essai");
+    FileHistory history(scratch);
     QVector<double> times;
-    for (int k = 0; k < 5; ++k) {
+    for (int k = 0; k < 55; ++k) {
         QElapsedTimer clock;
         clock.start();
-        for (const QString &name : {path + QStringLiteral(".copie"), path + QStringLiteral(".nouveau")}) {
-            QSaveFile file(name);
-            file.open(QIODevice::WriteOnly);
-            file.write(bytes);
-            file.commit();
-        }
+        history.keep(bytes, 1, QStringLiteral("essai"));
+        AtomicFile(scratch).write(bytes);
         times << clock.nsecsElapsed() / 1e6;
     }
-    QFile::remove(path + QStringLiteral(".copie"));
-    QFile::remove(path + QStringLiteral(".nouveau"));
-    return median(times);
+    QDir(scratch + QStringLiteral(".historique")).removeRecursively();
+    QFile::remove(scratch);
+    return median(times.mid(50));
 }
 
 static int session(const QString &path, int count)
@@ -206,7 +213,7 @@ int main(int argc, char *argv[])
         const long before = peakKiB();
         if (args.size() >= 3)
             dialog.setEntriesFile(args.at(2));
-        std::printf("%ld %ld\n", before, peakKiB());
+        std::printf("%ld %ld %ld\n", before, peakKiB(), statusKiB("VmRSS:"));
         return 0;
     }
     if (args.size() >= 3 && args.at(1) == QLatin1String("--window")) {
