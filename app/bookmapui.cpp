@@ -137,6 +137,7 @@ std::unique_ptr<MapItem> BookMapUI::layOut(const QByteArray &dot, QWidget *paren
     QProgressDialog progress(tr("Mise en page de la carte du livre…"), tr("Annuler"), 0, 0, parent);
     progress.setWindowTitle(tr("Carte du livre"));
     progress.setMinimumDuration(200);
+    progress.setValue(0); // shown from then on, once the layout takes that long
     // Graphviz says nothing while it lays out: the bar only says which step runs.
     QTimer steps;
     connect(&steps, &QTimer::timeout, &progress, [&progress, drawing] {

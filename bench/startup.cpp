@@ -32,6 +32,7 @@
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -144,7 +145,8 @@ static int mapWait(const QString &path, double seconds)
         since.restart();
         if (clock.elapsed() > seconds * 1000)
             if (auto *progress = window.findChild<QProgressDialog *>())
-                progress->cancel();
+                if (auto *cancel = progress->findChild<QPushButton *>())
+                    cancel->click();
     });
     clock.start();
     since.start();

@@ -16,7 +16,10 @@
 #include "support.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QGraphicsView>
+#include <QMainWindow>
+#include <QProgressDialog>
 #include <QSignalSpy>
 #include <QDialogButtonBox>
 #include <QInputDialog>
@@ -55,6 +58,7 @@ private slots:
     void monsterList();
     void unreadableMonsterList();
     void checkAndMapFromTheMenu();
+    void mapLayoutCanBeCancelled();
     void mapView_data();
     void mapView();
     void bookWindow();
@@ -451,6 +455,34 @@ void TestGui::checkAndMapFromTheMenu()
     QVERIFY(summary.startsWith("5 constats dans les 5 entrées du livre"));
     QVERIFY(summary.endsWith("1 fin : 002"));
     QCOMPARE(findings, 6);
+}
+
+// A long layout shows its progress and the window keeps answering:
+// "Annuler" gives the window back at once.
+void TestGui::mapLayoutCanBeCancelled()
+{
+    BookReader reader;
+    QVERIFY(reader.read(generateBook(8000)));
+    const QByteArray dot = BookMap::dot(reader.book(), {});
+    QMainWindow window;
+    window.show();
+    bool shown = false;
+    QElapsedTimer clock;
+    QTimer::singleShot(400, [&] {
+        auto *progress = window.findChild<QProgressDialog *>();
+        shown = progress && progress->isVisible() && progress->labelText().startsWith("Mise en page");
+        clock.start();
+        if (progress) // as the author does it
+            progress->findChild<QPushButton *>()->click();
+    });
+    QVERIFY(!BookMapUI::layOut(dot, &window));
+    QVERIFY(shown);
+    QVERIFY(clock.elapsed() < 500);
+    // The cancelled layout ends in the background; the next one waits for it.
+    MapLayout small;
+    QString error;
+    QVERIFY(BookMap::layOut(BookMap::dot(readFixture("check-clean.xml"), {}), &small, &error));
+    QTest::qWait(50);
 }
 
 void TestGui::mapView_data()
