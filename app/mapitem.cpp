@@ -275,7 +275,6 @@ void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxe
     picture.fill(Qt::white);
     const QTransform toPicture = toDevice * QTransform::fromTranslate(-area.left(), -area.top());
     const QRectF inside(0, 0, area.width() - 1, area.height() - 1);
-    const QRectF near = exposed.adjusted(-2, -2, 2, 2);
     QVector<int> curved;
     ++pass;
     forEachIn(edgeGrid, exposed, edgeSeen, [&](int i) {
@@ -283,13 +282,11 @@ void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxe
         if (edge.curve.isEmpty())
             return;
         if (boxes == NoBoxes) {
-            // Close up, lines follow their curves; pieces that are not
-            // straight are left to the painter.
+            // Close up, lines follow their curves: an edge that bends is
+            // left to the painter.
             for (int k = 0; k + 3 < edge.curve.size(); k += 3) {
-                const QPointF *piece = edge.curve.constData() + k;
-                if (!straight(piece)) {
-                    if (QPolygonF({piece[0], piece[1], piece[2], piece[3]}).boundingRect().intersects(near))
-                        curved.append(i);
+                if (!straight(edge.curve.constData() + k)) {
+                    curved.append(i);
                     return;
                 }
             }
