@@ -284,6 +284,11 @@ void TestAnalysis::mapLaidOut()
             expected.remove({edge.from, edge.to});
     }
     QVERIFY(expected.isEmpty());
+    // A layered map reads from top to bottom: the first entry above those it leads to.
+    if (BookMap::dot(book, findings).contains("layout=dot"))
+        for (const MapLayout::Edge &edge : layout.edges)
+            if (edge.from == nodeOf.at(book.firstIndex()))
+                QVERIFY(layout.nodes.at(edge.to).box.top() > layout.nodes.at(edge.from).box.bottom());
 }
 
 void TestAnalysis::fileNamesThatAreNotUtf8()
