@@ -124,7 +124,7 @@ static int mapRepaints(const QString &path, const QString &prefix)
     for (int k = 0; k < 31; ++k)
         floor << repaintMs(&empty);
     std::printf("%.3f %.3f %.3f %.3f %.3f\n", median(scroll), median(zoom),
-                *std::max_element(zoom.begin(), zoom.end()), median(whole), median(floor));
+                zoom.isEmpty() ? 0.0 : *std::max_element(zoom.begin(), zoom.end()), median(whole), median(floor));
     return 0;
 }
 
