@@ -135,6 +135,7 @@ public:
     // The next child element of the current one; false at its end tag.
     bool nextChild()
     {
+        release();
         while (!xml.atEnd()) {
             switch (xml.readNext()) {
             case QXmlStreamReader::StartElement:
@@ -159,7 +160,19 @@ public:
     }
     bool flag(const char *name) const { return attr(name) == QLatin1String("1"); }
     bool is(const char *name) const { return xml.name() == QLatin1String(name); }
-    QString text() { return xml.readElementText(QXmlStreamReader::IncludeChildElements); }
+    QString text()
+    {
+        release();
+        return xml.readElementText(QXmlStreamReader::IncludeChildElements);
+    }
+    void skip()
+    {
+        release();
+        xml.skipCurrentElement();
+    }
+    // The reader reuses its attribute list for the next element: holding on
+    // to it past this one would make the reader copy it every time.
+    void release() { attributes = QXmlStreamAttributes(); }
 
     // The three value lines of a Bonus group, wherever it stands.
     void readBonus(QString *habilete, QString *endurance, QString *chance)
@@ -172,7 +185,7 @@ public:
                 *endurance = attr("Value");
             else if (name == QLatin1String("chance"))
                 *chance = attr("Value");
-            xml.skipCurrentElement();
+            skip();
         }
     }
 
@@ -188,14 +201,14 @@ public:
                 readBonus(&o.habilete, &o.endurance, &o.chance);
             } else if (is("Gold")) {
                 o.gold = attr("Value");
-                xml.skipCurrentElement();
+                skip();
             } else if (is("Food")) {
                 o.food = attr("Value");
-                xml.skipCurrentElement();
+                skip();
             } else if (is("Other")) {
                 o.other = text();
             } else {
-                xml.skipCurrentElement();
+                skip();
             }
         }
         return o;
@@ -232,13 +245,13 @@ public:
                 e.flee.penality = flag("Penality");
                 e.flee.round = attr("Round").toInt();
                 e.flee.ref = attr("Ref");
-                xml.skipCurrentElement();
+                skip();
             } else if (is("Monster")) {
                 e.monsterType = attr("Type");
                 while (nextChild()) {
                     e.monsters.append({attr("Name"), attr("habilete"), attr("endurance"),
                                        attr("Value")});
-                    xml.skipCurrentElement();
+                    skip();
                 }
             } else if (is("Luck")) {
                 e.luck.active = flag("active");
@@ -270,7 +283,7 @@ public:
     void keepUnknownChild(Entry &e, qsizetype entryBegin)
     {
         const qsizetype tagEnd = here();
-        xml.skipCurrentElement();
+        skip();
         const qsizetype end = here();
         if (tagEnd < 0 || end < 0 || xml.hasError())
             return;
