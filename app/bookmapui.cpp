@@ -7,7 +7,9 @@
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QHBoxLayout>
+#include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 #include <QShowEvent>
 #include <QWheelEvent>
@@ -20,7 +22,62 @@
 
 #include <atomic>
 
+#include <functional>
 #include <memory>
+
+namespace {
+
+// The whole map in small, the part in view framed; a click or a drag on it
+// brings that part into view.
+class MiniMap : public QWidget
+{
+public:
+    MiniMap(const QImage &picture, const QRectF &bounds, std::function<void(QPointF)> go, QWidget *parent)
+        : QWidget(parent), picture(picture), bounds(bounds), go(std::move(go))
+    {
+        setObjectName(QStringLiteral("map_Overview"));
+        setFixedSize(picture.size() + QSize(2, 2));
+        setCursor(Qt::PointingHandCursor);
+        setToolTip(BookMapUI::tr("Tout le livre : cliquez pour y aller"));
+    }
+    void frame(const QRectF &inView, bool whole)
+    {
+        shown = inView;
+        setVisible(!whole);
+        update();
+    }
+    QPointF sceneAt(const QPoint &at) const
+    {
+        return bounds.topLeft() + QPointF(at - QPoint(1, 1)) / (picture.width() / bounds.width());
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.drawImage(1, 1, picture);
+        painter.setPen(QColor(0x60, 0x60, 0x60));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+        const double scale = picture.width() / bounds.width();
+        painter.setPen(QPen(QColor(0xc6, 0x28, 0x28), 2));
+        painter.drawRect(QRectF((shown.topLeft() - bounds.topLeft()) * scale, shown.size() * scale)
+                             .translated(1, 1)
+                             .intersected(QRectF(rect()).adjusted(1, 1, -1, -1)));
+    }
+    void mousePressEvent(QMouseEvent *event) override { go(sceneAt(event->pos())); }
+    void mouseMoveEvent(QMouseEvent *event) override
+    {
+        if (event->buttons() & Qt::LeftButton)
+            go(sceneAt(event->pos()));
+    }
+
+private:
+    QImage picture;
+    QRectF bounds, shown;
+    std::function<void(QPointF)> go;
+};
+
+} // namespace
 
 BookMapUI::BookMapUI(std::unique_ptr<MapItem> map, int startEntry, QWidget *parent)
     : QDialog(parent)
@@ -42,6 +99,10 @@ BookMapUI::BookMapUI(std::unique_ptr<MapItem> map, int startEntry, QWidget *pare
     view->setDragMode(QGraphicsView::ScrollHandDrag);
     view->setTransformationAnchor(QGraphicsView::AnchorUnderMouse);
     view->viewport()->installEventFilter(this);
+    overview = new MiniMap(item->thumbnail(180), item->boundingRect(),
+                           [this](const QPointF &at) { view->centerOn(at); }, view);
+    connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, this, &BookMapUI::frameView);
+    connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, &BookMapUI::frameView);
 
     auto *zoomIn = new QPushButton(tr("Zoom +"), this);
     zoomIn->setObjectName(QStringLiteral("pb_ZoomIn"));
@@ -51,9 +112,10 @@ BookMapUI::BookMapUI(std::unique_ptr<MapItem> map, int startEntry, QWidget *pare
     fit->setObjectName(QStringLiteral("pb_Fit"));
     connect(zoomIn, &QPushButton::clicked, this, [this] { zoomBy(1.25); });
     connect(zoomOut, &QPushButton::clicked, this, [this] { zoomBy(0.8); });
-    connect(fit, &QPushButton::clicked, this, [this, scene] {
+    connect(fit, &QPushButton::clicked, this, [this] {
         view->fitInView(item->boundingRect(), Qt::KeepAspectRatio);
         scale = view->transform().m11();
+        frameView();
     });
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     buttons->button(QDialogButtonBox::Close)->setText(tr("Fermer"));
@@ -70,17 +132,43 @@ BookMapUI::BookMapUI(std::unique_ptr<MapItem> map, int startEntry, QWidget *pare
     layout->addLayout(bar);
 }
 
-BookMapUI::~BookMapUI() = default;
+BookMapUI::~BookMapUI()
+{
+    // The view outlives this object's own members while the dialog is taken
+    // apart: it must not call back into them.
+    view->viewport()->removeEventFilter(this);
+    view->horizontalScrollBar()->disconnect(this);
+    view->verticalScrollBar()->disconnect(this);
+    overview = nullptr;
+}
 
 void BookMapUI::zoomBy(double factor)
 {
     const double next = qBound(0.02, scale * factor, 8.0);
     view->scale(next / scale, next / scale);
     scale = next;
+    frameView();
+}
+
+void BookMapUI::frameView()
+{
+    if (!overview)
+        return;
+    const QSizeF map = item->boundingRect().size() * view->transform().m11();
+    static_cast<MiniMap *>(overview)->frame(view->mapToScene(view->viewport()->rect()).boundingRect(),
+                                            map.width() <= view->viewport()->width()
+                                                && map.height() <= view->viewport()->height());
 }
 
 bool BookMapUI::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == view->viewport() && event->type() == QEvent::Resize && overview) {
+        // In the lower right corner of the map, clear of the scroll bars.
+        const QRect room = view->viewport()->geometry();
+        overview->move(room.right() - overview->width() - 8, room.bottom() - overview->height() - 8);
+        overview->raise();
+        frameView();
+    }
     if (watched == view->viewport() && event->type() == QEvent::Wheel) {
         auto *wheel = static_cast<QWheelEvent *>(event);
         if (wheel->modifiers() & Qt::ControlModifier) {

@@ -9,8 +9,9 @@
 class MapItem;
 class QGraphicsView;
 
-// Shows the laid-out map of the book, with zoom (buttons, Ctrl + wheel) and
-// scrolling; a double-click on an entry's box names that entry.
+// Shows the laid-out map of the book, with zoom (buttons, Ctrl + wheel),
+// scrolling and, while the map is larger than the window, the whole of it in
+// small in a corner; a double-click on an entry's box names that entry.
 class BookMapUI : public QDialog
 {
     Q_OBJECT
@@ -37,7 +38,10 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void frameView();
+
     QGraphicsView *view;
+    QWidget *overview = nullptr;
     MapItem *item;
     int start;
     bool placed = false;

@@ -244,6 +244,21 @@ QRectF MapItem::entryBox(int index) const
     return {};
 }
 
+QImage MapItem::thumbnail(int side) const
+{
+    if (map.bounds.isEmpty())
+        return QImage();
+    const double scale = side / qMax(map.bounds.width(), map.bounds.height());
+    const QSize size(qMax(1, int(map.bounds.width() * scale)), qMax(1, int(map.bounds.height() * scale)));
+    if (!overview.isNull())
+        return overview.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QImage picture(size, QImage::Format_RGB32);
+    QPainter painter(&picture);
+    painter.scale(scale, scale);
+    paintLines(&painter, map.bounds, Boxes);
+    return picture;
+}
+
 void MapItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *)
 {
     const double zoom = option->levelOfDetailFromTransform(painter->worldTransform());

@@ -26,6 +26,8 @@ public:
     int entryAt(const QPointF &point) const;
     // The box of the book's entry `index`; empty when it is not on the map.
     QRectF entryBox(int index) const;
+    // The whole map in plain boxes and lines, at most `side` pixels wide or high.
+    QImage thumbnail(int side) const;
 
     // From this zoom on, labels are drawn and lines follow their curves.
     static constexpr double readable = 0.6;

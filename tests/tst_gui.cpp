@@ -546,6 +546,21 @@ void TestGui::mapView()
     }
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, view->mapFromScene(layout.bounds.bottomRight() + QPointF(10, 10)));
     QVERIFY(activated.isEmpty());
+
+    // While the map is larger than the window, the whole of it in small:
+    // a click there brings that place into view.
+    auto *overview = dialog.findChild<QWidget *>("map_Overview");
+    const QRectF inView = view->mapToScene(view->viewport()->rect()).boundingRect();
+    const bool whole = inView.adjusted(-1, -1, 1, 1).contains(layout.bounds);
+    QVERIFY2(overview->isVisible() == !whole, qPrintable(QString("overview shown %1, map %2 in view").arg(overview->isVisible()).arg(whole ? "whole" : "in part")));
+    if (!whole) {
+        QVERIFY(view->viewport()->geometry().contains(overview->geometry()));
+        QTest::mouseClick(overview, Qt::LeftButton, {}, overview->rect().center());
+        const QPointF aimed = layout.bounds.center();
+        const QPointF centre = view->mapToScene(view->viewport()->rect().center());
+        QVERIFY2(QLineF(centre, aimed).length() < layout.bounds.width() / 20,
+                 qPrintable(QString("%1,%2 instead of %3,%4").arg(centre.x()).arg(centre.y()).arg(aimed.x()).arg(aimed.y())));
+    }
 }
 
 // The book window as an author uses it: filter, follow a link, edit, delete,
