@@ -1,6 +1,7 @@
 // The windows as an author uses them: the main window, the entry form, saving
 // through the entry dialog, the monster list and the check dialog.
 #include "analysis/bookmap.h"
+#include "app/booklistmodel.h"
 #include "app/bookmapui.h"
 #include "app/bookwindow.h"
 #include "app/mapitem.h"
@@ -612,6 +613,9 @@ void TestGui::bookWindow()
     const QByteArray deleted = readBytes(path());
     QCOMPARE(window.file().book().size(), 2);
     QVERIFY(xmllintAccepts(path()));
+    // The entry that led there now leads nowhere, and the list says so.
+    QCOMPARE(list->model()->index(0, BookListModel::Number).data().toString(), "000");
+    QVERIFY(list->model()->index(0, BookListModel::Findings).data().toString().contains("absente"));
 
     for (const QByteArray &expected : {edited, original}) {
         window.undo();
