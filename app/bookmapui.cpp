@@ -7,6 +7,7 @@
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
@@ -56,13 +57,17 @@ protected:
     {
         QPainter painter(this);
         painter.drawImage(1, 1, picture);
+        painter.fillRect(rect(), QColor(0, 0, 0, 24)); // set off from the map beneath
         painter.setPen(QColor(0x60, 0x60, 0x60));
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
+        // The part in view, never smaller than a fingertip's worth to find and drag.
         const double scale = picture.width() / bounds.width();
+        QRectF frame = QRectF((shown.topLeft() - bounds.topLeft()) * scale, shown.size() * scale).translated(1, 1);
+        if (frame.width() < 10 || frame.height() < 10)
+            frame = QRectF(frame.center() - QPointF(5, 5), QSizeF(10, 10));
         painter.setPen(QPen(QColor(0xc6, 0x28, 0x28), 2));
-        painter.drawRect(QRectF((shown.topLeft() - bounds.topLeft()) * scale, shown.size() * scale)
-                             .translated(1, 1)
-                             .intersected(QRectF(rect()).adjusted(1, 1, -1, -1)));
+        painter.setBrush(QColor(0xc6, 0x28, 0x28, 48));
+        painter.drawRect(frame.intersected(QRectF(rect()).adjusted(1, 1, -1, -1)));
     }
     void mousePressEvent(QMouseEvent *event) override { go(sceneAt(event->pos())); }
     void mouseMoveEvent(QMouseEvent *event) override
@@ -84,6 +89,7 @@ BookMapUI::BookMapUI(std::unique_ptr<MapItem> map, int startEntry, QWidget *pare
     , item(map.release())
     , start(startEntry)
 {
+    item->setFirst(startEntry);
     setObjectName(QStringLiteral("BookMapUI"));
     setWindowTitle(tr("Carte du livre"));
     resize(1000, 720);
@@ -113,13 +119,28 @@ BookMapUI::BookMapUI(std::unique_ptr<MapItem> map, int startEntry, QWidget *pare
     connect(zoomIn, &QPushButton::clicked, this, [this] { zoomBy(1.25); });
     connect(zoomOut, &QPushButton::clicked, this, [this] { zoomBy(0.8); });
     connect(fit, &QPushButton::clicked, this, [this] {
-        view->fitInView(item->boundingRect(), Qt::KeepAspectRatio);
+        view->fitInView(view->sceneRect(), Qt::KeepAspectRatio);
         scale = view->transform().m11();
         frameView();
     });
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     buttons->button(QDialogButtonBox::Close)->setText(tr("Fermer"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    for (QPushButton *button : {zoomIn, zoomOut, fit})
+        button->setAutoDefault(false); // Enter closes the map
+    legend = new QLabel(this);
+    legend->setObjectName(QStringLiteral("lbl_Legend"));
+    legend->setWordWrap(true);
+    legend->setText(tr("Flèches : <b style='color:#555555'>choix</b>, <b style='color:#6a1b9a'>victoire</b>, "
+                       "<b style='color:#1565c0'>fuite</b>, <b style='color:#2e7d32'>chanceux</b>, "
+                       "<b style='color:#ef6c00'>malchanceux</b> ; en pointillés, vers une entrée absente "
+                       "(<span style='color:#c62828'>« ? »</span>). Cases : "
+                       "<span style='background:#c8e6c9'>&nbsp;début&nbsp;</span> "
+                       "<span style='background:#ffe082'>&nbsp;fin&nbsp;</span> "
+                       "<span style='background:#e0e0e0'>&nbsp;inaccessible&nbsp;</span> ; bord "
+                       "<span style='color:#c62828'>rouge</span> : numéro en double ou qui n'en est pas un. "
+                       "Double-clic sur une case : aller à l'entrée."));
 
     auto *bar = new QHBoxLayout;
     bar->addWidget(zoomIn);
@@ -129,6 +150,7 @@ BookMapUI::BookMapUI(std::unique_ptr<MapItem> map, int startEntry, QWidget *pare
     bar->addWidget(buttons);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(view, 1);
+    layout->addWidget(legend);
     layout->addLayout(bar);
 }
 
@@ -148,6 +170,11 @@ void BookMapUI::zoomBy(double factor)
     view->scale(next / scale, next / scale);
     scale = next;
     frameView();
+}
+
+void BookMapUI::setLegend(const QString &text)
+{
+    legend->setText(text);
 }
 
 void BookMapUI::frameView()
@@ -198,7 +225,7 @@ void BookMapUI::showEvent(QShowEvent *event)
     const double fit = qMin(room.width() / all.width(), room.height() / all.height());
     const QRectF first = item->entryBox(start);
     if (fit >= 0.6) {
-        zoomBy(qMin(fit, 1.0) / scale);
+        zoomBy(qMin(fit, 1.5) / scale);
     } else if (!first.isEmpty()) {
         view->centerOn(first.center());
     }

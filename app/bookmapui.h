@@ -27,6 +27,8 @@ public:
     static std::unique_ptr<MapItem> layOut(const QByteArray &dot, QWidget *parent);
 
     void zoomBy(double factor);
+    // What the colours mean, in rich text, under the map.
+    void setLegend(const QString &text);
     double zoom() const { return scale; }
 
 signals:
@@ -42,6 +44,7 @@ private:
 
     QGraphicsView *view;
     QWidget *overview = nullptr;
+    class QLabel *legend;
     MapItem *item;
     int start;
     bool placed = false;

@@ -371,7 +371,7 @@ void MapItem::paintDetails(QPainter *painter, const QRectF &exposed) const
     });
     font.setPixelSize(10);
     painter->setFont(font);
-    forEachIn(nodeGrid, exposed, nodeSeen, [&](int i) {
+    const auto drawNode = [&](int i) {
         const MapLayout::Node &node = map.nodes.at(i);
         painter->setPen(QPen(QColor::fromRgba(node.pen), node.penWidth, node.dashed ? Qt::DashLine : Qt::SolidLine));
         painter->setBrush(node.fill ? QBrush(QColor::fromRgba(node.fill)) : QBrush(Qt::NoBrush));
@@ -399,5 +399,14 @@ void MapItem::paintDetails(QPainter *painter, const QRectF &exposed) const
             painter->drawStaticText(QPointF(node.box.center().x() - line.size().width() / 2, y), line);
             y += lineHeight;
         }
+    };
+    int start = -1;
+    forEachIn(nodeGrid, exposed, nodeSeen, [&](int i) {
+        if (map.nodes.at(i).entry == first)
+            start = i;
+        drawNode(i);
     });
+    // Where the adventure starts stays in sight, over any box that covers it.
+    if (start >= 0)
+        drawNode(start);
 }

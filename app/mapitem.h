@@ -24,6 +24,8 @@ public:
     const MapLayout &layout() const { return map; }
     // The book index of the entry drawn at `point`, or -1.
     int entryAt(const QPointF &point) const;
+    // The book's entry drawn over any box that covers it.
+    void setFirst(int index) { first = index; }
     // The box of the book's entry `index`; empty when it is not on the map.
     QRectF entryBox(int index) const;
     // The whole map in plain boxes and lines, at most `side` pixels wide or high.
@@ -47,6 +49,7 @@ private:
     void paintDetails(QPainter *painter, const QRectF &exposed) const;
 
     MapLayout map;
+    int first = -1;
     double cell = 100;
     int columns = 1, rows = 1;
     Grid nodeGrid, edgeGrid;

@@ -77,5 +77,9 @@ void SimulationUI::showMap()
         return;
     BookMapUI map(std::move(drawn), book.firstIndex(), this);
     map.setWindowTitle(tr("Carte des passages (%1 lecteurs)").arg(report.adventures));
+    map.setLegend(tr("Chaque case dit quelle part des lecteurs simulés est passée par l'entrée : "
+                     "<span style='background:#ffffc3'>&nbsp;pâle, peu&nbsp;</span> "
+                     "<span style='background:#ff4b0f'>&nbsp;orange foncé, tous&nbsp;</span>. "
+                     "Double-clic sur une case : aller à l'entrée."));
     map.exec();
 }
