@@ -31,7 +31,7 @@ public:
     // Lower case, without accents: "Épée" gives "epee".
     static QString folded(const QString &text);
     // For the filter and the sort, without going through QVariant.
-    const QString &searchText(int row) const;
+    const QByteArray &searchText(int row) const;
     qint64 sortNumber(int row) const { return book && book->number(row) >= 0 ? book->number(row) : -1; }
 
 private:
@@ -40,7 +40,8 @@ private:
     const Book *book = nullptr;
     int rows = 0; // as the views know it, while rows come and go
     QVector<QString> findingText; // per entry, the titles of its findings
-    mutable QVector<QString> search; // per entry, folded number and text, made on first search
+    static QByteArray searchable(const Entry &entry);
+    mutable QVector<QByteArray> search; // per entry, folded number and text, made on first search
 };
 
 // Filters the entries on words (all must appear, accents and case aside)
@@ -52,13 +53,21 @@ class BookFilterModel : public QSortFilterProxyModel
 public:
     using QSortFilterProxyModel::QSortFilterProxyModel;
     void setWords(const QString &text);
+    void setSourceModel(QAbstractItemModel *source) override;
+    // By number, a book whose entries already stand in that order is shown
+    // in its own order: a new filter then costs no sort of what it keeps.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 protected:
     bool filterAcceptsRow(int row, const QModelIndex &parent) const override;
     bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
 
 private:
-    QStringList words;
+    bool inNumberOrder() const;
+    void followOrder();
+
+    QVector<QByteArray> words;
+    bool byNumber = false; // asked to sort by number, ascending
 };
 
 #endif

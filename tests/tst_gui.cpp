@@ -9,6 +9,7 @@
 #include "app/playui.h"
 #include "export/printbook.h"
 #include "book/bookreader.h"
+#include "book/entryid.h"
 #include "book/entrywriter.h"
 #include "book/filehistory.h"
 #include "entry/entryui.h"
@@ -63,6 +64,8 @@ private slots:
     void mapView_data();
     void mapView();
     void bookWindow();
+    void listByNumber_data();
+    void listByNumber();
     void playtest();
     void smallerPoints();
     void printedBook();
@@ -561,6 +564,38 @@ void TestGui::mapView()
         const QPointF centre = view->mapToScene(view->viewport()->rect().center());
         QVERIFY2(QLineF(centre, aimed).length() < layout.bounds.width() / 20,
                  qPrintable(QString("%1,%2 instead of %3,%4").arg(centre.x()).arg(centre.y()).arg(aimed.x()).arg(aimed.y())));
+    }
+}
+
+void TestGui::listByNumber_data()
+{
+    QTest::addColumn<QStringList>("ids"); // in the file's order
+    QTest::newRow("in order") << QStringList{"000", "001", "002", "010"};
+    QTest::newRow("out of order") << QStringList{"010", "001", "fin", "002", "000"};
+}
+
+// The list shows entries by number whatever their order in the file, with
+// or without a filter.
+void TestGui::listByNumber()
+{
+    QFETCH(QStringList, ids);
+    QByteArray bytes = "<Livre>";
+    for (const QString &id : ids)
+        bytes += "<Attr id=\"" + id.toUtf8() + "\"><Text>Une porte " + id.toUtf8() + "</Text><Type>X</Type></Attr>";
+    QVERIFY(writeBytes(path(), bytes + "</Livre>"));
+    BookWindow window;
+    QVERIFY(window.openBook(path()));
+    auto *list = window.findChild<QTableView *>("view_Entries");
+    QStringList sorted = ids;
+    std::sort(sorted.begin(), sorted.end(), [](const QString &a, const QString &b) {
+        return EntryId::parse(a) < EntryId::parse(b);
+    });
+    for (const QString &word : {QString(), QString("porte")}) {
+        window.findChild<QLineEdit *>("le_Filter")->setText(word);
+        QStringList shown;
+        for (int row = 0; row < list->model()->rowCount(); ++row)
+            shown << list->model()->index(row, BookListModel::Number).data().toString();
+        QCOMPARE(shown, sorted);
     }
 }
 
