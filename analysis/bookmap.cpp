@@ -120,21 +120,26 @@ QByteArray BookMap::dot(const Book &book, const QVector<BookFinding> &findings,
     }
     QSet<int> missing; // targets already drawn as a missing entry
     for (int i = 0; i < book.size(); ++i) {
-        for (const Reference &ref : Reference::of(book.entry(i))) {
-            if (ref.target < 0)
-                continue;
+        const QVector<Reference> references = Reference::of(book.entry(i));
+        for (int k = 0; k < references.size(); ++k) {
+            const Reference &ref = references.at(k);
             static const char *colours[] = {"#555555", "#6a1b9a", "#1565c0", "#2e7d32", "#ef6c00"};
             const QByteArray label = (large ? " [tooltip=" : " [label=") + quoted(Reference::kindName(ref.kind))
                 + ", color=\"" + colours[ref.kind] + "\", fontcolor=\"" + colours[ref.kind] + '"';
-            const int to = book.indexOfNumber(ref.target);
+            const int to = ref.target < 0 ? -1 : book.indexOfNumber(ref.target);
             if (to >= 0) {
                 dot += "  n" + QByteArray::number(i) + " -> n" + QByteArray::number(to) + label
                     + "];\n";
             } else {
-                const QByteArray name = "missing" + QByteArray::number(ref.target);
-                if (!missing.contains(ref.target)) {
+                // A missing entry is drawn once for all who lead there; a
+                // reference that is no number at all, where it is written.
+                const QByteArray name = ref.target >= 0
+                    ? "missing" + QByteArray::number(ref.target)
+                    : "wrong" + QByteArray::number(i) + '_' + QByteArray::number(k);
+                if (ref.target < 0 || !missing.contains(ref.target)) {
                     missing.insert(ref.target);
-                    dot += "  " + name + " [label=" + quoted(oneLine(ref.text) + QStringLiteral(" ?"))
+                    const QString shown = ref.text.trimmed().isEmpty() ? tr("(vide)") : oneLine(ref.text);
+                    dot += "  " + name + " [label=" + quoted(shown + QStringLiteral(" ?"))
                         + ", shape=octagon, style=\"dashed\", color=\"#c62828\", "
                           "fontcolor=\"#c62828\"];\n";
                 }

@@ -134,12 +134,12 @@ BookMapUI::BookMapUI(std::unique_ptr<MapItem> map, int startEntry, QWidget *pare
     legend->setWordWrap(true);
     legend->setText(tr("Flèches : <b style='color:#555555'>choix</b>, <b style='color:#6a1b9a'>victoire</b>, "
                        "<b style='color:#1565c0'>fuite</b>, <b style='color:#2e7d32'>chanceux</b>, "
-                       "<b style='color:#ef6c00'>malchanceux</b> ; en pointillés, vers une entrée absente "
-                       "(<span style='color:#c62828'>« ? »</span>). Cases : "
+                       "<b style='color:#ef6c00'>malchanceux</b> ; en pointillés, vers une entrée absente ou un "
+                       "renvoi qui n'est pas un numéro (<span style='color:#c62828'>« ? »</span>). Cases : "
                        "<span style='background:#c8e6c9'>&nbsp;début&nbsp;</span> "
                        "<span style='background:#ffe082'>&nbsp;fin&nbsp;</span> "
                        "<span style='background:#e0e0e0'>&nbsp;inaccessible&nbsp;</span> ; bord "
-                       "<span style='color:#c62828'>rouge</span> : numéro en double ou qui n'en est pas un. "
+                       "<span style='color:#c62828'>rouge</span> : numéro en double, ou un renvoi qui n'est pas un numéro. "
                        "Double-clic sur une case : aller à l'entrée."));
 
     auto *bar = new QHBoxLayout;

@@ -271,6 +271,20 @@ void TestAnalysis::mapLaidOut()
         if (f.kind == BookFinding::Ending)
             QCOMPARE(layout.nodes.at(nodeOf.at(f.entry)).shape, MapLayout::DoubleOctagon);
 
+    // A missing entry is drawn once, a reference that is no number each time.
+    QSet<int> absent;
+    int notNumbers = 0;
+    for (int i = 0; i < book.size(); ++i)
+        for (const Reference &ref : Reference::of(book.entry(i))) {
+            if (ref.target < 0)
+                ++notNumbers;
+            else if (book.indexOfNumber(ref.target) < 0)
+                absent.insert(ref.target);
+        }
+    QCOMPARE(int(std::count_if(layout.nodes.cbegin(), layout.nodes.cend(),
+                               [](const MapLayout::Node &n) { return n.entry < 0; })),
+             absent.size() + notNumbers);
+
     QHash<QPair<int, int>, int> expected; // from node, to node -> references
     for (int i = 0; i < book.size(); ++i)
         for (const Reference &ref : Reference::of(book.entry(i)))
