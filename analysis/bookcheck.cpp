@@ -85,7 +85,7 @@ QVector<BookFinding> BookCheck::findings(const Book &book)
         while (!stack.isEmpty()) {
             const int at = stack.takeLast();
             for (const Reference &ref : entries.at(at).references) {
-                const int next = ref.target < 0 ? -1 : book.indexOfNumber(ref.target);
+                const int next = book.indexOfNumber(ref.target);
                 if (next >= 0 && !reached.at(next)) {
                     reached[next] = true;
                     stack.append(next);

@@ -126,7 +126,7 @@ QByteArray BookMap::dot(const Book &book, const QVector<BookFinding> &findings,
             static const char *colours[] = {"#555555", "#6a1b9a", "#1565c0", "#2e7d32", "#ef6c00"};
             const QByteArray label = (large ? " [tooltip=" : " [label=") + quoted(Reference::kindName(ref.kind))
                 + ", color=\"" + colours[ref.kind] + "\", fontcolor=\"" + colours[ref.kind] + '"';
-            const int to = ref.target < 0 ? -1 : book.indexOfNumber(ref.target);
+            const int to = book.indexOfNumber(ref.target);
             if (to >= 0) {
                 dot += "  n" + QByteArray::number(i) + " -> n" + QByteArray::number(to) + label
                     + "];\n";
@@ -137,7 +137,8 @@ QByteArray BookMap::dot(const Book &book, const QVector<BookFinding> &findings,
                     ? "missing" + QByteArray::number(ref.target)
                     : "wrong" + QByteArray::number(i) + '_' + QByteArray::number(k);
                 if (ref.target < 0 || !missing.contains(ref.target)) {
-                    missing.insert(ref.target);
+                    if (ref.target >= 0)
+                        missing.insert(ref.target);
                     const QString shown = ref.text.trimmed().isEmpty() ? tr("(vide)") : oneLine(ref.text);
                     dot += "  " + name + " [label=" + quoted(shown + QStringLiteral(" ?"))
                         + ", shape=octagon, style=\"dashed\", color=\"#c62828\", "

@@ -50,8 +50,7 @@ QString escaped(const QString &text)
 // "Rendez-vous au 042" as a link to that entry, or marked as missing.
 QString link(const Book &book, const QString &reference)
 {
-    const int number = EntryId::parse(reference);
-    const int target = number < 0 ? -1 : book.indexOfNumber(number);
+    const int target = book.indexOfNumber(EntryId::parse(reference));
     if (target < 0)
         return QStringLiteral("<span style='color:#c62828'>%1 (%2)</span>")
             .arg(BookWindow::tr("Rendez-vous au %1").arg(escaped(reference)),

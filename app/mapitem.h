@@ -21,7 +21,6 @@ public:
     QRectF boundingRect() const override { return map.bounds; }
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
-    const MapLayout &layout() const { return map; }
     // The book index of the entry drawn at `point`, or -1.
     int entryAt(const QPointF &point) const;
     // The book's entry drawn over any box that covers it.

@@ -41,7 +41,7 @@ public:
     Span span(int i) const { return spans.at(i); }
     const QByteArray &bytes() const { return source; }
 
-    // The first entry that bears `number`, or -1.
+    // The first entry that bears `number`, or -1 (always for -1, no number).
     int indexOfNumber(int number) const
     {
         if (number < 0)

@@ -22,8 +22,7 @@ QString escaped(const QString &text)
 // A reference as a reader reads it: the entry's number as the book shows it.
 QString target(const Book &book, const QString &reference)
 {
-    const int number = EntryId::parse(reference);
-    const int index = number < 0 ? -1 : book.indexOfNumber(number);
+    const int index = book.indexOfNumber(EntryId::parse(reference));
     return escaped(index < 0 ? reference.trimmed() : book.entry(index).id);
 }
 

@@ -11,10 +11,7 @@ int Playbook::amount(const QString &text)
 
 Playbook::Playbook(const Book &book) : start(book.firstIndex())
 {
-    auto way = [&book](const QString &text) {
-        const int number = EntryId::parse(text);
-        return Way{text, number < 0 ? -1 : book.indexOfNumber(number)};
-    };
+    auto way = [&book](const QString &text) { return Way{text, book.indexOfNumber(EntryId::parse(text))}; };
     pages.reserve(book.size());
     for (int i = 0; i < book.size(); ++i) {
         const Entry &e = book.entry(i);
