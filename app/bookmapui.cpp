@@ -120,7 +120,6 @@ BookMapUI::BookMapUI(std::unique_ptr<MapItem> map, int startEntry, QWidget *pare
     connect(zoomOut, &QPushButton::clicked, this, [this] { zoomBy(0.8); });
     connect(fit, &QPushButton::clicked, this, [this] {
         view->fitInView(view->sceneRect(), Qt::KeepAspectRatio);
-        scale = view->transform().m11();
         frameView();
     });
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
@@ -166,10 +165,14 @@ BookMapUI::~BookMapUI()
 
 void BookMapUI::zoomBy(double factor)
 {
-    const double next = qBound(0.02, scale * factor, 8.0);
-    view->scale(next / scale, next / scale);
-    scale = next;
+    const double now = zoom(), next = qBound(0.02, now * factor, 8.0);
+    view->scale(next / now, next / now);
     frameView();
+}
+
+double BookMapUI::zoom() const
+{
+    return view->transform().m11();
 }
 
 void BookMapUI::setLegend(const QString &text)
@@ -181,7 +184,7 @@ void BookMapUI::frameView()
 {
     if (!overview)
         return;
-    const QSizeF map = item->boundingRect().size() * view->transform().m11();
+    const QSizeF map = item->boundingRect().size() * zoom();
     static_cast<MiniMap *>(overview)->frame(view->mapToScene(view->viewport()->rect()).boundingRect(),
                                             map.width() <= view->viewport()->width()
                                                 && map.height() <= view->viewport()->height());
@@ -225,7 +228,7 @@ void BookMapUI::showEvent(QShowEvent *event)
     const double fit = qMin(room.width() / all.width(), room.height() / all.height());
     const QRectF first = item->entryBox(start);
     if (fit >= 0.6) {
-        zoomBy(qMin(fit, 1.5) / scale);
+        zoomBy(qMin(fit, 1.5) / zoom());
     } else if (!first.isEmpty()) {
         view->centerOn(first.center());
     }

@@ -29,7 +29,7 @@ public:
     void zoomBy(double factor);
     // What the colours mean, in rich text, under the map.
     void setLegend(const QString &text);
-    double zoom() const { return scale; }
+    double zoom() const;
 
 signals:
     // Double-click on the n-th entry's box.
@@ -48,7 +48,6 @@ private:
     MapItem *item;
     int start;
     bool placed = false;
-    double scale = 1.0;
 };
 
 #endif
