@@ -1,6 +1,7 @@
 #include "book/bookreader.h"
 
 #include "book/entryid.h"
+#include "book/xmlscanner.h"
 #include "book/xmltext.h"
 
 #include <QBuffer>
@@ -90,10 +91,12 @@ bool isSpace(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-class Reader
+// QXmlStreamReader as the entries' source: it reads any XML and says
+// where a fault lies.
+class QtSource
 {
 public:
-    Reader(const QByteArray &bytes, bool mapOffsets)
+    QtSource(const QByteArray &bytes, bool mapOffsets)
         : bytes(bytes), cursor(bytes, bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0),
           mapOffsets(mapOffsets)
     {
@@ -174,51 +177,17 @@ public:
     // to it past this one would make the reader copy it every time.
     void release() { attributes = QXmlStreamAttributes(); }
 
-    // The three value lines of a Bonus group, wherever it stands.
-    void readBonus(QString *habilete, QString *endurance, QString *chance)
+    // Where the start tag just read begins, -1 when not known.
+    qsizetype tagBegin()
     {
-        while (nextChild()) {
-            const QString name = attr("Name");
-            if (name == QLatin1String("habilete"))
-                *habilete = attr("Value");
-            else if (name == QLatin1String("endurance"))
-                *endurance = attr("Value");
-            else if (name == QLatin1String("chance"))
-                *chance = attr("Value");
-            skip();
-        }
+        const qsizetype tagEnd = here();
+        return tagEnd < 0 ? -1 : bytes.lastIndexOf('<', tagEnd - 1);
     }
+    bool failed() const { return xml.hasError(); }
 
-    Entry::Object readObject()
+    // The entry element's own name and attributes.
+    void readTag(Entry &e) const
     {
-        Entry::Object o;
-        o.exchange = attr("exchange");
-        o.throwAway = attr("throw");
-        while (nextChild()) {
-            if (is("Text")) {
-                o.text = text();
-            } else if (is("Bonus")) {
-                readBonus(&o.habilete, &o.endurance, &o.chance);
-            } else if (is("Gold")) {
-                o.gold = attr("Value");
-                skip();
-            } else if (is("Food")) {
-                o.food = attr("Value");
-                skip();
-            } else if (is("Other")) {
-                o.other = text();
-            } else {
-                skip();
-            }
-        }
-        return o;
-    }
-
-    // Reads the entry whose start tag was just read; `begin` is where its
-    // element starts in the bytes.
-    Entry readEntry(qsizetype begin)
-    {
-        Entry e;
         if (xml.qualifiedName() != e.tagName)
             e.tagName = xml.qualifiedName().toString();
         for (const QXmlStreamAttribute &a : attributes) {
@@ -227,70 +196,6 @@ public:
             else
                 e.otherAttributes.append({a.qualifiedName().toString(), a.value().toString()});
         }
-        QString types;
-        while (nextChild()) {
-            if (is("Text")) {
-                e.text = text();
-            } else if (is("Type")) {
-                types = text();
-            } else if (is("Bonus")) {
-                e.bonus.active = flag("active");
-                QString habilete, endurance, chance;
-                readBonus(&habilete, &endurance, &chance);
-                e.bonus.habilete = habilete.toInt();
-                e.bonus.endurance = endurance.toInt();
-                e.bonus.chance = chance.toInt();
-            } else if (is("Flee")) {
-                e.flee.active = flag("active");
-                e.flee.penality = flag("Penality");
-                e.flee.round = attr("Round").toInt();
-                e.flee.ref = attr("Ref");
-                skip();
-            } else if (is("Monster")) {
-                e.monsterType = attr("Type");
-                while (nextChild()) {
-                    e.monsters.append({attr("Name"), attr("habilete"), attr("endurance"),
-                                       attr("Value")});
-                    skip();
-                }
-            } else if (is("Luck")) {
-                e.luck.active = flag("active");
-                while (nextChild()) {
-                    const bool lucky = is("Lucky");
-                    const QString value = attr("Value");
-                    (lucky ? e.luck.luckyValue : e.luck.unluckyValue) = value;
-                    (lucky ? e.luck.luckyText : e.luck.unluckyText) = text();
-                }
-            } else if (is("Objects")) {
-                while (nextChild())
-                    e.objects.append(readObject());
-            } else if (is("Choices")) {
-                e.choiceActive = flag("active");
-                while (nextChild()) {
-                    const QString value = attr("Value");
-                    e.choices.append({value, text()});
-                }
-            } else {
-                keepUnknownChild(e, begin);
-            }
-        }
-        e.types = Entry::parseTypeCodes(types);
-        return e;
-    }
-
-    // An element the format does not know, kept as its XML text with the
-    // white space before it.
-    void keepUnknownChild(Entry &e, qsizetype entryBegin)
-    {
-        const qsizetype tagEnd = here();
-        skip();
-        const qsizetype end = here();
-        if (tagEnd < 0 || end < 0 || xml.hasError())
-            return;
-        qsizetype from = bytes.lastIndexOf('<', tagEnd - 1);
-        while (from > entryBegin && isSpace(bytes.at(from - 1)))
-            --from;
-        e.otherChildren += QString::fromUtf8(bytes.constData() + from, int(end - from));
     }
 
     const QByteArray &bytes;
@@ -300,6 +205,156 @@ public:
     Utf8Cursor cursor;
     bool mapOffsets;
 };
+
+// The scanner as the entries' source: the fast way through a book, for
+// as long as it is sure of what it reads.
+class ScannerSource
+{
+public:
+    explicit ScannerSource(XmlScanner &scanner) : s(scanner) {}
+
+    bool nextChild() { return s.nextChild(); }
+    QString attr(const char *name) const { return s.attribute(name); }
+    bool flag(const char *name) const { return attr(name) == QLatin1String("1"); }
+    bool is(const char *name) const { return s.isNamed(name); }
+    QString text() { return s.text(); }
+    void skip() { s.skip(); }
+    qsizetype here() const { return s.here(); }
+    qsizetype tagBegin() const { return s.tagBegin(); }
+    bool failed() const { return s.gaveUp(); }
+
+    void readTag(Entry &e) const
+    {
+        if (e.tagName != s.name())
+            e.tagName = s.name();
+        for (int i = 0; i < s.attributeCount(); ++i) {
+            if (s.attributeName(i) == QLatin1String("id"))
+                e.id = s.attributeValue(i);
+            else
+                e.otherAttributes.append({s.attributeName(i), s.attributeValue(i)});
+        }
+    }
+
+private:
+    XmlScanner &s;
+};
+
+// What an entry is made of, read the same from either source.
+
+// The three value lines of a Bonus group, wherever it stands.
+template <class Source>
+void readBonus(Source &in, QString *habilete, QString *endurance, QString *chance)
+{
+    while (in.nextChild()) {
+        const QString name = in.attr("Name");
+        if (name == QLatin1String("habilete"))
+            *habilete = in.attr("Value");
+        else if (name == QLatin1String("endurance"))
+            *endurance = in.attr("Value");
+        else if (name == QLatin1String("chance"))
+            *chance = in.attr("Value");
+        in.skip();
+    }
+}
+
+template <class Source>
+Entry::Object readObject(Source &in)
+{
+    Entry::Object o;
+    o.exchange = in.attr("exchange");
+    o.throwAway = in.attr("throw");
+    while (in.nextChild()) {
+        if (in.is("Text")) {
+            o.text = in.text();
+        } else if (in.is("Bonus")) {
+            readBonus(in, &o.habilete, &o.endurance, &o.chance);
+        } else if (in.is("Gold")) {
+            o.gold = in.attr("Value");
+            in.skip();
+        } else if (in.is("Food")) {
+            o.food = in.attr("Value");
+            in.skip();
+        } else if (in.is("Other")) {
+            o.other = in.text();
+        } else {
+            in.skip();
+        }
+    }
+    return o;
+}
+
+// An element the format does not know, kept as its XML text with the
+// white space before it.
+template <class Source>
+void keepUnknownChild(Source &in, const QByteArray &bytes, Entry &e, qsizetype entryBegin)
+{
+    qsizetype from = in.tagBegin();
+    in.skip();
+    const qsizetype end = in.here();
+    if (from < 0 || end < 0 || in.failed())
+        return;
+    while (from > entryBegin && isSpace(bytes.at(from - 1)))
+        --from;
+    e.otherChildren += QString::fromUtf8(bytes.constData() + from, int(end - from));
+}
+
+// Reads the entry whose start tag was just read; `begin` is where its
+// element starts in the bytes.
+template <class Source>
+Entry readEntry(Source &in, const QByteArray &bytes, qsizetype begin)
+{
+    Entry e;
+    in.readTag(e);
+    QString types;
+    while (in.nextChild()) {
+        if (in.is("Text")) {
+            e.text = in.text();
+        } else if (in.is("Type")) {
+            types = in.text();
+        } else if (in.is("Bonus")) {
+            e.bonus.active = in.flag("active");
+            QString habilete, endurance, chance;
+            readBonus(in, &habilete, &endurance, &chance);
+            e.bonus.habilete = habilete.toInt();
+            e.bonus.endurance = endurance.toInt();
+            e.bonus.chance = chance.toInt();
+        } else if (in.is("Flee")) {
+            e.flee.active = in.flag("active");
+            e.flee.penality = in.flag("Penality");
+            e.flee.round = in.attr("Round").toInt();
+            e.flee.ref = in.attr("Ref");
+            in.skip();
+        } else if (in.is("Monster")) {
+            e.monsterType = in.attr("Type");
+            while (in.nextChild()) {
+                e.monsters.append({in.attr("Name"), in.attr("habilete"), in.attr("endurance"),
+                                   in.attr("Value")});
+                in.skip();
+            }
+        } else if (in.is("Luck")) {
+            e.luck.active = in.flag("active");
+            while (in.nextChild()) {
+                const bool lucky = in.is("Lucky");
+                const QString value = in.attr("Value");
+                (lucky ? e.luck.luckyValue : e.luck.unluckyValue) = value;
+                (lucky ? e.luck.luckyText : e.luck.unluckyText) = in.text();
+            }
+        } else if (in.is("Objects")) {
+            while (in.nextChild())
+                e.objects.append(readObject(in));
+        } else if (in.is("Choices")) {
+            e.choiceActive = in.flag("active");
+            while (in.nextChild()) {
+                const QString value = in.attr("Value");
+                e.choices.append({value, in.text()});
+            }
+        } else {
+            keepUnknownChild(in, bytes, e, begin);
+        }
+    }
+    e.types = Entry::parseTypeCodes(types);
+    return e;
+}
 
 bool isUtf8Declared(const QByteArray &bytes, const QStringRef &encoding)
 {
@@ -320,9 +375,42 @@ bool BookReader::read(const QByteArray &bytes)
 {
     result = Book();
     error.clear();
+    if (fast && scan(bytes))
+        return true;
+    result = Book();
+    return readChecked(bytes);
+}
+
+// The common case: UTF-8 without a DOCTYPE, read by the scanner. False when
+// it gave up, whatever it read by then.
+bool BookReader::scan(const QByteArray &bytes)
+{
+    Book &book = result;
+    XmlScanner scanner(bytes);
+    if (!scanner.readRoot())
+        return false;
+    book.source = bytes;
+    book.root = scanner.name();
+    ScannerSource in(scanner);
+    while (in.nextChild()) {
+        const qsizetype begin = scanner.tagBegin();
+        book.entries.append(readEntry(in, bytes, begin));
+        book.spans.append({begin, scanner.here()});
+    }
+    const qsizetype rootEnd = scanner.here();
+    if (!scanner.finish())
+        return false;
+    book.indexNumbers();
+    findInsertionPoint(rootEnd);
+    return true;
+}
+
+// Any XML, read by QXmlStreamReader, which says where a fault lies.
+bool BookReader::readChecked(const QByteArray &bytes)
+{
     Book &book = result;
     book.source = bytes;
-    Reader r(bytes, true);
+    QtSource r(bytes, true);
     QXmlStreamReader &xml = r.xml;
     qsizetype rootEnd = -1;
     bool utf8 = true;
@@ -341,9 +429,8 @@ bool BookReader::read(const QByteArray &bytes)
                 break;
             book.root = xml.qualifiedName().toString();
             while (r.nextChild()) {
-                const qsizetype tagEnd = r.here();
-                const qsizetype begin = tagEnd < 0 ? -1 : bytes.lastIndexOf('<', tagEnd - 1);
-                book.entries.append(r.readEntry(begin));
+                const qsizetype begin = r.tagBegin();
+                book.entries.append(readEntry(r, bytes, begin));
                 book.spans.append({begin, r.here()});
             }
             rootEnd = r.here();
@@ -376,13 +463,23 @@ bool BookReader::read(const QByteArray &bytes)
         book.refusal = tr("Le fichier n'est pas encodé en UTF-8 comme il le déclare.");
         return true;
     }
+    findInsertionPoint(rootEnd);
+    return true;
+}
+
+// Where a new entry goes, and the file's line end, once the root element
+// is known to end at `rootEnd`.
+void BookReader::findInsertionPoint(qsizetype rootEnd)
+{
+    Book &book = result;
+    const QByteArray &bytes = book.source;
     const qsizetype firstLineFeed = bytes.indexOf('\n');
     if (firstLineFeed > 0 && bytes.at(firstLineFeed - 1) == '\r')
         book.lineEnd = "\r\n";
     if (bytes.at(rootEnd - 2) == '/' && bytes.at(rootEnd - 1) == '>') {
         book.selfClosingRoot = true;
         book.insertAt = rootEnd - 2;
-        return true;
+        return;
     }
     // The closing tag holds no other "<"; a new entry goes before it, and
     // before the line end that puts it on a line of its own.
@@ -393,13 +490,19 @@ bool BookReader::read(const QByteArray &bytes)
             --at;
     }
     book.insertAt = at;
-    return true;
 }
 
 Entry BookReader::readElement(const QByteArray &element)
 {
-    Reader r(element, true);
+    XmlScanner scanner(element);
+    if (scanner.readRoot()) {
+        ScannerSource in(scanner);
+        Entry e = readEntry(in, element, 0);
+        if (scanner.finish())
+            return e;
+    }
+    QtSource r(element, true);
     if (r.nextChild())
-        return r.readEntry(0);
+        return readEntry(r, element, 0);
     return Entry();
 }

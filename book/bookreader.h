@@ -26,9 +26,19 @@ public:
     // One entry's element on its own, as EntryWriter writes it.
     static Entry readElement(const QByteArray &element);
 
+    // Books in UTF-8 are read by a fast scanner of their own, anything else
+    // by QXmlStreamReader; off, every file goes through QXmlStreamReader
+    // (the scanner must read every book alike, which is how it is tested).
+    void setFastPath(bool on) { fast = on; }
+
 private:
+    bool scan(const QByteArray &bytes);
+    bool readChecked(const QByteArray &bytes);
+    void findInsertionPoint(qsizetype rootEnd);
+
     Book result;
     QString error;
+    bool fast = true;
 };
 
 #endif

@@ -7,6 +7,7 @@
 #include "book/entrywriter.h"
 #include "book/filehistory.h"
 #include "book/monsterlist.h"
+#include "book/xmlscanner.h"
 #include "support.h"
 
 #include <QBuffer>
@@ -73,6 +74,8 @@ private slots:
     void removingEveryEntryThenAdding();
     void badInputs_data();
     void badInputs();
+    void scannerReadsAsQtDoes_data();
+    void scannerReadsAsQtDoes();
     void awkwardFiles_data();
     void awkwardFiles();
     void historyKeepsEveryVersion();
@@ -434,6 +437,112 @@ void TestBook::badInputs()
     } else {
         QVERIFY(xmllintAccepts(path));
         QVERIFY(readBytes(path).startsWith(bytes.left(file.book().span(0).begin)));
+    }
+}
+
+void TestBook::scannerReadsAsQtDoes_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("scanned"); // false: the scanner leaves it to QXmlStreamReader
+    const auto row = [](const char *name, const QByteArray &bytes, bool scanned) {
+        QTest::newRow(name) << bytes << scanned;
+    };
+    for (const char *name : {"book-own.xml", "book-foreign.xml", "book-foreign-crlf.xml", "check-flawed.xml",
+                             "play-rules.xml"})
+        row(name, readBytes(fixture(name)), true);
+    row("byte-order mark", "\xEF\xBB\xBF" + readBytes(fixture("book-own.xml")), true);
+    row("references", "<L><Attr id=\"&#x31;2\" x=\"a&amp;b&lt;&gt;&quot;&apos;\"><Text>&#233;t&#xE9; &amp; &lt;&#x1F600;</Text>"
+                      "<Choices><Elem Value=\"&#51;\">a&gt;b</Elem></Choices></Attr></L>", true);
+    row("white space in values", "<L><Attr id=\"1\" x=\"a\tb\nc\r\nd\re  f\" y='&#9;&#10;&#13;'/></L>", true);
+    row("line ends in texts", "<L>\r\n<Attr id=\"1\"><Text>a\r\nb\rc\n\r\nd<![CDATA[e\r\nf\rg]]></Text></Attr>\r\n</L>\r\n", true);
+    row("CDATA", "<L><Attr id=\"1\"><Text>x<![CDATA[<i>&amp;]]]]><![CDATA[>]]></Text></Attr></L>", true);
+    row("comments and instructions", "<?xml version='1.0' standalone='yes'?>\n<?xml-stylesheet href=\"a\"?><!-- a - b -->"
+                                     "<L><!--x--><Attr id=\"1\"><?pi x?><Text>a<!-- b -->c<?p?>d</Text></Attr><?q?></L>\n<!--fin-->\n", true);
+    row("markup in texts", "<L><Attr id=\"1\"><Text>la <i>for<b>ê</b>t</i><br/>.</Text><Choices active=\"1\">"
+                           "<x Value=\"2\">un <em>pas</em></x><Elem Value=\"3\"/></Choices></Attr></L>", true);
+    row("empty elements", "<L><Attr id=\"1\"/><Attr id=\"2\"><Text/><Bonus active=\"1\"><Elem Name=\"chance\" Value=\"2\"/></Bonus>"
+                          "<Flee active=\"1\" Round=\"2\" Ref=\"1\"/><Luck><Lucky Value=\"1\"/><Unlucky Value=\"2\">non</Unlucky></Luck>"
+                          "<Objects><Elem exchange=\"1\"><Gold Value=\"3\"/><Other>o</Other></Elem></Objects></Attr></L>", true);
+    row("empty root", "<?xml version=\"1.0\" encoding=\"utf-8\"?><L a='1' />", true);
+    row("spaces in tags", "<L ><Attr  id = '1'\n\tx=\"2\" ><Text >t</Text ></Attr\n></L >", true);
+    row("unknown children", "<L>\n  <e id=\"1\" k=\"v\">\n\t<Note a=\"b\">n<i/></Note>\n <Text>t</Text>  <Autre/></e>\n</L>", true);
+    row("text beside the entries", "<L>avant <Attr id=\"1\"/> ]] > ] entre<Attr id=\"2\"/>après</L>", true);
+    row("characters past ASCII", "<L><Attr id=\"1\" x=\"\xC2\x85\xEF\xBF\xBD\"><Text>\xC2\x80\xF0\x9F\x98\x80\xE2\x80\xA8</Text></Attr></L>", true);
+    row("deep markup", "<L><Attr id=\"3\"><Text>" + QByteArray("<a>").repeated(5000) + "x" + QByteArray("</a>").repeated(5000)
+                           + "</Text></Attr></L>", true);
+
+    row("DOCTYPE", "<!DOCTYPE L><L><Attr id=\"1\"><Text>t</Text></Attr></L>", false);
+    row("entity declared", "<!DOCTYPE L [<!ENTITY e \"x\">]><L><Attr id=\"0\"><Text>&e;</Text></Attr></L>", false);
+    row("unknown entity", "<L><Attr id=\"0\"><Text>&eacute;</Text></Attr></L>", false);
+    row("declared ISO-8859-1", readBytes(fixture("book-latin1.xml")), false);
+    row("Latin-1 bytes in UTF-8", "<L><Attr id=\"0\"><Text>For\xEAt</Text></Attr></L>", false);
+    row("overlong UTF-8", "<L><Attr id=\"0\"><Text>\xC0\xAF</Text></Attr></L>", false);
+    row("surrogate in UTF-8", "<L><Attr id=\"0\" x=\"\xED\xA0\x80\"/></L>", false);
+    row("U+FFFE", "<L><Attr id=\"0\"><Text>\xEF\xBF\xBE</Text></Attr></L>", false);
+    row("control character", "<L><Attr id=\"0\"><Text>a\x01</Text></Attr></L>", false);
+    row("NUL", QByteArray("<L><Attr id=\"0\"/>\0</L>", 20), false);
+    row("reference to NUL", "<L><Attr id=\"0\"><Text>&#0;</Text></Attr></L>", false);
+    row("reference past Unicode", "<L><Attr id=\"&#x110000;\"/></L>", false);
+    row("reference without digits", "<L><Attr id=\"&#;\"/></L>", false);
+    row("namespaces", "<L xmlns:x=\"u\"><x:Attr id=\"1\"/></L>", false);
+    row("name past ASCII", "<Livre><Entrée id=\"1\"/></Livre>", false);
+    row("name with $", "<Livre><Attr i$d=\"0\"/></Livre>", false);
+    row("]]> in a text", "<L><Attr id=\"0\"><Text>a]]>b</Text></Attr></L>", false);
+    row("-- in a comment", "<L><!-- a -- b --><Attr id=\"0\"/></L>", false);
+    row("comment ending --->", "<L><!-- a ---><Attr id=\"0\"/></L>", false);
+    row("mismatched tags", "<L><Attr id=\"0\"><Text>a</Txt></Attr></L>", false);
+    row("unclosed", "<L><Attr id=\"0\"><Text>a", false);
+    row("junk after the root", "<L/><L/>", false);
+    row("text after the root", "<L/>fin", false);
+    row("text before the root", "début<L/>", false);
+    row("two attributes alike", "<L><Attr id=\"0\" id=\"1\"/></L>", false);
+    row("attributes run together", "<L><Attr id=\"0\"x=\"1\"/></L>", false);
+    row("< in a value", "<L><Attr id=\"<\"/></L>", false);
+    row("unquoted value", "<L><Attr id=0/></L>", false);
+    row("declaration not first", " <?xml version=\"1.0\"?><L/>", false);
+    row("declaration twice", "<?xml version=\"1.0\"?><?xml version=\"1.0\"?><L/>", false);
+    row("version 1.1", "<?xml version=\"1.1\"?><L/>", false);
+    row("encoding UTF8", "<?xml version=\"1.0\" encoding=\"UTF8\"?><L/>", false);
+    row("encoding first", "<?xml encoding=\"UTF-8\" version=\"1.0\"?><L/>", false);
+    row("UTF-16 byte-order mark", "\xFF\xFE<\0L\0/\0>\0", false);
+    row("nothing", "", false);
+    row("blank", " \n", false);
+    row("end tag first", "</L>", false);
+}
+
+// The scanner reads what it takes on exactly as QXmlStreamReader does, and
+// leaves the rest to it: the book, its spans and where a new entry goes, or
+// the same error, come out alike either way.
+void TestBook::scannerReadsAsQtDoes()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, scanned);
+    XmlScanner scanner(bytes);
+    if (scanner.readRoot())
+        scanner.skip();
+    QCOMPARE(scanner.finish(), scanned);
+
+    BookReader fast, checked;
+    checked.setFastPath(false);
+    const bool read = checked.read(bytes);
+    QCOMPARE(fast.read(bytes), read);
+    QCOMPARE(fast.errorString(), checked.errorString());
+    if (!read)
+        return;
+    const Book &a = fast.book(), &b = checked.book();
+    QCOMPARE(a.rootName(), b.rootName());
+    QCOMPARE(a.size(), b.size());
+    for (int i = 0; i < a.size(); ++i) {
+        QCOMPARE(a.entry(i).text, b.entry(i).text); // the first to differ, shown
+        QVERIFY(a.entry(i) == b.entry(i));
+        QCOMPARE(a.span(i).begin, b.span(i).begin);
+        QCOMPARE(a.span(i).end, b.span(i).end);
+    }
+    QCOMPARE(a.whyNotWritable(), b.whyNotWritable());
+    if (a.isWritable()) {
+        const Book::Edit one = a.appending(withText("Nouvelle")), other = b.appending(withText("Nouvelle"));
+        QCOMPARE(one.at, other.at);
+        QCOMPARE(one.inserted, other.inserted);
     }
 }
 

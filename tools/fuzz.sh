@@ -17,7 +17,9 @@ for target in fuzz_book fuzz_save fuzz_monsters fuzz_play; do
     mkdir -p "$corpus" "$build/crashes/$target"
     cp -n "$root"/tests/data/* "$corpus/" 2>/dev/null || true
     echo "== $target for ${seconds}s"
-    if ! "$build/fuzz/$target" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=4096 \
+    dict=()
+    [ "$target" = fuzz_book ] && dict=(-dict="$root/fuzz/xml.dict")
+    if ! "$build/fuzz/$target" "${dict[@]}" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=4096 \
         -artifact_prefix="$build/crashes/$target/" -print_final_stats=1 "$corpus" \
         2>"$build/$target.log"; then
         status=1

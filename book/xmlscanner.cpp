@@ -1,0 +1,660 @@
+#include "book/xmlscanner.h"
+
+#include <cstring>
+
+namespace {
+
+// What a byte asks of the scanner: nothing (Plain), or a closer look.
+enum ByteClass : unsigned char {
+    Plain,
+    Markup,   // "<"
+    Amp,      // "&"
+    Return,   // "\r", to be made a line feed
+    Bracket,  // "]", which may begin "]]>"
+    Space,    // tab or line feed in an attribute value, to be made a space
+    Quote,    // either quote, in an attribute value
+    High,     // the first byte of a character past U+007F
+    Bad,      // a control character XML does not allow
+};
+
+struct ByteClasses
+{
+    unsigned char content[256];
+    unsigned char attribute[256];
+    unsigned char name[256]; // 1: may start a name, 2: may follow in one
+    constexpr ByteClasses() : content(), attribute(), name()
+    {
+        for (int c = 0; c < 256; ++c) {
+            const unsigned char base = c >= 0x80 ? High : (c < 0x20 && c != '\t' && c != '\n') ? Bad : Plain;
+            content[c] = base;
+            attribute[c] = base;
+            name[c] = ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_') ? 1
+                : ((c >= '0' && c <= '9') || c == '-' || c == '.')                 ? 2
+                                                                                   : 0;
+        }
+        content['<'] = Markup;
+        content['&'] = Amp;
+        content['\r'] = Return;
+        content[']'] = Bracket;
+        attribute['<'] = Bad;
+        attribute['&'] = Amp;
+        attribute['\t'] = Space;
+        attribute['\n'] = Space;
+        attribute['\r'] = Space;
+        attribute['"'] = Quote;
+        attribute['\''] = Quote;
+    }
+};
+constexpr ByteClasses classes;
+
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+bool isXmlChar(uint c)
+{
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF)
+        || (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+void appendUtf8(QByteArray *out, uint c)
+{
+    char b[4];
+    int n;
+    if (c < 0x80) {
+        b[0] = char(c);
+        n = 1;
+    } else if (c < 0x800) {
+        b[0] = char(0xC0 | (c >> 6));
+        b[1] = char(0x80 | (c & 0x3F));
+        n = 2;
+    } else if (c < 0x10000) {
+        b[0] = char(0xE0 | (c >> 12));
+        b[1] = char(0x80 | ((c >> 6) & 0x3F));
+        b[2] = char(0x80 | (c & 0x3F));
+        n = 3;
+    } else {
+        b[0] = char(0xF0 | (c >> 18));
+        b[1] = char(0x80 | ((c >> 12) & 0x3F));
+        b[2] = char(0x80 | ((c >> 6) & 0x3F));
+        b[3] = char(0x80 | (c & 0x3F));
+        n = 4;
+    }
+    out->append(b, n);
+}
+
+// The reference at `p` ("&amp;", "&#233;", "&#xE9;"): its length, and the
+// character it stands for in `code`; 0 when it is no reference a document
+// without a DTD may hold.
+int referenceAt(const char *p, const char *end, uint *code)
+{
+    const char *q = p + 1;
+    if (q < end && *q == '#') {
+        ++q;
+        const bool hex = q < end && *q == 'x';
+        if (hex)
+            ++q;
+        const char *digits = q;
+        uint value = 0;
+        for (; q < end && *q != ';'; ++q) {
+            int d;
+            if (*q >= '0' && *q <= '9')
+                d = *q - '0';
+            else if (hex && *q >= 'a' && *q <= 'f')
+                d = *q - 'a' + 10;
+            else if (hex && *q >= 'A' && *q <= 'F')
+                d = *q - 'A' + 10;
+            else
+                return 0;
+            value = value * (hex ? 16 : 10) + uint(d);
+            if (value > 0x10FFFF)
+                return 0;
+        }
+        if (q == end || q == digits || !isXmlChar(value))
+            return 0;
+        *code = value;
+        return int(q + 1 - p);
+    }
+    static const struct
+    {
+        const char *name;
+        char c;
+    } predefined[] = {{"lt;", '<'}, {"gt;", '>'}, {"amp;", '&'}, {"quot;", '"'}, {"apos;", '\''}};
+    for (const auto &entity : predefined) {
+        const int length = int(std::strlen(entity.name));
+        if (end - q >= length && std::memcmp(q, entity.name, size_t(length)) == 0) {
+            *code = uint(uchar(entity.c));
+            return length + 1;
+        }
+    }
+    return 0;
+}
+
+// The length of the UTF-8 sequence at `p` for a character XML allows, past
+// U+007F; 0 when the bytes are no such character.
+int characterAt(const uchar *p, const uchar *end)
+{
+    const uchar b = *p;
+    int length;
+    uint code;
+    if ((b & 0xE0) == 0xC0) {
+        length = 2;
+        code = b & 0x1F;
+    } else if ((b & 0xF0) == 0xE0) {
+        length = 3;
+        code = b & 0x0F;
+    } else if ((b & 0xF8) == 0xF0) {
+        length = 4;
+        code = b & 0x07;
+    } else {
+        return 0;
+    }
+    if (end - p < length)
+        return 0;
+    for (int k = 1; k < length; ++k) {
+        if ((p[k] & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (p[k] & 0x3F);
+    }
+    static const uint smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    return code >= smallest[length] && isXmlChar(code) ? length : 0;
+}
+
+} // namespace
+
+XmlScanner::XmlScanner(const QByteArray &bytes) : data(bytes.constData()), size(bytes.size()) {}
+
+bool XmlScanner::at(const char *literal) const
+{
+    const qsizetype length = qsizetype(std::strlen(literal));
+    return size - pos >= length && std::memcmp(data + pos, literal, size_t(length)) == 0;
+}
+
+bool XmlScanner::skipSpace()
+{
+    const qsizetype from = pos;
+    while (pos < size && isSpace(data[pos]))
+        ++pos;
+    return pos > from;
+}
+
+bool XmlScanner::readCharacter()
+{
+    const int length = characterAt(reinterpret_cast<const uchar *>(data + pos),
+                                   reinterpret_cast<const uchar *>(data + size));
+    if (length == 0)
+        return giveUp();
+    pos += length;
+    return true;
+}
+
+bool XmlScanner::readReference(QByteArray *text)
+{
+    uint code;
+    const int length = referenceAt(data + pos, data + size, &code);
+    if (length == 0)
+        return giveUp();
+    pos += length;
+    if (text)
+        appendUtf8(text, code);
+    return true;
+}
+
+bool XmlScanner::readName(qsizetype *at, int *length)
+{
+    if (pos >= size || classes.name[uchar(data[pos])] != 1)
+        return giveUp();
+    *at = pos;
+    while (++pos < size && classes.name[uchar(data[pos])] != 0) {
+    }
+    *length = int(pos - *at);
+    // A colon or a character past ASCII: a name for QXmlStreamReader to judge.
+    if (pos < size && (data[pos] == ':' || uchar(data[pos]) >= 0x80))
+        return giveUp();
+    return true;
+}
+
+bool XmlScanner::readComment()
+{
+    pos += 4; // "<!--"
+    while (pos < size) {
+        const uchar c = uchar(data[pos]);
+        if (c == '-' && pos + 1 < size && data[pos + 1] == '-') {
+            if (pos + 2 < size && data[pos + 2] == '>') {
+                pos += 3;
+                return true;
+            }
+            return giveUp();
+        }
+        if (c >= 0x80) {
+            if (!readCharacter())
+                return false;
+        } else if (classes.content[c] == Bad) {
+            return giveUp();
+        } else {
+            ++pos;
+        }
+    }
+    return giveUp();
+}
+
+bool XmlScanner::readCData(QByteArray *text)
+{
+    pos += 9; // "<![CDATA["
+    qsizetype run = pos;
+    while (pos < size) {
+        const uchar c = uchar(data[pos]);
+        if (c == ']' && at("]]>")) {
+            if (text)
+                text->append(data + run, int(pos - run));
+            pos += 3;
+            return true;
+        }
+        if (c >= 0x80) {
+            if (!readCharacter())
+                return false;
+        } else if (c == '\r') {
+            if (text)
+                text->append(data + run, int(pos - run)).append('\n');
+            ++pos;
+            if (pos < size && data[pos] == '\n')
+                ++pos;
+            run = pos;
+        } else if (classes.content[c] == Bad) {
+            return giveUp();
+        } else {
+            ++pos;
+        }
+    }
+    return giveUp();
+}
+
+bool XmlScanner::readProcessingInstruction()
+{
+    pos += 2; // "<?"
+    qsizetype target;
+    int length;
+    if (!readName(&target, &length))
+        return false;
+    if (length == 3 && (data[target] | 0x20) == 'x' && (data[target + 1] | 0x20) == 'm'
+        && (data[target + 2] | 0x20) == 'l')
+        return giveUp(); // an XML declaration out of place
+    if (!at("?>") && !skipSpace())
+        return giveUp();
+    while (pos < size) {
+        const uchar c = uchar(data[pos]);
+        if (c == '?' && at("?>")) {
+            pos += 2;
+            return true;
+        }
+        if (c >= 0x80) {
+            if (!readCharacter())
+                return false;
+        } else if (classes.content[c] == Bad) {
+            return giveUp();
+        } else {
+            ++pos;
+        }
+    }
+    return giveUp();
+}
+
+// <?xml version="1.0" encoding="UTF-8" standalone="yes"?>, each part as
+// plain as a book writes it; anything else is left to QXmlStreamReader.
+bool XmlScanner::readDeclaration()
+{
+    pos += 5; // "<?xml"
+    const char *const names[] = {"version", "encoding", "standalone"};
+    int next = 0;
+    bool sawVersion = false;
+    for (;;) {
+        const bool space = skipSpace();
+        if (at("?>")) {
+            pos += 2;
+            return sawVersion;
+        }
+        if (!space)
+            return giveUp();
+        qsizetype nameStart;
+        int nameLength;
+        if (!readName(&nameStart, &nameLength))
+            return false;
+        int which = next;
+        while (which < 3 && !(int(std::strlen(names[which])) == nameLength
+                              && std::memcmp(data + nameStart, names[which], size_t(nameLength)) == 0))
+            ++which;
+        if (which == 3 || (which > 0 && !sawVersion))
+            return giveUp();
+        skipSpace();
+        if (pos >= size || data[pos] != '=')
+            return giveUp();
+        ++pos;
+        skipSpace();
+        if (pos >= size || (data[pos] != '"' && data[pos] != '\''))
+            return giveUp();
+        const char quote = data[pos];
+        const qsizetype valueStart = ++pos;
+        while (pos < size && data[pos] != quote && data[pos] != '<')
+            ++pos;
+        if (pos >= size || data[pos] != quote)
+            return giveUp();
+        const QByteArray value = QByteArray::fromRawData(data + valueStart, int(pos - valueStart));
+        ++pos;
+        const bool fine = which == 0 ? value == "1.0"
+            : which == 1             ? value.compare("UTF-8", Qt::CaseInsensitive) == 0
+                                     : (value == "yes" || value == "no");
+        if (!fine)
+            return giveUp();
+        sawVersion = true;
+        next = which + 1;
+    }
+}
+
+bool XmlScanner::readMisc()
+{
+    for (;;) {
+        skipSpace();
+        if (at("<!--")) {
+            if (!readComment())
+                return false;
+        } else if (at("<?")) {
+            if (!readProcessingInstruction())
+                return false;
+        } else {
+            return true;
+        }
+    }
+}
+
+bool XmlScanner::readRoot()
+{
+    if (at("\xEF\xBB\xBF"))
+        pos = 3;
+    if (at("<?xml") && pos + 5 < size && isSpace(data[pos + 5]) && !readDeclaration())
+        return false;
+    if (!readMisc())
+        return false;
+    if (pos >= size || data[pos] != '<' || pos + 1 >= size || data[pos + 1] == '!')
+        return giveUp(); // no root, text, or a DOCTYPE
+    return readStartTag();
+}
+
+bool XmlScanner::finish()
+{
+    if (stopped || !open.isEmpty() || !readMisc())
+        return false;
+    return pos == size || giveUp();
+}
+
+bool XmlScanner::readStartTag()
+{
+    tagAt = pos;
+    ++pos;
+    if (!readName(&nameAt, &nameLength))
+        return false;
+    attributes.clear();
+    for (;;) {
+        const bool space = skipSpace();
+        if (pos >= size)
+            return giveUp();
+        if (data[pos] == '>' || (data[pos] == '/' && pos + 1 < size && data[pos + 1] == '>')) {
+            emptyElement = data[pos] == '/';
+            pos += emptyElement ? 2 : 1;
+            open.append({nameAt, nameLength});
+            return true;
+        }
+        if (!space)
+            return giveUp();
+        Attribute a;
+        if (!readName(&a.nameAt, &a.nameLength))
+            return false;
+        skipSpace();
+        if (pos >= size || data[pos] != '=')
+            return giveUp();
+        ++pos;
+        skipSpace();
+        a.valueAt = pos + 1;
+        if (!readAttributeValue(&a.plain))
+            return false;
+        a.valueLength = int(pos - 1 - a.valueAt);
+        for (const Attribute &b : qAsConst(attributes))
+            if (b.nameLength == a.nameLength
+                && std::memcmp(data + b.nameAt, data + a.nameAt, size_t(a.nameLength)) == 0)
+                return giveUp(); // the same attribute twice
+        attributes.append(a);
+    }
+}
+
+// A quoted value, from its opening quote to past its closing one.
+bool XmlScanner::readAttributeValue(bool *plain)
+{
+    if (pos >= size || (data[pos] != '"' && data[pos] != '\''))
+        return giveUp();
+    const char quote = data[pos++];
+    *plain = true;
+    while (pos < size) {
+        const uchar c = uchar(data[pos]);
+        switch (classes.attribute[c]) {
+        case Plain:
+            ++pos;
+            break;
+        case Quote:
+            ++pos;
+            if (c == uchar(quote))
+                return true;
+            break;
+        case Space:
+            *plain = false;
+            ++pos;
+            break;
+        case Amp:
+            *plain = false;
+            if (!readReference(nullptr))
+                return false;
+            break;
+        case High:
+            if (!readCharacter())
+                return false;
+            break;
+        default:
+            return giveUp();
+        }
+    }
+    return giveUp();
+}
+
+bool XmlScanner::readEndTag()
+{
+    pos += 2; // "</"
+    qsizetype at;
+    int length;
+    if (!readName(&at, &length))
+        return false;
+    skipSpace();
+    if (pos >= size || data[pos] != '>' || open.isEmpty())
+        return giveUp();
+    const Open &top = open.constLast();
+    if (top.length != length || std::memcmp(data + top.at, data + at, size_t(length)) != 0)
+        return giveUp();
+    ++pos;
+    open.removeLast();
+    return true;
+}
+
+XmlScanner::Token XmlScanner::readContent(QByteArray *text)
+{
+    const uchar *const bytes = reinterpret_cast<const uchar *>(data);
+    for (;;) {
+        const qsizetype run = pos;
+        for (;;) {
+            while (pos < size && classes.content[bytes[pos]] == Plain)
+                ++pos;
+            if (pos < size && bytes[pos] >= 0x80) {
+                if (!readCharacter())
+                    return Trouble;
+                continue;
+            }
+            break;
+        }
+        if (text && pos > run)
+            text->append(data + run, int(pos - run));
+        if (pos >= size) {
+            giveUp(); // an element left open
+            return Trouble;
+        }
+        switch (classes.content[bytes[pos]]) {
+        case Markup:
+            if (pos + 1 >= size) {
+                giveUp();
+                return Trouble;
+            }
+            if (data[pos + 1] == '/')
+                return readEndTag() ? EndTag : Trouble;
+            if (data[pos + 1] == '?') {
+                if (!readProcessingInstruction())
+                    return Trouble;
+            } else if (data[pos + 1] == '!') {
+                if (at("<!--")) {
+                    if (!readComment())
+                        return Trouble;
+                } else if (at("<![CDATA[")) {
+                    if (!readCData(text))
+                        return Trouble;
+                } else {
+                    giveUp();
+                    return Trouble;
+                }
+            } else {
+                return readStartTag() ? StartTag : Trouble;
+            }
+            break;
+        case Amp:
+            if (!readReference(text))
+                return Trouble;
+            break;
+        case Return:
+            ++pos;
+            if (pos < size && data[pos] == '\n')
+                ++pos;
+            if (text)
+                text->append('\n');
+            break;
+        case Bracket:
+            if (at("]]>")) {
+                giveUp();
+                return Trouble;
+            }
+            ++pos;
+            if (text)
+                text->append(']');
+            break;
+        default:
+            giveUp();
+            return Trouble;
+        }
+    }
+}
+
+bool XmlScanner::nextChild()
+{
+    if (stopped)
+        return false;
+    if (emptyElement) {
+        emptyElement = false;
+        open.removeLast();
+        return false;
+    }
+    return readContent(nullptr) == StartTag;
+}
+
+void XmlScanner::skip()
+{
+    readBody(nullptr);
+}
+
+QString XmlScanner::text()
+{
+    if (buffer.capacity() == 0)
+        buffer.reserve(1024); // kept from one text to the next
+    buffer.resize(0);
+    readBody(&buffer);
+    return stopped ? QString() : QString::fromUtf8(buffer);
+}
+
+void XmlScanner::readBody(QByteArray *text)
+{
+    if (stopped)
+        return;
+    const int depth = open.size();
+    if (emptyElement) {
+        emptyElement = false;
+        open.removeLast();
+        return;
+    }
+    for (;;) {
+        switch (readContent(text)) {
+        case StartTag:
+            if (emptyElement) {
+                emptyElement = false;
+                open.removeLast();
+            }
+            break;
+        case EndTag:
+            if (open.size() < depth)
+                return;
+            break;
+        case Trouble:
+            return;
+        }
+    }
+}
+
+bool XmlScanner::isNamed(const char *name) const
+{
+    return int(std::strlen(name)) == nameLength
+        && std::memcmp(data + nameAt, name, size_t(nameLength)) == 0;
+}
+
+QLatin1String XmlScanner::attributeName(int i) const
+{
+    const Attribute &a = attributes.at(i);
+    return QLatin1String(data + a.nameAt, a.nameLength);
+}
+
+QString XmlScanner::attributeValue(int i) const
+{
+    const Attribute &a = attributes.at(i);
+    if (a.plain)
+        return QString::fromUtf8(data + a.valueAt, a.valueLength);
+    QByteArray value;
+    value.reserve(a.valueLength);
+    const char *p = data + a.valueAt;
+    const char *const end = p + a.valueLength;
+    while (p < end) {
+        if (*p == '&') {
+            uint code = 0;
+            p += referenceAt(p, end, &code); // checked when the tag was read
+            appendUtf8(&value, code);
+        } else if (isSpace(*p)) {
+            if (*p == '\r' && p + 1 < end && p[1] == '\n')
+                ++p;
+            value.append(' ');
+            ++p;
+        } else {
+            value.append(*p++);
+        }
+    }
+    return QString::fromUtf8(value);
+}
+
+QString XmlScanner::attribute(const char *name) const
+{
+    const int length = int(std::strlen(name));
+    for (int i = 0; i < attributes.size(); ++i) {
+        const Attribute &a = attributes.at(i);
+        if (a.nameLength == length && std::memcmp(data + a.nameAt, name, size_t(length)) == 0)
+            return attributeValue(i);
+    }
+    return QString();
+}
