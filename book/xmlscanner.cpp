@@ -32,17 +32,17 @@ struct ByteClasses
                 : ((c >= '0' && c <= '9') || c == '-' || c == '.')                 ? 2
                                                                                    : 0;
         }
-        content['<'] = Markup;
-        content['&'] = Amp;
-        content['\r'] = Return;
-        content[']'] = Bracket;
-        attribute['<'] = Bad;
-        attribute['&'] = Amp;
-        attribute['\t'] = Space;
-        attribute['\n'] = Space;
-        attribute['\r'] = Space;
-        attribute['"'] = Quote;
-        attribute['\''] = Quote;
+        content[uchar('<')] = Markup;
+        content[uchar('&')] = Amp;
+        content[uchar('\r')] = Return;
+        content[uchar(']')] = Bracket;
+        attribute[uchar('<')] = Bad;
+        attribute[uchar('&')] = Amp;
+        attribute[uchar('\t')] = Space;
+        attribute[uchar('\n')] = Space;
+        attribute[uchar('\r')] = Space;
+        attribute[uchar('"')] = Quote;
+        attribute[uchar('\'')] = Quote;
     }
 };
 constexpr ByteClasses classes;
@@ -161,6 +161,18 @@ int characterAt(const uchar *p, const uchar *end)
     return code >= smallest[length] && isXmlChar(code) ? length : 0;
 }
 
+// UTF-8 as a string, a leading U+FEFF included: QString::fromUtf8 takes
+// it for a byte-order mark and drops it.
+QString decoded(const char *p, int length)
+{
+    int marks = 0;
+    while (length - 3 * marks >= 3 && std::memcmp(p + 3 * marks, "\xEF\xBB\xBF", 3) == 0)
+        ++marks;
+    if (marks == 0)
+        return QString::fromUtf8(p, length);
+    return QString(marks, QChar(0xFEFF)) + QString::fromUtf8(p + 3 * marks, length - 3 * marks);
+}
+
 } // namespace
 
 XmlScanner::XmlScanner(const QByteArray &bytes) : data(bytes.constData()), size(bytes.size()) {}
@@ -208,10 +220,9 @@ bool XmlScanner::readName(qsizetype *at, int *length)
     *at = pos;
     while (++pos < size && classes.name[uchar(data[pos])] != 0) {
     }
+    // A name goes on with a colon or a character past ASCII: whatever reads
+    // it next finds no space, "=" or ">" there, and gives up.
     *length = int(pos - *at);
-    // A colon or a character past ASCII: a name for QXmlStreamReader to judge.
-    if (pos < size && (data[pos] == ':' || uchar(data[pos]) >= 0x80))
-        return giveUp();
     return true;
 }
 
@@ -579,7 +590,7 @@ QString XmlScanner::text()
         buffer.reserve(1024); // kept from one text to the next
     buffer.resize(0);
     readBody(&buffer);
-    return stopped ? QString() : QString::fromUtf8(buffer);
+    return stopped ? QString() : decoded(buffer.constData(), buffer.size());
 }
 
 void XmlScanner::readBody(QByteArray *text)
@@ -626,7 +637,7 @@ QString XmlScanner::attributeValue(int i) const
 {
     const Attribute &a = attributes.at(i);
     if (a.plain)
-        return QString::fromUtf8(data + a.valueAt, a.valueLength);
+        return decoded(data + a.valueAt, a.valueLength);
     QByteArray value;
     value.reserve(a.valueLength);
     const char *p = data + a.valueAt;
@@ -645,7 +656,7 @@ QString XmlScanner::attributeValue(int i) const
             value.append(*p++);
         }
     }
-    return QString::fromUtf8(value);
+    return decoded(value.constData(), value.size());
 }
 
 QString XmlScanner::attribute(const char *name) const

@@ -466,7 +466,9 @@ void TestBook::scannerReadsAsQtDoes_data()
     row("empty root", "<?xml version=\"1.0\" encoding=\"utf-8\"?><L a='1' />", true);
     row("spaces in tags", "<L ><Attr  id = '1'\n\tx=\"2\" ><Text >t</Text ></Attr\n></L >", true);
     row("unknown children", "<L>\n  <e id=\"1\" k=\"v\">\n\t<Note a=\"b\">n<i/></Note>\n <Text>t</Text>  <Autre/></e>\n</L>", true);
+    row("default namespace", "<L xmlns=\"urn:l\"><Attr id=\"1\" xmlns=\"urn:a\" k=\"v\"/></L>", true);
     row("text beside the entries", "<L>avant <Attr id=\"1\"/> ]] > ] entre<Attr id=\"2\"/>après</L>", true);
+    row("U+FEFF first in values", "<L><Attr id=\"\xEF\xBB\xBF\xEF\xBB\xBF" "1\"><Text>&#xFEFF;\xEF\xBB\xBFt</Text></Attr></L>", true);
     row("characters past ASCII", "<L><Attr id=\"1\" x=\"\xC2\x85\xEF\xBF\xBD\"><Text>\xC2\x80\xF0\x9F\x98\x80\xE2\x80\xA8</Text></Attr></L>", true);
     row("deep markup", "<L><Attr id=\"3\"><Text>" + QByteArray("<a>").repeated(5000) + "x" + QByteArray("</a>").repeated(5000)
                            + "</Text></Attr></L>", true);
