@@ -125,10 +125,42 @@ QVariant BookListModel::data(const QModelIndex &index, int role) const
     return QVariant();
 }
 
+QByteArray BookListModel::foldedUtf8(const QString &text)
+{
+    // Normalising a whole book's texts is most of a first search: the
+    // characters up to U+00FF, most of a French book, fold on their own
+    // (none combines with what follows), each once and for all.
+    static const QVector<QByteArray> latin1 = [] {
+        QVector<QByteArray> table(256);
+        for (int c = 0; c < 256; ++c)
+            table[c] = folded(QString(QChar(c))).toUtf8();
+        return table;
+    }();
+    QByteArray out;
+    out.reserve(text.size() + 16);
+    const QChar *p = text.constData(), *const end = p + text.size();
+    while (p < end) {
+        const ushort c = p->unicode();
+        if (c < 0x80) {
+            out += char(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+            ++p;
+        } else if (c < 0x100) {
+            out += latin1.at(c);
+            ++p;
+        } else {
+            const QChar *run = p;
+            while (p < end && p->unicode() >= 0x100)
+                ++p;
+            out += folded(QString(run, int(p - run))).toUtf8();
+        }
+    }
+    return out;
+}
+
 QByteArray BookListModel::searchable(const Entry &entry)
 {
     // In UTF-8: half the bytes of the text to go over at each search.
-    return folded(entry.id + QLatin1Char(' ') + entry.text).toUtf8();
+    return foldedUtf8(entry.id + QLatin1Char(' ') + entry.text);
 }
 
 const QByteArray &BookListModel::searchText(int row) const
@@ -157,8 +189,9 @@ QVariant BookListModel::headerData(int section, Qt::Orientation orientation, int
 void BookFilterModel::setWords(const QString &text)
 {
     words.clear();
-    for (const QString &word : BookListModel::folded(text).split(QLatin1Char(' '), Qt::SkipEmptyParts))
-        words << word.toUtf8();
+    for (const QByteArray &word : BookListModel::foldedUtf8(text).split(' '))
+        if (!word.isEmpty())
+            words << word;
     // The whole mapping at once: removing scattered rows range by range
     // costs the view quadratic time on a large book.
     invalidate();

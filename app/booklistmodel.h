@@ -30,6 +30,8 @@ public:
 
     // Lower case, without accents: "Épée" gives "epee".
     static QString folded(const QString &text);
+    // The same in UTF-8, made faster: what the filter searches.
+    static QByteArray foldedUtf8(const QString &text);
     // For the filter and the sort, without going through QVariant.
     const QByteArray &searchText(int row) const;
     qint64 sortNumber(int row) const { return book && book->number(row) >= 0 ? book->number(row) : -1; }

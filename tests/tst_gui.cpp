@@ -66,6 +66,8 @@ private slots:
     void bookWindow();
     void listByNumber_data();
     void listByNumber();
+    void searchFolding_data();
+    void searchFolding();
     void playtest();
     void smallerPoints();
     void printedBook();
@@ -597,6 +599,25 @@ void TestGui::listByNumber()
             shown << list->model()->index(row, BookListModel::Number).data().toString();
         QCOMPARE(shown, sorted);
     }
+}
+
+void TestGui::searchFolding_data()
+{
+    QTest::addColumn<QString>("text");
+    QString latin1;
+    for (int c = 0x20; c < 0x100; ++c)
+        latin1 += QChar(c);
+    QTest::newRow("every Latin-1 character") << latin1;
+    QTest::newRow("capitals and accents") << QString("ÉPÉE, Forêt; ÇA Œuvre æ ß µ");
+    QTest::newRow("marks typed apart") << QString("E\u0301pe\u0301e e\u0301\u0323 A\u030A");
+    QTest::newRow("beyond Latin-1") << QString("Ā ǅ ﬁ Σας Ωμέγα Ꭰ İ \U0001F600 \U00010400");
+}
+
+// The filter's fast folding gives what the full one gives, character for character.
+void TestGui::searchFolding()
+{
+    QFETCH(QString, text);
+    QCOMPARE(QString::fromUtf8(BookListModel::foldedUtf8(text)), BookListModel::folded(text));
 }
 
 // The book window as an author uses it: filter, follow a link, edit, delete,
