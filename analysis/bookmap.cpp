@@ -67,7 +67,10 @@ QByteArray BookMap::dot(const Book &book, const QVector<BookFinding> &findings,
         switch (f.kind) {
         case BookFinding::Unreachable: unreachable.insert(f.entry); break;
         case BookFinding::Ending: ending.insert(f.entry); break;
-        case BookFinding::DuplicateId: duplicate.insert(f.entry); break;
+        case BookFinding::DuplicateId: // the entry that bore the number first, too
+            duplicate.insert(f.entry);
+            duplicate.insert(book.indexOfNumber(book.number(f.entry)));
+            break;
         case BookFinding::NotANumber: notANumber.insert(f.entry); break;
         default: break;
         }

@@ -267,9 +267,15 @@ void TestAnalysis::mapLaidOut()
         QCOMPARE(node.lines.value(0), book.entry(node.entry).id);
     }
     QVERIFY(!nodeOf.contains(-1));
-    for (const BookFinding &f : findings)
+    for (const BookFinding &f : findings) {
         if (f.kind == BookFinding::Ending)
             QCOMPARE(layout.nodes.at(nodeOf.at(f.entry)).shape, MapLayout::DoubleOctagon);
+        // Every entry that bears a number held twice, the first one too.
+        if (f.kind == BookFinding::DuplicateId)
+            for (int i = 0; i < book.size(); ++i)
+                if (book.number(i) == book.number(f.entry))
+                    QCOMPARE(layout.nodes.at(nodeOf.at(i)).pen, 0xffc62828u);
+    }
 
     // A missing entry is drawn once, a reference that is no number each time.
     QSet<int> absent;
