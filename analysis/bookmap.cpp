@@ -235,10 +235,52 @@ QPointF leaving(const QRectF &box, const QPointF &towards)
     return box.center() + d * qMin(1.0, qMin(tx, ty));
 }
 
+// Sets each box in the free slot of a grid nearest to where the layout put
+// it, slots as large as the largest box: none covers another any more, and
+// the map keeps its shape. Boxes are placed in the book's order, so the
+// adventure's start keeps its own place.
+void separate(QVector<MapLayout::Node> &nodes)
+{
+    const double margin = 6;
+    QSizeF slot(1, 1);
+    for (const MapLayout::Node &node : qAsConst(nodes))
+        slot = slot.expandedTo(node.box.size() + QSizeF(margin, margin));
+    QSet<QPair<qint64, qint64>> taken;
+    taken.reserve(nodes.size());
+    for (MapLayout::Node &node : nodes) {
+        const QPointF c = node.box.center();
+        const qint64 x = qRound64(c.x() / slot.width()), y = qRound64(c.y() / slot.height());
+        QPair<qint64, qint64> best;
+        double bestDistance = -1;
+        // Ring by ring around the slot wanted; once one is free, the next
+        // ring may still hold a nearer one (slots are wider than high).
+        for (qint64 r = 0, last = -1; last < 0 || r <= last; ++r) {
+            for (qint64 dx = -r; dx <= r; ++dx) {
+                const qint64 step = (dx == -r || dx == r) ? 1 : 2 * r;
+                for (qint64 dy = -r; dy <= r; dy += qMax<qint64>(step, 1)) {
+                    const QPair<qint64, qint64> cell(x + dx, y + dy);
+                    if (taken.contains(cell))
+                        continue;
+                    const double distance = std::hypot(cell.first * slot.width() - c.x(),
+                                                       cell.second * slot.height() - c.y());
+                    if (bestDistance < 0 || distance < bestDistance) {
+                        best = cell;
+                        bestDistance = distance;
+                    }
+                }
+            }
+            if (bestDistance >= 0 && last < 0)
+                last = r + 1;
+        }
+        taken.insert(best);
+        node.box.moveCenter(QPointF(best.first * slot.width(), best.second * slot.height()));
+    }
+}
+
 // The force-directed layout packs large books so tight that boxes cover one
 // another many times over. Its edges are straight lines, so the map can be
-// spread out evenly until boxes cover a fifth of it, each edge drawn again
-// from box to box.
+// spread out evenly until boxes cover a fifth of it, each box then set in
+// a place of its own, and each edge drawn again from box to box.
 void spreadOut(MapLayout *map)
 {
     double covered = 0;
@@ -248,11 +290,12 @@ void spreadOut(MapLayout *map)
     if (area <= 0 || covered / area <= 0.2)
         return;
     const double factor = std::sqrt(covered / area / 0.2);
-    QRectF bounds;
-    for (MapLayout::Node &node : map->nodes) {
+    for (MapLayout::Node &node : map->nodes)
         node.box.moveCenter(node.box.center() * factor);
+    separate(map->nodes);
+    QRectF bounds;
+    for (const MapLayout::Node &node : qAsConst(map->nodes))
         bounds |= node.box;
-    }
     for (MapLayout::Node &node : map->nodes)
         node.box.translate(-bounds.topLeft());
     map->bounds = QRectF(QPointF(0, 0), bounds.size());

@@ -241,6 +241,7 @@ void TestAnalysis::mapLaidOut_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("layered, with findings") << readBytes(fixture("check-flawed.xml"));
     QTest::newRow("by force") << generateBook(300);
+    QTest::newRow("by force, spread out") << generateBook(1500);
 }
 
 void TestAnalysis::mapLaidOut()
@@ -267,6 +268,10 @@ void TestAnalysis::mapLaidOut()
         QCOMPARE(node.lines.value(0), book.entry(node.entry).id);
     }
     QVERIFY(!nodeOf.contains(-1));
+    for (int a = 0; a < layout.nodes.size(); ++a)
+        for (int b = a + 1; b < layout.nodes.size(); ++b)
+            QVERIFY2(!layout.nodes.at(a).box.intersects(layout.nodes.at(b).box),
+                     qPrintable(layout.nodes.at(a).lines.value(0) + " / " + layout.nodes.at(b).lines.value(0)));
     for (const BookFinding &f : findings) {
         if (f.kind == BookFinding::Ending)
             QCOMPARE(layout.nodes.at(nodeOf.at(f.entry)).shape, MapLayout::DoubleOctagon);
