@@ -161,7 +161,10 @@ public:
     {
         return attributes.value(QLatin1String(name)).toString();
     }
-    bool flag(const char *name) const { return attr(name) == QLatin1String("1"); }
+    bool attrIs(const char *name, const char *value) const
+    {
+        return attributes.value(QLatin1String(name)) == QLatin1String(value);
+    }
     bool is(const char *name) const { return xml.name() == QLatin1String(name); }
     QString text()
     {
@@ -215,7 +218,7 @@ public:
 
     bool nextChild() { return s.nextChild(); }
     QString attr(const char *name) const { return s.attribute(name); }
-    bool flag(const char *name) const { return attr(name) == QLatin1String("1"); }
+    bool attrIs(const char *name, const char *value) const { return s.attributeIs(name, value); }
     bool is(const char *name) const { return s.isNamed(name); }
     QString text() { return s.text(); }
     void skip() { s.skip(); }
@@ -246,12 +249,11 @@ template <class Source>
 void readBonus(Source &in, QString *habilete, QString *endurance, QString *chance)
 {
     while (in.nextChild()) {
-        const QString name = in.attr("Name");
-        if (name == QLatin1String("habilete"))
+        if (in.attrIs("Name", "habilete"))
             *habilete = in.attr("Value");
-        else if (name == QLatin1String("endurance"))
+        else if (in.attrIs("Name", "endurance"))
             *endurance = in.attr("Value");
-        else if (name == QLatin1String("chance"))
+        else if (in.attrIs("Name", "chance"))
             *chance = in.attr("Value");
         in.skip();
     }
@@ -312,15 +314,15 @@ Entry readEntry(Source &in, const QByteArray &bytes, qsizetype begin)
         } else if (in.is("Type")) {
             types = in.text();
         } else if (in.is("Bonus")) {
-            e.bonus.active = in.flag("active");
+            e.bonus.active = in.attrIs("active", "1");
             QString habilete, endurance, chance;
             readBonus(in, &habilete, &endurance, &chance);
             e.bonus.habilete = habilete.toInt();
             e.bonus.endurance = endurance.toInt();
             e.bonus.chance = chance.toInt();
         } else if (in.is("Flee")) {
-            e.flee.active = in.flag("active");
-            e.flee.penality = in.flag("Penality");
+            e.flee.active = in.attrIs("active", "1");
+            e.flee.penality = in.attrIs("Penality", "1");
             e.flee.round = in.attr("Round").toInt();
             e.flee.ref = in.attr("Ref");
             in.skip();
@@ -332,7 +334,7 @@ Entry readEntry(Source &in, const QByteArray &bytes, qsizetype begin)
                 in.skip();
             }
         } else if (in.is("Luck")) {
-            e.luck.active = in.flag("active");
+            e.luck.active = in.attrIs("active", "1");
             while (in.nextChild()) {
                 const bool lucky = in.is("Lucky");
                 const QString value = in.attr("Value");
@@ -343,7 +345,7 @@ Entry readEntry(Source &in, const QByteArray &bytes, qsizetype begin)
             while (in.nextChild())
                 e.objects.append(readObject(in));
         } else if (in.is("Choices")) {
-            e.choiceActive = in.flag("active");
+            e.choiceActive = in.attrIs("active", "1");
             while (in.nextChild()) {
                 const QString value = in.attr("Value");
                 e.choices.append({value, in.text()});
@@ -392,10 +394,19 @@ bool BookReader::scan(const QByteArray &bytes)
     book.source = bytes;
     book.root = scanner.name();
     ScannerSource in(scanner);
+    const qsizetype rootBegin = scanner.here();
     while (in.nextChild()) {
         const qsizetype begin = scanner.tagBegin();
         book.entries.append(readEntry(in, bytes, begin));
         book.spans.append({begin, scanner.here()});
+        if (book.entries.size() == 64) {
+            // Room for as many entries as the first ones promise, so that
+            // a large book's entries are not moved again and again.
+            const qint64 expected = qint64(bytes.size()) * 64 / qMax<qint64>(1, scanner.here() - rootBegin);
+            const int room = int(qMin<qint64>(expected + expected / 8, bytes.size() / 16 + 64));
+            book.entries.reserve(room);
+            book.spans.reserve(room);
+        }
     }
     const qsizetype rootEnd = scanner.here();
     if (!scanner.finish())

@@ -636,6 +636,20 @@ QLatin1String XmlScanner::attributeName(int i) const
 QString XmlScanner::attributeValue(int i) const
 {
     const Attribute &a = attributes.at(i);
+    if (a.plain && a.valueLength <= 2) {
+        const uchar *v = reinterpret_cast<const uchar *>(data + a.valueAt);
+        if (a.valueLength == 0)
+            return QString();
+        const int key = a.valueLength == 1 ? v[0] : 128 + v[0] * 128 + v[1];
+        if (v[0] < 0x80 && (a.valueLength == 1 || v[1] < 0x80)) {
+            if (!shortValues)
+                shortValues.reset(new QString[128 + 128 * 128 + 128]);
+            QString &value = shortValues[key];
+            if (value.isNull())
+                value = QString::fromLatin1(data + a.valueAt, a.valueLength);
+            return value;
+        }
+    }
     if (a.plain)
         return decoded(data + a.valueAt, a.valueLength);
     QByteArray value;
@@ -668,4 +682,18 @@ QString XmlScanner::attribute(const char *name) const
             return attributeValue(i);
     }
     return QString();
+}
+
+bool XmlScanner::attributeIs(const char *name, const char *value) const
+{
+    const int length = int(std::strlen(name));
+    for (const Attribute &a : attributes) {
+        if (a.nameLength == length && std::memcmp(data + a.nameAt, name, size_t(length)) == 0) {
+            if (!a.plain)
+                return attributeValue(int(&a - attributes.constData())) == QLatin1String(value);
+            return a.valueLength == int(std::strlen(value))
+                && std::memcmp(data + a.valueAt, value, size_t(a.valueLength)) == 0;
+        }
+    }
+    return false;
 }

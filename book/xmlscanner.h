@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVector>
 
+#include <memory>
+
 // Reads UTF-8 XML held in memory element by element, making a string only of
 // what it is asked for. It reads what books are made of and nothing more: a
 // document in UTF-8 without a DOCTYPE, its names plain ASCII without a colon,
@@ -46,6 +48,8 @@ public:
     QString attributeValue(int i) const;
     // The value of the attribute named so, empty when there is none.
     QString attribute(const char *name) const;
+    // Whether the attribute named so has that value, made of plain ASCII.
+    bool attributeIs(const char *name, const char *value) const;
 
 private:
     enum Token { StartTag, EndTag, Trouble };
@@ -92,6 +96,9 @@ private:
     bool emptyElement = false; // the last start tag ended in "/>": its end is still to come
     bool stopped = false;
     QByteArray buffer;
+    // Values of one or two ASCII characters ("0", "12"), made once: a book
+    // holds hundreds of thousands of them.
+    mutable std::unique_ptr<QString[]> shortValues;
 };
 
 #endif
