@@ -226,48 +226,24 @@ bool XmlScanner::readName(qsizetype *at, int *length)
     return true;
 }
 
-bool XmlScanner::readComment()
+// Reads on past the first `end`, checking every character on the way; the
+// text before it is appended to `text` (when given) with its line ends made "\n".
+bool XmlScanner::readUntil(const char *end, QByteArray *text)
 {
-    pos += 4; // "<!--"
-    while (pos < size) {
-        const uchar c = uchar(data[pos]);
-        if (c == '-' && pos + 1 < size && data[pos + 1] == '-') {
-            if (pos + 2 < size && data[pos + 2] == '>') {
-                pos += 3;
-                return true;
-            }
-            return giveUp();
-        }
-        if (c >= 0x80) {
-            if (!readCharacter())
-                return false;
-        } else if (classes.content[c] == Bad) {
-            return giveUp();
-        } else {
-            ++pos;
-        }
-    }
-    return giveUp();
-}
-
-bool XmlScanner::readCData(QByteArray *text)
-{
-    pos += 9; // "<![CDATA["
     qsizetype run = pos;
     while (pos < size) {
         const uchar c = uchar(data[pos]);
-        if (c == ']' && at("]]>")) {
+        if (c == uchar(end[0]) && at(end)) {
             if (text)
                 text->append(data + run, int(pos - run));
-            pos += 3;
+            pos += qsizetype(std::strlen(end));
             return true;
         }
         if (c >= 0x80) {
             if (!readCharacter())
                 return false;
-        } else if (c == '\r') {
-            if (text)
-                text->append(data + run, int(pos - run)).append('\n');
+        } else if (c == '\r' && text) {
+            text->append(data + run, int(pos - run)).append('\n');
             ++pos;
             if (pos < size && data[pos] == '\n')
                 ++pos;
@@ -279,6 +255,24 @@ bool XmlScanner::readCData(QByteArray *text)
         }
     }
     return giveUp();
+}
+
+bool XmlScanner::readComment()
+{
+    pos += 4; // "<!--"
+    // The first "--" ends the comment, and must be followed by ">".
+    if (!readUntil("--", nullptr))
+        return false;
+    if (pos >= size || data[pos] != '>')
+        return giveUp();
+    ++pos;
+    return true;
+}
+
+bool XmlScanner::readCData(QByteArray *text)
+{
+    pos += 9; // "<![CDATA["
+    return readUntil("]]>", text);
 }
 
 bool XmlScanner::readProcessingInstruction()
@@ -293,22 +287,7 @@ bool XmlScanner::readProcessingInstruction()
         return giveUp(); // an XML declaration out of place
     if (!at("?>") && !skipSpace())
         return giveUp();
-    while (pos < size) {
-        const uchar c = uchar(data[pos]);
-        if (c == '?' && at("?>")) {
-            pos += 2;
-            return true;
-        }
-        if (c >= 0x80) {
-            if (!readCharacter())
-                return false;
-        } else if (classes.content[c] == Bad) {
-            return giveUp();
-        } else {
-            ++pos;
-        }
-    }
-    return giveUp();
+    return readUntil("?>", nullptr);
 }
 
 // <?xml version="1.0" encoding="UTF-8" standalone="yes"?>, each part as

@@ -58,6 +58,7 @@ private:
     bool readEndTag();
     bool readName(qsizetype *at, int *length);
     bool readAttributeValue(bool *plain);
+    bool readUntil(const char *end, QByteArray *text);
     bool readComment();
     bool readCData(QByteArray *text);
     bool readProcessingInstruction();
