@@ -77,6 +77,18 @@ QVector<BookFinding> BookCheck::findings(const Book &book)
     // Everything the reader can reach from the first entry, following every
     // kind of reference; an entry whose number is held twice counts as
     // reached through the first of them only.
+    // The walk jumps from entry to entry all over the book: it goes over
+    // two flat tables (where each entry's ways out begin, the entry each
+    // leads to, -1 for none) rather than over the entries themselves.
+    QVector<int> firstWay(size + 1);
+    QVector<int> leadsTo;
+    leadsTo.reserve(size * 3);
+    for (int i = 0; i < size; ++i) {
+        firstWay[i] = leadsTo.size();
+        for (const Reference &ref : entries.at(i).references)
+            leadsTo.append(book.indexOfNumber(ref.target));
+    }
+    firstWay[size] = leadsTo.size();
     QVector<bool> reached(size, false);
     const int start = book.firstIndex();
     if (start >= 0) {
@@ -84,8 +96,8 @@ QVector<BookFinding> BookCheck::findings(const Book &book)
         reached[start] = true;
         while (!stack.isEmpty()) {
             const int at = stack.takeLast();
-            for (const Reference &ref : entries.at(at).references) {
-                const int next = book.indexOfNumber(ref.target);
+            for (int w = firstWay.at(at); w < firstWay.at(at + 1); ++w) {
+                const int next = leadsTo.at(w);
                 if (next >= 0 && !reached.at(next)) {
                     reached[next] = true;
                     stack.append(next);
@@ -117,7 +129,7 @@ QVector<BookFinding> BookCheck::findings(const Book &book)
             findings.append({BookFinding::Ending, i, ending});
         for (int r = 0; r < own.references.size(); ++r) {
             const Reference &ref = own.references.at(r);
-            if (ref.target >= 0 && book.indexOfNumber(ref.target) >= 0)
+            if (leadsTo.at(firstWay.at(i) + r) >= 0)
                 continue;
             // Worded once: a reference stays wrong until its entry is written again.
             if (own.wrong.size() <= r)
