@@ -2,6 +2,9 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QVarLengthArray>
+
+#include <cstring>
 
 BookListModel::BookListModel(QObject *parent) : QAbstractTableModel(parent) {}
 
@@ -136,25 +139,38 @@ QByteArray BookListModel::foldedUtf8(const QString &text)
             table[c] = folded(QString(QChar(c))).toUtf8();
         return table;
     }();
-    QByteArray out;
-    out.reserve(text.size() + 16);
+    static const int widest = [] {
+        int most = 1;
+        for (const QByteArray &bytes : latin1)
+            most = qMax(most, bytes.size());
+        return most;
+    }();
+    // Written byte by byte into room made once: appending each byte to a
+    // QByteArray was a tenth of opening a large book's window.
+    QVarLengthArray<char, 1024> out(text.size() * widest + 16);
+    int n = 0;
     const QChar *p = text.constData(), *const end = p + text.size();
     while (p < end) {
         const ushort c = p->unicode();
         if (c < 0x80) {
-            out += char(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+            out[n++] = char(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
             ++p;
         } else if (c < 0x100) {
-            out += latin1.at(c);
+            const QByteArray &f = latin1.at(c);
+            std::memcpy(out.data() + n, f.constData(), size_t(f.size()));
+            n += f.size();
             ++p;
         } else {
             const QChar *run = p;
             while (p < end && p->unicode() >= 0x100)
                 ++p;
-            out += folded(QString(run, int(p - run))).toUtf8();
+            const QByteArray f = folded(QString(run, int(p - run))).toUtf8();
+            out.resize(n + f.size() + int(end - p) * widest + 16);
+            std::memcpy(out.data() + n, f.constData(), size_t(f.size()));
+            n += f.size();
         }
     }
-    return out;
+    return QByteArray(out.constData(), n);
 }
 
 QByteArray BookListModel::searchable(const Entry &entry)

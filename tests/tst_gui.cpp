@@ -611,6 +611,7 @@ void TestGui::searchFolding_data()
     QTest::newRow("capitals and accents") << QString("ÉPÉE, Forêt; ÇA Œuvre æ ß µ");
     QTest::newRow("marks typed apart") << QString("E\u0301pe\u0301e e\u0301\u0323 A\u030A");
     QTest::newRow("beyond Latin-1") << QString("Ā ǅ ﬁ Σας Ωμέγα Ꭰ İ \U0001F600 \U00010400");
+    QTest::newRow("long, with folds that grow") << QString("ﬃ").repeated(2000) + QString("Été ß").repeated(300);
 }
 
 // The filter's fast folding gives what the full one gives, character for character.
