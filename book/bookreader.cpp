@@ -166,10 +166,30 @@ public:
         return attributes.value(QLatin1String(name)) == QLatin1String(value);
     }
     bool is(const char *name) const { return xml.name() == QLatin1String(name); }
+    // The text of the element and of all it holds, read in a loop:
+    // QXmlStreamReader::readElementText calls itself for every level, and a
+    // text nested a hundred thousand levels deep ran out of stack.
     QString text()
     {
         release();
-        return xml.readElementText(QXmlStreamReader::IncludeChildElements);
+        QString out;
+        for (int depth = 1; depth > 0 && !xml.atEnd();) {
+            switch (xml.readNext()) {
+            case QXmlStreamReader::Characters:
+            case QXmlStreamReader::EntityReference:
+                out += xml.text();
+                break;
+            case QXmlStreamReader::StartElement:
+                ++depth;
+                break;
+            case QXmlStreamReader::EndElement:
+                --depth;
+                break;
+            default:
+                break;
+            }
+        }
+        return out;
     }
     void skip()
     {
@@ -402,8 +422,10 @@ bool BookReader::scan(const QByteArray &bytes)
         if (book.entries.size() == 64) {
             // Room for as many entries as the first ones promise, so that
             // a large book's entries are not moved again and again.
+            // (At most a million: tiny first entries before a sea of blanks
+            // would promise more than a vector can hold.)
             const qint64 expected = qint64(bytes.size()) * 64 / qMax<qint64>(1, scanner.here() - rootBegin);
-            const int room = int(qMin<qint64>(expected + expected / 8, bytes.size() / 16 + 64));
+            const int room = int(qMin<qint64>(expected + expected / 8, 1 << 20));
             book.entries.reserve(room);
             book.spans.reserve(room);
         }
@@ -425,10 +447,12 @@ bool BookReader::readChecked(const QByteArray &bytes)
     QXmlStreamReader &xml = r.xml;
     qsizetype rootEnd = -1;
     bool utf8 = true;
+    QString encoding; // as declared; the reader's own copy is gone by the end
     while (!xml.atEnd()) {
         switch (xml.readNext()) {
         case QXmlStreamReader::StartDocument:
             utf8 = isUtf8Declared(bytes, xml.documentEncoding());
+            encoding = xml.documentEncoding().toString();
             r.mapOffsets = utf8;
             break;
         case QXmlStreamReader::DTD:
@@ -466,8 +490,7 @@ bool BookReader::readChecked(const QByteArray &bytes)
     if (!utf8) {
         book.refusal = tr("Le fichier est encodé en %1 ; Orvandel n'écrit que dans des "
                           "fichiers UTF-8.")
-                           .arg(xml.documentEncoding().isEmpty() ? QStringLiteral("UTF-16")
-                                                                 : xml.documentEncoding().toString());
+                           .arg(encoding.isEmpty() ? QStringLiteral("UTF-16") : encoding);
         return true;
     }
     if (rootEnd < 2 || !r.cursor.restIsValid()) {

@@ -205,7 +205,8 @@ bool XmlScanner::readReference(QByteArray *text)
 {
     uint code;
     const int length = referenceAt(data + pos, data + size, &code);
-    if (length == 0)
+    // A "]" written as a reference counts towards "]]>" for QXmlStreamReader.
+    if (length == 0 || code == ']')
         return giveUp();
     pos += length;
     if (text)
@@ -223,7 +224,8 @@ bool XmlScanner::readName(qsizetype *at, int *length)
     // A name goes on with a colon or a character past ASCII: whatever reads
     // it next finds no space, "=" or ">" there, and gives up.
     *length = int(pos - *at);
-    return true;
+    // QXmlStreamReader refuses names past 4 KiB.
+    return *length <= 4096 || giveUp();
 }
 
 // Reads on past the first `end`, checking every character on the way; the
@@ -302,7 +304,7 @@ bool XmlScanner::readDeclaration()
         const bool space = skipSpace();
         if (at("?>")) {
             pos += 2;
-            return sawVersion;
+            return sawVersion || giveUp();
         }
         if (!space)
             return giveUp();
@@ -395,6 +397,10 @@ bool XmlScanner::readStartTag()
             return true;
         }
         if (!space)
+            return giveUp();
+        // Each attribute is compared with those before it: past a few dozen,
+        // an element is no entry of a book, and is left to QXmlStreamReader.
+        if (attributes.size() == 64)
             return giveUp();
         Attribute a;
         if (!readName(&a.nameAt, &a.nameLength))
@@ -619,10 +625,15 @@ QString XmlScanner::attributeValue(int i) const
         const uchar *v = reinterpret_cast<const uchar *>(data + a.valueAt);
         if (a.valueLength == 0)
             return QString();
-        const int key = a.valueLength == 1 ? v[0] : 128 + v[0] * 128 + v[1];
-        if (v[0] < 0x80 && (a.valueLength == 1 || v[1] < 0x80)) {
+        const auto digit = [](uchar c) { return c >= '0' && c <= '9'; };
+        int key = -1;
+        if (a.valueLength == 1 && v[0] < 0x80)
+            key = v[0];
+        else if (a.valueLength == 2 && digit(v[0]) && digit(v[1]))
+            key = 128 + (v[0] - '0') * 10 + (v[1] - '0');
+        if (key >= 0) {
             if (!shortValues)
-                shortValues.reset(new QString[128 + 128 * 128 + 128]);
+                shortValues.reset(new QString[128 + 100]);
             QString &value = shortValues[key];
             if (value.isNull())
                 value = QString::fromLatin1(data + a.valueAt, a.valueLength);

@@ -97,8 +97,8 @@ private:
     bool emptyElement = false; // the last start tag ended in "/>": its end is still to come
     bool stopped = false;
     QByteArray buffer;
-    // Values of one or two ASCII characters ("0", "12"), made once: a book
-    // holds hundreds of thousands of them.
+    // Values of one ASCII character or two digits ("0", "12"), made once: a
+    // book holds hundreds of thousands of them.
     mutable std::unique_ptr<QString[]> shortValues;
 };
 
