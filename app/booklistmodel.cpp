@@ -122,8 +122,6 @@ QVariant BookListModel::data(const QModelIndex &index, int role) const
         if (index.column() == Number)
             return book->number(row) >= 0 ? qint64(book->number(row)) : qint64(-1);
         return data(index, Qt::DisplayRole);
-    case SearchRole:
-        return QString::fromUtf8(searchText(row));
     }
     return QVariant();
 }

@@ -15,7 +15,7 @@ class BookListModel : public QAbstractTableModel
 
 public:
     enum Column { Number, Types, Text, Findings, ColumnCount };
-    enum Role { SortRole = Qt::UserRole, SearchRole };
+    enum Role { SortRole = Qt::UserRole };
 
     explicit BookListModel(QObject *parent = nullptr);
     void setBook(const Book *book, const QVector<BookFinding> &findings);

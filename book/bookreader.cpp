@@ -37,44 +37,9 @@ public:
 private:
     void step()
     {
-        const uchar b = p[at];
-        if (b < 0x80) {
-            valid = b != 0;
-            ++at;
-            ++units;
-            return;
-        }
-        int length;
-        uint code;
-        if ((b & 0xE0) == 0xC0) {
-            length = 2;
-            code = b & 0x1F;
-        } else if ((b & 0xF0) == 0xE0) {
-            length = 3;
-            code = b & 0x0F;
-        } else if ((b & 0xF8) == 0xF0) {
-            length = 4;
-            code = b & 0x07;
-        } else {
-            valid = false;
-            return;
-        }
-        if (at + length > size) {
-            valid = false;
-            return;
-        }
-        for (int k = 1; k < length; ++k) {
-            if ((p[at + k] & 0xC0) != 0x80) {
-                valid = false;
-                return;
-            }
-            code = (code << 6) | (p[at + k] & 0x3F);
-        }
-        static const uint smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            valid = false;
-            return;
-        }
+        uint code = 0;
+        const int length = XmlText::utf8Sequence(p + at, p + size, &code);
+        valid = length > 0 && code != 0;
         at += length;
         units += code > 0xFFFF ? 2 : 1;
     }
@@ -96,9 +61,8 @@ bool isSpace(char c)
 class QtSource
 {
 public:
-    QtSource(const QByteArray &bytes, bool mapOffsets)
-        : bytes(bytes), cursor(bytes, bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0),
-          mapOffsets(mapOffsets)
+    explicit QtSource(const QByteArray &bytes)
+        : bytes(bytes), cursor(bytes, bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0)
     {
         buffer.setData(bytes);
         buffer.open(QIODevice::ReadOnly);
@@ -226,7 +190,7 @@ public:
     QBuffer buffer;
     QXmlStreamReader xml;
     Utf8Cursor cursor;
-    bool mapOffsets;
+    bool mapOffsets = true; // until the bytes are found not to be UTF-8
 };
 
 // The scanner as the entries' source: the fast way through a book, for
@@ -443,7 +407,7 @@ bool BookReader::readChecked(const QByteArray &bytes)
 {
     Book &book = result;
     book.source = bytes;
-    QtSource r(bytes, true);
+    QtSource r(bytes);
     QXmlStreamReader &xml = r.xml;
     qsizetype rootEnd = -1;
     bool utf8 = true;
@@ -535,7 +499,7 @@ Entry BookReader::readElement(const QByteArray &element)
         if (scanner.finish())
             return e;
     }
-    QtSource r(element, true);
+    QtSource r(element);
     if (r.nextChild())
         return readEntry(r, element, 0);
     return Entry();

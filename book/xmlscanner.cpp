@@ -1,5 +1,7 @@
 #include "book/xmlscanner.h"
 
+#include "book/xmltext.h"
+
 #include <cstring>
 
 namespace {
@@ -50,12 +52,6 @@ constexpr ByteClasses classes;
 bool isSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-bool isXmlChar(uint c)
-{
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF)
-        || (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
 void appendUtf8(QByteArray *out, uint c)
@@ -111,7 +107,7 @@ int referenceAt(const char *p, const char *end, uint *code)
             if (value > 0x10FFFF)
                 return 0;
         }
-        if (q == end || q == digits || !isXmlChar(value))
+        if (q == end || q == digits || !XmlText::isXmlChar(value))
             return 0;
         *code = value;
         return int(q + 1 - p);
@@ -129,36 +125,6 @@ int referenceAt(const char *p, const char *end, uint *code)
         }
     }
     return 0;
-}
-
-// The length of the UTF-8 sequence at `p` for a character XML allows, past
-// U+007F; 0 when the bytes are no such character.
-int characterAt(const uchar *p, const uchar *end)
-{
-    const uchar b = *p;
-    int length;
-    uint code;
-    if ((b & 0xE0) == 0xC0) {
-        length = 2;
-        code = b & 0x1F;
-    } else if ((b & 0xF0) == 0xE0) {
-        length = 3;
-        code = b & 0x0F;
-    } else if ((b & 0xF8) == 0xF0) {
-        length = 4;
-        code = b & 0x07;
-    } else {
-        return 0;
-    }
-    if (end - p < length)
-        return 0;
-    for (int k = 1; k < length; ++k) {
-        if ((p[k] & 0xC0) != 0x80)
-            return 0;
-        code = (code << 6) | (p[k] & 0x3F);
-    }
-    static const uint smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    return code >= smallest[length] && isXmlChar(code) ? length : 0;
 }
 
 // UTF-8 as a string, a leading U+FEFF included: QString::fromUtf8 takes
@@ -193,9 +159,10 @@ bool XmlScanner::skipSpace()
 
 bool XmlScanner::readCharacter()
 {
-    const int length = characterAt(reinterpret_cast<const uchar *>(data + pos),
-                                   reinterpret_cast<const uchar *>(data + size));
-    if (length == 0)
+    uint code = 0;
+    const int length = XmlText::utf8Sequence(reinterpret_cast<const uchar *>(data + pos),
+                                             reinterpret_cast<const uchar *>(data + size), &code);
+    if (length == 0 || !XmlText::isXmlChar(code))
         return giveUp();
     pos += length;
     return true;
@@ -663,27 +630,31 @@ QString XmlScanner::attributeValue(int i) const
     return decoded(value.constData(), value.size());
 }
 
-QString XmlScanner::attribute(const char *name) const
+int XmlScanner::indexOf(const char *name) const
 {
     const int length = int(std::strlen(name));
     for (int i = 0; i < attributes.size(); ++i) {
         const Attribute &a = attributes.at(i);
         if (a.nameLength == length && std::memcmp(data + a.nameAt, name, size_t(length)) == 0)
-            return attributeValue(i);
+            return i;
     }
-    return QString();
+    return -1;
+}
+
+QString XmlScanner::attribute(const char *name) const
+{
+    const int i = indexOf(name);
+    return i < 0 ? QString() : attributeValue(i);
 }
 
 bool XmlScanner::attributeIs(const char *name, const char *value) const
 {
-    const int length = int(std::strlen(name));
-    for (const Attribute &a : attributes) {
-        if (a.nameLength == length && std::memcmp(data + a.nameAt, name, size_t(length)) == 0) {
-            if (!a.plain)
-                return attributeValue(int(&a - attributes.constData())) == QLatin1String(value);
-            return a.valueLength == int(std::strlen(value))
-                && std::memcmp(data + a.valueAt, value, size_t(a.valueLength)) == 0;
-        }
-    }
-    return false;
+    const int i = indexOf(name);
+    if (i < 0)
+        return false;
+    const Attribute &a = attributes.at(i);
+    if (!a.plain)
+        return attributeValue(i) == QLatin1String(value);
+    return a.valueLength == int(std::strlen(value))
+        && std::memcmp(data + a.valueAt, value, size_t(a.valueLength)) == 0;
 }

@@ -53,6 +53,7 @@ public:
 
 private:
     enum Token { StartTag, EndTag, Trouble };
+    int indexOf(const char *attributeName) const; // -1 when the tag has none so named
     Token readContent(QByteArray *text);
     bool readStartTag();
     bool readEndTag();

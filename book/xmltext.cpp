@@ -2,12 +2,6 @@
 
 namespace {
 
-bool isXmlChar(uint c)
-{
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF)
-        || (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
-}
-
 // Characters that need more than a copy, for the fast path below.
 bool needsWork(QChar ch, XmlPlace place, XmlCharset charset)
 {
@@ -67,7 +61,7 @@ QString XmlText::escaped(const QString &value, XmlPlace place, XmlCharset charse
             code = QChar::surrogateToUcs4(data[i], data[i + 1]);
             ++i;
         }
-        if (!isXmlChar(code))
+        if (!XmlText::isXmlChar(code))
             continue;
         switch (code) {
         case '&': out += QLatin1String("&amp;"); continue;
@@ -136,4 +130,44 @@ QString XmlText::nameFrom(const QString &title)
     if (name.isEmpty() || name == QLatin1String("_"))
         return QString();
     return isName(name) ? name : QLatin1Char('_') + name;
+}
+
+bool XmlText::isXmlChar(uint c)
+{
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF)
+        || (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+int XmlText::utf8Sequence(const uchar *p, const uchar *end, uint *code)
+{
+    const uchar b = *p;
+    int length;
+    uint c;
+    if (b < 0x80) {
+        length = 1;
+        c = b;
+    } else if ((b & 0xE0) == 0xC0) {
+        length = 2;
+        c = b & 0x1F;
+    } else if ((b & 0xF0) == 0xE0) {
+        length = 3;
+        c = b & 0x0F;
+    } else if ((b & 0xF8) == 0xF0) {
+        length = 4;
+        c = b & 0x07;
+    } else {
+        return 0;
+    }
+    if (end - p < length)
+        return 0;
+    for (int k = 1; k < length; ++k) {
+        if ((p[k] & 0xC0) != 0x80)
+            return 0;
+        c = (c << 6) | (p[k] & 0x3F);
+    }
+    static const uint smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c < smallest[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        return 0;
+    *code = c;
+    return length;
 }

@@ -33,6 +33,12 @@ public:
 
     // True when `name` can stand as an element or attribute name (XML 1.0).
     static bool isName(QStringView name);
+    // True when XML 1.0 allows character `code` in a document.
+    static bool isXmlChar(uint code);
+    // The length of the well-formed UTF-8 sequence at `p` (not past `end`),
+    // its character in `code`; 0 when the bytes are malformed, overlong, a
+    // surrogate or past U+10FFFF.
+    static int utf8Sequence(const uchar *p, const uchar *end, uint *code);
     // A valid name made from a title: "Mon livre" gives "Mon_livre",
     // "1984" gives "_1984"; empty for a title without letters or digits.
     static QString nameFrom(const QString &title);
