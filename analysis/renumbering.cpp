@@ -1,10 +1,10 @@
 #include "analysis/renumbering.h"
 
 #include "book/entryid.h"
-#include "book/entrywriter.h"
+#include "book/bookreader.h"
+#include "book/referencespans.h"
 #include "book/reference.h"
 
-#include <QBuffer>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -63,24 +63,47 @@ Renumbering Renumbering::make(const Book &book, Mode mode, quint32 seed, const Q
     for (int k = 0; k < movable.size(); ++k)
         r.numbers.insert(movable.at(k), freeNumbers.at(k));
 
-    // A reference to a missing entry keeps leading nowhere: it gets a number
-    // past every entry's.
-    int past = 0;
-    for (const int n : qAsConst(r.numbers))
+    // A reference to a missing entry keeps leading nowhere: it gets a
+    // number no entry bears, past every entry's while there are numbers
+    // left there, else the first free one from the start.
+    QSet<int> taken;
+    int past = old.last() + 1;
+    for (const int n : qAsConst(r.numbers)) {
+        taken.insert(n);
         past = qMax(past, n + 1);
-    past = qMax(past, old.last() + 1);
-    for (int i = 0; i < book.size(); ++i)
-        for (const Reference &ref : Reference::of(book.entry(i)))
-            if (ref.target >= 0 && !r.numbers.contains(ref.target))
-                r.numbers.insert(ref.target, past++);
+    }
+    auto freeNumber = [&] {
+        if (past > EntryId::maximum)
+            past = 0;
+        while (taken.contains(past))
+            past = past == EntryId::maximum ? 0 : past + 1;
+        taken.insert(past);
+        return past++;
+    };
+    // Every number written where a reference goes counts, also those the
+    // rules pass over (a flight at round 0, a test of luck without its
+    // text): they must not come to lead elsewhere.
+    for (int i = 0; i < book.size(); ++i) {
+        const Entry &e = book.entry(i);
+        QStringList written{e.flee.ref, e.luck.luckyValue, e.luck.unluckyValue};
+        for (const Entry::Choice &c : e.choices)
+            written << c.value;
+        for (const Entry::Monster &m : e.monsters)
+            written << m.victory;
+        for (const QString &text : qAsConst(written)) {
+            const int target = EntryId::parse(text);
+            if (target >= 0 && !r.numbers.contains(target))
+                r.numbers.insert(target, freeNumber());
+        }
+    }
     return r;
 }
 
 QString Renumbering::renumbered(const QString &reference) const
 {
     const int n = EntryId::parse(reference);
-    if (n < 0 || !numbers.contains(n))
-        return reference;
+    if (n < 0 || numbers.value(n, n) == n)
+        return reference; // as written: "1" stays "1" when its entry keeps its number
     return EntryId::text(numbers.value(n));
 }
 
@@ -105,11 +128,66 @@ QVector<Entry> Renumbering::entries(const Book &book) const
 
 QByteArray Renumbering::bytes(const Book &book) const
 {
-    QBuffer out;
-    out.open(QIODevice::WriteOnly);
-    QString error;
-    EntryWriter::writeBook(book, entries(book), &out, &error);
-    return out.data();
+    error.clear();
+    // Each number that changes, where it is written; the values are
+    // numbers, so their new text needs no escaping.
+    struct Splice
+    {
+        Book::Span span;
+        QByteArray text;
+    };
+    QVector<Splice> splices;
+    bool found = true;
+    auto change = [&](const Book::Span &span, const QString &before) {
+        const QString after = renumbered(before);
+        if (after == before)
+            return;
+        if (span.begin < 0)
+            found = false;
+        else
+            splices.append({span, after.toUtf8()});
+    };
+    for (int i = 0; i < book.size() && found; ++i) {
+        const Entry &e = book.entry(i);
+        const ReferenceSpans spans = ReferenceSpans::of(book, i);
+        if (spans.choices.size() != e.choices.size() || spans.victories.size() != e.monsters.size()) {
+            found = false;
+            break;
+        }
+        change(spans.id, e.id);
+        for (int k = 0; k < e.choices.size(); ++k)
+            change(spans.choices.at(k), e.choices.at(k).value);
+        for (int k = 0; k < e.monsters.size(); ++k)
+            change(spans.victories.at(k), e.monsters.at(k).victory);
+        change(spans.flight, e.flee.ref);
+        change(spans.lucky, e.luck.luckyValue);
+        change(spans.unlucky, e.luck.unluckyValue);
+    }
+    std::sort(splices.begin(), splices.end(),
+              [](const Splice &a, const Splice &b) { return a.span.begin < b.span.begin; });
+
+    const QByteArray &source = book.bytes();
+    QByteArray out;
+    out.reserve(source.size() + splices.size() * 4);
+    qsizetype from = 0;
+    for (const Splice &s : qAsConst(splices)) {
+        out.append(source.constData() + from, int(s.span.begin - from));
+        out.append(s.text);
+        from = s.span.end;
+    }
+    out.append(source.constData() + from, int(source.size() - from));
+
+    // What was written must read as the entries renumbered, and as nothing else.
+    BookReader reader;
+    if (found && reader.read(out) && reader.book().size() == book.size()) {
+        const QVector<Entry> expected = entries(book);
+        for (int i = 0; i < book.size() && found; ++i)
+            found = reader.book().entry(i) == expected.at(i);
+        if (found)
+            return out;
+    }
+    error = tr("les numéros du livre n'ont pas pu être changés sans toucher au reste du fichier");
+    return QByteArray();
 }
 
 QByteArray Renumbering::csv() const

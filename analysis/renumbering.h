@@ -26,8 +26,11 @@ public:
     const QMap<int, int> &table() const { return numbers; }
     // The book's entries with their new numbers and references.
     QVector<Entry> entries(const Book &book) const;
-    // The whole file renumbered (the bytes between entries kept).
+    // The whole file renumbered: the numbers of the entries and of their
+    // references rewritten where they stand, every other byte as it was.
+    // Empty, with errorString(), when that cannot be done exactly.
     QByteArray bytes(const Book &book) const;
+    QString errorString() const { return error; }
     // "ancien;nouveau" lines, the entries' numbers in the old order.
     QByteArray csv() const;
 
@@ -35,6 +38,7 @@ private:
     QString renumbered(const QString &reference) const;
     QMap<int, int> numbers;
     QSet<int> entryNumbers;
+    mutable QString error;
 };
 
 #endif

@@ -198,8 +198,12 @@ bool BookWindow::openBook(const QString &path)
 
 void BookWindow::setReadOnly(bool readOnly)
 {
-    for (const char *name : {"actionNew", "actionEdit", "actionDelete", "actionUndo", "actionRedo"})
+    // The file refuses every write too: what the window offers is only
+    // what the author can do.
+    book.setReadOnly(readOnly);
+    for (const char *name : {"actionNew", "actionDelete", "actionUndo", "actionRedo", "actionRenumber"})
         findChild<QAction *>(QLatin1String(name))->setVisible(!readOnly);
+    findChild<QAction *>(QStringLiteral("actionEdit"))->setText(readOnly ? tr("Afficher") : tr("Modifier"));
     setWindowTitle(readOnly ? tr("%1 — lecture seule — Orvandel").arg(QFileInfo(book.path()).fileName())
                             : tr("%1 — Orvandel").arg(QFileInfo(book.path()).fileName()));
 }
@@ -282,6 +286,8 @@ void BookWindow::changed()
 
 void BookWindow::newEntry()
 {
+    if (book.isReadOnly())
+        return;
     const QByteArray before = book.book().bytes();
     EntryUI dialog(this);
     dialog.setBook(&book);
@@ -300,6 +306,7 @@ void BookWindow::editEntry()
     const QByteArray before = book.book().bytes();
     EntryUI dialog(this);
     dialog.setBook(&book, index);
+    dialog.setReadOnly(book.isReadOnly());
     if (dialog.exec() == QDialog::Accepted && book.book().bytes() != before) {
         changed();
         refresh(index, index, 1, 1);
@@ -309,7 +316,7 @@ void BookWindow::editEntry()
 void BookWindow::deleteEntry()
 {
     const int index = selectedEntry();
-    if (index < 0)
+    if (index < 0 || book.isReadOnly())
         return;
     // Whoever leads here is named: nothing is renumbered behind the author's back.
     QStringList from;
@@ -475,6 +482,8 @@ void BookWindow::exportWeb()
 
 void BookWindow::renumber()
 {
+    if (book.isReadOnly())
+        return;
     // Applied to the book itself: one change, undoable, with the old -> new
     // table written beside the book.
     QDialog ask(this);
@@ -506,14 +515,24 @@ void BookWindow::renumber()
             pinned.insert(EntryId::parse(n));
     const Renumbering r = Renumbering::make(book.book(), shuffle->isChecked() ? Renumbering::Shuffle : Renumbering::Compact,
                                             quint32(seed->value()), pinned);
-    if (!book.restore(r.bytes(book.book()), tr("livre renuméroté"))) {
-        QMessageBox::critical(this, tr("Renuméroter le livre"), book.errorString());
+    const QByteArray renumbered = r.bytes(book.book());
+    if (renumbered.isNull() || !book.restore(renumbered, tr("livre renuméroté"))) {
+        QMessageBox::critical(this, tr("Renuméroter le livre"),
+                              renumbered.isNull() ? r.errorString() : book.errorString());
         return;
     }
     changed();
     const QString table = QFileInfo(book.path()).path() + QLatin1Char('/') + QFileInfo(book.path()).completeBaseName()
         + tr("-renumerotation.csv");
-    AtomicFile(table).write(r.csv());
+    AtomicFile tableFile(table, AtomicFile::RefuseLinks);
+    if (!tableFile.write(r.csv())) {
+        refresh();
+        QMessageBox::warning(this, tr("Renuméroter le livre"),
+                             tr("Le livre est renuméroté, mais la table des numéros n'a pas pu être écrite "
+                                "dans « %1 » : %2\n\nAnnuler (Ctrl+Z) rend au livre ses anciens numéros.")
+                                 .arg(QDir::toNativeSeparators(table), tableFile.errorString()));
+        return;
+    }
     refresh();
     statusBar()->showMessage(tr("Livre renuméroté ; la table des numéros est dans %1").arg(QDir::toNativeSeparators(table)), 10000);
 }

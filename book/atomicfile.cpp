@@ -1,5 +1,6 @@
 #include "book/atomicfile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -24,8 +25,19 @@ bool AtomicFile::writeAll(QIODevice &device, const QByteArray &bytes, QString *e
     return true;
 }
 
+bool AtomicFile::isLink(const QString &path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool AtomicFile::write(const QVector<QByteArray> &pieces)
 {
+    if (links == RefuseLinks && isLink(path)) {
+        error = tr("« %1 » est un lien symbolique : Orvandel n'écrit pas à travers")
+                    .arg(QDir::toNativeSeparators(path));
+        return false;
+    }
     // The new file takes the old one's mode (set-id bits included) and owner;
     // a file nobody may write is refused, even to root.
     struct stat old;

@@ -15,7 +15,10 @@ class AtomicFile
     Q_DECLARE_TR_FUNCTIONS(AtomicFile)
 
 public:
-    explicit AtomicFile(const QString &path) : path(path) {}
+    // Files Orvandel names itself beside a book (its history, a table)
+    // are never written through a link someone put in their place.
+    enum Links { FollowLinks, RefuseLinks };
+    explicit AtomicFile(const QString &path, Links links = FollowLinks) : path(path), links(links) {}
 
     // The pieces, one after the other, become the file's bytes.
     bool write(const QVector<QByteArray> &pieces);
@@ -29,8 +32,12 @@ public:
     // piece, without reading the whole file into memory).
     static bool holds(const QString &path, const QByteArray &bytes);
 
+    // True when `path` is itself a symbolic link (dangling or not).
+    static bool isLink(const QString &path);
+
 private:
     QString path;
+    Links links;
     QString error;
 };
 

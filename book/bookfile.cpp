@@ -115,28 +115,43 @@ bool BookFile::changedOnDisk() const
 
 bool BookFile::writeLocked(const QVector<QByteArray> &pieces, const QString &change)
 {
+    if (onlyRead)
+        return fail(RefusedError, tr("« %1 » est ouvert en lecture seule.").arg(QDir::toNativeSeparators(filePath)));
     // One writer at a time, across processes: the change check and the
     // rename happen under the lock, so no other save can slip in between.
     QLockFile lock(filePath + QLatin1String(".lock"));
     lock.setStaleLockTime(30000);
-    if (!lock.tryLock(10000)) {
+    if (!lock.tryLock(lockWait)) {
         const QString lockPath = QDir::toNativeSeparators(filePath + QLatin1String(".lock"));
         return fail(WriteError, lock.error() == QLockFile::LockFailedError
                                     ? tr("le livre est en cours d'enregistrement par un autre "
                                          "programme (verrou « %1 »)").arg(lockPath)
                                     : tr("le verrou « %1 » n'a pas pu être créé").arg(lockPath));
     }
-    if (changedOnDisk())
+    // The version before goes into the history first; whether the file is
+    // still the one read is asked after that, right before the rename, so
+    // that a change made meanwhile by a program that takes no lock is seen.
+    // A change that does not happen takes its version back out.
+    bool inHistory = false;
+    if (existed && !XmlText::isBlank(onDisk) && !changedOnDisk()) {
+        inHistory = versions.keep(onDisk, contents.size(), change);
+        if (!inHistory && historyRequired)
+            return fail(HistoryError, tr("l'historique du livre n'a pas pu être écrit : %1")
+                                          .arg(versions.errorString()));
+    }
+    if (changedOnDisk()) {
+        if (inHistory)
+            versions.forgetNewest();
         return fail(ChangedError, tr("« %1 » a été modifié par un autre programme depuis "
                                      "qu'il a été lu.")
                                       .arg(QDir::toNativeSeparators(filePath)));
-    if (existed && !XmlText::isBlank(onDisk) && !versions.keep(onDisk, contents.size(), change)
-        && historyRequired)
-        return fail(HistoryError, tr("l'historique du livre n'a pas pu être écrit : %1")
-                                      .arg(versions.errorString()));
+    }
     AtomicFile file(filePath);
-    if (!file.write(pieces))
+    if (!file.write(pieces)) {
+        if (inHistory)
+            versions.forgetNewest();
         return fail(WriteError, file.errorString());
+    }
     existed = true;
     noteStamp();
     return true;

@@ -63,6 +63,13 @@ public:
     // True when the file on disk is no longer the one read.
     bool changedOnDisk() const;
 
+    // Read-only: shown, never written; every change is refused.
+    void setReadOnly(bool readOnly) { onlyRead = readOnly; }
+    bool isReadOnly() const { return onlyRead; }
+    // How long a save waits for another program's save to end before it
+    // gives up (it never writes without the lock).
+    void setLockWait(int milliseconds) { lockWait = milliseconds; }
+
     Error error() const { return lastError; }
     QString errorString() const { return message; }
 
@@ -92,6 +99,8 @@ private:
     Change last;
     FileHistory versions;
     bool historyRequired = true;
+    bool onlyRead = false;
+    int lockWait = 10000;
     Error lastError = NoError;
     QString message;
 };

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace {
 
@@ -25,9 +26,19 @@ QString FileHistory::folder() const
     return filePath + QStringLiteral(".historique");
 }
 
+bool FileHistory::isVersionName(const QString &name) const
+{
+    // The names keep() gives: a time stamp, maybe "-n", then the book's
+    // suffix; never a path, never a link.
+    static const QRegularExpression shape(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d-\\d{3}(-\\d+)?(\\.[^/\\\\]*)?$"));
+    return shape.match(name).hasMatch() && !AtomicFile::isLink(QDir(folder()).filePath(name));
+}
+
 QVector<FileHistory::Version> FileHistory::versions() const
 {
     QVector<Version> out;
+    if (AtomicFile::isLink(folder()))
+        return out;
     QFile index(QDir(folder()).filePath(indexName));
     if (!index.open(QIODevice::ReadOnly))
         return out;
@@ -37,7 +48,9 @@ QVector<FileHistory::Version> FileHistory::versions() const
             continue;
         Version v;
         v.name = QString::fromUtf8(fields.at(0));
-        v.when = QDateTime::fromString(v.name.section(QLatin1Char('.'), 0, 0).left(stampFormat.size()), stampFormat);
+        if (!isVersionName(v.name))
+            continue;
+        v.when = QDateTime::fromString(v.name.left(stampFormat.size()), stampFormat);
         v.entries = fields.at(1).toInt();
         v.change = QString::fromUtf8(fields.at(2));
         out.prepend(v);
@@ -45,9 +58,29 @@ QVector<FileHistory::Version> FileHistory::versions() const
     return out;
 }
 
+bool FileHistory::writeIndex(const QVector<Version> &newestFirst)
+{
+    QByteArray index;
+    for (int i = newestFirst.size() - 1; i >= 0; --i)
+        index += newestFirst.at(i).name.toUtf8() + '\t' + QByteArray::number(newestFirst.at(i).entries) + '\t'
+            + newestFirst.at(i).change.toUtf8() + '\n';
+    const QString path = QDir(folder()).filePath(indexName);
+    AtomicFile indexFile(path, AtomicFile::RefuseLinks);
+    if (!indexFile.write(index)) {
+        error = tr("« %1 » : %2").arg(QDir::toNativeSeparators(path), indexFile.errorString());
+        return false;
+    }
+    return true;
+}
+
 bool FileHistory::keep(const QByteArray &bytes, int entries, const QString &change)
 {
+    error.clear();
     const QDir dir(folder());
+    if (AtomicFile::isLink(dir.path())) {
+        error = tr("« %1 » est un lien symbolique : Orvandel n'y écrit pas").arg(QDir::toNativeSeparators(dir.path()));
+        return false;
+    }
     if (!QDir().mkpath(dir.path()) || !QFileInfo(dir.path()).isDir()) {
         error = tr("le dossier « %1 » n'a pas pu être créé").arg(QDir::toNativeSeparators(dir.path()));
         return false;
@@ -55,10 +88,10 @@ bool FileHistory::keep(const QByteArray &bytes, int entries, const QString &chan
     const QString suffix = QLatin1Char('.') + QFileInfo(filePath).suffix();
     const QString stamp = QDateTime::currentDateTime().toString(stampFormat);
     QString name = stamp + suffix;
-    for (int n = 2; dir.exists(name); ++n)
+    for (int n = 2; dir.exists(name) || AtomicFile::isLink(dir.filePath(name)); ++n)
         name = stamp + QStringLiteral("-%1").arg(n) + suffix;
 
-    AtomicFile version(dir.filePath(name));
+    AtomicFile version(dir.filePath(name), AtomicFile::RefuseLinks);
     if (!version.write(bytes)) {
         error = tr("« %1 » : %2").arg(QDir::toNativeSeparators(dir.filePath(name)), version.errorString());
         return false;
@@ -66,22 +99,33 @@ bool FileHistory::keep(const QByteArray &bytes, int entries, const QString &chan
     // The index lists the versions oldest first; past the limit the oldest go.
     QVector<Version> kept = versions();
     kept.prepend({name, QDateTime(), entries, oneLine(change)});
-    while (kept.size() > limit)
-        QFile::remove(dir.filePath(kept.takeLast().name));
-    QByteArray index;
-    for (int i = kept.size() - 1; i >= 0; --i)
-        index += kept.at(i).name.toUtf8() + '\t' + QByteArray::number(kept.at(i).entries) + '\t'
-            + kept.at(i).change.toUtf8() + '\n';
-    AtomicFile indexFile(dir.filePath(indexName));
-    if (!indexFile.write(index)) {
-        error = tr("« %1 » : %2").arg(QDir::toNativeSeparators(dir.filePath(indexName)), indexFile.errorString());
+    if (!writeIndex(kept.mid(0, limit))) {
+        QFile::remove(dir.filePath(name));
         return false;
     }
+    while (kept.size() > limit)
+        QFile::remove(dir.filePath(kept.takeLast().name));
+    return true;
+}
+
+bool FileHistory::forgetNewest()
+{
+    QVector<Version> kept = versions();
+    if (kept.isEmpty())
+        return true;
+    const Version newest = kept.takeFirst();
+    if (!writeIndex(kept))
+        return false;
+    QFile::remove(QDir(folder()).filePath(newest.name));
     return true;
 }
 
 bool FileHistory::read(const Version &version, QByteArray *bytes) const
 {
+    if (!isVersionName(version.name) || AtomicFile::isLink(folder())) {
+        error = tr("« %1 » n'est pas une version de l'historique").arg(version.name);
+        return false;
+    }
     QFile file(QDir(folder()).filePath(version.name));
     if (!file.open(QIODevice::ReadOnly)) {
         error = file.errorString();

@@ -29,12 +29,20 @@ public:
 
     // Keeps `bytes`, the file before `change`, as the newest version.
     bool keep(const QByteArray &bytes, int entries, const QString &change);
-    // Newest first.
+    // Takes back the version the last keep() made, when the change it was
+    // kept for did not happen after all.
+    bool forgetNewest();
+    // Newest first. Only versions the history itself names are listed: a
+    // line of the index naming anything but a file of ours in the folder
+    // (another folder, a hidden file, a link) is passed over.
     QVector<Version> versions() const;
     bool read(const Version &version, QByteArray *bytes) const;
     QString errorString() const { return error; }
 
 private:
+    bool isVersionName(const QString &name) const;
+    bool writeIndex(const QVector<Version> &newestFirst);
+
     QString filePath;
     int limit;
     mutable QString error;

@@ -63,6 +63,9 @@ void EntryUI::getLastId()
 
 void EntryUI::setReadOnly(bool readOnly)
 {
+    ownBook.setReadOnly(readOnly);
+    if (readOnly)
+        book->setReadOnly(true);
     ui->pb_Save->setEnabled(!readOnly);
     ui->pb_Save->setToolTip(readOnly ? tr("Le livre est ouvert en lecture seule : un autre Orvandel y écrit.")
                                      : QString());

@@ -3,12 +3,14 @@
 #include "analysis/bookmap.h"
 #include "analysis/maplayout.h"
 #include "analysis/renumbering.h"
+#include "book/entryid.h"
 #include "book/reference.h"
 #include "book/bookfile.h"
 #include "book/bookreader.h"
 #include "bookgen.h"
 #include "support.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -61,6 +63,8 @@ private slots:
     void fileNamesThatAreNotUtf8();
     void renumbering_data();
     void renumbering();
+    void renumberingKeepsTheRest_data();
+    void renumberingKeepsTheRest();
     void printedRenumbered();
     void webPage_data();
     void webPage();
@@ -325,6 +329,14 @@ void TestAnalysis::fileNamesThatAreNotUtf8()
     QCOMPARE(QProcess::execute("sh", {"-c", script}), 0);
 }
 
+static QStringList kinds(const QVector<BookFinding> &findings)
+{
+    QStringList out;
+    for (const BookFinding &f : findings)
+        out << QStringLiteral("%1 %2").arg(f.kind).arg(f.entry);
+    return out;
+}
+
 void TestAnalysis::renumbering_data()
 {
     QTest::addColumn<int>("entries");
@@ -361,12 +373,6 @@ void TestAnalysis::renumbering()
     QCOMPARE(after.entry(after.firstIndex()).text, before.entry(before.firstIndex()).text);
     QCOMPARE(after.number(after.firstIndex()), before.number(before.firstIndex()));
     QCOMPARE(after.number(pin), pin);
-    auto kinds = [](const QVector<BookFinding> &findings) {
-        QStringList out;
-        for (const BookFinding &f : findings)
-            out << QStringLiteral("%1 %2").arg(f.kind).arg(f.entry);
-        return out;
-    };
     QCOMPARE(kinds(BookCheck::run(after)), kinds(BookCheck::run(before)));
     int consecutive = 0;
     for (int i = 0; i < before.size(); ++i) {
@@ -382,6 +388,44 @@ void TestAnalysis::renumbering()
     if (mode == Renumbering::Compact) // no gaps left
         for (int i = 0; i < after.size(); ++i)
             QVERIFY(after.number(i) < after.size());
+}
+
+void TestAnalysis::renumberingKeepsTheRest_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("pinned");
+    QTest::newRow("compact") << int(Renumbering::Compact) << -1;
+    QTest::newRow("shuffle") << int(Renumbering::Shuffle) << -1;
+    QTest::newRow("compact, the largest number kept") << int(Renumbering::Compact) << EntryId::maximum;
+    QTest::newRow("shuffle, the largest number kept") << int(Renumbering::Shuffle) << EntryId::maximum;
+}
+
+// A book written by hand (comments, instructions, markup, attributes and
+// elements of its own, odd values) keeps every byte but its numbers, and
+// the checks find the same things, up to the largest number an entry bears.
+void TestAnalysis::renumberingKeepsTheRest()
+{
+    QFETCH(int, mode);
+    QFETCH(int, pinned);
+    const Book before = readFixture("renumber-keeps.xml");
+    const Renumbering r = Renumbering::make(before, Renumbering::Mode(mode), 3,
+                                            pinned < 0 ? QSet<int>() : QSet<int>{pinned});
+    const QByteArray bytes = r.bytes(before);
+    QVERIFY2(!bytes.isNull(), qPrintable(r.errorString()));
+    QVERIFY(bytes != before.bytes());
+    auto numbersHidden = [](const QByteArray &xml) {
+        return QString::fromUtf8(xml).replace(QRegularExpression("\\b(id|Value|Ref)=(['\"])\\d+\\2"), "\\1=#");
+    };
+    QCOMPARE(numbersHidden(bytes), numbersHidden(before.bytes()));
+    BookReader reader;
+    QVERIFY(reader.read(bytes));
+    const Book &after = reader.book();
+    QCOMPARE(kinds(BookCheck::run(after)), kinds(BookCheck::run(before)));
+    for (int i = 0; i < before.size(); ++i) {
+        QCOMPARE(after.entry(i).flee.ref.isEmpty(), before.entry(i).flee.ref.isEmpty());
+        QCOMPARE(after.indexOfNumber(EntryId::parse(after.entry(i).flee.ref)),
+                 before.indexOfNumber(EntryId::parse(before.entry(i).flee.ref)));
+    }
 }
 
 // Renumbered for print only: the exported book has the new numbers, the
