@@ -23,6 +23,7 @@
 #include <QSettings>
 #include <QLibraryInfo>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTranslator>
 #include <QFile>
 #include <QLocale>
@@ -180,19 +181,29 @@ bool MainWindow::openBook(const QString &path)
     if (!lock->tryLock(0)) {
         qint64 pid = 0;
         QString host, program;
-        lock->getLockInfo(&pid, &host, &program);
+        // A claim file written by something else names no process.
+        const QString who = lock->getLockInfo(&pid, &host, &program) && pid > 0
+            ? tr(" (processus %1 sur %2)").arg(pid).arg(host.isEmpty() ? tr("cet ordinateur") : host)
+            : QString();
         if (lock->error() == QLockFile::LockFailedError) {
             if (QMessageBox::question(this, tr("Livre déjà ouvert"),
-                                      tr("Le livre « %1 » est déjà ouvert dans un autre Orvandel "
-                                         "(processus %2 sur %3).\n\nL'ouvrir en lecture seule ? "
+                                      tr("Le livre « %1 » est déjà ouvert dans un autre Orvandel%2."
+                                         "\n\nL'ouvrir en lecture seule ? "
                                          "Vous pourrez le lire et le vérifier, pas y écrire.")
-                                          .arg(QDir::toNativeSeparators(path)).arg(pid).arg(host),
+                                          .arg(QDir::toNativeSeparators(path), who),
                                       QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
                 != QMessageBox::Yes)
                 return false;
-            readOnly = true;
+        } else {
+            // No claim can be made beside the book (a read-only folder or
+            // disk): nothing could be saved there either.
+            QMessageBox::information(this, tr("Livre en lecture seule"),
+                                     tr("Le dossier du livre « %1 » n'accepte aucune écriture : "
+                                        "le livre est ouvert en lecture seule.")
+                                         .arg(QDir::toNativeSeparators(path)));
         }
-        lock.reset(); // a lock that cannot be created (a read-only folder) guards nothing
+        readOnly = true;
+        lock.reset();
     }
     bookLock = std::move(lock);
     if (window && path != book)
@@ -261,7 +272,13 @@ void MainWindow::showHistory()
         return;
     BookFile file;
     file.open(book);
+    file.setReadOnly(bookReadOnly);
     HistoryUI dialog(file.history(), QFileInfo(book).fileName(), this);
+    if (bookReadOnly) {
+        auto *restore = dialog.findChild<QPushButton *>(QStringLiteral("pb_Restore"));
+        restore->setEnabled(false);
+        restore->setToolTip(tr("Le livre est ouvert en lecture seule."));
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.chosen().name.isEmpty())
         return;
     const FileHistory::Version version = dialog.chosen();

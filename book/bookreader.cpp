@@ -7,6 +7,9 @@
 #include <QBuffer>
 #include <QXmlStreamReader>
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 // Maps the reader's character offsets (UTF-16 units, always growing) to
@@ -64,9 +67,10 @@ public:
     explicit QtSource(const QByteArray &bytes)
         : bytes(bytes), cursor(bytes, bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0)
     {
-        buffer.setData(bytes);
-        buffer.open(QIODevice::ReadOnly);
-        xml.setDevice(&buffer);
+        // All the bytes at once, not through a device: read in 8 KiB
+        // pieces, the reader drops a U+FEFF that falls at the start of a
+        // piece, and every offset after it is one short.
+        xml.addData(bytes);
         xml.setNamespaceProcessing(false);
     }
 
@@ -187,7 +191,6 @@ public:
 
     const QByteArray &bytes;
     QXmlStreamAttributes attributes;
-    QBuffer buffer;
     QXmlStreamReader xml;
     Utf8Cursor cursor;
     bool mapOffsets = true; // until the bytes are found not to be UTF-8
@@ -342,6 +345,93 @@ Entry readEntry(Source &in, const QByteArray &bytes, qsizetype begin)
     return e;
 }
 
+// The encoding a byte-order mark names, empty without one.
+QString markedEncoding(const QByteArray &bytes)
+{
+    if (bytes.startsWith(QByteArray("\xFF\xFE\x00\x00", 4)))
+        return QStringLiteral("UTF-32LE");
+    if (bytes.startsWith(QByteArray("\x00\x00\xFE\xFF", 4)))
+        return QStringLiteral("UTF-32BE");
+    if (bytes.startsWith("\xFE\xFF"))
+        return QStringLiteral("UTF-16BE");
+    if (bytes.startsWith("\xFF\xFE"))
+        return QStringLiteral("UTF-16LE");
+    return QString();
+}
+
+// Qt's reader compares every attribute of an element with every other:
+// an element with a hundred thousand of them would take a minute. A book
+// holds a handful per element; counting them first costs one pass.
+bool hasTooManyAttributes(const QByteArray &bytes, int limit)
+{
+    const char *p = bytes.constData(), *end = p + bytes.size();
+    auto skipPast = [&](const char *terminator) {
+        const qsizetype n = qsizetype(strlen(terminator));
+        const char *found = std::search(p, end, terminator, terminator + n);
+        p = found == end ? end : found + n;
+    };
+    while (p < end) {
+        p = static_cast<const char *>(memchr(p, '<', size_t(end - p)));
+        if (!p)
+            return false;
+        if (end - p >= 4 && memcmp(p, "<!--", 4) == 0) {
+            skipPast("-->");
+        } else if (end - p >= 9 && memcmp(p, "<![CDATA[", 9) == 0) {
+            skipPast("]]>");
+        } else if (end - p >= 2 && (p[1] == '?' || p[1] == '!' || p[1] == '/')) {
+            skipPast(p[1] == '?' ? "?>" : ">");
+        } else {
+            int count = 0;
+            char quote = 0;
+            for (++p; p < end && (quote || *p != '>'); ++p) {
+                if (quote) {
+                    quote = *p == quote ? 0 : quote;
+                } else if (*p == '"' || *p == '\'') {
+                    quote = *p;
+                } else if (*p == '=' && ++count > limit) {
+                    return true;
+                } else if (*p == '<') {
+                    break; // not a tag after all: the reader says why
+                }
+            }
+        }
+    }
+    return false;
+}
+
+// The first byte that cannot stand in a UTF-8 book (a malformed sequence,
+// a character XML forbids), said with its line and column. Qt's reader
+// places a wrong sequence at the start of what it decoded and calls a
+// forbidden character "Unexpected ''"; empty when there is none.
+QString firstForbiddenCharacter(const QByteArray &bytes)
+{
+    const uchar *p = reinterpret_cast<const uchar *>(bytes.constData()), *end = p + bytes.size();
+    const uchar *at = bytes.startsWith("\xEF\xBB\xBF") ? p + 3 : p;
+    int line = 1, column = 1;
+    while (at < end) {
+        uint code = 0;
+        const int length = XmlText::utf8Sequence(at, end, &code);
+        if (length == 0)
+            return BookReader::tr("ligne %1, colonne %2 : ces octets ne sont pas de l'UTF-8 (0x%3)")
+                .arg(line)
+                .arg(column)
+                .arg(QString::number(*at, 16).toUpper());
+        if (!XmlText::isXmlChar(code))
+            return BookReader::tr("ligne %1, colonne %2 : le caractère U+%3 est interdit en XML")
+                .arg(line)
+                .arg(column)
+                .arg(QString::number(code, 16).toUpper().rightJustified(4, QLatin1Char('0')));
+        if (code == '\n') {
+            ++line;
+            column = 1;
+        } else {
+            ++column;
+        }
+        at += length;
+    }
+    return QString();
+}
+
 bool isUtf8Declared(const QByteArray &bytes, const QStringRef &encoding)
 {
     if (bytes.startsWith("\xFE\xFF") || bytes.startsWith("\xFF\xFE"))
@@ -406,6 +496,10 @@ bool BookReader::scan(const QByteArray &bytes)
 bool BookReader::readChecked(const QByteArray &bytes)
 {
     Book &book = result;
+    if (hasTooManyAttributes(bytes, maximumAttributes)) {
+        error = tr("un élément porte plus de %1 attributs, ce qu'aucun livre ne fait").arg(maximumAttributes);
+        return false;
+    }
     book.source = bytes;
     QtSource r(bytes);
     QXmlStreamReader &xml = r.xml;
@@ -439,10 +533,12 @@ bool BookReader::readChecked(const QByteArray &bytes)
         }
     }
     if (xml.hasError()) {
-        error = tr("ligne %1, colonne %2 : %3")
-                    .arg(xml.lineNumber())
-                    .arg(xml.columnNumber())
-                    .arg(xml.errorString());
+        error = utf8 ? firstForbiddenCharacter(bytes) : QString();
+        if (error.isEmpty())
+            error = tr("ligne %1, colonne %2 : %3")
+                        .arg(xml.lineNumber())
+                        .arg(xml.columnNumber())
+                        .arg(xml.errorString());
         return false;
     }
     if (book.root.isEmpty()) {
@@ -454,7 +550,9 @@ bool BookReader::readChecked(const QByteArray &bytes)
     if (!utf8) {
         book.refusal = tr("Le fichier est encodé en %1 ; Orvandel n'écrit que dans des "
                           "fichiers UTF-8.")
-                           .arg(encoding.isEmpty() ? QStringLiteral("UTF-16") : encoding);
+                           .arg(!markedEncoding(bytes).isEmpty() ? markedEncoding(bytes)
+                                : encoding.isEmpty()           ? QStringLiteral("UTF-16")
+                                                               : encoding);
         return true;
     }
     if (rootEnd < 2 || !r.cursor.restIsValid()) {

@@ -31,6 +31,9 @@ public:
     // (the scanner must read every book alike, which is how it is tested).
     void setFastPath(bool on) { fast = on; }
 
+    // More attributes than this on one element, and the file is refused.
+    static constexpr int maximumAttributes = 1000;
+
 private:
     bool scan(const QByteArray &bytes);
     bool readChecked(const QByteArray &bytes);

@@ -17,9 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     BookReader reader, checked;
     checked.setFastPath(false);
     const bool read = reader.read(bytes);
-    // QXmlStreamReader loses a U+FEFF that starts one of its 8 KiB reads;
-    // the scanner keeps it (tested apart).
-    const bool alike = bytes.indexOf("\xEF\xBB\xBF", 1) < 0;
+    const bool alike = true;
     if (alike && (checked.read(bytes) != read || checked.errorString() != reader.errorString()))
         abort();
     if (!read)

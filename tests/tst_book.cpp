@@ -11,9 +11,15 @@
 #include "support.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
+#include <QLockFile>
 #include <QDir>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+
+#include <thread>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Support;
 Q_DECLARE_METATYPE(Entry)
@@ -81,7 +87,15 @@ private slots:
     void refusalNamesTheEncoding();
     void awkwardFiles_data();
     void awkwardFiles();
+    void faultsSaidPlainly_data();
+    void faultsSaidPlainly();
     void historyKeepsEveryVersion();
+    void historyKeepsToItsFolder_data();
+    void historyKeepsToItsFolder();
+    void changeMadeWhileSavingIsSeen();
+    void refusedSaves_data();
+    void refusedSaves();
+    void saveKeepsModeAndOwner();
     void changedOnDiskIsNeverOverwritten();
     void writeErrorsAreReported();
     void monsterList();
@@ -554,16 +568,21 @@ void TestBook::scannerReadsAsQtDoes()
     }
 }
 
-// A U+FEFF in a text is kept wherever it falls (QXmlStreamReader loses one
-// that starts one of its 8 KiB reads).
+// A U+FEFF in a text is kept wherever it falls, by either reader, and the
+// entry's bytes are where they are (QXmlStreamReader fed 8 KiB at a time
+// lost one that started a piece, and every offset after it).
 void TestBook::zeroWidthSpaceAtAnyOffset()
 {
-    for (int at : {8190, 8191, 8192, 8193, 16384}) {
-        const QByteArray head = "<L><Attr id=\"0\"><Text>";
-        BookReader reader;
-        QVERIFY(reader.read(head + QByteArray(at - head.size(), 'a') + "\xEF\xBB\xBF</Text></Attr></L>"));
-        QCOMPARE(reader.book().entry(0).text, QString(at - head.size(), 'a') + QChar(0xFEFF));
-    }
+    for (const bool fast : {true, false})
+        for (int at : {8190, 8191, 8192, 8193, 16384}) {
+            const QByteArray head = "<L><Attr id=\"0\"><Text>";
+            const QByteArray bytes = head + QByteArray(at - head.size(), 'a') + "\xEF\xBB\xBF</Text></Attr></L>";
+            BookReader reader;
+            reader.setFastPath(fast);
+            QVERIFY(reader.read(bytes));
+            QCOMPARE(reader.book().entry(0).text, QString(at - head.size(), 'a') + QChar(0xFEFF));
+            QCOMPARE(reader.book().span(0).end, bytes.indexOf("</L>"));
+        }
 }
 
 void TestBook::refusalNamesTheEncoding_data()
@@ -573,6 +592,7 @@ void TestBook::refusalNamesTheEncoding_data()
     QTest::newRow("ISO-8859-1") << readBytes(fixture("book-latin1.xml")) << "ISO-8859-1";
     QTest::newRow("US-ASCII") << QByteArray("<?xml version=\"1.0\" encoding=\"US-ASCII\"?><L/>") << "US-ASCII";
     QTest::newRow("UTF-16") << QByteArray("\xFF\xFE<\0L\0/\0>\0", 10) << "UTF-16";
+    QTest::newRow("UTF-32") << QByteArray("\xFF\xFE\0\0<\0\0\0L\0\0\0/\0\0\0>\0\0\0", 20) << "UTF-32LE";
 }
 
 // A book Orvandel will not write into says in which encoding it is.
@@ -624,6 +644,38 @@ void TestBook::awkwardFiles()
         QCOMPARE(readBytes(path), own);
 }
 
+void TestBook::faultsSaidPlainly_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("Latin-1 byte, line 3") << QByteArray("<?xml version=\"1.0\"?>\n<L>\n<Attr id=\"0\"><Text>abc\xE9</Text></Attr></L>")
+                                         << "ligne 3, colonne 23 : ces octets ne sont pas de l'UTF-8 (0xE9)";
+    QTest::newRow("NUL") << QByteArray("<L>\n<Attr id=\"0\">\n<Text>a\0b</Text></Attr></L>", 39)
+                         << "ligne 3, colonne 8 : le caractère U+0000 est interdit en XML";
+    QTest::newRow("control character after a DOCTYPE") << QByteArray("<!DOCTYPE L><L><Attr id=\"0\"><Text>\x01</Text></Attr></L>")
+                                                       << "ligne 1, colonne 35 : le caractère U+0001";
+    QByteArray crowded = "<L><Attr id=\"0\"";
+    for (int i = 0; i < 100000; ++i)
+        crowded += " a" + QByteArray::number(i) + "=\"\"";
+    QTest::newRow("100,000 attributes") << crowded + "/></L>" << "plus de 1000 attributs";
+}
+
+// A refused file says what is wrong where it is, in French, at once.
+void TestBook::faultsSaidPlainly()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, said);
+    QElapsedTimer clock;
+    clock.start();
+    for (const bool fast : {true, false}) {
+        BookReader reader;
+        reader.setFastPath(fast);
+        QVERIFY(!reader.read(bytes));
+        QVERIFY2(reader.errorString().contains(said), qPrintable(reader.errorString()));
+    }
+    QVERIFY(clock.elapsed() < 5000);
+}
+
 // Every change keeps the book as it was; restoring a version gives its exact
 // bytes back, and is itself a change kept in the history.
 void TestBook::historyKeepsEveryVersion()
@@ -671,6 +723,150 @@ void TestBook::historyKeepsEveryVersion()
     QCOMPARE(readBytes(path), states.first());
     file.setHistoryRequired(false);
     QVERIFY(file.remove(0));
+}
+
+void TestBook::historyKeepsToItsFolder_data()
+{
+    QTest::addColumn<QString>("planted"); // what stands where the history looks
+    QTest::addColumn<bool>("kept");       // whether a new version can still be kept
+    QTest::newRow("index naming ../../") << "relative" << true;
+    QTest::newRow("index naming an absolute path") << "absolute" << true;
+    QTest::newRow("version that is a link") << "version link" << true;
+    QTest::newRow("index that is a link") << "index link" << false;
+    QTest::newRow("folder that is a link") << "folder link" << false;
+}
+
+// The history reads, lists and removes only its own files in its own
+// folder, and writes through no link, whatever its index says.
+void TestBook::historyKeepsToItsFolder()
+{
+    QFETCH(QString, planted);
+    QFETCH(bool, kept);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("victim") && QDir(dir.path()).mkpath("livres"));
+    const QString victim = dir.filePath("victim/precious.txt");
+    QVERIFY(writeBytes(victim, "précieux"));
+    FileHistory history(dir.filePath("livres/livre.xml"), 1);
+    const QString folder = history.folder();
+    QVERIFY(QDir().mkpath(folder));
+    const QString stamp = "2026-01-01_10-00-00-000.xml";
+    QByteArray index;
+    if (planted == "relative")
+        index = "../../victim/precious.txt\t1\tx\n";
+    else if (planted == "absolute")
+        index = victim.toUtf8() + "\t1\tx\n";
+    else if (planted == "version link")
+        QVERIFY(QFile::link(victim, QDir(folder).filePath(stamp)));
+    else if (planted == "index link")
+        QVERIFY(QFile::link(victim, QDir(folder).filePath("index.tsv")));
+    else if (planted == "folder link")
+        QVERIFY(QDir(folder).removeRecursively() && QFile::link(dir.filePath("victim"), folder));
+    if (planted == "version link")
+        index = stamp.toUtf8() + "\t1\tx\n";
+    if (!index.isEmpty())
+        QVERIFY(writeBytes(QDir(folder).filePath("index.tsv"), index));
+
+    QVERIFY(history.versions().isEmpty());
+    QCOMPARE(history.keep("un", 1, "a"), kept);
+    QCOMPARE(history.keep("deux", 1, "b"), kept); // past the limit: the oldest goes
+    QCOMPARE(history.versions().size(), kept ? 1 : 0);
+    QByteArray bytes;
+    QVERIFY(!history.read({victim, {}, 1, {}}, &bytes));
+    QVERIFY(!history.read({"../../victim/precious.txt", {}, 1, {}}, &bytes));
+    QVERIFY(!history.read({stamp, {}, 1, {}}, &bytes));
+    QCOMPARE(readBytes(victim), QByteArray("précieux"));
+    QCOMPARE(QDir(dir.filePath("victim")).entryList(QDir::Files), QStringList{"precious.txt"});
+}
+
+// Another program that writes the book without a lock while ours keeps
+// the version before: its change is seen, never overwritten, and no
+// version is left in the history for a change that did not happen.
+void TestBook::changeMadeWhileSavingIsSeen()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("livre.xml");
+    QVERIFY(QFile::copy(fixture("book-own.xml"), path));
+    BookFile file;
+    QVERIFY(file.open(path));
+    QVERIFY(QDir().mkpath(file.history().folder()));
+    // Keeping a version reads the index: a pipe holds the save there until
+    // the other program has written.
+    const QString index = QDir(file.history().folder()).filePath("index.tsv");
+    QVERIFY(::mkfifo(QFile::encodeName(index).constData(), 0600) == 0);
+    const QByteArray theirs = readBytes(path).replace("orée", "lisière");
+    std::thread other([&] {
+        QFile pipe(index);
+        pipe.open(QIODevice::WriteOnly); // returns once the save reads the index
+        writeBytes(path, theirs);
+        pipe.close();
+    });
+    const bool saved = file.append(withText("La mienne"));
+    other.join();
+    QVERIFY(!saved);
+    QCOMPARE(file.error(), BookFile::ChangedError);
+    QCOMPARE(readBytes(path), theirs);
+    QVERIFY(file.history().versions().isEmpty());
+}
+
+void TestBook::refusedSaves_data()
+{
+    QTest::addColumn<QString>("why");
+    QTest::addColumn<int>("error");
+    QTest::newRow("open read-only") << "read-only" << int(BookFile::RefusedError);
+    QTest::newRow("another save holds the lock") << "locked" << int(BookFile::WriteError);
+    QTest::newRow("the write fails after the history is kept") << "no write" << int(BookFile::WriteError);
+}
+
+// A save that cannot be made writes nothing: not the book, not a version
+// in its history.
+void TestBook::refusedSaves()
+{
+    QFETCH(QString, why);
+    QFETCH(int, error);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("livre.xml");
+    QVERIFY(QFile::copy(fixture("book-own.xml"), path));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    BookFile file;
+    QVERIFY(file.open(path));
+    QVERIFY(file.replace(0, withText("Une première")));
+    const QByteArray before = readBytes(path);
+    QLockFile other(path + ".lock");
+    if (why == "read-only")
+        file.setReadOnly(true);
+    if (why == "locked") {
+        QVERIFY(other.tryLock());
+        file.setLockWait(200);
+    }
+    if (why == "no write")
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
+    QVERIFY(!file.replace(0, withText("Une autre")));
+    QVERIFY(!file.remove(0));
+    QVERIFY(!file.append(withText("Une de plus")));
+    QVERIFY(!file.restore("<L/>", "x"));
+    QCOMPARE(int(file.error()), error);
+    QCOMPARE(readBytes(path), before);
+    QCOMPARE(file.history().versions().size(), 1);
+}
+
+// A save gives the new file the old one's mode, set-id bits included, and
+// its owner.
+void TestBook::saveKeepsModeAndOwner()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("livre.xml");
+    QVERIFY(QFile::copy(fixture("book-own.xml"), path));
+    const QByteArray name = QFile::encodeName(path);
+    QVERIFY(::chmod(name.constData(), 02640) == 0);
+    QVERIFY(::chown(name.constData(), 4321, 4322) == 0);
+    BookFile file;
+    QVERIFY(file.open(path));
+    QVERIFY(file.replace(0, withText("Une autre orée")));
+    struct stat after;
+    QVERIFY(::stat(name.constData(), &after) == 0);
+    QCOMPARE(after.st_mode & 07777, mode_t(02640));
+    QCOMPARE(after.st_uid, uid_t(4321));
+    QCOMPARE(after.st_gid, gid_t(4322));
 }
 
 void TestBook::changedOnDiskIsNeverOverwritten()
