@@ -58,6 +58,9 @@ BookCheck::Own BookCheck::ownChecks(const Entry &entry) const
     if (!entry.monsters.isEmpty()
         && FightOdds::win(FightOdds::average.habilete, FightOdds::average.endurance, opponents(entry)) < hardFight)
         own.hardFight = fightOdds(entry);
+    // The rules offer a flight once its round is played: at round 0 it is
+    // never offered, whatever else the entry says of it.
+    own.idleFlight = entry.flee.round == 0 && !entry.flee.ref.trimmed().isEmpty();
     if (checkNames)
         for (const Entry::Monster &m : entry.monsters)
             if (!monsterNames.contains(m.name))
@@ -144,6 +147,10 @@ QVector<BookFinding> BookCheck::findings(const Book &book)
         }
         if (!own.hardFight.isEmpty())
             findings.append({BookFinding::HardFight, i, own.hardFight});
+        if (own.idleFlight)
+            findings.append({BookFinding::IdleFlight, i,
+                             tr("fuite vers %1 sans tour : elle n'est jamais proposée ; dites à quel tour "
+                                "elle devient possible").arg(book.entry(i).flee.ref.trimmed())});
         for (const QString &name : qAsConst(own.unknownMonsters))
             findings.append({BookFinding::UnknownMonster, i,
                              tr("« %1 » n'est pas dans le fichier des monstres").arg(name)});
@@ -163,6 +170,7 @@ QString BookCheck::key(BookFinding::Kind kind)
     case BookFinding::NotANumber: return QStringLiteral("not-a-number");
     case BookFinding::UnknownMonster: return QStringLiteral("unknown-monster");
     case BookFinding::HardFight: return QStringLiteral("hard-fight");
+    case BookFinding::IdleFlight: return QStringLiteral("idle-flight");
     }
     return QString();
 }
@@ -177,6 +185,7 @@ QString BookCheck::title(BookFinding::Kind kind)
     case BookFinding::NotANumber: return tr("Renvoi qui n'est pas un numéro");
     case BookFinding::UnknownMonster: return tr("Monstre inconnu");
     case BookFinding::HardFight: return tr("Combat difficile");
+    case BookFinding::IdleFlight: return tr("Fuite jamais proposée");
     }
     return QString();
 }

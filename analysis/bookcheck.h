@@ -11,7 +11,7 @@
 
 struct BookFinding
 {
-    enum Kind { Dangling, Unreachable, Ending, DuplicateId, NotANumber, UnknownMonster, HardFight };
+    enum Kind { Dangling, Unreachable, Ending, DuplicateId, NotANumber, UnknownMonster, HardFight, IdleFlight };
     Kind kind;
     int entry;      // index into the book
     QString detail; // in French, for the author
@@ -64,6 +64,7 @@ private:
         bool known = false;
         QVector<Reference> references;
         QString hardFight;        // the odds, when the fight is hard
+        bool idleFlight = false;  // a flight written at round 0, never offered
         QStringList unknownMonsters;
         QVector<QString> wrong;   // what is said of each wrong reference, once worded
     };

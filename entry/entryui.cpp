@@ -94,6 +94,13 @@ EntryUI::EntryUI(QWidget *parent)
     connect(ui->ck_Flee, SIGNAL(clicked(bool)), ui->ck_FleeActive, SLOT(setChecked(bool)));
     connect(ui->ck_Bonus, SIGNAL(clicked(bool)), ui->ck_BonusActive, SLOT(setChecked(bool)));
     connect(ui->ck_Luck, SIGNAL(clicked(bool)), ui->ck_LuckActive, SLOT(setChecked(bool)));
+    // A flight is offered once its round is played: typed without a
+    // round, it would never be, so the round starts at the first.
+    connect(ui->le_FleeRef, &QLineEdit::textEdited, this, [this](const QString &ref) {
+        if (!ref.trimmed().isEmpty() && ui->sb_FleeRound->value() == 0)
+            ui->sb_FleeRound->setValue(1);
+    });
+    ui->sb_FleeRound->setSpecialValueText(tr("jamais"));
     connect(ui->pb_ChoiceAdd, SIGNAL(clicked(bool)), this, SLOT(addChoice()));
     connect(ui->pb_ChoiceRemove, SIGNAL(clicked(bool)), this, SLOT(removeChoice()));
     connect(ui->pb_MonsterAdd, SIGNAL(clicked(bool)), this, SLOT(addMonster()));

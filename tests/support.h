@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTest>
@@ -110,10 +111,14 @@ public:
     // Notes a message box's title and text, then presses `button`.
     ModalScript &message(QStringList *seen, QMessageBox::StandardButton button = QMessageBox::Ok)
     {
-        return then([seen, button](QWidget *modal) {
+        return then([this, seen, button](QWidget *modal) {
             auto *box = qobject_cast<QMessageBox *>(modal);
             *seen << (box ? box->windowTitle() + QLatin1Char('|') + box->text()
                           : QStringLiteral("<%1>").arg(QLatin1String(modal->metaObject()->className())));
+            // A question that protects work answers No to an author who
+            // just presses Enter.
+            if (box && button == QMessageBox::No && static_cast<QAbstractButton *>(box->defaultButton()) != box->button(QMessageBox::No))
+                unexpected << QStringLiteral("Enter does not answer No: ") + box->windowTitle();
             if (box && box->button(button))
                 box->button(button)->click();
             else

@@ -82,6 +82,9 @@ void TestAnalysis::findings_data()
     QTest::newRow("own") << "book-own.xml" << QStringList{"dangling 001", "ending 002"};
     QTest::newRow("+1 is not a number") << "book-plus-one.xml"
         << QStringList{"dangling 000", "ending +1", "unreachable +1"};
+    // A flight written without a round is never offered: the author is told.
+    QTest::newRow("written by hand") << "renumber-keeps.xml"
+        << QStringList{"not-a-number 000", "idle-flight 7", "dangling 010", "ending 999999999"};
 }
 
 void TestAnalysis::findings()

@@ -47,7 +47,9 @@ private slots:
     void init();
     void cleanup();
     void wholeRoadFromTheMainWindow();
+    void bookOpenElsewhereIsReadOnly_data();
     void bookOpenElsewhereIsReadOnly();
+    void flightRoundStartsAtOne();
     void addRules_data();
     void addRules();
     void resetAndMirroring();
@@ -169,23 +171,70 @@ void TestGui::wholeRoadFromTheMainWindow()
 
 // Held by another Orvandel (here, a lock file of this process), the book
 // opens read-only: the entry form works, but nothing is saved.
+void TestGui::bookOpenElsewhereIsReadOnly_data()
+{
+    QTest::addColumn<QString>("claim"); // what stands beside the book
+    QTest::addColumn<QString>("said");
+    QTest::newRow("another Orvandel") << "lock" << "Livre déjà ouvert|Le livre « %1 » est déjà ouvert dans un autre Orvandel (processus ";
+    QTest::newRow("a claim naming no process") << "junk" << "Livre déjà ouvert|Le livre « %1 » est déjà ouvert dans un autre Orvandel.";
+    QTest::newRow("a folder that takes no claim") << "no folder" << "Livre en lecture seule|";
+}
+
+// Read-only, nothing writes: the form shows without saving, and the
+// window's changes, renumbering and restoring a version are not offered.
 void TestGui::bookOpenElsewhereIsReadOnly()
 {
-    QLockFile other(path() + ".ouvert");
-    QVERIFY(other.tryLock(0));
+    QFETCH(QString, claim);
+    QFETCH(QString, said);
+    const QString book = claim == "no folder" ? path("absent/livre.xml") : path();
+    if (claim != "no folder")
+        QVERIFY(QFile::copy(fixture("book-own.xml"), book));
+    QLockFile other(book + ".ouvert");
+    if (claim == "lock")
+        QVERIFY(other.tryLock(0));
+    if (claim == "junk")
+        QVERIFY(writeBytes(book + ".ouvert", "pas une réclamation d'Orvandel"));
+    const QByteArray before = readBytes(book);
+    const int versions = claim == "no folder" ? 0 : 1;
+    if (versions)
+        QVERIFY(FileHistory(book).keep(before, 3, "une version à restaurer"));
     MainWindow window;
     window.show();
     QStringList seen;
-    bool saveEnabled = true;
-    script->file(path()).message(&seen, QMessageBox::Yes).then([&](QWidget *modal) {
-        saveEnabled = Form(modal).get<QPushButton>("pb_Save")->isEnabled();
-        Form(modal).click("pb_Cancel");
-    });
-    Form(&window).click("pb_Entry");
+    script->message(&seen, QMessageBox::Yes);
+    QVERIFY(window.openBookWindow(book));
     QCOMPARE(seen.size(), 1);
-    QVERIFY(seen.first().startsWith("Livre déjà ouvert|"));
-    QVERIFY(!saveEnabled);
+    QVERIFY2(seen.first().startsWith(said.arg(QDir::toNativeSeparators(book))), qPrintable(seen.first()));
     QVERIFY(window.findChild<QLabel *>("lbl_Book")->text().endsWith("(lecture seule)"));
+
+    BookWindow *books = window.bookWindow();
+    bool saveEnabled = true, restoreEnabled = true;
+    auto saveOffered = [&](QWidget *modal) {
+        saveEnabled = Form(modal).get<QPushButton>("pb_Save")->isEnabled();
+        qobject_cast<QDialog *>(modal)->reject();
+    };
+    script->then(saveOffered);
+    Form(&window).click("pb_Entry");
+    QVERIFY(!saveEnabled);
+    if (books->file().book().size() > 0) {
+        books->selectEntry(0);
+        saveEnabled = true;
+        script->then(saveOffered);
+        emit books->findChild<QTableView *>("view_Entries")->activated(books->findChild<QTableView *>("view_Entries")->currentIndex());
+        QVERIFY(!saveEnabled);
+    }
+    for (const char *action : {"actionNew", "actionDelete", "actionRenumber", "actionUndo"}) {
+        QVERIFY(!books->findChild<QAction *>(action)->isVisible());
+        books->findChild<QAction *>(action)->trigger(); // a shortcut, a script: still nothing
+    }
+    script->then([&](QWidget *modal) {
+        restoreEnabled = Form(modal).get<QPushButton>("pb_Restore")->isEnabled();
+        qobject_cast<QDialog *>(modal)->reject();
+    });
+    window.findChild<QAction *>("actionHistory")->trigger();
+    QVERIFY(!restoreEnabled);
+    QCOMPARE(readBytes(book), before);
+    QCOMPARE(FileHistory(book).versions().size(), versions);
 }
 
 void TestGui::addRules_data()
@@ -654,7 +703,7 @@ void TestGui::bookWindow()
     QString title;
     script->then([&](QWidget *modal) {
         title = modal->windowTitle();
-        Form(modal).text("textEdit", "Un orque furieux.").click("pb_Save");
+        Form(modal).text("textEdit", "Un orque furieux.").choice("2", "Fuir").click("pb_Save");
     });
     window.editEntry();
     QCOMPARE(title, "Entrée 001 — livre.xml");
@@ -662,11 +711,14 @@ void TestGui::bookWindow()
     QVERIFY(edited.startsWith(original.left(span.begin)) && edited.endsWith(original.mid(span.end)));
     QVERIFY(edited.contains("<Text>Un orque furieux.</Text>"));
 
+    // Each entry that leads here is named once, however many of its ways do.
     QStringList seen;
     window.selectEntry(2);
-    script->message(&seen, QMessageBox::Yes);
+    script->message(&seen, QMessageBox::No).message(&seen, QMessageBox::Yes);
     window.deleteEntry();
-    QVERIFY2(seen.value(0).contains("2 entrées mènent ici : 000, 001"), qPrintable(seen.value(0)));
+    QCOMPARE(window.file().book().size(), 3);
+    window.deleteEntry();
+    QVERIFY2(seen.value(1).contains("2 entrées mènent ici : 000, 001."), qPrintable(seen.value(1)));
     const QByteArray deleted = readBytes(path());
     QCOMPARE(window.file().book().size(), 2);
     QVERIFY(xmllintAccepts(path()));
@@ -793,6 +845,40 @@ void TestGui::renumberInPlace()
     QVERIFY(readBytes(path("livre-renumerotation.csv")).contains("005;003"));
     window.undo();
     QCOMPARE(readBytes(path()), before);
+
+    // A link in the table's place is not written through, and the author is told.
+    QVERIFY(QFile::remove(path("livre-renumerotation.csv")));
+    QVERIFY(writeBytes(path("autre.txt"), "précieux"));
+    QVERIFY(QFile::link(path("autre.txt"), path("livre-renumerotation.csv")));
+    QStringList seen;
+    script->then([](QWidget *modal) { qobject_cast<QDialog *>(modal)->accept(); }).message(&seen);
+    window.findChild<QAction *>("actionRenumber")->trigger();
+    QVERIFY2(seen.value(0).contains("la table des numéros n'a pas pu être écrite"), qPrintable(seen.value(0)));
+    QCOMPARE(readBytes(path("autre.txt")), QByteArray("précieux"));
+    window.undo();
+    QCOMPARE(readBytes(path()), before);
+}
+
+// Typing where a flight leads makes it possible from the first round; a
+// flight shown as the file holds it is left as it is.
+void TestGui::flightRoundStartsAtOne()
+{
+    bind(path());
+    Form form(dialog);
+    auto *round = form.get<QSpinBox>("sb_FleeRound");
+    QCOMPARE(round->text(), "jamais");
+    QTest::keyClicks(form.get<QLineEdit>("le_FleeRef"), "12");
+    QCOMPARE(round->value(), 1);
+    round->setValue(3);
+    QTest::keyClicks(form.get<QLineEdit>("le_FleeRef"), "3");
+    QCOMPARE(round->value(), 3);
+
+    QVERIFY(QFile::copy(fixture("renumber-keeps.xml"), path("main.xml")));
+    BookFile book;
+    QVERIFY(book.open(path("main.xml")));
+    EntryUI shown;
+    shown.setBook(&book, 1);
+    QCOMPARE(shown.findChild<QSpinBox *>("sb_FleeRound")->value(), 0);
 }
 
 QTEST_MAIN(TestGui)
