@@ -13,8 +13,7 @@ int main(int argc, char *argv[])
     MainWindow window;
     window.show();
     // orvandel BOOK.xml opens that book.
-    const QStringList args = app.arguments();
-    if (args.size() > 1)
-        window.openBookWindow(args.at(1));
+    if (argc > 1)
+        window.openBookArgument(QByteArray(argv[1]));
     return app.exec();
 }

@@ -147,6 +147,22 @@ bool MainWindow::openBookWindow(const QString &path)
     return true;
 }
 
+bool MainWindow::openBookArgument(const QByteArray &name)
+{
+    // A name that is not in the system's encoding reads back as another
+    // name: opened, it would be an empty book, and saved, a second file.
+    const QString path = QFile::decodeName(name);
+    if (QFile::encodeName(path) != name) {
+        QMessageBox::critical(this, tr("Ouvrir le livre"),
+                              tr("Le nom du fichier « %1 » n'est pas écrit en UTF-8 : Orvandel ne peut pas "
+                                 "l'ouvrir sans risquer d'écrire dans un autre fichier. Renommez-le, "
+                                 "puis ouvrez-le de nouveau.")
+                                  .arg(path));
+        return false;
+    }
+    return openBookWindow(path);
+}
+
 void MainWindow::fillRecentBooks()
 {
     ui->menuRecent->clear();

@@ -29,6 +29,8 @@ public:
     QString bookPath() const { return book; }
     // Opens a book in the book window (and binds it for "Nouvelle entrée").
     bool openBookWindow(const QString &path);
+    // The book named on the command line, as the system gave its name.
+    bool openBookArgument(const QByteArray &name);
     BookWindow *bookWindow() const;
     // Qt's own dialogs in French (Debian's qttranslations5-l10n).
     static void installFrench(class QCoreApplication *app);

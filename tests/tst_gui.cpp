@@ -50,6 +50,7 @@ private slots:
     void bookOpenElsewhereIsReadOnly_data();
     void bookOpenElsewhereIsReadOnly();
     void flightRoundStartsAtOne();
+    void nameThatIsNotUtf8();
     void addRules_data();
     void addRules();
     void resetAndMirroring();
@@ -857,6 +858,20 @@ void TestGui::renumberInPlace()
     QCOMPARE(readBytes(path("autre.txt")), QByteArray("précieux"));
     window.undo();
     QCOMPARE(readBytes(path()), before);
+}
+
+// A book named on the command line in bytes that are not UTF-8 is not
+// taken for another, empty one.
+void TestGui::nameThatIsNotUtf8()
+{
+    MainWindow window;
+    QStringList seen;
+    script->message(&seen);
+    QVERIFY(!window.openBookArgument(QFile::encodeName(path("livre-")) + "\xE9.xml"));
+    QVERIFY2(seen.value(0).contains("n'est pas écrit en UTF-8"), qPrintable(seen.value(0)));
+    QCOMPARE(window.findChild<QLabel *>("lbl_Book")->text(), "Aucun livre choisi");
+    QVERIFY(window.openBookArgument(QFile::encodeName(path("livre-é.xml"))));
+    QVERIFY(window.findChild<QLabel *>("lbl_Book")->text().endsWith("livre-é.xml"));
 }
 
 // Typing where a flight leads makes it possible from the first round; a
