@@ -128,6 +128,19 @@ QVector<Entry> Renumbering::entries(const Book &book) const
 
 QByteArray Renumbering::bytes(const Book &book) const
 {
+    return build(book, nullptr);
+}
+
+BookFile::Change Renumbering::change(const Book &book) const
+{
+    BookFile::Change change;
+    if (build(book, &change.pieces).isNull())
+        change.pieces.clear();
+    return change;
+}
+
+QByteArray Renumbering::build(const Book &book, QVector<BookFile::Change::Piece> *pieces) const
+{
     error.clear();
     // Each number that changes, where it is written; the values are
     // numbers, so their new text needs no escaping.
@@ -171,6 +184,8 @@ QByteArray Renumbering::bytes(const Book &book) const
     out.reserve(source.size() + splices.size() * 4);
     qsizetype from = 0;
     for (const Splice &s : qAsConst(splices)) {
+        if (pieces)
+            pieces->append({s.span.begin, source.mid(s.span.begin, s.span.end - s.span.begin), s.text});
         out.append(source.constData() + from, int(s.span.begin - from));
         out.append(s.text);
         from = s.span.end;

@@ -2,6 +2,7 @@
 #define ORVANDEL_RENUMBERING_H
 
 #include "book/book.h"
+#include "book/bookfile.h"
 
 #include <QCoreApplication>
 #include <QMap>
@@ -30,12 +31,17 @@ public:
     // references rewritten where they stand, every other byte as it was.
     // Empty, with errorString(), when that cannot be done exactly.
     QByteArray bytes(const Book &book) const;
+    // The same as a change of the file: the numbers that change, where they
+    // stand (nothing else, so it is kept small for undo). No pieces, with
+    // errorString(), when it cannot be done exactly.
+    BookFile::Change change(const Book &book) const;
     QString errorString() const { return error; }
     // "ancien;nouveau" lines, the entries' numbers in the old order.
     QByteArray csv() const;
 
 private:
     QString renumbered(const QString &reference) const;
+    QByteArray build(const Book &book, QVector<BookFile::Change::Piece> *pieces) const;
     QMap<int, int> numbers;
     QSet<int> entryNumbers;
     mutable QString error;

@@ -27,7 +27,6 @@
 #include <QInputDialog>
 #include <QDir>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -107,7 +106,6 @@ BookWindow::BookWindow(QWidget *parent)
     , list(new QTableView)
     , filterEdit(new QLineEdit)
     , preview(new QTextBrowser)
-    , watcher(new QFileSystemWatcher(this))
 {
     setObjectName(QStringLiteral("BookWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -162,6 +160,8 @@ BookWindow::BookWindow(QWidget *parent)
     tools->addSeparator();
     undoAction = action(QStringLiteral("actionUndo"), tr("Annuler"), QKeySequence::Undo, &BookWindow::undo);
     redoAction = action(QStringLiteral("actionRedo"), tr("Rétablir"), QKeySequence(QStringLiteral("Ctrl+Shift+Z")), &BookWindow::redo);
+    undoAction->setEnabled(false);
+    redoAction->setEnabled(false);
     tools->addSeparator();
     action(QStringLiteral("actionCheck"), tr("Vérifier"), QKeySequence(QStringLiteral("Ctrl+K")), &BookWindow::checkBook);
     action(QStringLiteral("actionMap"), tr("Carte"), QKeySequence(QStringLiteral("Ctrl+G")), &BookWindow::showMap);
@@ -175,78 +175,105 @@ BookWindow::BookWindow(QWidget *parent)
     connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &BookWindow::updatePreview);
     connect(list, &QTableView::activated, this, &BookWindow::editEntry);
     connect(preview, &QTextBrowser::anchorClicked, this, &BookWindow::showLink);
-    // A save replaces the file, so the watcher follows the path again each time.
-    connect(watcher, &QFileSystemWatcher::fileChanged, this, [this] {
-        QTimer::singleShot(100, this, &BookWindow::reload);
-    });
 }
 
 BookWindow::~BookWindow() = default;
 
 bool BookWindow::openBook(const QString &path)
 {
-    if (!book.open(path) && book.state() == BookFile::Unreadable) {
-        QMessageBox::critical(this, tr("Ouvrir le livre"), book.errorString());
+    return setDocument(BookDocument::of(path));
+}
+
+bool BookWindow::setDocument(const QSharedPointer<BookDocument> &document)
+{
+    if (!document->load() && document->file().state() == BookFile::Unreadable) {
+        QMessageBox::critical(this, tr("Ouvrir le livre"), document->errorString());
         return false;
     }
-    undoable.clear();
-    redoable.clear();
-    setWindowTitle(tr("%1 — Orvandel").arg(QFileInfo(path).fileName()));
-    refresh(0);
+    if (doc)
+        doc->disconnect(this);
+    doc = document;
+    knowMonsters();
+    connect(doc.data(), &BookDocument::entriesChanged, this, &BookWindow::follow);
+    connect(doc.data(), &BookDocument::bookReset, this, &BookWindow::followAll);
+    connect(doc.data(), &BookDocument::reloaded, this, [this](const QString &why) {
+        statusBar()->showMessage(why, 8000);
+    });
+    connect(doc.data(), &BookDocument::problem, this, [this](const QString &why) {
+        QMessageBox::critical(this, tr("Annuler"), why);
+    });
+    QUndoStack *stack = doc->undoStack();
+    auto showUndo = [this, stack] {
+        undoAction->setEnabled(stack->canUndo());
+        redoAction->setEnabled(stack->canRedo());
+        undoAction->setText(stack->canUndo() ? tr("Annuler : %1").arg(stack->undoText()) : tr("Annuler"));
+        redoAction->setText(stack->canRedo() ? tr("Rétablir : %1").arg(stack->redoText()) : tr("Rétablir"));
+    };
+    connect(stack, &QUndoStack::indexChanged, this, showUndo);
+    connect(stack, &QUndoStack::cleanChanged, this, showUndo);
+    showUndo();
+    setReadOnly(doc->isReadOnly());
+    followAll();
+    selectEntry(0);
     return true;
+}
+
+void BookWindow::knowMonsters()
+{
+    bool known = false;
+    const QSet<QString> names = MonsterUI::lastUsedNames(&known);
+    doc->setMonsterNames(names, known);
 }
 
 void BookWindow::setReadOnly(bool readOnly)
 {
-    // The file refuses every write too: what the window offers is only
+    // The document refuses every write too: what the window offers is only
     // what the author can do.
-    book.setReadOnly(readOnly);
+    doc->setReadOnly(readOnly);
     for (const char *name : {"actionNew", "actionDelete", "actionUndo", "actionRedo", "actionRenumber"})
         findChild<QAction *>(QLatin1String(name))->setVisible(!readOnly);
     findChild<QAction *>(QStringLiteral("actionEdit"))->setText(readOnly ? tr("Afficher") : tr("Modifier"));
-    setWindowTitle(readOnly ? tr("%1 — lecture seule — Orvandel").arg(QFileInfo(book.path()).fileName())
-                            : tr("%1 — Orvandel").arg(QFileInfo(book.path()).fileName()));
+    setWindowTitle(readOnly ? tr("%1 — lecture seule — Orvandel").arg(QFileInfo(doc->path()).fileName())
+                            : tr("%1 — Orvandel").arg(QFileInfo(doc->path()).fileName()));
 }
 
-void BookWindow::refresh(int select)
+void BookWindow::follow(int index, int removed, int inserted)
 {
-    refresh(select, -1, 0, 0);
-}
-
-void BookWindow::refresh(int select, int index, int removed, int inserted)
-{
-    const int keep = select >= 0 ? select : selectedEntry();
-    bool knownMonsters = false;
-    const QSet<QString> monsterNames = MonsterUI::lastUsedNames(&knownMonsters);
-    const bool whole = index < 0 || knownMonsters != namesKnown || monsterNames != checkedNames;
-    if (whole) {
-        checker = BookCheck(knownMonsters ? &monsterNames : nullptr);
-        checkedNames = monsterNames;
-        namesKnown = knownMonsters;
-    } else {
-        checker.changed(index, removed, inserted);
-    }
-    findings = checker.findings(book.book());
-    if (whole)
-        model->setBook(&book.book(), findings);
+    const int keep = selectedEntry();
+    model->changed(index, removed, inserted, doc->findings());
+    showStatus();
+    // The selected entry stays selected, wherever the change moved it.
+    int select = keep;
+    if (keep >= index + removed)
+        select = keep + inserted - removed;
+    else if (keep >= index)
+        select = qMin(index, doc->book().size() - 1);
+    if (select >= 0 && select < doc->book().size())
+        selectEntry(select);
     else
-        model->changed(index, removed, inserted, findings);
-    if (!watcher->files().isEmpty())
-        watcher->removePaths(watcher->files());
-    if (QFileInfo::exists(book.path()))
-        watcher->addPath(book.path());
-    undoAction->setEnabled(!undoable.isEmpty());
-    redoAction->setEnabled(!redoable.isEmpty());
-    const int entries = book.book().size();
-    const QString where = QDir::toNativeSeparators(book.path());
+        updatePreview();
+}
+
+void BookWindow::followAll()
+{
+    const int keep = selectedEntry();
+    model->setBook(&doc->book(), doc->findings());
+    showStatus();
+    if (keep >= 0 && keep < doc->book().size())
+        selectEntry(keep);
+    else
+        updatePreview();
+}
+
+void BookWindow::showStatus()
+{
+    const int entries = doc->book().size();
+    const QVector<BookFinding> &findings = doc->findings();
+    const QString where = QDir::toNativeSeparators(doc->path());
     QString status = entries == 1 ? tr("%1 — 1 entrée").arg(where) : tr("%1 — %2 entrées").arg(where).arg(entries);
     if (!findings.isEmpty())
         status += findings.size() == 1 ? tr(", 1 constat") : tr(", %1 constats").arg(findings.size());
     statusBar()->showMessage(status);
-    if (keep >= 0 && keep < book.book().size())
-        selectEntry(keep);
-    else
-        updatePreview();
 }
 
 void BookWindow::selectEntry(int index)
@@ -269,7 +296,7 @@ int BookWindow::selectedEntry() const
 
 void BookWindow::updatePreview()
 {
-    preview->setHtml(previewHtml(book.book(), selectedEntry()));
+    preview->setHtml(previewHtml(doc->book(), selectedEntry()));
 }
 
 void BookWindow::showLink(const QUrl &url)
@@ -278,24 +305,14 @@ void BookWindow::showLink(const QUrl &url)
         selectEntry(url.path().toInt());
 }
 
-void BookWindow::changed()
-{
-    undoable.append(book.lastChange());
-    redoable.clear();
-}
-
 void BookWindow::newEntry()
 {
-    if (book.isReadOnly())
+    if (doc->isReadOnly())
         return;
-    const QByteArray before = book.book().bytes();
     EntryUI dialog(this);
-    dialog.setBook(&book);
-    if (dialog.exec() == QDialog::Accepted && book.book().bytes() != before) {
-        changed();
-        const int added = book.book().size() - 1;
-        refresh(added, added, 0, 1);
-    }
+    dialog.setDocument(doc);
+    if (dialog.exec() == QDialog::Accepted && !dialog.savedId().isEmpty())
+        selectEntry(doc->book().indexOfNumber(EntryId::parse(dialog.savedId())));
 }
 
 void BookWindow::editEntry()
@@ -303,31 +320,27 @@ void BookWindow::editEntry()
     const int index = selectedEntry();
     if (index < 0)
         return;
-    const QByteArray before = book.book().bytes();
     EntryUI dialog(this);
-    dialog.setBook(&book, index);
-    dialog.setReadOnly(book.isReadOnly());
-    if (dialog.exec() == QDialog::Accepted && book.book().bytes() != before) {
-        changed();
-        refresh(index, index, 1, 1);
-    }
+    dialog.setDocument(doc, index);
+    dialog.setReadOnly(doc->isReadOnly());
+    dialog.exec();
 }
 
 void BookWindow::deleteEntry()
 {
     const int index = selectedEntry();
-    if (index < 0 || book.isReadOnly())
+    if (index < 0 || doc->isReadOnly())
         return;
     // Whoever leads here is named: nothing is renumbered behind the author's back.
     QStringList from;
-    const int number = book.book().number(index);
-    for (int i = 0; number >= 0 && i < book.book().size(); ++i)
-        for (const Reference &ref : Reference::of(book.book().entry(i)))
+    const int number = doc->book().number(index);
+    for (int i = 0; number >= 0 && i < doc->book().size(); ++i)
+        for (const Reference &ref : Reference::of(doc->book().entry(i)))
             if (ref.target == number && i != index) {
-                from << book.book().entry(i).id;
+                from << doc->book().entry(i).id;
                 break;
             }
-    QString text = tr("Supprimer l'entrée %1 ?").arg(book.book().entry(index).id);
+    QString text = tr("Supprimer l'entrée %1 ?").arg(doc->book().entry(index).id);
     if (!from.isEmpty())
         text += QLatin1String("\n\n")
             + (from.size() == 1 ? tr("1 entrée mène ici : %1. Son renvoi mènera à une entrée absente.")
@@ -339,69 +352,29 @@ void BookWindow::deleteEntry()
                               QMessageBox::No)
         != QMessageBox::Yes)
         return;
-    if (!book.remove(index)) {
-        QMessageBox::critical(this, tr("Supprimer l'entrée"), book.errorString());
-        reload();
-        return;
-    }
-    changed();
-    refresh(qMin(index, book.book().size() - 1), index, 1, 0);
-}
-
-bool BookWindow::applyChange(const BookFile::Change &change, const QString &what)
-{
-    if (book.apply(change, what))
-        return true;
-    QMessageBox::critical(this, what, book.errorString());
-    return false;
+    if (!doc->removeEntry(index))
+        QMessageBox::critical(this, tr("Supprimer l'entrée"), doc->errorString());
 }
 
 void BookWindow::undo()
 {
-    if (undoable.isEmpty())
-        return;
-    const BookFile::Change change = undoable.takeLast();
-    if (!applyChange(change.reversed(), tr("annulation : %1").arg(change.what))) {
-        undoable.clear();
-        redoable.clear();
-        reload();
-        return;
-    }
-    redoable.append(change);
-    refresh();
+    doc->undo();
 }
 
 void BookWindow::redo()
 {
-    if (redoable.isEmpty())
-        return;
-    const BookFile::Change change = redoable.takeLast();
-    if (!applyChange(change, tr("rétablissement : %1").arg(change.what))) {
-        undoable.clear();
-        redoable.clear();
-        reload();
-        return;
-    }
-    undoable.append(change);
-    refresh();
+    doc->redo();
 }
 
 void BookWindow::reload()
 {
-    if (!book.changedOnDisk())
-        return;
-    // Another program changed the book: read it again. Our changes cannot be
-    // undone over theirs.
-    book.open(book.path());
-    undoable.clear();
-    redoable.clear();
-    refresh();
-    statusBar()->showMessage(tr("Le livre a été modifié par un autre programme et vient d'être relu."), 5000);
+    doc->followDisk();
 }
 
 void BookWindow::checkBook()
 {
-    BookCheckUI dialog(book.book(), findings, this);
+    knowMonsters();
+    BookCheckUI dialog(doc->book(), doc->findings(), this);
     connect(&dialog, &BookCheckUI::entryActivated, this, [this, &dialog](int index) {
         selectEntry(index);
         dialog.accept();
@@ -411,12 +384,12 @@ void BookWindow::checkBook()
 
 void BookWindow::showMap()
 {
-    std::unique_ptr<MapItem> map = BookMapUI::layOut(BookMap::dot(book.book(), findings), this);
+    std::unique_ptr<MapItem> map = BookMapUI::layOut(BookMap::dot(doc->book(), doc->findings()), this);
     if (!map)
         return;
-    BookMapUI dialog(std::move(map), book.book().firstIndex(), this);
+    BookMapUI dialog(std::move(map), doc->book().firstIndex(), this);
     connect(&dialog, &BookMapUI::nodeActivated, this, [this, &dialog](int index) {
-        if (index < book.book().size()) {
+        if (index < doc->book().size()) {
             selectEntry(index);
             dialog.accept();
         }
@@ -427,13 +400,13 @@ void BookWindow::showMap()
 void BookWindow::play()
 {
     // From the selected entry, so that an author tries the part just written.
-    PlayUI dialog(book.book(), selectedEntry(), 0, this);
+    PlayUI dialog(doc->book(), selectedEntry(), 0, this);
     dialog.exec();
 }
 
 void BookWindow::simulate()
 {
-    SimulationUI dialog(book.book(), this);
+    SimulationUI dialog(doc->book(), this);
     dialog.run();
     dialog.exec();
 }
@@ -441,16 +414,16 @@ void BookWindow::simulate()
 void BookWindow::exportPrint()
 {
     const QString path = QFileDialog::getSaveFileName(
-        this, tr("Livre à imprimer"), QFileInfo(book.path()).completeBaseName() + QStringLiteral(".pdf"),
+        this, tr("Livre à imprimer"), QFileInfo(doc->path()).completeBaseName() + QStringLiteral(".pdf"),
         tr("Document PDF (*.pdf)"));
     if (path.isEmpty())
         return;
     bool ok = false;
     const QString title = QInputDialog::getText(this, tr("Livre à imprimer"), tr("Titre du livre :"),
-                                                QLineEdit::Normal, book.book().rootName(), &ok);
+                                                QLineEdit::Normal, doc->book().rootName(), &ok);
     if (!ok)
         return;
-    PrintBook print(book.book(), title);
+    PrintBook print(doc->book(), title);
     QBuffer pdf;
     pdf.open(QIODevice::WriteOnly);
     AtomicFile file(path);
@@ -466,11 +439,11 @@ void BookWindow::exportPrint()
 void BookWindow::exportWeb()
 {
     const QString path = QFileDialog::getSaveFileName(
-        this, tr("Page web jouable"), QFileInfo(book.path()).completeBaseName() + QStringLiteral(".html"),
+        this, tr("Page web jouable"), QFileInfo(doc->path()).completeBaseName() + QStringLiteral(".html"),
         tr("Page web (*.html)"));
     if (path.isEmpty())
         return;
-    WebPage page(book.book());
+    WebPage page(doc->book());
     AtomicFile file(path);
     if (!file.write(page.html())) {
         QMessageBox::critical(this, tr("Page web jouable"),
@@ -482,7 +455,7 @@ void BookWindow::exportWeb()
 
 void BookWindow::renumber()
 {
-    if (book.isReadOnly())
+    if (doc->isReadOnly())
         return;
     // Applied to the book itself: one change, undoable, with the old -> new
     // table written beside the book.
@@ -513,26 +486,21 @@ void BookWindow::renumber()
     for (const QString &n : keep->text().split(QRegularExpression(QStringLiteral("[,; ]+")), Qt::SkipEmptyParts))
         if (EntryId::parse(n) >= 0)
             pinned.insert(EntryId::parse(n));
-    const Renumbering r = Renumbering::make(book.book(), shuffle->isChecked() ? Renumbering::Shuffle : Renumbering::Compact,
+    const Renumbering r = Renumbering::make(doc->book(), shuffle->isChecked() ? Renumbering::Shuffle : Renumbering::Compact,
                                             quint32(seed->value()), pinned);
-    const QByteArray renumbered = r.bytes(book.book());
-    if (renumbered.isNull() || !book.restore(renumbered, tr("livre renuméroté"))) {
-        QMessageBox::critical(this, tr("Renuméroter le livre"),
-                              renumbered.isNull() ? r.errorString() : book.errorString());
+    if (!doc->renumber(r)) {
+        QMessageBox::critical(this, tr("Renuméroter le livre"), doc->errorString());
         return;
     }
-    changed();
-    const QString table = QFileInfo(book.path()).path() + QLatin1Char('/') + QFileInfo(book.path()).completeBaseName()
+    const QString table = QFileInfo(doc->path()).path() + QLatin1Char('/') + QFileInfo(doc->path()).completeBaseName()
         + tr("-renumerotation.csv");
     AtomicFile tableFile(table, AtomicFile::RefuseLinks);
     if (!tableFile.write(r.csv())) {
-        refresh();
         QMessageBox::warning(this, tr("Renuméroter le livre"),
                              tr("Le livre est renuméroté, mais la table des numéros n'a pas pu être écrite "
                                 "dans « %1 » : %2\n\nAnnuler (Ctrl+Z) rend au livre ses anciens numéros.")
                                  .arg(QDir::toNativeSeparators(table), tableFile.errorString()));
         return;
     }
-    refresh();
     statusBar()->showMessage(tr("Livre renuméroté ; la table des numéros est dans %1").arg(QDir::toNativeSeparators(table)), 10000);
 }

@@ -1,22 +1,21 @@
 #ifndef ORVANDEL_BOOKWINDOW_H
 #define ORVANDEL_BOOKWINDOW_H
 
-#include "analysis/bookcheck.h"
-#include "book/bookfile.h"
+#include "document/bookdocument.h"
 
 #include <QMainWindow>
+#include <QSharedPointer>
 
 class BookFilterModel;
 class BookListModel;
-class QFileSystemWatcher;
 class QLineEdit;
 class QTableView;
 class QTextBrowser;
 
 // The whole book at a glance: every entry in a list that filters and sorts,
 // the selected entry as a reader reads it, and the changes an author makes
-// (new, edit, delete), each undoable. Follows the file when another program
-// changes it.
+// (new, edit, delete), each undoable. Shows a book's document: whatever
+// changes it, here or in another window, shows here.
 class BookWindow : public QMainWindow
 {
     Q_OBJECT
@@ -25,9 +24,12 @@ public:
     explicit BookWindow(QWidget *parent = nullptr);
     ~BookWindow() override;
 
-    // Opens the book at `path`; false, with the reason shown, when it cannot be read.
+    // Opens the book at `path` (its document); false, with the reason
+    // shown, when it cannot be read.
     bool openBook(const QString &path);
-    const BookFile &file() const { return book; }
+    bool setDocument(const QSharedPointer<BookDocument> &document);
+    BookDocument *document() const { return doc.data(); }
+    const BookFile &file() const { return doc->file(); }
     // Another Orvandel writes into this book: it is shown, not changed.
     void setReadOnly(bool readOnly);
 
@@ -53,27 +55,21 @@ public slots:
     void reload();
 
 private:
-    // After any change; after a change of the entries from `index` on
-    // (`removed` of them gave way to `inserted`), only those are checked again.
-    void refresh(int select = -1);
-    void refresh(int select, int index, int removed, int inserted);
+    // After the document changed: the entries from `index` on (`removed` of
+    // them gave way to `inserted`), or the whole book.
+    void follow(int index, int removed, int inserted);
+    void followAll();
+    void showStatus();
     void updatePreview();
     void showLink(const QUrl &url);
-    bool applyChange(const BookFile::Change &change, const QString &what);
-    void changed(); // after a change of ours: remember it for undo, refresh
+    void knowMonsters();
 
-    BookFile book;
-    QVector<BookFinding> findings;
-    BookCheck checker;
-    QSet<QString> checkedNames; // the monster names the checker knows
-    bool namesKnown = false;
-    QVector<BookFile::Change> undoable, redoable;
+    QSharedPointer<BookDocument> doc;
     BookListModel *model;
     BookFilterModel *filter;
     QTableView *list;
     QLineEdit *filterEdit;
     QTextBrowser *preview;
-    QFileSystemWatcher *watcher;
     QAction *undoAction, *redoAction;
 };
 

@@ -19,7 +19,6 @@
 #include <QMessageBox>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLockFile>
 #include <QSettings>
 #include <QLibraryInfo>
 #include <QPixmap>
@@ -85,8 +84,7 @@ void MainWindow::openEntryDialog(bool special)
     if (book.isEmpty() && !askForBook())
         return;
     EntryUI dialog;
-    dialog.setEntriesFile(book);
-    dialog.setReadOnly(bookReadOnly);
+    dialog.setDocument(current);
     if (special)
         dialog.startSpecial();
     if (dialog.exec() == QDialog::Accepted && !dialog.savedId().isEmpty())
@@ -104,6 +102,10 @@ void MainWindow::loadMonsterUI()
 {
     MonsterUI dialog;
     dialog.exec();
+    bool known = false;
+    const QSet<QString> names = MonsterUI::lastUsedNames(&known);
+    if (current)
+        current->setMonsterNames(names, known);
 }
 
 void MainWindow::loadSpecialUI()
@@ -119,21 +121,26 @@ void MainWindow::chooseBook()
 
 BookWindow *MainWindow::bookWindow() const
 {
-    return window;
+    for (const QPointer<BookWindow> &w : windows)
+        if (w && w->document() == current.data())
+            return w;
+    return nullptr;
 }
 
 bool MainWindow::openBookWindow(const QString &path)
 {
-    if (path != book && !openBook(path))
+    if ((path != book || !current) && !openBook(path))
         return false;
+    BookWindow *window = bookWindow();
     if (!window) {
         window = new BookWindow;
-        if (!window->openBook(path)) {
+        if (!window->setDocument(current)) {
             delete window;
             return false;
         }
+        windows.removeAll(nullptr);
+        windows.append(window);
     }
-    window->setReadOnly(bookReadOnly);
     window->show();
     window->raise();
     window->activateWindow();
@@ -190,42 +197,39 @@ bool MainWindow::askForBook()
 bool MainWindow::openBook(const QString &path)
 {
     // One Orvandel writes into a book at a time: a second one that opens it
-    // is told, and may open it read-only.
-    auto lock = std::make_unique<QLockFile>(path + QStringLiteral(".ouvert"));
-    lock->setStaleLockTime(0);
-    bool readOnly = false;
-    if (!lock->tryLock(0)) {
-        qint64 pid = 0;
-        QString host, program;
-        // A claim file written by something else names no process.
-        const QString who = lock->getLockInfo(&pid, &host, &program) && pid > 0
-            ? tr(" (processus %1 sur %2)").arg(pid).arg(host.isEmpty() ? tr("cet ordinateur") : host)
-            : QString();
-        if (lock->error() == QLockFile::LockFailedError) {
+    // is told, and may open it read-only. A book already open here is
+    // shared, never claimed again.
+    QSharedPointer<BookDocument> document = BookDocument::of(path);
+    if (document->claimState() == BookDocument::NotClaimed) {
+        QString holder;
+        switch (document->claim(&holder)) {
+        case BookDocument::HeldElsewhere:
             if (QMessageBox::question(this, tr("Livre déjà ouvert"),
                                       tr("Le livre « %1 » est déjà ouvert dans un autre Orvandel%2."
                                          "\n\nL'ouvrir en lecture seule ? "
                                          "Vous pourrez le lire et le vérifier, pas y écrire.")
-                                          .arg(QDir::toNativeSeparators(path), who),
+                                          .arg(QDir::toNativeSeparators(path),
+                                               holder.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(holder)),
                                       QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
                 != QMessageBox::Yes)
                 return false;
-        } else {
+            document->setReadOnly(true);
+            break;
+        case BookDocument::CannotClaim:
             // No claim can be made beside the book (a read-only folder or
             // disk): nothing could be saved there either.
             QMessageBox::information(this, tr("Livre en lecture seule"),
                                      tr("Le dossier du livre « %1 » n'accepte aucune écriture : "
                                         "le livre est ouvert en lecture seule.")
                                          .arg(QDir::toNativeSeparators(path)));
+            document->setReadOnly(true);
+            break;
+        default:
+            break;
         }
-        readOnly = true;
-        lock.reset();
     }
-    bookLock = std::move(lock);
-    if (window && path != book)
-        window->close();
+    current = document;
     book = path;
-    bookReadOnly = readOnly;
     showBook();
     return true;
 }
@@ -234,22 +238,22 @@ void MainWindow::showBook()
 {
     if (book.isEmpty())
         bookLabel->setText(tr("Aucun livre choisi"));
-    else if (bookReadOnly)
+    else if (current && current->isReadOnly())
         bookLabel->setText(tr("Livre : %1 (lecture seule)").arg(QDir::toNativeSeparators(book)));
     else
         bookLabel->setText(tr("Livre : %1").arg(QDir::toNativeSeparators(book)));
 }
 
-bool MainWindow::readBook(BookFile *file)
+bool MainWindow::readBook()
 {
     if (book.isEmpty() && !askForBook())
         return false;
-    if (!file->open(book) || file->state() != BookFile::Readable) {
+    if (!current->load() || current->file().state() != BookFile::Readable) {
         QMessageBox::critical(this, tr("Vérifier le livre"),
-                              file->state() == BookFile::New
+                              current->file().state() == BookFile::New
                                   ? tr("Le livre « %1 » n'a encore aucune entrée.")
                                         .arg(QDir::toNativeSeparators(book))
-                                  : file->errorString());
+                                  : current->errorString());
         return false;
     }
     return true;
@@ -257,23 +261,21 @@ bool MainWindow::readBook(BookFile *file)
 
 void MainWindow::checkBook()
 {
-    BookFile file;
-    if (!readBook(&file))
+    if (!readBook())
         return;
     // With a monster list known, the monsters of the book are checked too.
     bool known = false;
-    const QSet<QString> names = MonsterUI::lastUsedNames(&known);
-    BookCheckUI dialog(file.book(), BookCheck::run(file.book(), known ? &names : nullptr));
+    current->setMonsterNames(MonsterUI::lastUsedNames(&known), known);
+    BookCheckUI dialog(current->book(), current->findings());
     dialog.exec();
 }
 
 void MainWindow::showBookMap()
 {
-    BookFile file;
-    if (!readBook(&file))
+    if (!readBook())
         return;
-    const Book &read = file.book();
-    const QByteArray dot = BookMap::dot(read, BookCheck::run(read));
+    const Book &read = current->book();
+    const QByteArray dot = BookMap::dot(read, current->findings());
 
     std::unique_ptr<MapItem> map = BookMapUI::layOut(dot, this);
     if (!map)
@@ -286,11 +288,9 @@ void MainWindow::showHistory()
 {
     if (book.isEmpty() && !askForBook())
         return;
-    BookFile file;
-    file.open(book);
-    file.setReadOnly(bookReadOnly);
-    HistoryUI dialog(file.history(), QFileInfo(book).fileName(), this);
-    if (bookReadOnly) {
+    current->load();
+    HistoryUI dialog(current->file().history(), QFileInfo(book).fileName(), this);
+    if (current->isReadOnly()) {
         auto *restore = dialog.findChild<QPushButton *>(QStringLiteral("pb_Restore"));
         restore->setEnabled(false);
         restore->setToolTip(tr("Le livre est ouvert en lecture seule."));
@@ -300,23 +300,25 @@ void MainWindow::showHistory()
     const FileHistory::Version version = dialog.chosen();
     const QString when = QLocale(QLocale::French).toString(version.when, QStringLiteral("d MMMM yyyy, HH:mm:ss"));
     QByteArray bytes;
-    if (!file.history().read(version, &bytes)
-        || !file.restore(bytes, tr("version du %1 restaurée").arg(when))) {
+    if (!current->file().history().read(version, &bytes)) {
         QMessageBox::critical(this, tr("Historique du livre"),
-                              tr("La version n'a pas pu être restaurée : %1")
-                                  .arg(file.errorString().isEmpty() ? file.history().errorString()
-                                                                    : file.errorString()));
+                              tr("La version n'a pas pu être restaurée : %1").arg(current->file().history().errorString()));
         return;
     }
-    statusBar()->showMessage(tr("Version du %1 restaurée (%2 entrées)").arg(when).arg(file.book().size()),
+    // One change among others: Ctrl+Z in the book window takes it back.
+    if (!current->restore(bytes, tr("version du %1 restaurée").arg(when))) {
+        QMessageBox::critical(this, tr("Historique du livre"),
+                              tr("La version n'a pas pu être restaurée : %1").arg(current->errorString()));
+        return;
+    }
+    statusBar()->showMessage(tr("Version du %1 restaurée (%2 entrées)").arg(when).arg(current->book().size()),
                              5000);
 }
 
 void MainWindow::playBook()
 {
-    BookFile file;
-    if (!readBook(&file))
+    if (!readBook())
         return;
-    PlayUI dialog(file.book(), -1, 0, this);
+    PlayUI dialog(current->book(), -1, 0, this);
     dialog.exec();
 }

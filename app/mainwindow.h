@@ -1,17 +1,16 @@
 #ifndef ORVANDEL_MAINWINDOW_H
 #define ORVANDEL_MAINWINDOW_H
 
+#include "document/bookdocument.h"
+
+#include <QList>
 #include <QMainWindow>
 #include <QPointer>
+#include <QSharedPointer>
 #include <QString>
 
-#include <memory>
-
-class QLockFile;
 class BookWindow;
-
 class QLabel;
-class BookFile;
 
 namespace Ui {
 class MainWindow;
@@ -27,11 +26,14 @@ public:
 
     // The book (entries file) that new entries go into; empty until chosen.
     QString bookPath() const { return book; }
-    // Opens a book in the book window (and binds it for "Nouvelle entrée").
+    // Opens a book in a book window of its own (one per book) and binds it
+    // for "Nouvelle entrée".
     bool openBookWindow(const QString &path);
     // The book named on the command line, as the system gave its name.
     bool openBookArgument(const QByteArray &name);
+    // The window of the book bound last, if it has one.
     BookWindow *bookWindow() const;
+    BookDocument *document() const { return current.data(); }
     // Qt's own dialogs in French (Debian's qttranslations5-l10n).
     static void installFrench(class QCoreApplication *app);
 
@@ -51,15 +53,14 @@ private:
     void openEntryDialog(bool special);
     bool openBook(const QString &path);
     void fillRecentBooks();
-    bool readBook(BookFile *file);
+    bool readBook();
     void showBook();
 
     Ui::MainWindow *ui;
     QLabel *bookLabel;
     QString book;
-    bool bookReadOnly = false;
-    std::unique_ptr<QLockFile> bookLock; // held while this window has the book
-    QPointer<BookWindow> window;
+    QSharedPointer<BookDocument> current; // the book bound, held while bound
+    QList<QPointer<BookWindow>> windows;
 };
 
 #endif

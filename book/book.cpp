@@ -144,6 +144,34 @@ Book::Edit Book::removing(int i) const
     return edit;
 }
 
+bool Book::undoing(const Edit &edit, Edit *reverse) const
+{
+    Edit &r = *reverse;
+    r = Edit();
+    r.index = edit.index;
+    r.at = edit.at;
+    r.removed = edit.inserted.size();
+    r.inserted = source.mid(edit.at, edit.removed);
+    switch (edit.kind) {
+    case Edit::Append:
+        if (selfClosingRoot)
+            return false;
+        r.kind = Edit::Remove;
+        return true;
+    case Edit::Replace:
+        r.kind = Edit::Replace;
+        r.element = {spans.at(edit.index).begin - edit.at, spans.at(edit.index).end - edit.at};
+        return true;
+    case Edit::Remove:
+    case Edit::Insert:
+        r.kind = edit.kind == Edit::Remove ? Edit::Insert : Edit::Remove;
+        if (edit.kind == Edit::Remove)
+            r.element = {spans.at(edit.index).begin - edit.at, spans.at(edit.index).end - edit.at};
+        return true;
+    }
+    return false;
+}
+
 void Book::apply(const Edit &edit)
 {
     source.replace(int(edit.at), int(edit.removed), edit.inserted);
@@ -170,6 +198,11 @@ void Book::apply(const Edit &edit)
         entries.remove(edit.index);
         spans.remove(edit.index);
         shiftFrom = edit.index;
+        insertAt += delta;
+        break;
+    case Edit::Insert:
+        entries.insert(edit.index, BookReader::readElement(source.mid(element.begin, element.end - element.begin)));
+        spans.insert(edit.index, element);
         insertAt += delta;
         break;
     }

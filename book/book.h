@@ -24,7 +24,7 @@ public:
     // at `element`.
     struct Edit
     {
-        enum Kind { Append, Replace, Remove };
+        enum Kind { Append, Replace, Remove, Insert };
         Kind kind = Append;
         int index = 0; // the entry changed, or the new entry's place
         qsizetype at = 0, removed = 0;
@@ -71,6 +71,11 @@ public:
     Edit removing(int i) const;
     // The book once an edit made by one of the above is in the file.
     void apply(const Edit &edit);
+    // The edit that takes `edit` back, worked out before `edit` is applied
+    // (undoing a removal inserts the entry where it stood, with the same
+    // bytes around it). False when the book cannot be brought back entry by
+    // entry: the first entry of an empty "<book/>".
+    bool undoing(const Edit &edit, Edit *reverse) const;
 
 private:
     friend class BookReader;

@@ -34,6 +34,7 @@ bool BookFile::open(const QString &path)
     contents = Book();
     onDisk.clear();
     current = New;
+    hasEdit = false;
     lastError = NoError;
     message.clear();
     const QFileInfo info(path);
@@ -169,29 +170,88 @@ bool BookFile::reread(const QByteArray &bytes)
     return ok;
 }
 
+BookFile::Change BookFile::Change::reversed() const
+{
+    Change back{{}, what};
+    qsizetype grown = 0; // how far the pieces before have moved this one
+    for (const Piece &p : pieces) {
+        back.pieces.append({p.at + grown, p.inserted, p.removed});
+        grown += p.inserted.size() - p.removed.size();
+    }
+    return back;
+}
+
+BookFile::Change BookFile::Change::between(const QByteArray &before, const QByteArray &after, const QString &what)
+{
+    const qsizetype shortest = qMin(before.size(), after.size());
+    qsizetype head = 0;
+    while (head < shortest && before.at(head) == after.at(head))
+        ++head;
+    qsizetype tail = 0;
+    while (tail < shortest - head && before.at(before.size() - 1 - tail) == after.at(after.size() - 1 - tail))
+        ++tail;
+    Change change{{}, what};
+    if (head < before.size() - tail || head < after.size() - tail)
+        change.pieces.append({head, before.mid(head, before.size() - tail - head), after.mid(head, after.size() - tail - head)});
+    return change;
+}
+
 bool BookFile::restore(const QByteArray &bytes, const QString &change)
 {
     const QByteArray before = onDisk;
     if (!writeLocked({bytes}, change))
         return false;
-    last = {0, before, bytes, change};
+    last = Change::between(before, bytes, change);
+    hasEdit = false;
     reread(bytes);
     return true;
 }
 
 bool BookFile::apply(const Change &change, const QString &what)
 {
-    if (change.at < 0 || change.at + change.removed.size() > onDisk.size()
-        || onDisk.mid(change.at, change.removed.size()) != change.removed)
-        return fail(ChangedError, tr("« %1 » n'est plus tel que cette modification l'a laissé.")
-                                      .arg(QDir::toNativeSeparators(filePath)));
-    QByteArray bytes = onDisk;
-    bytes.replace(int(change.at), int(change.removed.size()), change.inserted);
+    QByteArray bytes;
+    bytes.reserve(onDisk.size());
+    qsizetype from = 0;
+    for (const Change::Piece &p : change.pieces) {
+        if (p.at < from || p.at + p.removed.size() > onDisk.size()
+            || QByteArray::fromRawData(onDisk.constData() + p.at, int(p.removed.size())) != p.removed)
+            return fail(ChangedError, tr("« %1 » n'est plus tel que cette modification l'a laissé.")
+                                          .arg(QDir::toNativeSeparators(filePath)));
+        bytes.append(onDisk.constData() + from, int(p.at - from));
+        bytes.append(p.inserted);
+        from = p.at + p.removed.size();
+    }
+    bytes.append(onDisk.constData() + from, int(onDisk.size() - from));
     if (!writeLocked({bytes}, what))
         return false;
-    last = {change.at, change.removed, change.inserted, what};
+    last = change;
+    last.what = what;
+    hasEdit = false;
     reread(bytes);
     return true;
+}
+
+bool BookFile::lastEdit(Book::Edit *edit, Book::Edit *reverse) const
+{
+    if (!hasEdit)
+        return false;
+    *edit = edited;
+    *reverse = editReversed;
+    return true;
+}
+
+bool BookFile::applyEdit(const Book::Edit &edit, const QByteArray &expected, const QString &what)
+{
+    if (onlyRead)
+        return fail(RefusedError, tr("« %1 » est ouvert en lecture seule.").arg(QDir::toNativeSeparators(filePath)));
+    const QByteArray &bytes = contents.bytes();
+    const bool adds = edit.kind == Book::Edit::Append || edit.kind == Book::Edit::Insert;
+    if (current != Readable || edit.at < 0 || edit.at + edit.removed > bytes.size() || edit.removed != expected.size()
+        || QByteArray::fromRawData(bytes.constData() + edit.at, int(edit.removed)) != expected || edit.index < 0
+        || edit.index > contents.size() - (adds ? 0 : 1))
+        return fail(ChangedError, tr("« %1 » n'est plus tel que cette modification l'a laissé.")
+                                      .arg(QDir::toNativeSeparators(filePath)));
+    return commit(edit, what);
 }
 
 bool BookFile::commit(const Book::Edit &edit, const QString &change)
@@ -202,7 +262,9 @@ bool BookFile::commit(const Book::Edit &edit, const QString &change)
                       QByteArray::fromRawData(bytes.constData() + tail, int(bytes.size() - tail))},
                      change))
         return false;
-    last = {edit.at, bytes.mid(edit.at, edit.removed), edit.inserted, change};
+    last = {{{edit.at, bytes.mid(edit.at, edit.removed), edit.inserted}}, change};
+    edited = edit;
+    hasEdit = contents.undoing(edit, &editReversed);
     onDisk.clear(); // one owner of the bytes, so that the edit needs no copy of them
     contents.apply(edit);
     onDisk = contents.bytes();
@@ -221,7 +283,8 @@ bool BookFile::append(const Entry &entry, const QString &rootName)
         const QByteArray before = onDisk;
         if (!writeLocked({bytes}, change))
             return false;
-        last = {0, before, bytes, change};
+        last = Change::between(before, bytes, change);
+        hasEdit = false;
         return reread(bytes);
     }
     if (!contents.isWritable())

@@ -40,19 +40,35 @@ public:
     // `change` says what for the history.
     bool restore(const QByteArray &bytes, const QString &change);
 
-    // A change of the file's bytes, as undo and redo need it: `removed`
-    // bytes at `at` gave way to `inserted`.
+    // A change of the file's bytes, as undo and redo need it: pieces of the
+    // file before, in the file's order, each `removed` at `at` giving way
+    // to `inserted`. Only what changed is kept, not the whole file.
     struct Change
     {
-        qsizetype at = 0;
-        QByteArray removed, inserted;
+        struct Piece
+        {
+            qsizetype at = 0;
+            QByteArray removed, inserted;
+        };
+        QVector<Piece> pieces;
         QString what;
-        Change reversed() const { return {at, inserted, removed, what}; }
+        Change reversed() const;
+        // From the bytes before and after: what lies between their common
+        // start and their common end.
+        static Change between(const QByteArray &before, const QByteArray &after, const QString &what);
     };
-    // The last change this file made, and the same change made again (the
-    // book read anew afterwards).
+    // The last change this file made.
     const Change &lastChange() const { return last; }
+    // Makes a change again or takes it back, the book read anew afterwards.
     bool apply(const Change &change, const QString &what);
+
+    // After an entry was added, replaced or removed: that edit, and the edit
+    // that takes it back (false when there is none: a book just started,
+    // or restored whole).
+    bool lastEdit(Book::Edit *edit, Book::Edit *reverse) const;
+    // Makes an edit again or takes it back, entry by entry as the first
+    // time, when the bytes it replaces are still `expected`.
+    bool applyEdit(const Book::Edit &edit, const QByteArray &expected, const QString &what);
 
     // Before each change the file as it was goes into its history. When the
     // history cannot be written the change is refused (HistoryError) unless
@@ -97,6 +113,8 @@ private:
     } stamp;
     static Stamp stampOf(const QString &path);
     Change last;
+    Book::Edit edited, editReversed;
+    bool hasEdit = false;
     FileHistory versions;
     bool historyRequired = true;
     bool onlyRead = false;

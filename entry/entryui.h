@@ -1,12 +1,12 @@
 #ifndef ORVANDEL_ENTRYUI_H
 #define ORVANDEL_ENTRYUI_H
 
-#include "book/bookfile.h"
+#include "document/bookdocument.h"
 
-#include <QByteArray>
 #include <QDialog>
 #include <QFile>
 #include <QHash>
+#include <QSharedPointer>
 #include <QString>
 
 struct Entry;
@@ -18,8 +18,8 @@ class EntryUI;
 }
 
 // The form on which the author composes one entry of the book. The form
-// itself (tables, reset) lives in entry/; binding to the entries file and
-// saving live in persistence/.
+// itself (tables, reset) and its mapping to an Entry live in entry/;
+// binding to the book's document and saving live in persistence/.
 class EntryUI : public QDialog
 {
     Q_OBJECT
@@ -28,22 +28,22 @@ public:
     explicit EntryUI(QWidget *parent = nullptr);
     ~EntryUI() override;
 
-    // Binds the dialog to the book's entries file and shows the next number.
+    // Binds the dialog to the book's entries file (its document) and shows
+    // the next number.
     void setEntriesFile(const QString &path);
     // For a book another Orvandel holds: the form works, "Save" does not.
     void setReadOnly(bool readOnly);
 
-    // Works on a book someone else holds open (the book window): a new entry
-    // when `index` is -1, otherwise entry `index`, shown in the form and
-    // replaced in place by "Save". Nothing is read again from the disk.
-    void setBook(BookFile *file, int index = -1);
+    // Works on an open book: a new entry when `index` is -1, otherwise
+    // entry `index`, shown in the form and replaced in place by "Save".
+    void setDocument(const QSharedPointer<BookDocument> &document, int index = -1);
     // Fills the form with an entry, every field, row and box as saved.
     void showEntry(const Entry &entry);
     // A special entry: the "Spécial" box ticked, the focus in its code.
     void startSpecial();
     // After "Save": the id of the entry written, and the book's size then.
     QString savedId() const { return saved; }
-    int bookSize() const { return book->book().size(); }
+    int bookSize() const { return document->book().size(); }
 
 public slots:
     void reject() override;
@@ -84,12 +84,9 @@ private:
     int objectRows;
     int lastId;
     bool fileEmpty;
-    // The file as read when the dialog was bound, byte for byte (shared with
-    // the book, not a copy): a save changes nothing else in it.
-    QByteArray fileContent;
     QFile entriesFile;
-    BookFile ownBook;
-    BookFile *book = &ownBook;
+    QSharedPointer<BookDocument> document;
+    const BookFile *book = nullptr; // the document's file, as read
     int editedIndex = -1; // the entry being edited, -1 for a new one
     QString shown;        // the form as it was shown, to tell unsaved work
     QString saved;

@@ -36,13 +36,13 @@ void EntryUI::changeNumber()
 
 bool EntryUI::isFileEmpty(QFile &file)
 {
-    // The file is read once, here; the numbering and the save both work from
-    // what was read. Only a missing or blank file counts as empty: one that
-    // cannot be read is never started afresh.
-    book = &ownBook;
+    // The file is read once, by its document; the numbering and the save
+    // both work from what was read. Only a missing or blank file counts as
+    // empty: one that cannot be read is never started afresh.
+    document = BookDocument::of(file.fileName());
+    document->load();
+    book = &document->file();
     editedIndex = -1;
-    book->open(file.fileName());
-    fileContent = book->book().bytes();
     return book->state() == BookFile::New;
 }
 
@@ -63,28 +63,30 @@ void EntryUI::getLastId()
 
 void EntryUI::setReadOnly(bool readOnly)
 {
-    ownBook.setReadOnly(readOnly);
-    if (readOnly)
-        book->setReadOnly(true);
+    if (readOnly && document)
+        document->setReadOnly(true);
     ui->pb_Save->setEnabled(!readOnly);
     ui->pb_Save->setToolTip(readOnly ? tr("Le livre est ouvert en lecture seule : un autre Orvandel y écrit.")
                                      : QString());
 }
 
-void EntryUI::setBook(BookFile *file, int index)
+void EntryUI::setDocument(const QSharedPointer<BookDocument> &open, int index)
 {
-    book = file;
+    document = open;
+    document->load();
+    book = &document->file();
     editedIndex = index;
-    entriesFile.setFileName(file->path());
-    fileContent = file->book().bytes();
-    fileEmpty = file->state() == BookFile::New;
+    entriesFile.setFileName(document->path());
+    fileEmpty = book->state() == BookFile::New;
+    if (document->isReadOnly())
+        setReadOnly(true);
     if (index >= 0) {
-        showEntry(file->book().entry(index));
-        lastId = file->book().number(index);
-        setWindowTitle(tr("Entrée %1 — %2").arg(file->book().entry(index).id, QFileInfo(file->path()).fileName()));
+        showEntry(book->book().entry(index));
+        lastId = book->book().number(index);
+        setWindowTitle(tr("Entrée %1 — %2").arg(book->book().entry(index).id, QFileInfo(document->path()).fileName()));
         return;
     }
-    lastId = file->nextNumber();
+    lastId = book->nextNumber();
     ui->lbl_IndexEntry->setText(lastId < 0 ? tr("complet") : EntryId::text(lastId));
-    setWindowTitle(tr("Nouvelle entrée — %1").arg(QFileInfo(file->path()).fileName()));
+    setWindowTitle(tr("Nouvelle entrée — %1").arg(QFileInfo(document->path()).fileName()));
 }

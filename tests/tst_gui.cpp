@@ -889,10 +889,8 @@ void TestGui::flightRoundStartsAtOne()
     QCOMPARE(round->value(), 3);
 
     QVERIFY(QFile::copy(fixture("renumber-keeps.xml"), path("main.xml")));
-    BookFile book;
-    QVERIFY(book.open(path("main.xml")));
     EntryUI shown;
-    shown.setBook(&book, 1);
+    shown.setDocument(BookDocument::of(path("main.xml")), 1);
     QCOMPARE(shown.findChild<QSpinBox *>("sb_FleeRound")->value(), 0);
 }
 

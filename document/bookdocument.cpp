@@ -1,0 +1,309 @@
+#include "document/bookdocument.h"
+
+#include "analysis/renumbering.h"
+#include "document/bookcommands.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QHash>
+#include <QLockFile>
+#include <QTimer>
+
+namespace {
+
+// One document per file: keyed by the file's canonical path (a book not
+// yet written, by its absolute path).
+QHash<QString, QWeakPointer<BookDocument>> &documents()
+{
+    static QHash<QString, QWeakPointer<BookDocument>> open;
+    return open;
+}
+
+QString keyOf(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+} // namespace
+
+QSharedPointer<BookDocument> BookDocument::of(const QString &path)
+{
+    const QString key = keyOf(path);
+    if (QSharedPointer<BookDocument> open = documents().value(key).toStrongRef())
+        return open;
+    QSharedPointer<BookDocument> made(new BookDocument(path));
+    documents().insert(key, made);
+    return made;
+}
+
+BookDocument::BookDocument(const QString &path) : bookPath(path), watcher(new QFileSystemWatcher(this))
+{
+    // Enough to take back a working session; each command holds only what
+    // it changed.
+    commands.setUndoLimit(500);
+    // A save replaces the file, so the watch follows the path again each time.
+    connect(watcher, &QFileSystemWatcher::fileChanged, this, [this] {
+        QTimer::singleShot(100, this, &BookDocument::followDisk);
+    });
+}
+
+BookDocument::~BookDocument()
+{
+    for (auto it = documents().begin(); it != documents().end();) {
+        if (it.value().isNull())
+            it = documents().erase(it);
+        else
+            ++it;
+    }
+}
+
+bool BookDocument::load(bool again)
+{
+    if (!loaded || again) {
+        bookFile.open(bookPath);
+        loaded = true;
+        commands.clear();
+        recheckAll();
+        watch();
+        emit bookReset();
+    } else {
+        followDisk(); // a window asking for the book sees the file as it is now
+    }
+    lastError = bookFile.state() == BookFile::Unreadable ? bookFile.error() : BookFile::NoError;
+    message = lastError == BookFile::NoError ? QString() : bookFile.errorString();
+    return lastError == BookFile::NoError;
+}
+
+BookDocument::Claim BookDocument::claim(QString *holder)
+{
+    if (claimed == NotClaimed) {
+        claimFile = std::make_unique<QLockFile>(path() + QStringLiteral(".ouvert"));
+        claimFile->setStaleLockTime(0); // a claim lasts as long as its process
+        if (claimFile->tryLock(0)) {
+            claimed = Claimed;
+        } else {
+            claimed = claimFile->error() == QLockFile::LockFailedError ? HeldElsewhere : CannotClaim;
+            qint64 pid = 0;
+            QString host, program;
+            // A claim file written by something else names no process.
+            if (claimFile->getLockInfo(&pid, &host, &program) && pid > 0)
+                claimHolder = tr("processus %1 sur %2").arg(pid).arg(host.isEmpty() ? tr("cet ordinateur") : host);
+            claimFile.reset();
+        }
+    }
+    if (holder)
+        *holder = claimHolder;
+    return claimed;
+}
+
+void BookDocument::setReadOnly(bool readOnly)
+{
+    bookFile.setReadOnly(readOnly);
+}
+
+void BookDocument::setMonsterNames(const QSet<QString> &names, bool known)
+{
+    if (names == monsterNames && known == namesKnown)
+        return;
+    monsterNames = names;
+    namesKnown = known;
+    if (loaded) {
+        recheckAll();
+        emit bookReset();
+    }
+}
+
+bool BookDocument::fail()
+{
+    lastError = bookFile.error();
+    message = bookFile.errorString();
+    return false;
+}
+
+void BookDocument::recheck(int index, int removed, int inserted)
+{
+    checker.changed(index, removed, inserted);
+    found = checker.findings(bookFile.book());
+}
+
+void BookDocument::recheckAll()
+{
+    checker = BookCheck(namesKnown ? &monsterNames : nullptr);
+    found = checker.findings(bookFile.book());
+}
+
+void BookDocument::watch()
+{
+    if (!watcher->files().isEmpty())
+        watcher->removePaths(watcher->files());
+    if (QFileInfo::exists(path()))
+        watcher->addPath(path());
+}
+
+bool BookDocument::addEntry(const Entry &entry, const QString &rootName)
+{
+    const bool starting = bookFile.state() == BookFile::New;
+    const int index = book().size();
+    if (!bookFile.append(entry, rootName))
+        return fail();
+    lastError = BookFile::NoError;
+    message.clear();
+    const QString text = tr("ajout de l'entrée %1").arg(entry.id);
+    Book::Edit edit, reverse;
+    if (!starting && bookFile.lastEdit(&edit, &reverse)) {
+        commands.push(new EntryCommand(this, edit, reverse, text));
+        recheck(index, 0, 1);
+        emit entriesChanged(index, 0, 1);
+    } else {
+        commands.push(new BookChangeCommand(this, bookFile.lastChange(), text));
+        recheckAll();
+        emit bookReset();
+    }
+    watch();
+    return true;
+}
+
+bool BookDocument::replaceEntry(int index, const Entry &entry)
+{
+    const QString text = tr("modification de l'entrée %1").arg(book().entry(index).id);
+    if (!bookFile.replace(index, entry))
+        return fail();
+    lastError = BookFile::NoError;
+    message.clear();
+    Book::Edit edit, reverse;
+    bookFile.lastEdit(&edit, &reverse);
+    commands.push(new EntryCommand(this, edit, reverse, text));
+    recheck(index, 1, 1);
+    emit entriesChanged(index, 1, 1);
+    watch();
+    return true;
+}
+
+bool BookDocument::removeEntry(int index)
+{
+    const QString text = tr("suppression de l'entrée %1").arg(book().entry(index).id);
+    if (!bookFile.remove(index))
+        return fail();
+    lastError = BookFile::NoError;
+    message.clear();
+    Book::Edit edit, reverse;
+    bookFile.lastEdit(&edit, &reverse);
+    commands.push(new EntryCommand(this, edit, reverse, text));
+    recheck(index, 1, 0);
+    emit entriesChanged(index, 1, 0);
+    watch();
+    return true;
+}
+
+bool BookDocument::renumber(const Renumbering &renumbering)
+{
+    const BookFile::Change change = renumbering.change(book());
+    if (change.pieces.isEmpty() && !renumbering.errorString().isEmpty()) {
+        lastError = BookFile::RefusedError;
+        message = renumbering.errorString();
+        return false;
+    }
+    if (!bookFile.apply(change, tr("livre renuméroté")))
+        return fail();
+    return pushWhole(tr("renumérotation du livre"));
+}
+
+bool BookDocument::restore(const QByteArray &bytes, const QString &what)
+{
+    if (!bookFile.restore(bytes, what))
+        return fail();
+    return pushWhole(what);
+}
+
+bool BookDocument::pushWhole(const QString &text)
+{
+    lastError = BookFile::NoError;
+    message.clear();
+    commands.push(new BookChangeCommand(this, bookFile.lastChange(), text));
+    recheckAll();
+    emit bookReset();
+    watch();
+    return true;
+}
+
+bool BookDocument::followDisk()
+{
+    if (!loaded || !bookFile.changedOnDisk()) {
+        watch();
+        return false;
+    }
+    bookFile.open(bookPath);
+    commands.clear();
+    recheckAll();
+    watch();
+    emit bookReset();
+    emit reloaded(tr("Le livre a été modifié par un autre programme et vient d'être relu ; "
+                     "ce qui avait été fait avant ne peut plus être annulé."));
+    return true;
+}
+
+void BookDocument::undo()
+{
+    if (!followDisk())
+        commands.undo();
+}
+
+void BookDocument::redo()
+{
+    if (!followDisk())
+        commands.redo();
+}
+
+bool BookDocument::applyEdit(const Book::Edit &edit, const QByteArray &expected, const QString &what)
+{
+    if (!bookFile.applyEdit(edit, expected, what)) {
+        lost(bookFile.errorString());
+        return false;
+    }
+    switch (edit.kind) {
+    case Book::Edit::Append:
+    case Book::Edit::Insert:
+        recheck(edit.index, 0, 1);
+        emit entriesChanged(edit.index, 0, 1);
+        break;
+    case Book::Edit::Replace:
+        recheck(edit.index, 1, 1);
+        emit entriesChanged(edit.index, 1, 1);
+        break;
+    case Book::Edit::Remove:
+        recheck(edit.index, 1, 0);
+        emit entriesChanged(edit.index, 1, 0);
+        break;
+    }
+    watch();
+    return true;
+}
+
+bool BookDocument::applyChange(const BookFile::Change &change, const QString &what)
+{
+    if (!bookFile.apply(change, what)) {
+        lost(bookFile.errorString());
+        return false;
+    }
+    recheckAll();
+    emit bookReset();
+    watch();
+    return true;
+}
+
+void BookDocument::lost(const QString &why)
+{
+    emit problem(why);
+    // The stack has moved past a change the file did not take: what it
+    // holds no longer matches the file, which is read again.
+    QTimer::singleShot(0, this, [this] {
+        commands.clear();
+        bookFile.open(bookPath);
+        recheckAll();
+        watch();
+        emit bookReset();
+    });
+}

@@ -1,0 +1,117 @@
+#ifndef ORVANDEL_BOOKDOCUMENT_H
+#define ORVANDEL_BOOKDOCUMENT_H
+
+#include "analysis/bookcheck.h"
+#include "book/bookfile.h"
+
+#include <QCoreApplication>
+#include <QObject>
+#include <QSet>
+#include <QSharedPointer>
+#include <QUndoStack>
+
+#include <memory>
+
+class QFileSystemWatcher;
+class QLockFile;
+class Renumbering;
+
+// A book while it is open: one per file in the program, whichever windows
+// show or change it. It holds the file and its entries, the claim that
+// keeps other Orvandels from writing into it, the watch on the file, what
+// the checks find, and the changes as undoable commands. Windows change
+// the book only through it, and follow what it announces.
+class BookDocument : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The document of the book at `path`, made when first asked for; all
+    // who ask for one file share it, for as long as one of them holds it.
+    static QSharedPointer<BookDocument> of(const QString &path);
+    ~BookDocument() override;
+
+    QString path() const { return bookPath; }
+    const BookFile &file() const { return bookFile; }
+    const Book &book() const { return bookFile.book(); }
+    const QVector<BookFinding> &findings() const { return found; }
+    QUndoStack *undoStack() { return &commands; }
+
+    // Reads the file the first time it is asked (again when `again`, or
+    // when another program changed it since); false, with errorString(),
+    // when it cannot be read.
+    bool load(bool again = false);
+    bool isLoaded() const { return loaded; }
+
+    // The claim on the book, made once: other Orvandels are told the book
+    // is open here. `holder` says who holds it when another one does.
+    enum Claim { NotClaimed, Claimed, HeldElsewhere, CannotClaim };
+    Claim claim(QString *holder = nullptr);
+    Claim claimState() const { return claimed; }
+    // Read-only: shown, never written.
+    void setReadOnly(bool readOnly);
+    bool isReadOnly() const { return bookFile.isReadOnly(); }
+
+    // The monster names the checks know (none: monsters are not checked).
+    void setMonsterNames(const QSet<QString> &names, bool known);
+
+    // The changes an author makes, each one command of the undo stack.
+    // False, with error() and errorString(), when nothing was changed.
+    bool addEntry(const Entry &entry, const QString &rootName = QString());
+    bool replaceEntry(int index, const Entry &entry);
+    bool removeEntry(int index);
+    bool renumber(const Renumbering &renumbering);
+    bool restore(const QByteArray &bytes, const QString &what);
+    void setHistoryRequired(bool required) { bookFile.setHistoryRequired(required); }
+    BookFile::Error error() const { return lastError; }
+    QString errorString() const { return message; }
+
+    // Undo and redo, refused with a word when another program has changed
+    // the file since (the file is then read again).
+    void undo();
+    void redo();
+    // Reads the file again if another program changed it; true when it did.
+    bool followDisk();
+
+signals:
+    // After entries changed: from `index` on, `removed` of them gave way to
+    // `inserted`; the findings are already those of the new book.
+    void entriesChanged(int index, int removed, int inserted);
+    // After the whole book may have changed.
+    void bookReset();
+    // Another program changed the file: it was read again, undo forgotten.
+    void reloaded(const QString &why);
+    // An undo or redo could not be made.
+    void problem(const QString &why);
+
+private:
+    friend class EntryCommand;
+    friend class BookChangeCommand;
+    explicit BookDocument(const QString &path);
+    bool fail();
+    void recheck(int index, int removed, int inserted);
+    void recheckAll();
+    void watch();
+    // The command's way back and forth, after its first time.
+    bool applyEdit(const Book::Edit &edit, const QByteArray &expected, const QString &what);
+    bool applyChange(const BookFile::Change &change, const QString &what);
+    void lost(const QString &why); // an undo or redo failed: history and file parted
+    bool pushWhole(const QString &text);
+
+    QString bookPath;
+    BookFile bookFile;
+    bool loaded = false;
+    std::unique_ptr<QLockFile> claimFile;
+    Claim claimed = NotClaimed;
+    QString claimHolder;
+    QFileSystemWatcher *watcher;
+    BookCheck checker;
+    QVector<BookFinding> found;
+    QSet<QString> monsterNames;
+    bool namesKnown = false;
+    QUndoStack commands;
+    BookFile::Error lastError = BookFile::NoError;
+    QString message;
+};
+
+#endif
