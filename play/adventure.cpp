@@ -27,8 +27,12 @@ bool Adventure::start(const Sheet &sheet, int entry)
     history.clear();
     now = State();
     now.sheet = sheet;
+    Sheet &s = now.sheet;
+    for (int *value : {&s.habilete, &s.endurance, &s.chance, &s.habileteMax, &s.enduranceMax,
+                       &s.chanceMax, &s.gold, &s.provisions})
+        *value = Rules::bounded(*value, 0);
     if (recording)
-        now.trace << QStringLiteral("0 départ - | %1 | %2").arg(sheetText(sheet), book->page(entry).id);
+        now.trace << QStringLiteral("0 départ - | %1 | %2").arg(sheetText(s), book->page(entry).id);
     if (const Playbook::Way *next = arrive(entry))
         go(*next);
     error.clear();
@@ -105,8 +109,8 @@ const Playbook::Way *Adventure::arrive(int index)
         change(&s.habilete, s.habileteMax, f.habilete);
         change(&s.endurance, s.enduranceMax, f.endurance);
         change(&s.chance, s.chanceMax, f.chance);
-        s.gold = qMax(0, s.gold + f.gold);
-        s.provisions = qMax(0, s.provisions + f.food);
+        s.gold = Rules::bounded(qint64(s.gold) + f.gold, 0);
+        s.provisions = Rules::bounded(qint64(s.provisions) + f.food, 0);
         if (!f.name.isEmpty())
             s.items << f.name;
         note(tr("Objet trouvé : %1").arg(f.name));

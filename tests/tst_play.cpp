@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QElapsedTimer>
 #include <QtMath>
 
 using namespace Support;
@@ -221,6 +222,73 @@ private slots:
         QTEST(FightOdds::win(habilete, endurance, ::monsters(monsters)), "expected");
     }
 
+    // A number typed absurdly large fights as the largest the rules take,
+    // at the cost of that one; past the limits of int it once overflowed.
+    void oddsOfHugeNumbers_data()
+    {
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QString>("bounded");
+        QTest::newRow("Endurance de deux milliards") << "7:2000000000" << "7:999";
+        QTest::newRow("Endurance au plafond des int") << "7:2147483647" << "7:999";
+        QTest::newRow("Habileté au plafond des int") << "2147483640:5" << "999:5";
+        QTest::newRow("Habileté très négative") << "-2147483640:5" << "0:5";
+    }
+    void oddsOfHugeNumbers()
+    {
+        QFETCH(QString, written);
+        QFETCH(QString, bounded);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(FightOdds::win(12, 24, monsters(written)), FightOdds::win(12, 24, monsters(bounded)));
+        QVERIFY(clock.elapsed() < 1000);
+    }
+
+    void amounts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("low");
+        QTest::addColumn<int>("expected");
+        const int most = Rules::valueLimit;
+        QTest::newRow("signe et blancs") << " +3 " << -most << 3;
+        QTest::newRow("négatif") << "-4" << -most << -4;
+        QTest::newRow("négatif, caractéristique") << "-4" << 0 << 0;
+        QTest::newRow("deux milliards") << "2000000000" << 0 << most;
+        QTest::newRow("au-delà de 64 bits") << "99999999999999999999" << 0 << most;
+        QTest::newRow("au-delà des int, négatif") << "-2147483649" << -most << -most;
+        QTest::newRow("un exposant") << "1e3" << -most << 0;
+        QTest::newRow("un signe seul") << "-" << -most << 0;
+    }
+    void amounts()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, low);
+        QTEST(Playbook::amount(text, low), "expected");
+    }
+
+    // Every number of a book is read within the rules' range, the sheet's
+    // gold too: two purses of the most there is still make the most.
+    void hugeBook()
+    {
+        const Playbook book = load(QStringLiteral("play-huge.xml"));
+        const int most = Rules::valueLimit;
+        const Playbook::Page &hoard = book.page(0);
+        QCOMPARE(QVector<int>({hoard.habilete, hoard.endurance, hoard.chance}), QVector<int>({most, -most, most}));
+        QCOMPARE(book.page(1).monsters.at(0).habilete, most);
+        QCOMPARE(book.page(1).monsters.at(0).endurance, most);
+        SeededDice dice(3);
+        Adventure a(book, dice);
+        QVERIFY(a.start());
+        Simulation(book).play(a, dice);
+        const Adventure::State &s = a.state();
+        QCOMPARE(s.sheet.gold, most);
+        QCOMPARE(s.sheet.provisions, most);
+        // The Colosse wins every round: the reader falls, back at full
+        // Endurance after the purse, in as many rounds as wounds it takes.
+        QCOMPARE(phase(s), QStringLiteral("mort"));
+        QCOMPARE(s.killedBy, 0);
+        QCOMPARE(s.events.size(), (s.sheet.enduranceMax + 1) / 2);
+    }
+
     void oddsMatchSampling_data()
     {
         QTest::addColumn<int>("habilete");
@@ -320,6 +388,9 @@ private slots:
         QTest::newRow("sans livre") << QStringList{"--simulate", "5"} << 2;
         QTest::newRow("livre absent") << QStringList{fixture("nowhere.xml"), "--simulate", "5"} << 2;
         QTest::newRow("livre illisible") << QStringList{fixture("book-broken.xml"), "--simulate", "5"} << 2;
+        // Two billion of Endurance once meant a billion rounds kept in memory.
+        QTest::newRow("nombres énormes, trace") << QStringList{fixture("play-huge.xml"), "--trace", "--seed", "42"} << 0;
+        QTest::newRow("nombres énormes, simulation") << QStringList{fixture("play-huge.xml"), "--simulate", "1", "--seed", "7"} << 0;
     }
     void command()
     {
