@@ -330,6 +330,31 @@ private slots:
         QCOMPARE(s.events.size() - s.firstEvent, (s.sheet.enduranceMax + 1) / 2);
     }
 
+    // The cautious reader flees a fight it cannot win as soon as it may,
+    // but fights on when the flight's penalty would kill it. The giant of
+    // play-flight.xml wins the first round; flight is allowed after it.
+    void cautiousFlight_data()
+    {
+        QTest::addColumn<int>("endurance");
+        QTest::addColumn<QString>("left"); // the entry's dice and where the reader went
+        QTest::newRow("la fuite laisse 1") << 5 << "R1+1/6+6 F | 001";
+        QTest::newRow("la fuite tuerait") << 4 << "R1+1/6+6 R1+1/6+6 | mort";
+    }
+    void cautiousFlight()
+    {
+        QFETCH(int, endurance);
+        const Playbook book = load(QStringLiteral("play-flight.xml"));
+        ScriptedDice dice({1, 1, 6, 6, 1, 1, 6, 6});
+        SeededDice unused(0);
+        Adventure a(book, dice);
+        QVERIFY(a.start(Sheet::starting(9, endurance, 9)));
+        Simulation(book, Simulation::Cautious).play(a, unused);
+        const QString line = a.state().trace.value(1);
+        QTEST(line.section(QStringLiteral(" | "), 0, 0).section(QLatin1Char(' '), 2) + QStringLiteral(" | ")
+                  + line.section(QStringLiteral(" | "), 2),
+              "left");
+    }
+
     void oddsMatchSampling_data()
     {
         QTest::addColumn<int>("habilete");
