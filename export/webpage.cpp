@@ -293,8 +293,12 @@ QByteArray WebPage::bookJson() const
     }
     QByteArray json = QJsonDocument(QJsonObject{{"title", title}, {"first", play.first()}, {"pages", pages}})
                           .toJson(QJsonDocument::Compact);
-    // Inside a <script> element, "</" could end it: a book's text never does.
-    return json.replace("</", "<\\/");
+    // Inside a <script> element "</script" ends it and "<!--" changes how
+    // the rest is read: with no "<" at all, a book's text can do neither.
+    // The other characters are escaped too, for whoever reads the data as
+    // HTML or as JavaScript source. Outside strings JSON has none of them.
+    return json.replace("<", "\\u003c").replace(">", "\\u003e").replace("&", "\\u0026")
+        .replace("\xE2\x80\xA8", "\\u2028").replace("\xE2\x80\xA9", "\\u2029");
 }
 
 QByteArray WebPage::html() const
