@@ -20,7 +20,18 @@ QJsonObject way(const Playbook::Way &w)
 const char script[] = R"JS(
 "use strict";
 const BOOK = JSON.parse(document.getElementById("livre").textContent);
-const RULES = {wound: 2, fleePenalty: 2, meal: 4, luckCost: 1, stepLimit: 10000};
+const RULES = {wound: 2, fleePenalty: 2, meal: 4, luckCost: 1, stepLimit: 10000, valueLimit: 999};
+// Within the rules' range, as orvandel-play reads every number of a book.
+function bounded(v, low) {
+    v = Math.trunc(Number(v));
+    return v === v ? Math.max(low, Math.min(RULES.valueLimit, v)) : 0;
+}
+for (const p of BOOK.pages) {
+    p.h = bounded(p.h, -RULES.valueLimit); p.e = bounded(p.e, -RULES.valueLimit); p.c = bounded(p.c, -RULES.valueLimit);
+    p.fleeRound = bounded(p.fleeRound, 0);
+    for (const m of p.monsters) { m.h = bounded(m.h, 0); m.e = bounded(m.e, 0); }
+    for (const f of p.finds) for (const k of ["h", "e", "c", "g", "f"]) f[k] = bounded(f[k], -RULES.valueLimit);
+}
 function mulberry32(seed) {
     let state = seed >>> 0;
     const next = function () {
@@ -88,8 +99,8 @@ function arrive(index) {
     }
     for (const f of p.finds) {
         change(s, "h", s.hm, f.h); change(s, "e", s.em, f.e); change(s, "c", s.cm, f.c);
-        s.gold = Math.max(0, s.gold + f.g);
-        s.prov = Math.max(0, s.prov + f.f);
+        s.gold = bounded(s.gold + f.g, 0);
+        s.prov = bounded(s.prov + f.f, 0);
         if (f.n !== "") s.items.push(f.n);
         note("Objet trouvé : " + f.n);
     }

@@ -410,6 +410,9 @@ void TestAnalysis::webPage_data()
         << "&lt;/script&gt;&lt;script&gt;document.title=\"PWNED\"&lt;/script&gt;&lt;b&gt;gras&lt;/b&gt;";
     QTest::addRow("text opening a comment") << "book-comment.xml" << 1u
         << "La fin &lt;!--&lt;script&gt;\u2028&lt;/script&gt;";
+    // Numbers past the rules' range, which the page must bring within it
+    // as orvandel-play does, sums of gold included.
+    QTest::addRow("huge numbers") << "play-huge.xml" << 3u << "";
 }
 
 // The exported page, played headless in Chromium by a given seed, takes the
