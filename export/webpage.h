@@ -13,7 +13,8 @@ class QIODevice;
 // tests of luck with dice by the rules of the game and the same seeded
 // generator (a given seed takes the same path with the same rolls as
 // orvandel-play), choices as links, "Recommencer", progress kept in the
-// browser. Every text of the book is shown as text, never as markup.
+// browser under the book's content. Every text of the book is shown as
+// text, never as markup.
 //
 // The page's address may hold "#graine=S" to play with seed S, and
 // "#graine=S&auto" to let a random reader play, the way orvandel-play's
