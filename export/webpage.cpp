@@ -365,9 +365,12 @@ QByteArray WebPage::bookJson() const
     // Inside a <script> element "</script" ends it and "<!--" changes how
     // the rest is read: with no "<" at all, a book's text can do neither.
     // The other characters are escaped too, for whoever reads the data as
-    // HTML or as JavaScript source. Outside strings JSON has none of them.
+    // HTML or as JavaScript source, and U+FEFF, which a reader may take for
+    // a byte-order mark at the start of a string and drop (Qt's does).
+    // Outside strings JSON has none of them.
     return json.replace("<", "\\u003c").replace(">", "\\u003e").replace("&", "\\u0026")
-        .replace("\xE2\x80\xA8", "\\u2028").replace("\xE2\x80\xA9", "\\u2029");
+        .replace("\xE2\x80\xA8", "\\u2028").replace("\xE2\x80\xA9", "\\u2029")
+        .replace("\xEF\xBB\xBF", "\\ufeff");
 }
 
 QByteArray WebPage::html() const

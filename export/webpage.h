@@ -26,11 +26,14 @@ class WebPage
 public:
     explicit WebPage(const Book &book, const QString &title = QString());
     QByteArray html() const;
+    // The book as the page's script reads it: JSON with every "<", ">", "&",
+    // U+2028, U+2029 and U+FEFF escaped, so that no text of the book can end
+    // the element that holds it, and every text reads back the same.
+    QByteArray bookJson() const;
     bool write(QIODevice *device);
     QString errorString() const { return error; }
 
 private:
-    QByteArray bookJson() const;
 
     const Book &book;
     QString title;
