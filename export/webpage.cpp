@@ -3,6 +3,7 @@
 #include "book/atomicfile.h"
 #include "play/playbook.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -19,8 +20,20 @@ QJsonObject way(const Playbook::Way &w)
 // play/simulation.cpp, step for step and die for die.
 const char script[] = R"JS(
 "use strict";
-const BOOK = JSON.parse(document.getElementById("livre").textContent);
-const RULES = {wound: 2, fleePenalty: 2, meal: 4, luckCost: 1, stepLimit: 10000};
+const DATA = document.getElementById("livre");
+const BOOK = JSON.parse(DATA.textContent);
+const RULES = {wound: 2, fleePenalty: 2, meal: 4, luckCost: 1, stepLimit: 10000, valueLimit: 999};
+// Within the rules' range, as orvandel-play reads every number of a book.
+function bounded(v, low) {
+    v = Math.trunc(Number(v));
+    return v === v ? Math.max(low, Math.min(RULES.valueLimit, v)) : 0;
+}
+for (const p of BOOK.pages) {
+    p.h = bounded(p.h, -RULES.valueLimit); p.e = bounded(p.e, -RULES.valueLimit); p.c = bounded(p.c, -RULES.valueLimit);
+    p.fleeRound = bounded(p.fleeRound, 0);
+    for (const m of p.monsters) { m.h = bounded(m.h, 0); m.e = bounded(m.e, 0); }
+    for (const f of p.finds) for (const k of ["h", "e", "c", "g", "f"]) f[k] = bounded(f[k], -RULES.valueLimit);
+}
 function mulberry32(seed) {
     let state = seed >>> 0;
     const next = function () {
@@ -33,7 +46,12 @@ function mulberry32(seed) {
     next.state = function (s) { if (s !== undefined) state = s >>> 0; return state; };
     return next;
 }
-let rng, now, history;
+// `now` is all a reader's progress and nothing that grows with it: the
+// journal keeps its last lines, a step back its last steps. The trace and
+// the events it is made of are kept only for a random reader's run (#auto),
+// which never steps back.
+const LOG_KEEP = 12, HISTORY_KEEP = 50;
+let rng, now, history, tracing = false, trace = [];
 const d6 = () => 1 + Math.floor(rng() * 6 / 4294967296);
 const below = n => Math.floor(rng() * n / 4294967296);
 const isSet = w => w.s.trim() !== "";
@@ -53,7 +71,8 @@ function traceLine(next) {
     return now.steps + " " + page().id + " " + (tokens.length ? tokens.join(" ") : "-") + " | " +
         sheetText(now.sheet) + " | " + next;
 }
-function note(line) { now.log.push(line); }
+function event(e) { if (tracing) now.events.push(e); }
+function note(line) { now.log.push(line); if (now.log.length > LOG_KEEP) now.log.shift(); }
 function newFight(p) {
     const f = {monster: 0, left: p.monsters.length ? p.monsters[0].e : 0, rounds: 0};
     skipBeaten(f, p);
@@ -64,12 +83,13 @@ function skipBeaten(f, p) {
         if (++f.monster < p.monsters.length) f.left = p.monsters[f.monster].e;
 }
 function won(f, p) { return f.monster >= p.monsters.length; }
+const ENDINGS = {fin: "Fin de l'aventure.", mort: "Vous êtes mort.", rompu: "Ce renvoi ne mène à aucune entrée.",
+                 boucle: "L'aventure tourne en rond."};
 function end(ending) {
     now.phase = "over";
     now.ending = ending;
-    now.trace.push(traceLine({fin: "fin", mort: "mort", rompu: "rompu", boucle: "boucle"}[ending]));
-    note({fin: "Fin de l'aventure.", mort: "Vous êtes mort.", rompu: "Ce renvoi ne mène à aucune entrée.",
-          boucle: "L'aventure tourne en rond."}[ending]);
+    if (tracing) trace.push(traceLine(ending));
+    note(ENDINGS[ending]);
 }
 function arrive(index) {
     const p = BOOK.pages[index];
@@ -78,7 +98,6 @@ function arrive(index) {
     now.events = [];
     now.fight = newFight(p);
     now.fightDone = now.luckDone = now.mealTaken = false;
-    now.path.push(index);
     note("Entrée " + p.id);
     if (now.steps > RULES.stepLimit) { end("boucle"); return null; }
     const s = now.sheet;
@@ -88,8 +107,8 @@ function arrive(index) {
     }
     for (const f of p.finds) {
         change(s, "h", s.hm, f.h); change(s, "e", s.em, f.e); change(s, "c", s.cm, f.c);
-        s.gold = Math.max(0, s.gold + f.g);
-        s.prov = Math.max(0, s.prov + f.f);
+        s.gold = bounded(s.gold + f.g, 0);
+        s.prov = bounded(s.prov + f.f, 0);
         if (f.n !== "") s.items.push(f.n);
         note("Objet trouvé : " + f.n);
     }
@@ -111,11 +130,15 @@ function settle() {
 function go(w) {
     for (let next = w; next;) {
         if (next.t < 0) { now.broken = next.s; end("rompu"); return; }
-        now.trace.push(traceLine(BOOK.pages[next.t].id));
+        if (tracing) trace.push(traceLine(BOOK.pages[next.t].id));
         next = arrive(next.t);
     }
 }
-function remember() { history.push(JSON.stringify(now)); }
+function remember() {
+    if (tracing) return;
+    history.push(JSON.parse(JSON.stringify(now)));
+    if (history.length > HISTORY_KEEP) history.shift();
+}
 function fightRound() {
     remember();
     const p = page(), f = now.fight, m = p.monsters[f.monster];
@@ -125,7 +148,7 @@ function fightRound() {
     let outcome = "égalité";
     if (mine > theirs) { outcome = "vous le blessez"; f.left = Math.max(0, f.left - RULES.wound); skipBeaten(f, p); }
     else if (mine < theirs) { outcome = "il vous blesse"; now.sheet.e = Math.max(0, now.sheet.e - RULES.wound); }
-    now.events.push({k: "R", d: d});
+    event({k: "R", d: d});
     note("Ronde " + f.rounds + " contre " + m.n + " : " + mine + " (" + d[0] + "+" + d[1] + ") contre " +
          theirs + " (" + d[2] + "+" + d[3] + "), " + outcome);
     if (now.sheet.e <= 0) end("mort");
@@ -138,7 +161,7 @@ function fightRound() {
 function canFlee() { return now.phase === "fight" && page().flee && now.fight.rounds >= page().fleeRound; }
 function flee() {
     remember();
-    now.events.push({k: "F"});
+    event({k: "F"});
     note("Vous prenez la fuite.");
     if (page().fleePenalty) now.sheet.e = Math.max(0, now.sheet.e - RULES.fleePenalty);
     if (now.sheet.e <= 0) end("mort"); else go(page().fleeTo);
@@ -147,7 +170,7 @@ function testLuck() {
     remember();
     const d = [d6(), d6()];
     const lucky = d[0] + d[1] <= now.sheet.c;
-    now.events.push({k: "L", d: d});
+    event({k: "L", d: d});
     now.sheet.c = Math.max(0, now.sheet.c - RULES.luckCost);
     now.luckDone = true;
     note("Test de chance : " + (d[0] + d[1]) + (lucky ? ", chanceux." : ", malchanceux."));
@@ -156,14 +179,14 @@ function testLuck() {
 }
 function choose(i) {
     remember();
-    now.events.push({k: "C", v: i, n: page().choices.length});
+    event({k: "C", v: i, n: page().choices.length});
     note("Choix : " + page().choices[i].x);
     go(page().choices[i]);
 }
 function canEat() { return now.phase !== "over" && page().meal && !now.mealTaken && now.sheet.prov > 0; }
 function eat() {
     remember();
-    now.events.push({k: "M"});
+    event({k: "M"});
     --now.sheet.prov;
     now.mealTaken = true;
     change(now.sheet, "e", now.sheet.em, RULES.meal);
@@ -172,12 +195,13 @@ function eat() {
 function start(seed) {
     rng = mulberry32(seed);
     history = [];
+    trace = [];
     const h = d6() + 6, e = d6() + d6() + 12, c = d6() + 6;
-    now = {seed: seed, entry: BOOK.first, phase: "over", ending: "", steps: 0, events: [], path: [], log: [],
-           trace: [], fight: null, fightDone: false, luckDone: false, mealTaken: false,
+    now = {seed: seed, entry: BOOK.first, phase: "over", ending: "", steps: 0, events: [], log: [],
+           fight: {monster: 0, left: 0, rounds: 0}, fightDone: false, luckDone: false, mealTaken: false,
            sheet: {h: h, hm: h, e: e, em: e, c: c, cm: c, gold: 0, prov: 0, items: []}};
     if (BOOK.first < 0) return;
-    now.trace.push("0 départ - | " + sheetText(now.sheet) + " | " + BOOK.pages[BOOK.first].id);
+    if (tracing) trace.push("0 départ - | " + sheetText(now.sheet) + " | " + BOOK.pages[BOOK.first].id);
     const next = arrive(BOOK.first);
     if (next) go(next);
 }
@@ -191,11 +215,53 @@ function decide() {
     else if (now.phase === "choose") { const n = page().choices.length; choose(n > 1 ? below(n) : 0); }
     return true;
 }
-const KEY = "orvandel:" + BOOK.title;
-function save() { try { localStorage.setItem(KEY, JSON.stringify({now: now, rng: rng.state(), history: history})); } catch (e) {} }
+// Progress is kept under the book's content (its fingerprint, written by
+// Orvandel beside the data), so that another book of the same title, or this
+// one exported again after a change, starts afresh instead of taking a state
+// that is not its own; and a saved state is checked before it is played.
+const KEY = "orvandel:" + DATA.dataset.empreinte;
+const int = (v, low, high) => Number.isInteger(v) && v >= low && v <= high;
+const texts = a => Array.isArray(a) && a.every(x => typeof x === "string");
+function playable(s) {
+    if (!s || typeof s !== "object" || !int(s.seed, 0, 4294967295) || !int(s.steps, 0, RULES.stepLimit + 1) ||
+        !["fight", "luck", "choose", "over"].includes(s.phase) || !texts(s.log) || !Array.isArray(s.events) ||
+        !s.sheet || !s.fight || ![s.fightDone, s.luckDone, s.mealTaken].every(b => typeof b === "boolean"))
+        return false;
+    if (s.entry === -1) return BOOK.first < 0 && s.phase === "over";
+    if (!int(s.entry, 0, BOOK.pages.length - 1)) return false;
+    const p = BOOK.pages[s.entry], f = s.fight, sh = s.sheet;
+    return ["h", "hm", "e", "em", "c", "cm", "gold", "prov"].every(k => int(sh[k], 0, RULES.valueLimit)) &&
+        texts(sh.items) && int(f.monster, 0, p.monsters.length) && int(f.left, 0, RULES.valueLimit) &&
+        int(f.rounds, 0, Number.MAX_SAFE_INTEGER) &&
+        (s.phase !== "fight" || f.monster < p.monsters.length) && (s.phase !== "luck" || p.luck) &&
+        (s.phase !== "choose" || p.choices.length > 0) && (s.phase !== "over" || ["fin", "mort", "rompu", "boucle"].includes(s.ending));
+}
+function restore() {
+    let saved = null;
+    try { saved = JSON.parse(localStorage.getItem(KEY)); } catch (e) { return false; }
+    if (!saved || saved.v !== 1 || saved.book !== DATA.dataset.empreinte || !int(saved.rng, 0, 4294967295) ||
+        !playable(saved.now))
+        return false;
+    rng = mulberry32(0);
+    rng.state(saved.rng);
+    now = saved.now;
+    history = Array.isArray(saved.history) && saved.history.every(playable) ? saved.history.slice(-HISTORY_KEEP) : [];
+    return true;
+}
+// What does not fit is said on the page: a reader who closes it would lose
+// the adventure. The steps back go first, then the whole.
+function save() {
+    const record = {v: 1, book: DATA.dataset.empreinte, rng: rng.state(), now: now, history: history};
+    let kept = false;
+    for (const r of [record, Object.assign({}, record, {history: []})]) {
+        try { localStorage.setItem(KEY, JSON.stringify(r)); kept = true; break; } catch (e) {}
+    }
+    document.getElementById("sauvegarde").hidden = kept;
+}
 function el(tag, text, cls) { const x = document.createElement(tag); if (text !== undefined) x.textContent = text; if (cls) x.className = cls; return x; }
 function button(text, action) { const b = el("button", text); b.onclick = () => { action(); save(); show(); }; return b; }
-function show() {
+function restart() { start((Math.random() * 4294967296) >>> 0); }
+function showState(acts) {
     const s = now.sheet;
     document.getElementById("feuille").textContent =
         "Habileté " + s.h + "/" + s.hm + " · Endurance " + s.e + "/" + s.em + " · Chance " + s.c + "/" + s.cm +
@@ -207,8 +273,6 @@ function show() {
         main.appendChild(el("h2", BOOK.pages[now.entry].id));
         for (const line of BOOK.pages[now.entry].text.split("\n")) main.appendChild(el("p", line));
     }
-    const acts = document.getElementById("actions");
-    acts.replaceChildren();
     if (now.phase === "fight") {
         const p = page(), m = p.monsters[now.fight.monster];
         acts.appendChild(el("p", "Combat contre " + m.n + " (Habileté " + m.h + ", Endurance " + now.fight.left + ")"));
@@ -224,28 +288,33 @@ function show() {
             acts.appendChild(el("p")).appendChild(a);
         });
     } else {
-        acts.appendChild(el("p", {fin: "Fin de l'aventure.", mort: "Vous êtes mort.", rompu: "Ce renvoi ne mène à aucune entrée.",
-                                   boucle: "L'aventure tourne en rond."}[now.ending] || "", "fin"));
+        acts.appendChild(el("p", ENDINGS[now.ending] || "", "fin"));
     }
     if (canEat()) acts.appendChild(button("Prendre un repas", eat));
-    if (history.length) acts.appendChild(button("Revenir en arrière", () => { now = JSON.parse(history.pop()); }));
-    acts.appendChild(button("Recommencer", () => start((Math.random() * 4294967296) >>> 0)));
+    if (history.length) acts.appendChild(button("Revenir en arrière", () => { now = history.pop(); }));
     const log = document.getElementById("journal");
     log.replaceChildren();
-    for (const line of now.log.slice(-12)) log.appendChild(el("li", line));
+    for (const line of now.log) log.appendChild(el("li", line));
+}
+// "Recommencer" stays offered whatever the state: a page that cannot show
+// where the reader is must still let them start again.
+function show() {
+    const acts = document.getElementById("actions");
+    acts.replaceChildren();
+    try { showState(acts); } catch (e) { acts.replaceChildren(); }
+    acts.appendChild(button("Recommencer", restart));
 }
 const params = new URLSearchParams(location.hash.slice(1));
 if (params.has("graine")) {
+    tracing = params.has("auto");
     start(Number(params.get("graine")) >>> 0);
-    if (params.has("auto")) {
+    if (tracing) {
         while (decide()) {}
-        document.getElementById("trace").textContent = now.trace.join("\n");
+        document.getElementById("trace").textContent = trace.join("\n");
     }
-} else {
-    let saved = null;
-    try { saved = JSON.parse(localStorage.getItem(KEY)); } catch (e) {}
-    if (saved && saved.now) { rng = mulberry32(0); rng.state(saved.rng); now = saved.now; history = saved.history || []; }
-    else start((Math.random() * 4294967296) >>> 0);
+} else if (!restore()) {
+    restart();
+    save();
 }
 document.title = BOOK.title;
 document.getElementById("titre").textContent = BOOK.title;
@@ -293,18 +362,32 @@ QByteArray WebPage::bookJson() const
     }
     QByteArray json = QJsonDocument(QJsonObject{{"title", title}, {"first", play.first()}, {"pages", pages}})
                           .toJson(QJsonDocument::Compact);
-    // Inside a <script> element, "</" could end it: a book's text never does.
-    return json.replace("</", "<\\/");
+    // Inside a <script> element "</script" ends it and "<!--" changes how
+    // the rest is read: with no "<" at all, a book's text can do neither.
+    // The other characters are escaped too, for whoever reads the data as
+    // HTML or as JavaScript source, and U+FEFF, which a reader may take for
+    // a byte-order mark at the start of a string and drop (Qt's does).
+    // Outside strings JSON has none of them.
+    return json.replace("<", "\\u003c").replace(">", "\\u003e").replace("&", "\\u0026")
+        .replace("\xE2\x80\xA8", "\\u2028").replace("\xE2\x80\xA9", "\\u2029")
+        .replace("\xEF\xBB\xBF", "\\ufeff");
 }
 
 QByteArray WebPage::html() const
 {
+    const QByteArray data = bookJson();
+    // The reader's progress is kept under this, so that it follows the
+    // book's content rather than its title.
+    const QByteArray fingerprint = QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex().left(32);
     return "<!DOCTYPE html>\n<html lang=\"fr\"><head><meta charset=\"utf-8\">"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
            "<title></title><style>" + QByteArray(style) + "</style></head><body>"
            "<h1 id=\"titre\"></h1><div id=\"feuille\"></div><main id=\"entree\"></main>"
-           "<div id=\"actions\"></div><ol id=\"journal\"></ol><pre id=\"trace\" hidden></pre>"
-           "<script type=\"application/json\" id=\"livre\">" + bookJson() + "</script>"
+           "<div id=\"actions\"></div><p id=\"sauvegarde\" class=\"fin\" hidden>Votre progression ne peut plus "
+           "être enregistrée dans ce navigateur (stockage plein ou refusé) : elle sera perdue en fermant "
+           "cette page.</p><ol id=\"journal\"></ol><pre id=\"trace\" hidden></pre>"
+           "<script type=\"application/json\" id=\"livre\" data-empreinte=\"" + fingerprint + "\">" + data
+        + "</script>"
            "<script>" + QByteArray(script) + "</script></body></html>\n";
 }
 

@@ -13,7 +13,8 @@ class QIODevice;
 // tests of luck with dice by the rules of the game and the same seeded
 // generator (a given seed takes the same path with the same rolls as
 // orvandel-play), choices as links, "Recommencer", progress kept in the
-// browser. Every text of the book is shown as text, never as markup.
+// browser under the book's content. Every text of the book is shown as
+// text, never as markup.
 //
 // The page's address may hold "#graine=S" to play with seed S, and
 // "#graine=S&auto" to let a random reader play, the way orvandel-play's
@@ -25,11 +26,14 @@ class WebPage
 public:
     explicit WebPage(const Book &book, const QString &title = QString());
     QByteArray html() const;
+    // The book as the page's script reads it: JSON with every "<", ">", "&",
+    // U+2028, U+2029 and U+FEFF escaped, so that no text of the book can end
+    // the element that holds it, and every text reads back the same.
+    QByteArray bookJson() const;
     bool write(QIODevice *device);
     QString errorString() const { return error; }
 
 private:
-    QByteArray bookJson() const;
 
     const Book &book;
     QString title;

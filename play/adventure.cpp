@@ -27,8 +27,12 @@ bool Adventure::start(const Sheet &sheet, int entry)
     history.clear();
     now = State();
     now.sheet = sheet;
+    Sheet &s = now.sheet;
+    for (int *value : {&s.habilete, &s.endurance, &s.chance, &s.habileteMax, &s.enduranceMax,
+                       &s.chanceMax, &s.gold, &s.provisions})
+        *value = Rules::bounded(*value, 0);
     if (recording)
-        now.trace << QStringLiteral("0 départ - | %1 | %2").arg(sheetText(sheet), book->page(entry).id);
+        now.trace << QStringLiteral("0 départ - | %1 | %2").arg(sheetText(s), book->page(entry).id);
     if (const Playbook::Way *next = arrive(entry))
         go(*next);
     error.clear();
@@ -41,18 +45,40 @@ bool Adventure::refuse(const QString &why)
     return false;
 }
 
+// A copy of what only grows in every step would make a fight of n rounds,
+// or a walk of n entries, cost n squared: a step keeps only the lengths, and
+// going back cuts the lists of the state to them.
 void Adventure::remember()
 {
     error.clear();
-    if (recording)
-        history.append(now);
+    if (!recording)
+        return;
+    Undo undo{now, now.events.size(), now.path.size(), now.log.size(), now.trace.size(),
+              now.sheet.items.size()};
+    undo.state.events = QVector<Event>();
+    undo.state.path = QVector<int>();
+    undo.state.log = undo.state.trace = undo.state.sheet.items = QStringList();
+    history.append(undo);
 }
 
 bool Adventure::back()
 {
     if (history.isEmpty())
         return refuse(tr("Il n'y a pas de pas à défaire."));
-    now = history.takeLast();
+    Undo undo = history.takeLast();
+    State &then = undo.state;
+    then.events = std::move(now.events);
+    then.events.resize(undo.events);
+    then.path = std::move(now.path);
+    then.path.resize(undo.path);
+    auto cut = [](QStringList *list, int size) { list->erase(list->begin() + size, list->end()); };
+    then.log = std::move(now.log);
+    cut(&then.log, undo.log);
+    then.trace = std::move(now.trace);
+    cut(&then.trace, undo.trace);
+    then.sheet.items = std::move(now.sheet.items);
+    cut(&then.sheet.items, undo.items);
+    now = std::move(then);
     error.clear();
     return true;
 }
@@ -82,7 +108,10 @@ const Playbook::Way *Adventure::arrive(int index)
         (*seen)[index] = visitMark;
         ++(*visits)[index];
     }
-    now.events.clear();
+    if (recording)
+        now.firstEvent = now.events.size();
+    else
+        now.events.clear();
     now.fight = Fight(p.monsters, laws.wound);
     now.fightDone = now.luckDone = now.mealTaken = false;
     if (recording) {
@@ -105,8 +134,8 @@ const Playbook::Way *Adventure::arrive(int index)
         change(&s.habilete, s.habileteMax, f.habilete);
         change(&s.endurance, s.enduranceMax, f.endurance);
         change(&s.chance, s.chanceMax, f.chance);
-        s.gold = qMax(0, s.gold + f.gold);
-        s.provisions = qMax(0, s.provisions + f.food);
+        s.gold = Rules::bounded(qint64(s.gold) + f.gold, 0);
+        s.provisions = Rules::bounded(qint64(s.provisions) + f.food, 0);
         if (!f.name.isEmpty())
             s.items << f.name;
         note(tr("Objet trouvé : %1").arg(f.name));
@@ -307,7 +336,8 @@ QString Adventure::sheetText(const Sheet &s)
 QString Adventure::traceLine(const QString &next) const
 {
     QStringList tokens;
-    for (const Event &e : now.events) {
+    for (int i = now.firstEvent; i < now.events.size(); ++i) {
+        const Event &e = now.events.at(i);
         switch (e.kind) {
         case Event::Round:
             tokens << QStringLiteral("R%1+%2/%3+%4").arg(e.dice[0]).arg(e.dice[1]).arg(e.dice[2]).arg(e.dice[3]);

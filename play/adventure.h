@@ -26,7 +26,7 @@ public:
     enum Phase { Fighting, TestingLuck, Choosing, Over };
     enum Ending { NotOver, Finished, Died, Broken, Looped };
 
-    // What happened at the current entry, in order, with its dice.
+    // What happened, in order, with its dice.
     struct Event
     {
         enum Kind { Round, Luck, Meal, Flight, Choice };
@@ -47,7 +47,10 @@ public:
         int steps = 0;      // entries arrived at, the first one included
         int killedBy = -1;  // the monster that killed the adventurer, -1 for any other death
         QString brokenRef;  // the reference that led nowhere
+        // The current entry's events are those from firstEvent on; an
+        // adventure that is not recorded keeps no others.
         QVector<Event> events;
+        int firstEvent = 0;
         // Kept only while recording:
         QVector<int> path;  // every entry arrived at
         QStringList log;    // what happened, as the reader would tell it
@@ -119,8 +122,16 @@ private:
     QVector<int> *visits = nullptr;
     QVector<int> *seen = nullptr;
     int visitMark = 0;
+    // A decision undone: the state before it, without what only grows
+    // (events, path, log, trace, items), of which it keeps the lengths.
+    struct Undo
+    {
+        State state;
+        int events = 0, path = 0, log = 0, trace = 0, items = 0;
+    };
+
     State now;
-    QVector<State> history;
+    QVector<Undo> history;
     QString error;
 };
 

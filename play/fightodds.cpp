@@ -1,5 +1,7 @@
 #include "play/fightodds.h"
 
+#include "play/rules.h"
+
 #include <array>
 
 namespace {
@@ -18,9 +20,13 @@ const std::array<int, 21> &differences()
     return counts;
 }
 
+// Callers outside the rules (the checks of a book) hand in numbers as
+// written: brought within the rules' range, a fight costs at most
+// (valueLimit / wound)^2 steps per monster, whatever it says.
 int hitsToBeat(int endurance, int wound)
 {
-    return endurance <= 0 ? 0 : (endurance + wound - 1) / wound;
+    endurance = Rules::bounded(endurance, 0);
+    return endurance == 0 ? 0 : (endurance + wound - 1) / wound;
 }
 
 } // namespace
@@ -28,6 +34,8 @@ int hitsToBeat(int endurance, int wound)
 FightOdds::RoundOdds FightOdds::round(int difference)
 {
     RoundOdds odds;
+    // Past 10 either way every roll goes the same way.
+    difference = qBound(-11, difference, 11);
     const auto &c = differences();
     for (int s = -10; s <= 10; ++s) {
         const double p = c[s + 10] / 1296.0;
@@ -40,8 +48,7 @@ FightOdds::RoundOdds FightOdds::round(int difference)
 double FightOdds::win(int habilete, int endurance, const QVector<Fight::Opponent> &monsters,
                       int wound)
 {
-    if (wound <= 0)
-        wound = 1;
+    wound = qBound(1, wound, Rules::valueLimit);
     // Only the number of blows each side can still take matters, so the
     // states are counted in blows rather than in points of Endurance.
     const int lives = hitsToBeat(endurance, wound);
@@ -56,7 +63,7 @@ double FightOdds::win(int habilete, int endurance, const QVector<Fight::Opponent
         const int blows = hitsToBeat(monsters.at(k).endurance, wound);
         if (blows == 0)
             continue;
-        const RoundOdds r = round(habilete - monsters.at(k).habilete);
+        const RoundOdds r = round(Rules::bounded(habilete, 0) - Rules::bounded(monsters.at(k).habilete, 0));
         const double decided = r.won + r.lost; // ties repeat the round: divide them out
         // column[i] holds P(i blows left, j - 1 blows left to the monster)
         // and becomes the same for j, for j from 1 up to the monster's full.

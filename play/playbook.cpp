@@ -2,11 +2,22 @@
 
 #include "book/entryid.h"
 
-int Playbook::amount(const QString &text)
+int Playbook::amount(const QString &text, int low)
 {
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok);
-    return ok ? value : 0;
+    const QString t = text.trimmed();
+    const bool negative = t.startsWith(QLatin1Char('-'));
+    const int from = negative || t.startsWith(QLatin1Char('+')) ? 1 : 0;
+    if (from == t.size())
+        return 0;
+    // Saturates rather than fails: "99999999999" is a huge amount, not none.
+    qint64 value = 0;
+    for (int i = from; i < t.size(); ++i) {
+        const ushort c = t.at(i).unicode();
+        if (c < '0' || c > '9')
+            return 0;
+        value = qMin<qint64>(value * 10 + (c - '0'), Rules::valueLimit + 1);
+    }
+    return Rules::bounded(negative ? -value : value, low);
 }
 
 Playbook::Playbook(const Book &book) : start(book.firstIndex())
@@ -18,9 +29,9 @@ Playbook::Playbook(const Book &book) : start(book.firstIndex())
         Page p;
         p.id = e.id;
         if (e.hasBonus()) {
-            p.habilete = e.bonus.habilete;
-            p.endurance = e.bonus.endurance;
-            p.chance = e.bonus.chance;
+            p.habilete = Rules::bounded(e.bonus.habilete);
+            p.endurance = Rules::bounded(e.bonus.endurance);
+            p.chance = Rules::bounded(e.bonus.chance);
         }
         for (const Entry::Object &o : e.objects)
             p.finds.append({o.text, amount(o.habilete), amount(o.endurance), amount(o.chance),
@@ -28,13 +39,13 @@ Playbook::Playbook(const Book &book) : start(book.firstIndex())
         p.meal = e.types.eat;
         p.monsterType = e.monsterType;
         for (const Entry::Monster &m : e.monsters)
-            p.monsters.append({m.name, amount(m.habilete), amount(m.endurance)});
+            p.monsters.append({m.name, amount(m.habilete, 0), amount(m.endurance, 0)});
         if (!e.monsters.isEmpty())
             p.victory = way(e.monsters.last().victory);
         if (e.hasFlee()) {
             p.flee = true;
             p.fleePenalty = e.flee.penality;
-            p.fleeRound = e.flee.round;
+            p.fleeRound = Rules::bounded(e.flee.round, 0);
             p.fleeTo = way(e.flee.ref);
         }
         if (e.hasLuck()) {

@@ -3,6 +3,7 @@
 
 #include "book/book.h"
 #include "play/fight.h"
+#include "play/rules.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -58,9 +59,10 @@ public:
     // Where the reader starts, -1 for a book without a numbered entry.
     int first() const { return start; }
 
-    // A signed amount as authors type it in a cell ("2", "-1", " +3 "); 0
-    // for anything else, so that a stray word costs nothing.
-    static int amount(const QString &text);
+    // A signed amount as authors type it in a cell ("2", "-1", " +3 "), 0
+    // for anything else, so that a stray word costs nothing; brought within
+    // `low`..Rules::valueLimit however many digits it has.
+    static int amount(const QString &text, int low = -Rules::valueLimit);
 
 private:
     QVector<Page> pages;

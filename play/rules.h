@@ -20,6 +20,19 @@ struct Rules
     int meal = 4;          // Endurance one provision gives back
     int luckCost = 1;      // Chance lost by each test of luck, lucky or not
     int stepLimit = 10000; // entries visited before a walk counts as an endless loop
+
+    // Every number the rules take from a book, and every value of the
+    // sheet, stays within what a paper adventure sheet holds: a slip of the
+    // keyboard (or a hostile book) of two billion then costs neither an
+    // overflow nor minutes of fight odds, and the web page, which counts in
+    // doubles, plays the very same game.
+    static constexpr int valueLimit = 999;
+    // `value` brought within `low`..valueLimit: low is 0 for what cannot be
+    // negative (a monster's Habileté), -valueLimit for a change.
+    static int bounded(qint64 value, int low = -valueLimit)
+    {
+        return int(qBound<qint64>(low, value, valueLimit));
+    }
 };
 
 // The adventurer's sheet. The starting values are also the caps: nothing

@@ -10,6 +10,8 @@
 #include "bookgen.h"
 #include "support.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -68,6 +70,8 @@ private slots:
     void printedRenumbered();
     void webPage_data();
     void webPage();
+    void webPageProgress_data();
+    void webPageProgress();
 };
 
 void TestAnalysis::findings_data()
@@ -448,11 +452,18 @@ void TestAnalysis::webPage_data()
 {
     QTest::addColumn<QString>("book");
     QTest::addColumn<quint32>("seed");
+    QTest::addColumn<QString>("shows"); // the last entry's text as the page shows it
     for (const quint32 seed : {1u, 42u, 2026u}) {
-        QTest::addRow("rules %u", seed) << "play-rules.xml" << seed;
-        QTest::addRow("luck %u", seed) << "play-luck.xml" << seed;
+        QTest::addRow("rules %u", seed) << "play-rules.xml" << seed << "";
+        QTest::addRow("luck %u", seed) << "play-luck.xml" << seed << "";
     }
-    QTest::addRow("text with a script") << "book-script.xml" << 7u;
+    QTest::addRow("text with a script") << "book-script.xml" << 7u
+        << "&lt;/script&gt;&lt;script&gt;document.title=\"PWNED\"&lt;/script&gt;&lt;b&gt;gras&lt;/b&gt;";
+    QTest::addRow("text opening a comment") << "book-comment.xml" << 1u
+        << "La fin &lt;!--&lt;script&gt;\u2028&lt;/script&gt;";
+    // Numbers past the rules' range, which the page must bring within it
+    // as orvandel-play does, sums of gold included.
+    QTest::addRow("huge numbers") << "play-huge.xml" << 3u << "";
 }
 
 // The exported page, played headless in Chromium by a given seed, takes the
@@ -483,10 +494,76 @@ void TestAnalysis::webPage()
     const QString shown = dom.left(dom.indexOf("<script type=\"application/json\""));
     QVERIFY(!dom.contains("PWNED</title>"));
     QVERIFY(!shown.contains("<script") && !shown.contains("<img") && !shown.contains("<b>"));
-    if (script) {
-        QVERIFY(shown.contains("&lt;/script&gt;&lt;script&gt;document.title=\"PWNED\"&lt;/script&gt;&lt;b&gt;gras&lt;/b&gt;"));
-        QVERIFY(dom.count("</script>") == 2); // the book's text did not close the data block
-    }
+    QFETCH(QString, shows);
+    QVERIFY(shown.contains(shows));
+    QCOMPARE(dom.count("</script>"), 2); // the book's text did not close the data block
+}
+
+void TestAnalysis::webPageProgress_data()
+{
+    QTest::addColumn<QString>("before"); // run in the page's origin before it opens
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("clicks");     // on whatever leads on, as a reader would
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<bool>("warned");
+    QTest::addColumn<int>("storedBelow");
+    // A state saved at `entry`, as the page saves it; entry 2 has choices.
+    const QString saved = "const saved = entry => JSON.stringify({v: 1, book: EMPREINTE, rng: 5, history: [],"
+        " now: {seed: 1, entry: entry, phase: 'choose', ending: '', steps: 3, events: [], log: [],"
+        " fight: {monster: 0, left: 0, rounds: 0}, fightDone: false, luckDone: false, mealTaken: false,"
+        " sheet: {h: 9, hm: 9, e: 9, em: 9, c: 9, cm: 9, gold: 0, prov: 0, items: []}}});";
+    const QString full = "try { for (let i = 0; ; ++i) localStorage.setItem('m' + i, 'x'.repeat(1 << 20)); } catch (e) {}"
+        " try { for (let i = 0; ; ++i) localStorage.setItem('k' + i, 'x'.repeat(1024)); } catch (e) {}";
+    QTest::newRow("its own state") << saved + "localStorage.setItem('orvandel:' + EMPREINTE, saved(2));"
+                                   << "" << 0 << "002" << false << 0;
+    QTest::newRow("another book's, same title") << saved + "localStorage.setItem('orvandel:Livre', saved(2));"
+                                                << "" << 0 << "000" << false << 0;
+    QTest::newRow("a state that does not fit") << saved + "localStorage.setItem('orvandel:Livre', saved(40));"
+        " localStorage.setItem('orvandel:' + EMPREINTE, saved(40));" << "" << 0 << "000" << false << 0;
+    QTest::newRow("storage full") << full << "" << 0 << "000" << true << 0;
+    // A luck test lost, then 399 steps in a ring of two entries.
+    QTest::newRow("400 steps") << "" << "#graine=3" << 400 << "003" << false << 64 * 1024;
+}
+
+// The page opened inside a page of the same folder, which prepares the
+// browser's storage, plays, and writes down what the page shows and keeps.
+void TestAnalysis::webPageProgress()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, address);
+    QFETCH(int, clicks);
+    QTemporaryDir dir;
+    QCOMPARE(QProcess::execute(ORVANDEL_EXPORT, {fixture("play-luck.xml"), "--html", dir.filePath("livre.html")}), 0);
+    const QRegularExpressionMatch fingerprint
+        = QRegularExpression("data-empreinte=\"(\\w+)\"").match(QString::fromUtf8(readBytes(dir.filePath("livre.html"))));
+    const QString harness = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body><p id=\"r\"></p><script>const EMPREINTE = '"
+        + fingerprint.captured(1) + "';\n" + before + "\nconst f = document.createElement('iframe');"
+        " f.onload = () => { const d = f.contentDocument;"
+        " for (let n = 0; n < " + QString::number(clicks) + "; ++n) {"
+        "  const b = [...d.querySelectorAll('a.choix, button')].find(x => !/^(Recommencer|Revenir en arrière)$/.test(x.textContent));"
+        "  if (b) b.click(); }"
+        " const warning = d.getElementById('sauvegarde'), h2 = d.querySelector('h2');"
+        " document.getElementById('r').textContent = JSON.stringify({entry: h2 ? h2.textContent : '',"
+        "  restart: [...d.querySelectorAll('button')].some(b => b.textContent === 'Recommencer'),"
+        "  warned: !!warning && !warning.hidden,"
+        "  stored: Math.max(0, ...Object.keys(localStorage).filter(k => k.startsWith('orvandel:')).map(k => localStorage.getItem(k).length))}); };"
+        " f.src = 'livre.html" + address + "'; document.body.appendChild(f);</script></body></html>";
+    QVERIFY(writeBytes(dir.filePath("essai.html"), harness.toUtf8()));
+    QProcess browser;
+    browser.start("chromium", {"--headless", "--no-sandbox", "--disable-gpu", "--allow-file-access-from-files",
+                               "--user-data-dir=" + dir.filePath("profil"), "--dump-dom",
+                               QUrl::fromLocalFile(dir.filePath("essai.html")).toString()});
+    QVERIFY(browser.waitForFinished(120000));
+    const QString dom = QString::fromUtf8(browser.readAllStandardOutput());
+    const QString report = QRegularExpression("<p id=\"r\">([^<]*)</p>").match(dom).captured(1).replace("&quot;", "\"");
+    const QJsonObject seen = QJsonDocument::fromJson(report.toUtf8()).object();
+    QVERIFY2(!seen.isEmpty(), qPrintable(dom.left(300)));
+    QVERIFY(seen.value("restart").toBool());
+    QTEST(seen.value("entry").toString(), "entry");
+    QTEST(seen.value("warned").toBool(), "warned");
+    QFETCH(int, storedBelow);
+    if (storedBelow > 0)
+        QVERIFY2(seen.value("stored").toInt() < storedBelow, qPrintable(report));
 }
 
 QTEST_GUILESS_MAIN(TestAnalysis)

@@ -9,7 +9,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QElapsedTimer>
 #include <QtMath>
+
+#include <sys/resource.h>
 
 using namespace Support;
 
@@ -191,6 +194,45 @@ private slots:
             QCOMPARE(a.state().fight.currentEndurance(), monsterLeft);
     }
 
+    // Going back undoes a decision and all it led to: the path, the log,
+    // the trace, the entry's dice, the objects found on the way.
+    void back_data()
+    {
+        QTest::addColumn<QString>("book");
+        QTest::addColumn<QString>("actions");
+        QTest::newRow("choix et chance") << "play-rules.xml" << "c1 l";
+        QTest::newRow("un long combat") << "play-long-fight.xml" << QString("r ").repeated(40);
+        QTest::newRow("objets sur un cercle") << "play-ring.xml" << "c0 c0 c0 c1";
+    }
+    void back()
+    {
+        QFETCH(QString, book);
+        QFETCH(QString, actions);
+        const Playbook playbook = load(book);
+        SeededDice dice(5);
+        Adventure a(playbook, dice);
+        QVERIFY(a.start(Sheet::starting(12, 24, 12)));
+        QVector<Adventure::State> before;
+        for (const QString &act : actions.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            before << a.state();
+            QVERIFY(act == QLatin1String("r") ? a.fightRound()
+                    : act == QLatin1String("l") ? a.testLuck() : a.choose(act.mid(1).toInt()));
+        }
+        while (!before.isEmpty()) {
+            QVERIFY(a.back());
+            const Adventure::State &now = a.state(), &then = before.takeLast();
+            QCOMPARE(now.entry, then.entry);
+            QCOMPARE(now.sheet, then.sheet);
+            QCOMPARE(now.fight.roundsFought(), then.fight.roundsFought());
+            QCOMPARE(now.path, then.path);
+            QCOMPARE(now.log, then.log);
+            QCOMPARE(now.trace, then.trace);
+            QCOMPARE(now.events.size(), then.events.size());
+            QCOMPARE(now.firstEvent, then.firstEvent);
+        }
+        QVERIFY(!a.canGoBack());
+    }
+
     void odds_data()
     {
         QTest::addColumn<int>("habilete");
@@ -219,6 +261,98 @@ private slots:
         QFETCH(int, endurance);
         QFETCH(QString, monsters);
         QTEST(FightOdds::win(habilete, endurance, ::monsters(monsters)), "expected");
+    }
+
+    // A number typed absurdly large fights as the largest the rules take,
+    // at the cost of that one; past the limits of int it once overflowed.
+    void oddsOfHugeNumbers_data()
+    {
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QString>("bounded");
+        QTest::newRow("Endurance de deux milliards") << "7:2000000000" << "7:999";
+        QTest::newRow("Endurance au plafond des int") << "7:2147483647" << "7:999";
+        QTest::newRow("Habileté au plafond des int") << "2147483640:5" << "999:5";
+        QTest::newRow("Habileté très négative") << "-2147483640:5" << "0:5";
+    }
+    void oddsOfHugeNumbers()
+    {
+        QFETCH(QString, written);
+        QFETCH(QString, bounded);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(FightOdds::win(12, 24, monsters(written)), FightOdds::win(12, 24, monsters(bounded)));
+        QVERIFY(clock.elapsed() < 1000);
+    }
+
+    void amounts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("low");
+        QTest::addColumn<int>("expected");
+        const int most = Rules::valueLimit;
+        QTest::newRow("signe et blancs") << " +3 " << -most << 3;
+        QTest::newRow("négatif") << "-4" << -most << -4;
+        QTest::newRow("négatif, caractéristique") << "-4" << 0 << 0;
+        QTest::newRow("deux milliards") << "2000000000" << 0 << most;
+        QTest::newRow("au-delà de 64 bits") << "99999999999999999999" << 0 << most;
+        QTest::newRow("au-delà des int, négatif") << "-2147483649" << -most << -most;
+        QTest::newRow("un exposant") << "1e3" << -most << 0;
+        QTest::newRow("un signe seul") << "-" << -most << 0;
+    }
+    void amounts()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, low);
+        QTEST(Playbook::amount(text, low), "expected");
+    }
+
+    // Every number of a book is read within the rules' range, the sheet's
+    // gold too: two purses of the most there is still make the most.
+    void hugeBook()
+    {
+        const Playbook book = load(QStringLiteral("play-huge.xml"));
+        const int most = Rules::valueLimit;
+        const Playbook::Page &hoard = book.page(0);
+        QCOMPARE(QVector<int>({hoard.habilete, hoard.endurance, hoard.chance}), QVector<int>({most, -most, most}));
+        QCOMPARE(book.page(1).monsters.at(0).habilete, most);
+        QCOMPARE(book.page(1).monsters.at(0).endurance, most);
+        SeededDice dice(3);
+        Adventure a(book, dice);
+        QVERIFY(a.start());
+        Simulation(book).play(a, dice);
+        const Adventure::State &s = a.state();
+        QCOMPARE(s.sheet.gold, most);
+        QCOMPARE(s.sheet.provisions, most);
+        // The Colosse wins every round: the reader falls, back at full
+        // Endurance after the purse, in as many rounds as wounds it takes.
+        QCOMPARE(phase(s), QStringLiteral("mort"));
+        QCOMPARE(s.killedBy, 0);
+        QCOMPARE(s.events.size() - s.firstEvent, (s.sheet.enduranceMax + 1) / 2);
+    }
+
+    // The cautious reader flees a fight it cannot win as soon as it may,
+    // but fights on when the flight's penalty would kill it. The giant of
+    // play-flight.xml wins the first round; flight is allowed after it.
+    void cautiousFlight_data()
+    {
+        QTest::addColumn<int>("endurance");
+        QTest::addColumn<QString>("left"); // the entry's dice and where the reader went
+        QTest::newRow("la fuite laisse 1") << 5 << "R1+1/6+6 F | 001";
+        QTest::newRow("la fuite tuerait") << 4 << "R1+1/6+6 R1+1/6+6 | mort";
+    }
+    void cautiousFlight()
+    {
+        QFETCH(int, endurance);
+        const Playbook book = load(QStringLiteral("play-flight.xml"));
+        ScriptedDice dice({1, 1, 6, 6, 1, 1, 6, 6});
+        SeededDice unused(0);
+        Adventure a(book, dice);
+        QVERIFY(a.start(Sheet::starting(9, endurance, 9)));
+        Simulation(book, Simulation::Cautious).play(a, unused);
+        const QString line = a.state().trace.value(1);
+        QTEST(line.section(QStringLiteral(" | "), 0, 0).section(QLatin1Char(' '), 2) + QStringLiteral(" | ")
+                  + line.section(QStringLiteral(" | "), 2),
+              "left");
     }
 
     void oddsMatchSampling_data()
@@ -320,6 +454,9 @@ private slots:
         QTest::newRow("sans livre") << QStringList{"--simulate", "5"} << 2;
         QTest::newRow("livre absent") << QStringList{fixture("nowhere.xml"), "--simulate", "5"} << 2;
         QTest::newRow("livre illisible") << QStringList{fixture("book-broken.xml"), "--simulate", "5"} << 2;
+        // Two billion of Endurance once meant a billion rounds kept in memory.
+        QTest::newRow("nombres énormes, trace") << QStringList{fixture("play-huge.xml"), "--trace", "--seed", "42"} << 0;
+        QTest::newRow("nombres énormes, simulation") << QStringList{fixture("play-huge.xml"), "--simulate", "1", "--seed", "7"} << 0;
     }
     void command()
     {
@@ -337,6 +474,19 @@ private slots:
             QCOMPARE(o.value("adventures").toInt(), 500);
             QCOMPARE(o.value("endings").toArray().at(0).toObject().value("count").toInt(), 500);
         }
+    }
+
+    // A trace keeps what it prints, not a copy of the adventure at every
+    // round: twelve monsters of 999 take some 6,000 rounds, which copied
+    // that way held 670 MiB.
+    void longFightTrace()
+    {
+        const Run run = play({fixture("play-long-fight.xml"), "--trace", "--seed", "3"});
+        QCOMPARE(run.status, 0);
+        QVERIFY(run.out.count(" R") >= 12 * 500); // a round per blow at least
+        rusage children;
+        QCOMPARE(getrusage(RUSAGE_CHILDREN, &children), 0);
+        QVERIFY2(children.ru_maxrss < 200 * 1024, qPrintable(QString::number(children.ru_maxrss)));
     }
 
     // Every die and every drawn choice of a trace comes from its seed, in
