@@ -6,12 +6,14 @@
 // every other write of a book), and the old -> new table beside it as
 // NEW.csv; or the book to print, as a PDF or as one HTML page. Exit status:
 // 0, 2 when the book cannot be read or the command line is wrong, 3 when an
-// output cannot be written.
+// output cannot be written, or would land on the book or on another output
+// (nothing is written then).
 #include "analysis/renumbering.h"
 #include "book/atomicfile.h"
 #include "book/bookfile.h"
 #include "book/bookreader.h"
 #include "book/entryid.h"
+#include "book/filepaths.h"
 #include "export/printbook.h"
 #include "export/webpage.h"
 
@@ -91,9 +93,13 @@ int main(int argc, char *argv[])
         || (renumber && mode.isEmpty()) || (renumber == exporting)
         || (paper != QLatin1String("a4") && paper != QLatin1String("letter")))
         return fail(QLatin1String(usage));
-    for (const QString &out : {output, pdfPath, htmlPath, webPath})
-        if (!out.isEmpty() && QFileInfo(out).absoluteFilePath() == QFileInfo(bookPath).absoluteFilePath())
-            return fail(QStringLiteral("%1 : la sortie serait écrite sur le livre lu").arg(out), 3);
+    // The old -> new table goes beside the renumbered book, under its name.
+    const QFileInfo named(output);
+    const QString table =
+        renumber ? named.path() + QLatin1Char('/') + named.completeBaseName() + QStringLiteral(".csv") : QString();
+    FilePaths paths;
+    if (!paths.outputsApart({bookPath}, {output, table, pdfPath, htmlPath, webPath}))
+        return fail(paths.errorString(), 3);
 
     BookFile file;
     if (!file.open(bookPath) || file.state() != BookFile::Readable)
@@ -134,8 +140,6 @@ int main(int argc, char *argv[])
         return fail(out.errorString(), 3);
     if (!out.restore(renumbering.bytes(file.book()), QStringLiteral("livre renuméroté (%1)").arg(mode)))
         return fail(QStringLiteral("%1 : %2").arg(output, out.errorString()), 3);
-    const QString table = QFileInfo(output).path() + QLatin1Char('/') + QFileInfo(output).completeBaseName()
-        + QStringLiteral(".csv");
     AtomicFile csv(table);
     if (!csv.write(renumbering.csv()))
         return fail(QStringLiteral("%1 : %2").arg(table, csv.errorString()), 3);
