@@ -1,7 +1,10 @@
 #include "book/filepaths.h"
 
+#include "book/xmltext.h"
+
 #include <QDir>
 #include <QFile>
+#include <QTextCodec>
 
 #include <climits>
 #include <cstdlib>
@@ -9,6 +12,60 @@
 #include <unistd.h>
 
 namespace {
+
+// UTF-8 where a byte that is no part of a well-formed sequence reads as
+// the lone surrogate U+DC00 + byte (as Python's "surrogateescape" does), and
+// such a surrogate is written back as its byte: every name survives being
+// read into a QString and given back to the system. Names and messages come
+// whole; a stream cut inside a sequence would still give its bytes back.
+class ByteKeepingUtf8 : public QTextCodec
+{
+public:
+    QByteArray name() const override { return QByteArrayLiteral("x-orvandel-utf-8-bytes"); }
+    int mibEnum() const override { return -106; }
+
+protected:
+    QString convertToUnicode(const char *in, int length, ConverterState *) const override
+    {
+        const auto *p = reinterpret_cast<const uchar *>(in);
+        const uchar *const end = p + length;
+        QString out;
+        out.reserve(length);
+        while (p < end) {
+            uint code = 0;
+            if (const int n = XmlText::utf8Sequence(p, end, &code)) {
+                if (QChar::requiresSurrogates(code))
+                    out.append(QChar(QChar::highSurrogate(code))).append(QChar(QChar::lowSurrogate(code)));
+                else
+                    out.append(QChar(code));
+                p += n;
+            } else {
+                out.append(QChar(0xDC00 + *p++));
+            }
+        }
+        return out;
+    }
+
+    QByteArray convertFromUnicode(const QChar *in, int length, ConverterState *) const override
+    {
+        const QStringView text(in, length);
+        QByteArray out;
+        int from = 0; // the run of characters written as plain UTF-8
+        for (int i = 0; i < length; ++i) {
+            const ushort c = in[i].unicode();
+            if (QChar::isHighSurrogate(c) && i + 1 < length && in[i + 1].isLowSurrogate()) {
+                ++i;
+                continue;
+            }
+            if (!QChar::isSurrogate(c))
+                continue;
+            out += text.mid(from, i - from).toUtf8();
+            out += c >= 0xDC80 && c <= 0xDCFF ? char(c - 0xDC00) : '?';
+            from = i + 1;
+        }
+        return out + text.mid(from).toUtf8();
+    }
+};
 
 QByteArray native(const QString &path)
 {
@@ -77,4 +134,17 @@ bool FilePaths::outputsApart(const QStringList &inputs, const QStringList &outpu
             }
     }
     return true;
+}
+
+void FilePaths::keepNameBytes()
+{
+    // Latin-1 and other one-byte locales give every byte back already.
+    QByteArray high;
+    for (int b = 0x80; b <= 0xFF; ++b)
+        high += char(b);
+    const QTextCodec *locale = QTextCodec::codecForLocale();
+    if (locale->fromUnicode(locale->toUnicode(high)) == high)
+        return;
+    static QTextCodec *const codec = new ByteKeepingUtf8; // Qt owns its codecs
+    QTextCodec::setCodecForLocale(codec);
 }

@@ -6,7 +6,7 @@
 #include <QStringList>
 
 // File names as the command-line tools take them: which file a name leads
-// to before anything is written there.
+// to before anything is written there, and names whose bytes are not UTF-8.
 class FilePaths
 {
     Q_DECLARE_TR_FUNCTIONS(FilePaths)
@@ -26,6 +26,13 @@ public:
     // straight to, never replaced, and may be shared. Empty names are left out.
     bool outputsApart(const QStringList &inputs, const QStringList &outputs);
     QString errorString() const { return error; }
+
+    // To be called once the application object exists, before its
+    // arguments are read. Under a UTF-8 locale Qt reads a name that is not
+    // UTF-8 with replacement characters, and opening it then finds no
+    // file: the names are read instead as UTF-8 that keeps every byte it
+    // cannot read, and are written back to the system byte for byte.
+    static void keepNameBytes();
 
 private:
     QString error;

@@ -1,5 +1,5 @@
 // The command-line tools as processes, and what they write: outputs that
-// would land on an input.
+// would land on an input, file names that are not UTF-8.
 #include "support.h"
 
 #include <QDir>
@@ -48,6 +48,8 @@ class TestTools : public QObject
 private slots:
     void outputsApart_data();
     void outputsApart();
+    void namesThatAreNotUtf8_data();
+    void namesThatAreNotUtf8();
 };
 
 void TestTools::outputsApart_data()
@@ -102,6 +104,38 @@ void TestTools::outputsApart()
         QVERIFY2(done.err.contains("la sortie serait écrite"), done.err.constData());
         QCOMPARE(snapshot(dir.path()), before);
     }
+}
+
+void TestTools::namesThatAreNotUtf8_data()
+{
+    QTest::addColumn<QString>("tool");
+    QTest::addColumn<QString>("args"); // for the shell: "$f" is the book
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("holds");
+    QTest::newRow("check") << ORVANDEL_CHECK << "--dot \"$f.dot\"" << "$f.dot" << "digraph";
+    QTest::newRow("play") << ORVANDEL_PLAY << "--seed 3 --trace >\"$f.trace\"" << "$f.trace" << "départ";
+    // A title in UTF-8 beside such a name stays what it was.
+    QTest::newRow("export") << ORVANDEL_EXPORT << "--print-html \"$f.html\" --title 'Épreuve'" << "$f.html"
+                            << "<title>Épreuve</title>";
+}
+
+// A book whose name is not UTF-8 is read by every tool, and what it writes
+// beside it lands under the name given.
+void TestTools::namesThatAreNotUtf8()
+{
+    QFETCH(QString, tool);
+    QFETCH(QString, args);
+    QFETCH(QString, written);
+    QFETCH(QString, holds);
+    QTemporaryDir dir;
+    // The shell removes the files: under its UTF-8 locale, this test could not name them.
+    const QString script = QString("cd '%1' || exit 99; f=$(printf 'livre\\351.xml') && cp '%2' \"$f\" && '%3' \"$f\" %4 "
+                                   "&& grep -qF '%5' \"%6\"; s=$?; rm -f ./*; exit $s")
+                               .arg(dir.path(), fixture("check-clean.xml"), tool, args, holds, written);
+    QProcess shell;
+    shell.start("sh", {"-c", script});
+    QVERIFY(shell.waitForFinished(60000));
+    QVERIFY2(shell.exitStatus() == QProcess::NormalExit && shell.exitCode() == 0, shell.readAllStandardError().constData());
 }
 
 QTEST_MAIN(TestTools)

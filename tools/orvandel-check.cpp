@@ -17,7 +17,6 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QSaveFile>
-#include <QTextCodec>
 
 #include <cstdio>
 #include <functional>
@@ -82,14 +81,8 @@ bool writeOutput(const QString &path, const std::function<bool(QFileDevice *, QS
 
 int main(int argc, char *argv[])
 {
-    // A file name need not be UTF-8: when one is not, names are read and
-    // written byte for byte (Latin-1 maps every byte to one character).
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray arg(argv[i]);
-        if (QString::fromUtf8(arg).toUtf8() != arg)
-            QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
-    }
     QCoreApplication app(argc, argv);
+    FilePaths::keepNameBytes();
     const QStringList args = app.arguments().mid(1);
     QString bookPath, monstersPath, dotPath, svgPath, hardFight = QStringLiteral("50");
     bool options = true;

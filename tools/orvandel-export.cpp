@@ -44,6 +44,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    FilePaths::keepNameBytes();
     const QStringList args = app.arguments().mid(1);
     QString bookPath, mode, output, pdfPath, htmlPath, webPath, title, paper = QStringLiteral("a4");
     quint32 seed = 1;
