@@ -1,9 +1,14 @@
 // The command-line tools as processes, and what they write: outputs that
-// would land on an input, file names that are not UTF-8.
+// would land on an input, file names that are not UTF-8, the PDF.
+#include "book/entryid.h"
+#include "book/entrywriter.h"
+#include "export/printbook.h"
 #include "support.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 using namespace Support;
@@ -26,6 +31,29 @@ Run run(const QString &program, const QStringList &args, const QString &folder =
             process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
+QByteArray bookOf(const QVector<Entry> &entries)
+{
+    QString text = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Livre>\n");
+    for (const Entry &e : entries)
+        text += EntryWriter::elementXml(e);
+    return (text + QStringLiteral("</Livre>\n")).toUtf8();
+}
+
+// `count` entries of `lines` lines each, every one leading to the next.
+QByteArray longBook(int count, int lines)
+{
+    QVector<Entry> entries;
+    for (int i = 0; i < count; ++i) {
+        Entry e;
+        e.id = EntryId::text(i);
+        e.text = QStringLiteral("Vous avancez dans le couloir humide, la torche à la main.\n").repeated(lines).trimmed();
+        e.types.choice = e.choiceActive = true;
+        e.choices = {{QString::number((i + 1) % count), QStringLiteral("Avancer")}};
+        entries << e;
+    }
+    return bookOf(entries);
+}
+
 // Every name in `folder` with what it holds (a link by its target), to see
 // that nothing was written.
 QMap<QString, QByteArray> snapshot(const QString &folder)
@@ -39,6 +67,23 @@ QMap<QString, QByteArray> snapshot(const QString &folder)
     return files;
 }
 
+QString pdfInfo(const QString &path, const QString &field)
+{
+    const Run info = run(QStringLiteral("pdfinfo"), {path});
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("^%1:\\s*(.*)$").arg(field), QRegularExpression::MultilineOption)
+            .match(QString::fromUtf8(info.out));
+    return m.hasMatch() ? m.captured(1).trimmed() : QString();
+}
+
+QString pdfText(const QString &path, int from, int to)
+{
+    return QString::fromUtf8(run(QStringLiteral("pdftotext"), {QStringLiteral("-f"), QString::number(from),
+                                                               QStringLiteral("-l"), QString::number(to), path,
+                                                               QStringLiteral("-")})
+                                 .out);
+}
+
 } // namespace
 
 class TestTools : public QObject
@@ -50,6 +95,10 @@ private slots:
     void outputsApart();
     void namesThatAreNotUtf8_data();
     void namesThatAreNotUtf8();
+    void pdfWritten_data();
+    void pdfWritten();
+    void pdfRefused_data();
+    void pdfRefused();
 };
 
 void TestTools::outputsApart_data()
@@ -136,6 +185,70 @@ void TestTools::namesThatAreNotUtf8()
     shell.start("sh", {"-c", script});
     QVERIFY(shell.waitForFinished(60000));
     QVERIFY2(shell.exitStatus() == QProcess::NormalExit && shell.exitCode() == 0, shell.readAllStandardError().constData());
+}
+
+void TestTools::pdfWritten_data()
+{
+    QTest::addColumn<QByteArray>("book");
+    QTest::addColumn<QString>("paper");
+    QTest::addColumn<QString>("size"); // in points, as pdfinfo gives it
+    QTest::newRow("a4") << longBook(40, 3) << "a4" << "595 x 842";
+    QTest::newRow("letter") << longBook(40, 3) << "letter" << "612 x 792";
+    // Past 2,700 pages at 1,200 dpi the text layout's coordinates overflowed.
+    QTest::newRow("10,000 entries") << longBook(10000, 5) << "a4" << "595 x 842";
+}
+
+// The PDF has the paper asked for, and every entry down to the last, which
+// ends its last page (its number may stand at the foot of the page before).
+void TestTools::pdfWritten()
+{
+    QFETCH(QByteArray, book);
+    QFETCH(QString, paper);
+    QFETCH(QString, size);
+    QTemporaryDir dir;
+    QVERIFY(writeBytes(dir.filePath("livre.xml"), book));
+    const Run done = run(ORVANDEL_EXPORT, {"livre.xml", "--pdf", "livre.pdf", "--paper", paper}, dir.path());
+    QVERIFY2(done.status == 0, done.err.constData());
+    const QString pdf = dir.filePath("livre.pdf");
+    QVERIFY(pdfInfo(pdf, "Page size").startsWith(size + " pts"));
+    const int pages = pdfInfo(pdf, "Pages").toInt();
+    const int entries = book.count("<Attr ");
+    QVERIFY2(pages > 4, qPrintable(pdfInfo(pdf, "Pages")));
+    const QString last = pdfText(pdf, pages - 1, pages).simplified();
+    QVERIFY2(last.contains(EntryId::text(entries - 1)) && last.endsWith(QString("rendez-vous au 000. %1").arg(pages)),
+             qPrintable(last.right(300)));
+}
+
+void TestTools::pdfRefused_data()
+{
+    QTest::addColumn<int>("resolution");
+    QTest::addColumn<qint64>("room"); // bytes the device takes, -1 for all
+    QTest::addColumn<QString>("error");
+    QTest::newRow("laid out whole") << 150 << qint64(-1) << "";
+    // The book is some 70 pages long at 150 dpi: at 30,000 dpi it is laid
+    // out but runs past what Qt draws (2^23 device units), at 96,000 past
+    // what it lays out (2^31 / 64).
+    QTest::newRow("past what is drawn") << 30000 << qint64(-1) << "trop long";
+    QTest::newRow("past what is laid out") << 96000 << qint64(-1) << "trop long";
+    QTest::newRow("device full") << 150 << qint64(4096) << "No space left on device";
+}
+
+// A PDF that cannot be made whole is refused, and nothing of it written.
+void TestTools::pdfRefused()
+{
+    QFETCH(int, resolution);
+    QFETCH(qint64, room);
+    QFETCH(QString, error);
+    BookReader reader;
+    QVERIFY(reader.read(longBook(200, 5)));
+    PrintBook print(reader.book());
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    FailDevice full(room);
+    QIODevice *device = room < 0 ? static_cast<QIODevice *>(&buffer) : &full;
+    QCOMPARE(print.writePdf(device, PrintBook::A4, resolution), error.isEmpty());
+    QVERIFY2(print.errorString().contains(error), qPrintable(print.errorString()));
+    QCOMPARE(buffer.data().startsWith("%PDF-"), error.isEmpty());
 }
 
 QTEST_MAIN(TestTools)

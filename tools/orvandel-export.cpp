@@ -6,8 +6,8 @@
 // every other write of a book), and the old -> new table beside it as
 // NEW.csv; or the book to print, as a PDF or as one HTML page. Exit status:
 // 0, 2 when the book cannot be read or the command line is wrong, 3 when an
-// output cannot be written, or would land on the book or on another output
-// (nothing is written then).
+// output cannot be written whole, or would land on the book or on another
+// output (nothing is written then).
 #include "analysis/renumbering.h"
 #include "book/atomicfile.h"
 #include "book/bookfile.h"
@@ -34,6 +34,22 @@ int fail(const QString &message, int status = 2)
 {
     std::fprintf(stderr, "orvandel-export: %s\n", qPrintable(message));
     return status;
+}
+
+// Replaces the file at `path` with `bytes`, then reads it back: an output
+// said to be written holds what was made.
+bool writeChecked(const QString &path, const QByteArray &bytes, QString *error)
+{
+    AtomicFile file(path);
+    if (!file.write(bytes)) {
+        *error = file.errorString();
+        return false;
+    }
+    if (!AtomicFile::holds(path, bytes)) {
+        *error = QStringLiteral("le fichier écrit ne contient pas ce qui a été fait");
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -116,17 +132,17 @@ int main(int argc, char *argv[])
         const Book &printed = mode.isEmpty() ? file.book() : renumbered.book();
         PrintBook print(printed, title);
         WebPage web(printed, title);
-        for (const QString &out : {pdfPath, htmlPath, webPath}) {
-            if (out.isEmpty())
+        const PrintBook::Paper sheet = paper == QLatin1String("letter") ? PrintBook::Letter : PrintBook::A4;
+        const QString outputs[] = {pdfPath, htmlPath, webPath};
+        for (int k = 0; k < 3; ++k) {
+            if (outputs[k].isEmpty())
                 continue;
             QBuffer buffer;
             buffer.open(QIODevice::WriteOnly);
-            const bool made = out == pdfPath ? print.writePdf(&buffer, paper == QLatin1String("letter") ? PrintBook::Letter : PrintBook::A4)
-                : out == webPath             ? web.write(&buffer)
-                                             : print.writeHtml(&buffer);
-            AtomicFile target(out);
-            if (!made || !target.write(buffer.data()))
-                return fail(QStringLiteral("%1 : %2").arg(out, made ? target.errorString() : print.errorString()), 3);
+            const bool made = k == 0 ? print.writePdf(&buffer, sheet) : k == 1 ? print.writeHtml(&buffer) : web.write(&buffer);
+            QString error = k == 2 ? web.errorString() : print.errorString();
+            if (!made || !writeChecked(outputs[k], buffer.data(), &error))
+                return fail(QStringLiteral("%1 : %2").arg(outputs[k], error), 3);
         }
         return 0;
     }
@@ -139,10 +155,13 @@ int main(int argc, char *argv[])
     out.open(output);
     if (out.state() == BookFile::Unreadable && out.error() == BookFile::OpenError && QFileInfo::exists(output))
         return fail(out.errorString(), 3);
-    if (!out.restore(renumbering.bytes(file.book()), QStringLiteral("livre renuméroté (%1)").arg(mode)))
+    const QByteArray renumbered = renumbering.bytes(file.book());
+    if (!out.restore(renumbered, QStringLiteral("livre renuméroté (%1)").arg(mode)))
         return fail(QStringLiteral("%1 : %2").arg(output, out.errorString()), 3);
-    AtomicFile csv(table);
-    if (!csv.write(renumbering.csv()))
-        return fail(QStringLiteral("%1 : %2").arg(table, csv.errorString()), 3);
+    if (!AtomicFile::holds(output, renumbered))
+        return fail(QStringLiteral("%1 : le fichier écrit ne contient pas le livre renuméroté").arg(output), 3);
+    QString error;
+    if (!writeChecked(table, renumbering.csv(), &error))
+        return fail(QStringLiteral("%1 : %2").arg(table, error), 3);
     return 0;
 }
