@@ -1,5 +1,7 @@
 // The command-line tools as processes, and what they write: outputs that
-// would land on an input, file names that are not UTF-8, the PDF.
+// would land on an input, file names that are not UTF-8, the PDF and the
+// printed page, the map's DOT.
+#include "analysis/bookmap.h"
 #include "book/entryid.h"
 #include "book/entrywriter.h"
 #include "export/printbook.h"
@@ -99,6 +101,10 @@ private slots:
     void pdfWritten();
     void pdfRefused_data();
     void pdfRefused();
+    void printedTextsEscaped_data();
+    void printedTextsEscaped();
+    void dotLabelsReadBack_data();
+    void dotLabelsReadBack();
 };
 
 void TestTools::outputsApart_data()
@@ -249,6 +255,81 @@ void TestTools::pdfRefused()
     QCOMPARE(print.writePdf(device, PrintBook::A4, resolution), error.isEmpty());
     QVERIFY2(print.errorString().contains(error), qPrintable(print.errorString()));
     QCOMPARE(buffer.data().startsWith("%PDF-"), error.isEmpty());
+}
+
+void TestTools::printedTextsEscaped_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("value");
+    for (const char *field : {"text", "choice", "monster", "object", "title"}) {
+        QTest::addRow("%s, markup", field) << QString(field) << "<b>gras</b> & <script>x</script>";
+        QTest::addRow("%s, entity", field) << QString(field) << "&amp; sel &lt;i&gt;";
+    }
+}
+
+// Whatever a book's texts hold, the printed page shows them as text.
+void TestTools::printedTextsEscaped()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, value);
+    Entry e;
+    e.id = QStringLiteral("000");
+    e.text = field == "text" ? value : QStringLiteral("Début.");
+    e.types.choice = e.choiceActive = true;
+    e.choices = {{QStringLiteral("0"), field == "choice" ? value : QStringLiteral("Recommencer")}};
+    if (field == "monster") {
+        e.types.attack = true;
+        e.monsters = {{value, QStringLiteral("7"), QStringLiteral("9"), QStringLiteral("0")}};
+    }
+    if (field == "object")
+        e.objects = {{value, "0", "0", "0", "0", "0", "0", "0", QString()}};
+    QTemporaryDir dir;
+    QVERIFY(writeBytes(dir.filePath("livre.xml"), bookOf({e})));
+    QStringList args{"livre.xml", "--print-html", "livre.html"};
+    if (field == "title")
+        args << "--title" << value;
+    const Run done = run(ORVANDEL_EXPORT, args, dir.path());
+    QVERIFY2(done.status == 0, done.err.constData());
+    const QString page = QString::fromUtf8(readBytes(dir.filePath("livre.html")));
+    QVERIFY2(page.contains(value.toHtmlEscaped()), qPrintable(page));
+    QVERIFY(!page.contains(value));
+}
+
+void TestTools::dotLabelsReadBack_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("backslash last") << "000" << "C:\\";
+    QTest::newRow("backslash and quote") << "000" << "un \\\" deux";
+    QTest::newRow("quote last") << "000" << "dit \"";
+    QTest::newRow("backslash n as two letters") << "a\\nb" << "x\\ny";
+    QTest::newRow("Graphviz's own escapes") << "\\N" << "\\G \\E \\L \\l";
+    QTest::newRow("backslash in the id") << "0\\" << "Texte";
+}
+
+// Whatever an entry's number or text holds, the DOT is one that dot reads,
+// and its label reads back as the number and the text.
+void TestTools::dotLabelsReadBack()
+{
+    QFETCH(QString, id);
+    QFETCH(QString, text);
+    Entry e;
+    e.id = id;
+    e.text = text;
+    BookReader reader;
+    QVERIFY2(reader.read(bookOf({e})), qPrintable(reader.errorString()));
+    QCOMPARE(reader.book().entry(0).text, text);
+    const QByteArray dot = BookMap::dot(reader.book(), {});
+    QProcess graphviz;
+    graphviz.start("dot", {"-Tcanon"});
+    graphviz.write(dot);
+    graphviz.closeWriteChannel();
+    QVERIFY(graphviz.waitForFinished(60000));
+    QVERIFY2(graphviz.exitCode() == 0 && graphviz.readAllStandardError().isEmpty(), dot.constData());
+    MapLayout layout;
+    QString error;
+    QVERIFY2(BookMap::layOut(dot, &layout, &error), qPrintable(error));
+    QCOMPARE(layout.nodes.value(0).lines, (QStringList{id, text}));
 }
 
 QTEST_MAIN(TestTools)
