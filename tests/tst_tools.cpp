@@ -71,19 +71,15 @@ QMap<QString, QByteArray> snapshot(const QString &folder)
 
 QString pdfInfo(const QString &path, const QString &field)
 {
-    const Run info = run(QStringLiteral("pdfinfo"), {path});
-    const QRegularExpressionMatch m =
-        QRegularExpression(QStringLiteral("^%1:\\s*(.*)$").arg(field), QRegularExpression::MultilineOption)
-            .match(QString::fromUtf8(info.out));
-    return m.hasMatch() ? m.captured(1).trimmed() : QString();
+    return QRegularExpression(QStringLiteral("^%1:\\s*(.*)$").arg(field), QRegularExpression::MultilineOption)
+        .match(QString::fromUtf8(run("pdfinfo", {path}).out))
+        .captured(1)
+        .trimmed();
 }
 
 QString pdfText(const QString &path, int from, int to)
 {
-    return QString::fromUtf8(run(QStringLiteral("pdftotext"), {QStringLiteral("-f"), QString::number(from),
-                                                               QStringLiteral("-l"), QString::number(to), path,
-                                                               QStringLiteral("-")})
-                                 .out);
+    return QString::fromUtf8(run("pdftotext", {"-f", QString::number(from), "-l", QString::number(to), path, "-"}).out);
 }
 
 } // namespace
@@ -151,7 +147,7 @@ void TestTools::outputsApart()
     QFETCH(int, status);
     QTemporaryDir dir;
     QVERIFY(QFile::copy(fixture("check-clean.xml"), dir.filePath("livre.xml")));
-    QCOMPARE(QProcess::execute("sh", {"-c", QString("cd '%1' && true %2 %3").arg(dir.path(), setUp.isEmpty() ? "" : "&&", setUp)}), 0);
+    QCOMPARE(run("sh", {"-c", setUp.isEmpty() ? "true" : setUp}, dir.path()).status, 0);
     const QMap<QString, QByteArray> before = snapshot(dir.path());
     const Run done = run(tool, args, dir.path());
     QVERIFY2(done.status == status, done.err.constData());
@@ -187,10 +183,8 @@ void TestTools::namesThatAreNotUtf8()
     const QString script = QString("cd '%1' || exit 99; f=$(printf 'livre\\351.xml') && cp '%2' \"$f\" && '%3' \"$f\" %4 "
                                    "&& grep -qF '%5' \"%6\"; s=$?; rm -f ./*; exit $s")
                                .arg(dir.path(), fixture("check-clean.xml"), tool, args, holds, written);
-    QProcess shell;
-    shell.start("sh", {"-c", script});
-    QVERIFY(shell.waitForFinished(60000));
-    QVERIFY2(shell.exitStatus() == QProcess::NormalExit && shell.exitCode() == 0, shell.readAllStandardError().constData());
+    const Run done = run("sh", {"-c", script});
+    QVERIFY2(done.status == 0, done.err.constData());
 }
 
 void TestTools::pdfWritten_data()
