@@ -3,11 +3,15 @@
 #include "book/atomicfile.h"
 #include "book/entryid.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QBuffer>
 #include <QFileDevice>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPainter>
 #include <QPdfWriter>
 #include <QTextDocument>
+#include <QTextFrame>
 
 #include <algorithm>
 #include <numeric>
@@ -84,6 +88,11 @@ QString PrintBook::entryHtml(int i) const
 
 QString PrintBook::html() const
 {
+    return page(QStringLiteral("font-family:serif;max-width:40em;margin:auto"));
+}
+
+QString PrintBook::page(const QString &bodyStyle) const
+{
     // Entries in the order of their numbers; those without one come last.
     QVector<int> order(book.size());
     std::iota(order.begin(), order.end(), 0);
@@ -93,10 +102,10 @@ QString PrintBook::html() const
         return x < y;
     });
     QString h = QStringLiteral("<!DOCTYPE html><html lang='fr'><head><meta charset='utf-8'><title>%1</title>"
-                               "<style>body{font-family:serif;max-width:40em;margin:auto}"
+                               "<style>body{%2}"
                                "h2.n{text-align:center;margin-top:1.5em}"
                                "@media print{.page{page-break-after:always}}</style></head><body>")
-                    .arg(escaped(title));
+                    .arg(escaped(title), bodyStyle);
     h += QStringLiteral("<div class='page'><h1 align='center'>%1</h1></div>").arg(escaped(title));
     h += tr("<div class='page'><h1 style='page-break-before: always'>Règles</h1>"
             "<p>Lancez un dé et ajoutez 6 : c'est votre HABILETÉ. Lancez deux dés et ajoutez 12 : "
@@ -124,18 +133,118 @@ bool PrintBook::writeHtml(QIODevice *device)
     return AtomicFile::writeAll(*device, html().toUtf8(), &error);
 }
 
-bool PrintBook::writePdf(QIODevice *device, Paper paper)
+namespace {
+
+// The PDF's own count of its pages (Qt writes one page tree), -1 without one.
+int pagesIn(const QByteArray &pdf)
 {
-    QPdfWriter pdf(device);
+    const int tree = pdf.lastIndexOf("/Type /Pages");
+    const int count = tree < 0 ? -1 : pdf.indexOf("/Count ", tree);
+    if (count < 0)
+        return -1;
+    int end = count + 7;
+    while (end < pdf.size() && pdf.at(end) >= '0' && pdf.at(end) <= '9')
+        ++end;
+    bool ok = false;
+    const int pages = pdf.mid(count + 7, end - count - 7).toInt(&ok);
+    return ok ? pages : -1;
+}
+
+// Qt's text layout reaches only so far down a document, in device units:
+// it lays out in 26.6 fixed point held in an int, so that positions past
+// 2^31 / 64 wrap round to negative ones, and QTextLayout draws no line that
+// starts 2^23 down or further (the pages there come out blank).
+const qreal drawnReach = 1 << 23;
+
+// False when the book runs past that reach. A wrapped layout shows as
+// something standing above what came before it down the root frame.
+bool withinReach(const QTextDocument &document)
+{
+    const QAbstractTextDocumentLayout *layout = document.documentLayout();
+    qreal top = 0;
+    for (auto it = document.rootFrame()->begin(); !it.atEnd(); ++it) {
+        const qreal at = it.currentFrame() ? layout->frameBoundingRect(it.currentFrame()).top()
+                                           : layout->blockBoundingRect(it.currentBlock()).top();
+        if (at < top)
+            return false;
+        top = at;
+    }
+    const qreal height = document.size().height();
+    return height >= top && height <= drawnReach;
+}
+
+} // namespace
+
+bool PrintBook::writePdf(QIODevice *device, Paper paper, int resolution)
+{
+    // Made whole in memory and its pages counted before a byte goes out.
+    QBuffer made;
+    made.open(QIODevice::WriteOnly);
+    QPdfWriter pdf(&made);
+    pdf.setResolution(resolution);
     pdf.setTitle(title);
     pdf.setCreator(QStringLiteral("Orvandel"));
     pdf.setPageSize(QPageSize(paper == Letter ? QPageSize::Letter : QPageSize::A4));
-    pdf.setPageMargins(QMarginsF(18, 18, 18, 18), QPageLayout::Millimeter);
+    // The text stands 2 cm inside the printable area and the page number
+    // under it on the right, as QTextDocument::print() sets a book out; the
+    // pages are drawn here so that their count is known and checked.
+    pdf.setPageMargins(QMarginsF(38, 38, 38, 38), QPageLayout::Millimeter);
+    const QSizeF body(pdf.width(), pdf.height());
+
     QTextDocument document;
-    document.setHtml(html());
-    document.print(&pdf);
+    document.documentLayout()->setPaintDevice(&pdf);
+    // A browser centres the page; Qt reads "margin:auto" as a margin of 37
+    // device units down each side (6 mm at 150 dpi).
+    document.setHtml(page(QStringLiteral("font-family:serif")));
+    QTextFrameFormat frame = document.rootFrame()->frameFormat();
+    frame.setMargin(0);
+    document.rootFrame()->setFrameFormat(frame);
+    document.setPageSize(body);
+    const int pages = document.pageCount();
+    if (!withinReach(document)) {
+        error = tr("le livre est trop long pour un seul PDF (au plus %1 pages)").arg(int(drawnReach / body.height()));
+        return false;
+    }
+
+    QPainter painter;
+    if (!painter.begin(&pdf)) {
+        error = tr("le PDF n'a pas pu être commencé");
+        return false;
+    }
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.palette.setColor(QPalette::Text, Qt::black);
+    const QFont numberFont = document.defaultFont();
+    for (int sheet = 0; sheet < pages; ++sheet) {
+        if (sheet > 0 && !pdf.newPage()) {
+            error = tr("la page %1 du PDF n'a pas pu être commencée").arg(sheet + 1);
+            return false;
+        }
+        const QRectF view(QPointF(0, sheet * body.height()), body);
+        painter.save();
+        painter.translate(0, -view.top());
+        painter.setClipRect(view);
+        context.clip = view;
+        document.documentLayout()->draw(&painter, context);
+        painter.restore();
+        painter.setFont(numberFont);
+        const QString number = QString::number(sheet + 1);
+        painter.drawText(QPointF(body.width() - painter.fontMetrics().horizontalAdvance(number),
+                                 body.height() + painter.fontMetrics().ascent() + 5.0 * resolution / 72),
+                         number);
+    }
+    if (!painter.end()) {
+        error = tr("le PDF n'a pas pu être terminé");
+        return false;
+    }
+    const int written = pagesIn(made.data());
+    if (written != pages) {
+        error = tr("le PDF écrit compte %1 pages au lieu de %2").arg(written).arg(pages);
+        return false;
+    }
+    if (!AtomicFile::writeAll(*device, made.data(), &error))
+        return false;
     auto *file = qobject_cast<QFileDevice *>(device);
-    if (file && file->error() != QFileDevice::NoError) {
+    if (file && (!file->flush() || file->error() != QFileDevice::NoError)) {
         error = file->errorString();
         return false;
     }

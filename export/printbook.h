@@ -25,11 +25,18 @@ public:
     // One HTML page for a browser to print.
     QString html() const;
     bool writeHtml(QIODevice *device);
-    // A PDF through Qt's own printing support (needs a QGuiApplication).
-    bool writePdf(QIODevice *device, Paper paper = A4);
+    // A PDF through Qt's own printing support (needs a QGuiApplication),
+    // laid out at `resolution` dots per inch. Qt's text layout reaches 2^23
+    // device units down a book: some 6,400 A4 pages at 150 dpi, where a book
+    // breaks into the same lines and pages as at 1,200 (at QPdfWriter's own
+    // 1,200 dpi, pages past the 680th came out blank, and a book past 2,700
+    // pages as one page). A longer book is refused, and so is a PDF made
+    // without every page laid out; nothing is written then.
+    bool writePdf(QIODevice *device, Paper paper = A4, int resolution = 150);
     QString errorString() const { return error; }
 
 private:
+    QString page(const QString &bodyStyle) const;
     QString entryHtml(int index) const;
 
     const Book &book;

@@ -7,6 +7,7 @@
 // seed gives the same output. Exit status: 0, or 2 when the book cannot be
 // read or the command line is wrong.
 #include "book/bookfile.h"
+#include "book/filepaths.h"
 #include "play/playbook.h"
 #include "play/simulation.h"
 
@@ -42,6 +43,7 @@ bool parseCount(const QString &text, qint64 max, qint64 *value)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    FilePaths::keepNameBytes();
     const QStringList args = app.arguments().mid(1);
     QString bookPath;
     qint64 adventures = -1, seed = -1;

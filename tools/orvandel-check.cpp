@@ -3,11 +3,13 @@
 // Prints one finding per line, "kind<TAB>entry id<TAB>detail", then a
 // summary on standard error. Exit status: 0 when the book has no dangling,
 // duplicate-id or not-a-number finding, 1 when it has, 2 when a book or
-// monster list cannot be read, 3 when an output cannot be written.
+// monster list cannot be read, 3 when an output cannot be written or would
+// land on an input or on the other output.
 #include "analysis/bookcheck.h"
 #include "analysis/bookmap.h"
 #include "book/atomicfile.h"
 #include "book/bookfile.h"
+#include "book/filepaths.h"
 #include "book/monsterlist.h"
 
 #include <QCoreApplication>
@@ -15,7 +17,6 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QSaveFile>
-#include <QTextCodec>
 
 #include <cstdio>
 #include <functional>
@@ -76,25 +77,12 @@ bool writeOutput(const QString &path, const std::function<bool(QFileDevice *, QS
     return true;
 }
 
-bool samePath(const QString &a, const QString &b)
-{
-    const QFileInfo x(a), y(b);
-    return x.exists() && y.exists() ? x.canonicalFilePath() == y.canonicalFilePath()
-                                    : x.absoluteFilePath() == y.absoluteFilePath();
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    // A file name need not be UTF-8: when one is not, names are read and
-    // written byte for byte (Latin-1 maps every byte to one character).
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray arg(argv[i]);
-        if (QString::fromUtf8(arg).toUtf8() != arg)
-            QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
-    }
     QCoreApplication app(argc, argv);
+    FilePaths::keepNameBytes();
     const QStringList args = app.arguments().mid(1);
     QString bookPath, monstersPath, dotPath, svgPath, hardFight = QStringLiteral("50");
     bool options = true;
@@ -128,10 +116,9 @@ int main(int argc, char *argv[])
     }
     if (bookPath.isEmpty())
         return fail(QLatin1String(usage));
-    for (const QString &output : {dotPath, svgPath})
-        for (const QString &input : {bookPath, monstersPath})
-            if (!output.isEmpty() && !input.isEmpty() && samePath(output, input))
-                return fail(QStringLiteral("%1 : la sortie serait écrite sur un fichier lu").arg(output), 3);
+    FilePaths paths;
+    if (!paths.outputsApart({bookPath, monstersPath}, {dotPath, svgPath}))
+        return fail(paths.errorString(), 3);
 
     BookFile file;
     if (!file.open(bookPath) || file.state() != BookFile::Readable)

@@ -6,12 +6,14 @@
 // every other write of a book), and the old -> new table beside it as
 // NEW.csv; or the book to print, as a PDF or as one HTML page. Exit status:
 // 0, 2 when the book cannot be read or the command line is wrong, 3 when an
-// output cannot be written.
+// output cannot be written whole, or would land on the book or on another
+// output (nothing is written then).
 #include "analysis/renumbering.h"
 #include "book/atomicfile.h"
 #include "book/bookfile.h"
 #include "book/bookreader.h"
 #include "book/entryid.h"
+#include "book/filepaths.h"
 #include "export/printbook.h"
 #include "export/webpage.h"
 
@@ -34,6 +36,22 @@ int fail(const QString &message, int status = 2)
     return status;
 }
 
+// Replaces the file at `path` with `bytes`, then reads it back: an output
+// said to be written holds what was made.
+bool writeChecked(const QString &path, const QByteArray &bytes, QString *error)
+{
+    AtomicFile file(path);
+    if (!file.write(bytes)) {
+        *error = file.errorString();
+        return false;
+    }
+    if (!AtomicFile::holds(path, bytes)) {
+        *error = QStringLiteral("le fichier écrit ne contient pas ce qui a été fait");
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -42,6 +60,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    FilePaths::keepNameBytes();
     const QStringList args = app.arguments().mid(1);
     QString bookPath, mode, output, pdfPath, htmlPath, webPath, title, paper = QStringLiteral("a4");
     quint32 seed = 1;
@@ -91,9 +110,13 @@ int main(int argc, char *argv[])
         || (renumber && mode.isEmpty()) || (renumber == exporting)
         || (paper != QLatin1String("a4") && paper != QLatin1String("letter")))
         return fail(QLatin1String(usage));
-    for (const QString &out : {output, pdfPath, htmlPath, webPath})
-        if (!out.isEmpty() && QFileInfo(out).absoluteFilePath() == QFileInfo(bookPath).absoluteFilePath())
-            return fail(QStringLiteral("%1 : la sortie serait écrite sur le livre lu").arg(out), 3);
+    // The old -> new table goes beside the renumbered book, under its name.
+    const QFileInfo named(output);
+    const QString table =
+        renumber ? named.path() + QLatin1Char('/') + named.completeBaseName() + QStringLiteral(".csv") : QString();
+    FilePaths paths;
+    if (!paths.outputsApart({bookPath}, {output, table, pdfPath, htmlPath, webPath}))
+        return fail(paths.errorString(), 3);
 
     BookFile file;
     if (!file.open(bookPath) || file.state() != BookFile::Readable)
@@ -109,17 +132,17 @@ int main(int argc, char *argv[])
         const Book &printed = mode.isEmpty() ? file.book() : renumbered.book();
         PrintBook print(printed, title);
         WebPage web(printed, title);
-        for (const QString &out : {pdfPath, htmlPath, webPath}) {
-            if (out.isEmpty())
+        const PrintBook::Paper sheet = paper == QLatin1String("letter") ? PrintBook::Letter : PrintBook::A4;
+        const QString outputs[] = {pdfPath, htmlPath, webPath};
+        for (int k = 0; k < 3; ++k) {
+            if (outputs[k].isEmpty())
                 continue;
             QBuffer buffer;
             buffer.open(QIODevice::WriteOnly);
-            const bool made = out == pdfPath ? print.writePdf(&buffer, paper == QLatin1String("letter") ? PrintBook::Letter : PrintBook::A4)
-                : out == webPath             ? web.write(&buffer)
-                                             : print.writeHtml(&buffer);
-            AtomicFile target(out);
-            if (!made || !target.write(buffer.data()))
-                return fail(QStringLiteral("%1 : %2").arg(out, made ? target.errorString() : print.errorString()), 3);
+            const bool made = k == 0 ? print.writePdf(&buffer, sheet) : k == 1 ? print.writeHtml(&buffer) : web.write(&buffer);
+            QString error = k == 2 ? web.errorString() : print.errorString();
+            if (!made || !writeChecked(outputs[k], buffer.data(), &error))
+                return fail(QStringLiteral("%1 : %2").arg(outputs[k], error), 3);
         }
         return 0;
     }
@@ -132,12 +155,13 @@ int main(int argc, char *argv[])
     out.open(output);
     if (out.state() == BookFile::Unreadable && out.error() == BookFile::OpenError && QFileInfo::exists(output))
         return fail(out.errorString(), 3);
-    if (!out.restore(renumbering.bytes(file.book()), QStringLiteral("livre renuméroté (%1)").arg(mode)))
+    const QByteArray renumbered = renumbering.bytes(file.book());
+    if (!out.restore(renumbered, QStringLiteral("livre renuméroté (%1)").arg(mode)))
         return fail(QStringLiteral("%1 : %2").arg(output, out.errorString()), 3);
-    const QString table = QFileInfo(output).path() + QLatin1Char('/') + QFileInfo(output).completeBaseName()
-        + QStringLiteral(".csv");
-    AtomicFile csv(table);
-    if (!csv.write(renumbering.csv()))
-        return fail(QStringLiteral("%1 : %2").arg(table, csv.errorString()), 3);
+    if (!AtomicFile::holds(output, renumbered))
+        return fail(QStringLiteral("%1 : le fichier écrit ne contient pas le livre renuméroté").arg(output), 3);
+    QString error;
+    if (!writeChecked(table, renumbering.csv(), &error))
+        return fail(QStringLiteral("%1 : %2").arg(table, error), 3);
     return 0;
 }

@@ -1,0 +1,331 @@
+// The command-line tools as processes, and what they write: outputs that
+// would land on an input, file names that are not UTF-8, the PDF and the
+// printed page, the map's DOT.
+#include "analysis/bookmap.h"
+#include "book/entryid.h"
+#include "book/entrywriter.h"
+#include "export/printbook.h"
+#include "support.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+using namespace Support;
+
+namespace {
+
+struct Run
+{
+    int status;
+    QByteArray out, err;
+};
+
+Run run(const QString &program, const QStringList &args, const QString &folder = QString())
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.start(program, args);
+    process.waitForFinished(120000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+QByteArray bookOf(const QVector<Entry> &entries)
+{
+    QString text = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Livre>\n");
+    for (const Entry &e : entries)
+        text += EntryWriter::elementXml(e);
+    return (text + QStringLiteral("</Livre>\n")).toUtf8();
+}
+
+// `count` entries of `lines` lines each, every one leading to the next.
+QByteArray longBook(int count, int lines)
+{
+    QVector<Entry> entries;
+    for (int i = 0; i < count; ++i) {
+        Entry e;
+        e.id = EntryId::text(i);
+        e.text = QStringLiteral("Vous avancez dans le couloir humide, la torche à la main.\n").repeated(lines).trimmed();
+        e.types.choice = e.choiceActive = true;
+        e.choices = {{QString::number((i + 1) % count), QStringLiteral("Avancer")}};
+        entries << e;
+    }
+    return bookOf(entries);
+}
+
+// Every name in `folder` with what it holds (a link by its target), to see
+// that nothing was written.
+QMap<QString, QByteArray> snapshot(const QString &folder)
+{
+    QMap<QString, QByteArray> files;
+    const QFileInfoList all = QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &info : all)
+        files[info.fileName()] = info.isSymLink() ? "-> " + info.symLinkTarget().toUtf8()
+            : info.isFile()                       ? readBytes(info.filePath())
+                                                  : QByteArray("<dossier>");
+    return files;
+}
+
+QString pdfInfo(const QString &path, const QString &field)
+{
+    return QRegularExpression(QStringLiteral("^%1:\\s*(.*)$").arg(field), QRegularExpression::MultilineOption)
+        .match(QString::fromUtf8(run("pdfinfo", {path}).out))
+        .captured(1)
+        .trimmed();
+}
+
+QString pdfText(const QString &path, int from, int to)
+{
+    return QString::fromUtf8(run("pdftotext", {"-f", QString::number(from), "-l", QString::number(to), path, "-"}).out);
+}
+
+} // namespace
+
+class TestTools : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void outputsApart_data();
+    void outputsApart();
+    void namesThatAreNotUtf8_data();
+    void namesThatAreNotUtf8();
+    void pdfWritten_data();
+    void pdfWritten();
+    void pdfRefused_data();
+    void pdfRefused();
+    void printedTextsEscaped_data();
+    void printedTextsEscaped();
+    void dotLabelsReadBack_data();
+    void dotLabelsReadBack();
+};
+
+void TestTools::outputsApart_data()
+{
+    QTest::addColumn<QString>("setUp"); // shell commands in the folder, which holds livre.xml
+    QTest::addColumn<QString>("tool");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    const QString exporter = QStringLiteral(ORVANDEL_EXPORT), checker = QStringLiteral(ORVANDEL_CHECK);
+    QTest::newRow("page through a link to the book")
+        << "ln -s livre.xml page.html" << exporter << QStringList{"livre.xml", "--html", "page.html"} << 3;
+    QTest::newRow("page on a hard link of the book")
+        << "ln livre.xml page.html" << exporter << QStringList{"livre.xml", "--print-html", "page.html"} << 3;
+    QTest::newRow("page through a link to the folder")
+        << "ln -s . ici" << exporter << QStringList{"livre.xml", "--pdf", "ici/livre.xml"} << 3;
+    QTest::newRow("two pages into one file through a dangling link")
+        << "ln -s cible.html page.html" << exporter
+        << QStringList{"livre.xml", "--html", "page.html", "--print-html", "cible.html"} << 3;
+    QTest::newRow("renumbered book over its own table")
+        << "" << exporter << QStringList{"livre.xml", "--renumber", "compact", "--output", "nouveau.csv"} << 3;
+    QTest::newRow("table over the book read")
+        << "mv livre.xml livre.csv" << exporter
+        << QStringList{"livre.csv", "--renumber", "compact", "--output", "livre.xml"} << 3;
+    QTest::newRow("renumbered book apart")
+        << "" << exporter << QStringList{"livre.xml", "--renumber", "compact", "--output", "nouveau.xml"} << 0;
+    QTest::newRow("map through a link to the book")
+        << "ln -s livre.xml carte.dot" << checker << QStringList{"livre.xml", "--dot", "carte.dot"} << 3;
+    QTest::newRow("map on a hard link of the monsters")
+        << QString("cp '%1' monstres.xml && ln monstres.xml carte.svg").arg(fixture("monsters.xml")) << checker
+        << QStringList{"livre.xml", "--monsters", "monstres.xml", "--svg", "carte.svg"} << 3;
+    QTest::newRow("dot and svg into one file")
+        << "" << checker << QStringList{"livre.xml", "--dot", "carte", "--svg", "./carte"} << 3;
+    QTest::newRow("dot and svg to one device")
+        << "" << checker << QStringList{"livre.xml", "--dot", "/dev/null", "--svg", "/dev/null"} << 0;
+}
+
+// An output that would land on an input, or on another output, is refused
+// before anything is written.
+void TestTools::outputsApart()
+{
+    QFETCH(QString, setUp);
+    QFETCH(QString, tool);
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QTemporaryDir dir;
+    QVERIFY(QFile::copy(fixture("check-clean.xml"), dir.filePath("livre.xml")));
+    QCOMPARE(run("sh", {"-c", setUp.isEmpty() ? "true" : setUp}, dir.path()).status, 0);
+    const QMap<QString, QByteArray> before = snapshot(dir.path());
+    const Run done = run(tool, args, dir.path());
+    QVERIFY2(done.status == status, done.err.constData());
+    if (status == 3) {
+        QVERIFY2(done.err.contains("la sortie serait écrite"), done.err.constData());
+        QCOMPARE(snapshot(dir.path()), before);
+    }
+}
+
+void TestTools::namesThatAreNotUtf8_data()
+{
+    QTest::addColumn<QString>("tool");
+    QTest::addColumn<QString>("args"); // for the shell: "$f" is the book
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("holds");
+    QTest::newRow("check") << ORVANDEL_CHECK << "--dot \"$f.dot\"" << "$f.dot" << "digraph";
+    QTest::newRow("play") << ORVANDEL_PLAY << "--seed 3 --trace >\"$f.trace\"" << "$f.trace" << "départ";
+    // A title in UTF-8 beside such a name stays what it was.
+    QTest::newRow("export") << ORVANDEL_EXPORT << "--print-html \"$f.html\" --title 'Épreuve'" << "$f.html"
+                            << "<title>Épreuve</title>";
+}
+
+// A book whose name is not UTF-8 is read by every tool, and what it writes
+// beside it lands under the name given.
+void TestTools::namesThatAreNotUtf8()
+{
+    QFETCH(QString, tool);
+    QFETCH(QString, args);
+    QFETCH(QString, written);
+    QFETCH(QString, holds);
+    QTemporaryDir dir;
+    // The shell removes the files: under its UTF-8 locale, this test could not name them.
+    const QString script = QString("f=$(printf 'livre\\351.xml') && cp '%1' \"$f\" && '%2' \"$f\" %3 "
+                                   "&& grep -qF '%4' \"%5\"; s=$?; rm -f ./*; exit $s")
+                               .arg(fixture("check-clean.xml"), tool, args, holds, written);
+    const Run done = run("sh", {"-c", script}, dir.path());
+    QVERIFY2(done.status == 0, done.err.constData());
+}
+
+void TestTools::pdfWritten_data()
+{
+    QTest::addColumn<QByteArray>("book");
+    QTest::addColumn<QString>("paper");
+    QTest::addColumn<QString>("size"); // in points, as pdfinfo gives it
+    QTest::newRow("a4") << longBook(40, 3) << "a4" << "595 x 842";
+    QTest::newRow("letter") << longBook(40, 3) << "letter" << "612 x 792";
+    // 3,500 pages: at 1,200 dpi Qt drew nothing past the 680th, and its
+    // layout wrapped round past the 2,700th.
+    QTest::newRow("10,000 entries") << longBook(10000, 5) << "a4" << "595 x 842";
+}
+
+// The PDF has the paper asked for, and every entry down to the last, which
+// ends its last page (its number may stand at the foot of the page before).
+void TestTools::pdfWritten()
+{
+    QFETCH(QByteArray, book);
+    QFETCH(QString, paper);
+    QFETCH(QString, size);
+    QTemporaryDir dir;
+    QVERIFY(writeBytes(dir.filePath("livre.xml"), book));
+    const Run done = run(ORVANDEL_EXPORT, {"livre.xml", "--pdf", "livre.pdf", "--paper", paper}, dir.path());
+    QVERIFY2(done.status == 0, done.err.constData());
+    const QString pdf = dir.filePath("livre.pdf");
+    QVERIFY(pdfInfo(pdf, "Page size").startsWith(size + " pts"));
+    const int pages = pdfInfo(pdf, "Pages").toInt();
+    const int entries = book.count("<Attr ");
+    QVERIFY2(pages > 4, qPrintable(pdfInfo(pdf, "Pages")));
+    const QString last = pdfText(pdf, pages - 1, pages).simplified();
+    QVERIFY2(last.contains(EntryId::text(entries - 1)) && last.endsWith(QString("rendez-vous au 000. %1").arg(pages)),
+             qPrintable(last.right(300)));
+}
+
+void TestTools::pdfRefused_data()
+{
+    QTest::addColumn<int>("resolution");
+    QTest::addColumn<qint64>("room"); // bytes the device takes, -1 for all
+    QTest::addColumn<QString>("error");
+    QTest::newRow("laid out whole") << 150 << qint64(-1) << "";
+    // The book is some 70 pages long at 150 dpi: at 30,000 dpi it is laid
+    // out but runs past what Qt draws (2^23 device units), at 96,000 past
+    // what it lays out (2^31 / 64).
+    QTest::newRow("past what is drawn") << 30000 << qint64(-1) << "trop long";
+    QTest::newRow("past what is laid out") << 96000 << qint64(-1) << "trop long";
+    QTest::newRow("device full") << 150 << qint64(4096) << "No space left on device";
+}
+
+// A PDF that cannot be made whole is refused, and nothing of it written.
+void TestTools::pdfRefused()
+{
+    QFETCH(int, resolution);
+    QFETCH(qint64, room);
+    QFETCH(QString, error);
+    BookReader reader;
+    QVERIFY(reader.read(longBook(200, 5)));
+    PrintBook print(reader.book());
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    FailDevice full(room);
+    QIODevice *device = room < 0 ? static_cast<QIODevice *>(&buffer) : &full;
+    QCOMPARE(print.writePdf(device, PrintBook::A4, resolution), error.isEmpty());
+    QVERIFY2(print.errorString().contains(error), qPrintable(print.errorString()));
+    QCOMPARE(buffer.data().startsWith("%PDF-"), error.isEmpty());
+}
+
+void TestTools::printedTextsEscaped_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("value");
+    for (const char *field : {"text", "choice", "monster", "object", "title"}) {
+        QTest::addRow("%s, markup", field) << QString(field) << "<b>gras</b> & <script>x</script>";
+        QTest::addRow("%s, entity", field) << QString(field) << "&amp; sel &lt;i&gt;";
+    }
+}
+
+// Whatever a book's texts hold, the printed page shows them as text.
+void TestTools::printedTextsEscaped()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, value);
+    Entry e;
+    e.id = QStringLiteral("000");
+    e.text = field == "text" ? value : QStringLiteral("Début.");
+    e.types.choice = e.choiceActive = true;
+    e.choices = {{QStringLiteral("0"), field == "choice" ? value : QStringLiteral("Recommencer")}};
+    if (field == "monster") {
+        e.types.attack = true;
+        e.monsters = {{value, QStringLiteral("7"), QStringLiteral("9"), QStringLiteral("0")}};
+    }
+    if (field == "object")
+        e.objects = {{value, "0", "0", "0", "0", "0", "0", "0", QString()}};
+    QTemporaryDir dir;
+    QVERIFY(writeBytes(dir.filePath("livre.xml"), bookOf({e})));
+    QStringList args{"livre.xml", "--print-html", "livre.html"};
+    if (field == "title")
+        args << "--title" << value;
+    const Run done = run(ORVANDEL_EXPORT, args, dir.path());
+    QVERIFY2(done.status == 0, done.err.constData());
+    const QString page = QString::fromUtf8(readBytes(dir.filePath("livre.html")));
+    QVERIFY2(page.contains(value.toHtmlEscaped()), qPrintable(page));
+    QVERIFY(!page.contains(value));
+}
+
+void TestTools::dotLabelsReadBack_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("backslash last") << "000" << "C:\\";
+    QTest::newRow("backslash and quote") << "000" << "un \\\" deux";
+    QTest::newRow("quote last") << "000" << "dit \"";
+    QTest::newRow("backslash n as two letters") << "a\\nb" << "x\\ny";
+    QTest::newRow("Graphviz's own escapes") << "\\N" << "\\G \\E \\L \\l";
+    QTest::newRow("backslash in the id") << "0\\" << "Texte";
+}
+
+// Whatever an entry's number or text holds, the DOT is one that dot reads,
+// and its label reads back as the number and the text.
+void TestTools::dotLabelsReadBack()
+{
+    QFETCH(QString, id);
+    QFETCH(QString, text);
+    Entry e;
+    e.id = id;
+    e.text = text;
+    BookReader reader;
+    QVERIFY2(reader.read(bookOf({e})), qPrintable(reader.errorString()));
+    QCOMPARE(reader.book().entry(0).text, text);
+    const QByteArray dot = BookMap::dot(reader.book(), {});
+    QProcess graphviz;
+    graphviz.start("dot", {"-Tcanon"});
+    graphviz.write(dot);
+    graphviz.closeWriteChannel();
+    QVERIFY(graphviz.waitForFinished(60000));
+    QVERIFY2(graphviz.exitCode() == 0 && graphviz.readAllStandardError().isEmpty(), dot.constData());
+    MapLayout layout;
+    QString error;
+    QVERIFY2(BookMap::layOut(dot, &layout, &error), qPrintable(error));
+    QCOMPARE(layout.nodes.value(0).lines, (QStringList{id, text}));
+}
+
+QTEST_MAIN(TestTools)
+#include "tst_tools.moc"
