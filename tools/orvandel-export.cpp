@@ -124,11 +124,13 @@ int main(int argc, char *argv[])
                                                   : file.errorString());
     if (!renumber) {
         BookReader renumbered;
-        if (!mode.isEmpty())
-            renumbered.read(Renumbering::make(file.book(), mode == QLatin1String("shuffle") ? Renumbering::Shuffle
-                                                                                         : Renumbering::Compact,
-                                              seed, pinned)
-                                .bytes(file.book()));
+        if (!mode.isEmpty()) {
+            const Renumbering r = Renumbering::make(
+                file.book(), mode == QLatin1String("shuffle") ? Renumbering::Shuffle : Renumbering::Compact, seed, pinned);
+            const QByteArray bytes = r.bytes(file.book());
+            if (bytes.isNull() || !renumbered.read(bytes))
+                return fail(QStringLiteral("%1 : %2").arg(bookPath, r.errorString()));
+        }
         const Book &printed = mode.isEmpty() ? file.book() : renumbered.book();
         PrintBook print(printed, title);
         WebPage web(printed, title);
@@ -156,6 +158,8 @@ int main(int argc, char *argv[])
     if (out.state() == BookFile::Unreadable && out.error() == BookFile::OpenError && QFileInfo::exists(output))
         return fail(out.errorString(), 3);
     const QByteArray renumbered = renumbering.bytes(file.book());
+    if (renumbered.isNull())
+        return fail(QStringLiteral("%1 : %2").arg(bookPath, renumbering.errorString()));
     if (!out.restore(renumbered, QStringLiteral("livre renuméroté (%1)").arg(mode)))
         return fail(QStringLiteral("%1 : %2").arg(output, out.errorString()), 3);
     if (!AtomicFile::holds(output, renumbered))
