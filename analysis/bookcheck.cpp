@@ -2,6 +2,7 @@
 
 #include "book/reference.h"
 #include "play/fightodds.h"
+#include "play/playbook.h"
 
 namespace {
 
@@ -9,7 +10,7 @@ QVector<Fight::Opponent> opponents(const Entry &entry)
 {
     QVector<Fight::Opponent> out;
     for (const Entry::Monster &m : entry.monsters)
-        out.append({m.name, m.habilete.toInt(), m.endurance.toInt()});
+        out.append({m.name, Playbook::amount(m.habilete, 0), Playbook::amount(m.endurance, 0)}); // as the game reads them
     return out;
 }
 
