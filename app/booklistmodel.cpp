@@ -37,15 +37,27 @@ void BookListModel::changed(int index, int removed, int inserted, const QVector<
         return;
     }
     // The changed rows go and come back: the sorting and filtering views
-    // place them anew without going over the others.
+    // place them anew without going over the others. The book has changed
+    // already: while the rows go, those after them are read `removed`
+    // places further down the book, and while they come back, `inserted`
+    // places further.
     if (removed > 0) {
+        shiftFrom = index + removed;
+        shift = inserted - removed;
+        goneFrom = index;
         beginRemoveRows(QModelIndex(), index, index + removed - 1);
         rows -= removed;
         findingText.remove(index, removed);
         if (!search.isEmpty())
             search.remove(index, removed);
+        goneFrom = -1;
+        shiftFrom = index;
+        shift = inserted;
         endRemoveRows();
     }
+    goneFrom = -1;
+    shiftFrom = index;
+    shift = inserted;
     QVector<QString> now = titles(book->size(), findings);
     if (inserted > 0) {
         beginInsertRows(QModelIndex(), index, index + inserted - 1);
@@ -56,8 +68,10 @@ void BookListModel::changed(int index, int removed, int inserted, const QVector<
             if (!search.isEmpty())
                 search.insert(i, searchable(book->entry(i)));
         }
+        shift = 0;
         endInsertRows();
     }
+    shift = 0;
     // A change elsewhere can change what other entries are found to be.
     for (int i = 0; i < rows; ++i) {
         if (findingText.at(i) == now.at(i))
@@ -95,9 +109,11 @@ QString BookListModel::folded(const QString &text)
 
 QVariant BookListModel::data(const QModelIndex &index, int role) const
 {
-    if (!book || !index.isValid() || index.row() >= book->size())
+    if (!book || !index.isValid() || index.row() >= rows)
         return QVariant();
-    const int row = index.row();
+    const int row = bookRow(index.row());
+    if (row < 0 || row >= book->size())
+        return QVariant();
     const Entry &entry = book->entry(row);
     switch (role) {
     case Qt::DisplayRole:
@@ -111,7 +127,7 @@ QVariant BookListModel::data(const QModelIndex &index, int role) const
             const QString simplified = entry.text.left(200).simplified();
             return simplified.size() > 80 ? simplified.left(79) + QChar(0x2026) : simplified;
         }
-        case Findings: return findingText.at(row);
+        case Findings: return findingText.at(index.row());
         }
         break;
     case Qt::ForegroundRole:
@@ -180,9 +196,11 @@ QByteArray BookListModel::searchable(const Entry &entry)
 const QByteArray &BookListModel::searchText(int row) const
 {
     if (search.isEmpty()) {
-        search.resize(book->size());
-        for (int i = 0; i < book->size(); ++i)
-            search[i] = searchable(book->entry(i));
+        search.resize(rows);
+        for (int i = 0; i < rows; ++i) {
+            const int entry = bookRow(i);
+            search[i] = entry >= 0 ? searchable(book->entry(entry)) : QByteArray();
+        }
     }
     return search.at(row);
 }

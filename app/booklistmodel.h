@@ -34,13 +34,27 @@ public:
     static QByteArray foldedUtf8(const QString &text);
     // For the filter and the sort, without going through QVariant.
     const QByteArray &searchText(int row) const;
-    qint64 sortNumber(int row) const { return book && book->number(row) >= 0 ? book->number(row) : -1; }
+    qint64 sortNumber(int row) const
+    {
+        row = bookRow(row);
+        return book && row >= 0 && book->number(row) >= 0 ? book->number(row) : -1;
+    }
 
 private:
     static QVector<QString> titles(int size, const QVector<BookFinding> &findings);
 
+    // The book's entry a row shows, while rows come and go after the book
+    // changed; -1 for a row on its way out.
+    int bookRow(int row) const
+    {
+        if (goneFrom >= 0 && row >= goneFrom && row < shiftFrom)
+            return -1;
+        return row >= shiftFrom ? row + shift : row;
+    }
+
     const Book *book = nullptr;
     int rows = 0; // as the views know it, while rows come and go
+    int shiftFrom = 0, shift = 0, goneFrom = -1;
     QVector<QString> findingText; // per entry, the titles of its findings
     static QByteArray searchable(const Entry &entry);
     mutable QVector<QByteArray> search; // per entry, folded number and text, made on first search

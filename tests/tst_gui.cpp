@@ -17,7 +17,9 @@
 #include "bookgen.h"
 #include "support.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
+#include <QSortFilterProxyModel>
 #include <QElapsedTimer>
 #include <QGraphicsView>
 #include <QMainWindow>
@@ -75,6 +77,7 @@ private slots:
     void smallerPoints();
     void printedBook();
     void renumberInPlace();
+    void oneDocumentPerBook();
 
 private:
     QString path(const QString &name = "livre.xml") { return dir->filePath(name); }
@@ -681,6 +684,10 @@ void TestGui::bookWindow()
     QVERIFY(window.openBook(path()));
     window.show();
     auto *list = window.findChild<QTableView *>("view_Entries");
+    // The list and its filter keep the model rules through every change below.
+    auto *filtered = qobject_cast<QSortFilterProxyModel *>(list->model());
+    QAbstractItemModelTester filterTester(filtered, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester listTester(filtered->sourceModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     auto *filter = window.findChild<QLineEdit *>("le_Filter");
     filter->setText("OREE foret"); // accents and case aside, every word
     QCOMPARE(list->model()->rowCount(), 1);
@@ -872,6 +879,77 @@ void TestGui::nameThatIsNotUtf8()
     QCOMPARE(window.findChild<QLabel *>("lbl_Book")->text(), "Aucun livre choisi");
     QVERIFY(window.openBookArgument(QFile::encodeName(path("livre-é.xml"))));
     QVERIFY(window.findChild<QLabel *>("lbl_Book")->text().endsWith("livre-é.xml"));
+}
+
+// Every window changes a book through its one document: an entry added
+// from the main window while the book window is open is no other
+// program's change, undo takes both changes back to the exact bytes, a
+// restored version is undone like any change, and a second book gets a
+// window of its own that can write.
+void TestGui::oneDocumentPerBook()
+{
+    QVERIFY(QFile::copy(fixture("book-own.xml"), path()));
+    const QByteArray original = readBytes(path());
+    MainWindow window;
+    window.show();
+    QVERIFY(window.openBookWindow(path()));
+    BookWindow *books = window.bookWindow();
+    auto *filtered = qobject_cast<QSortFilterProxyModel *>(books->findChild<QTableView *>("view_Entries")->model());
+    QAbstractItemModelTester filterTester(filtered, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester listTester(filtered->sourceModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    auto *undo = books->findChild<QAction *>("actionUndo");
+    books->selectEntry(1);
+    QStringList seen;
+    script->message(&seen, QMessageBox::Yes);
+    books->deleteEntry();
+    QCOMPARE(undo->text(), "Annuler : suppression de l'entrée 001");
+    const QByteArray deleted = readBytes(path());
+    script->then([](QWidget *modal) { Form(modal).text("textEdit", "Une fin.").click("pb_Save"); });
+    script->message(&seen, QMessageBox::Yes); // an ending
+    Form(&window).click("pb_Entry");
+    QCOMPARE(books->file().book().size(), 3);
+    QCOMPARE(undo->text(), "Annuler : ajout de l'entrée 003");
+    QTest::qWait(300); // the watch on the file has spoken by now
+    QVERIFY(!books->statusBar()->currentMessage().contains("autre programme"));
+    books->undo();
+    QCOMPARE(readBytes(path()), deleted);
+    undo->trigger();
+    QCOMPARE(readBytes(path()), original);
+    QCOMPARE(books->file().book().size(), 3);
+    books->redo();
+    QCOMPARE(readBytes(path()), deleted);
+
+    // A version restored from the history is undone like any change.
+    script->then([](QWidget *modal) {
+        auto *versions = modal->findChild<QTableWidget *>("table_Versions");
+        versions->setCurrentCell(versions->rowCount() - 1, 0); // the oldest: the book as it came
+        qobject_cast<QDialog *>(modal)->accept();
+    });
+    window.findChild<QAction *>("actionHistory")->trigger();
+    QCOMPARE(readBytes(path()), original);
+    QVERIFY(undo->text().startsWith("Annuler : version du "));
+    books->undo();
+    QCOMPARE(readBytes(path()), deleted);
+
+    // Another book from the menu: its own window, writable.
+    QVERIFY(QFile::copy(fixture("check-clean.xml"), path("autre.xml")));
+    script->file(path("autre.xml"));
+    window.findChild<QAction *>("actionChooseBook")->trigger();
+    QCOMPARE(seen.size(), 2); // no question of a book open elsewhere
+    BookWindow *other = window.bookWindow();
+    QVERIFY(other && other != books && books->isVisible());
+    QVERIFY(!other->file().isReadOnly());
+    QVERIFY(other->findChild<QAction *>("actionNew")->isVisible());
+    other->selectEntry(0);
+    script->message(&seen, QMessageBox::Yes);
+    other->deleteEntry();
+    QCOMPARE(other->file().book().size(), readFixture("check-clean.xml").size() - 1);
+    // Back to the first book: its window, never a claim against ourselves.
+    QVERIFY(window.openBookWindow(path()));
+    QCOMPARE(window.bookWindow(), books);
+    QCOMPARE(seen.size(), 3);
+    delete other;
+    delete books;
 }
 
 // Typing where a flight leads makes it possible from the first round; a
