@@ -240,6 +240,20 @@ int main(int argc, char *argv[])
                floors[floors.size() / 2]);
     }
 
+    // Undoing one replaced entry through the book's document, against the
+    // edit itself, in the probe (the document's undo stack is Qt Widgets').
+    for (int entries : {10000, 100000}) {
+        QDir(book + QStringLiteral(".historique")).removeRecursively();
+        writePlain(book, generateBook(entries));
+        QProcess probe;
+        probe.start(startup, {QStringLiteral("--undo"), book, QString::number(repetitions)});
+        probe.waitForFinished(-1);
+        const QList<QByteArray> ms = probe.readAllStandardOutput().trimmed().split(' ');
+        report(QStringLiteral("undo one replaced entry (%1 entries; floor: the edit)").arg(entries),
+               ms.value(1).toDouble(), ms.value(0).toDouble());
+    }
+    QDir(book + QStringLiteral(".historique")).removeRecursively();
+
     // The book window, through the probe (which links the widgets), against
     // reading the same book into the model.
     for (int entries : {10000, 100000}) {

@@ -20,6 +20,7 @@
 #include "book/filehistory.h"
 #include "app/booklistmodel.h"
 #include "app/bookwindow.h"
+#include "document/bookdocument.h"
 #include "app/mainwindow.h"
 #include "entry/entryui.h"
 
@@ -206,6 +207,33 @@ static int session(const QString &path, int count)
     return 0;
 }
 
+// One entry in the middle rewritten through the book's document, then the
+// change undone, `count` times: the median of each (both are saves, the
+// history kept first).
+static int undoing(const QString &path, int count)
+{
+    QSharedPointer<BookDocument> document = BookDocument::of(path);
+    document->load();
+    const int middle = document->book().size() / 2;
+    QVector<double> edits, undos;
+    for (int k = 0; k < count; ++k) {
+        Entry entry = document->book().entry(middle);
+        entry.text += QStringLiteral(" Corrigé.");
+        QElapsedTimer clock;
+        clock.start();
+        if (!document->replaceEntry(middle, entry))
+            qFatal("the edit was refused: %s", qPrintable(document->errorString()));
+        edits << clock.nsecsElapsed() / 1e6;
+        clock.restart();
+        document->undo();
+        undos << clock.nsecsElapsed() / 1e6;
+        if (document->book().entry(middle).text.endsWith(QStringLiteral("Corrigé.")))
+            qFatal("the undo did not take the edit back");
+    }
+    std::printf("%.3f %.3f\n", median(edits), median(undos));
+    return 0;
+}
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -238,6 +266,8 @@ int main(int argc, char *argv[])
         std::printf("%.3f %.3f\n", open, filter);
         return 0;
     }
+    if (args.size() >= 4 && args.at(1) == QLatin1String("--undo"))
+        return undoing(args.at(2), args.at(3).toInt());
     if (args.size() >= 4 && args.at(1) == QLatin1String("--writing"))
         return session(args.at(2), args.at(3).toInt());
     if (args.size() >= 3 && args.at(1) == QLatin1String("--map"))
