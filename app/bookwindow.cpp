@@ -12,6 +12,7 @@
 #include "book/reference.h"
 #include "entry/entryui.h"
 #include "monsters/monsterui.h"
+#include "export/entryhtml.h"
 #include "export/printbook.h"
 #include "export/webpage.h"
 #include "book/atomicfile.h"
@@ -39,64 +40,9 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-namespace {
-
-QString escaped(const QString &text)
-{
-    return text.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>"));
-}
-
-// "Rendez-vous au 042" as a link to that entry, or marked as missing.
-QString link(const Book &book, const QString &reference)
-{
-    const int target = book.indexOfNumber(EntryId::parse(reference));
-    if (target < 0)
-        return QStringLiteral("<span style='color:#c62828'>%1 (%2)</span>")
-            .arg(BookWindow::tr("Rendez-vous au %1").arg(escaped(reference)),
-                 BookWindow::tr("entrée absente"));
-    return QStringLiteral("<a href='entry:%1'>%2</a>")
-        .arg(target)
-        .arg(BookWindow::tr("Rendez-vous au %1").arg(escaped(book.entry(target).id)));
-}
-
-} // namespace
-
 QString BookWindow::previewHtml(const Book &book, int index)
 {
-    if (index < 0 || index >= book.size())
-        return QString();
-    const Entry &e = book.entry(index);
-    QString html = QStringLiteral("<h2>%1</h2><p>%2</p>").arg(escaped(e.id), escaped(e.text));
-    if (e.hasBonus())
-        html += tr("<p><b>Bonus</b> : Habileté %1, Endurance %2, Chance %3</p>")
-                    .arg(e.bonus.habilete).arg(e.bonus.endurance).arg(e.bonus.chance);
-    if (!e.objects.isEmpty()) {
-        html += tr("<p><b>Objets</b> :</p><ul>");
-        for (const Entry::Object &o : e.objects)
-            html += QStringLiteral("<li>%1</li>").arg(escaped(o.text.isEmpty() ? o.other : o.text));
-        html += QStringLiteral("</ul>");
-    }
-    if (!e.monsters.isEmpty()) {
-        html += tr("<p><b>Combat</b> :</p><table cellpadding='3'>");
-        for (const Entry::Monster &m : e.monsters)
-            html += tr("<tr><td>%1</td><td>Habileté %2</td><td>Endurance %3</td><td>victoire : %4</td></tr>")
-                        .arg(escaped(m.name), escaped(m.habilete), escaped(m.endurance), link(book, m.victory));
-        html += QStringLiteral("</table><p><i>%1</i></p>").arg(escaped(BookCheck::fightOdds(e)));
-    }
-    if (e.hasFlee())
-        html += tr("<p><b>Fuite</b> possible après le tour %1%2 : %3</p>")
-                    .arg(e.flee.round)
-                    .arg(e.flee.penality ? tr(" (2 points d'Endurance perdus)") : QString())
-                    .arg(link(book, e.flee.ref));
-    if (e.hasLuck())
-        html += tr("<p><b>Tentez votre chance</b> : chanceux, %1 — %2 ; malchanceux, %3 — %4</p>")
-                    .arg(escaped(e.luck.luckyText), link(book, e.luck.luckyValue),
-                         escaped(e.luck.unluckyText), link(book, e.luck.unluckyValue));
-    for (const Entry::Choice &c : e.choices)
-        html += QStringLiteral("<p>%1 : %2</p>").arg(escaped(c.text), link(book, c.value));
-    if (e.choices.isEmpty() && !e.hasWayOut())
-        html += tr("<p><i>Fin : aucune sortie.</i></p>");
-    return html;
+    return EntryHtml::of(book, index, EntryHtml::Preview);
 }
 
 BookWindow::BookWindow(QWidget *parent)

@@ -37,7 +37,6 @@ public:
 
 private:
     QString page(const QString &bodyStyle) const;
-    QString entryHtml(int index) const;
 
     const Book &book;
     QString title;

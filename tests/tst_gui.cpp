@@ -701,7 +701,7 @@ void TestGui::bookWindow()
     QVERIFY(preview->toHtml().contains("entry:1"));
     emit preview->anchorClicked(QUrl("entry:1"));
     QCOMPARE(window.selectedEntry(), 1);
-    QVERIFY(preview->toPlainText().contains("Rendez-vous au 3 (entrée absente)"));
+    QVERIFY(preview->toPlainText().contains("Si vous êtes vainqueur, rendez-vous au 3 (entrée absente)."));
 
     // Saved unchanged, an entry leaves the file as it was; changed, only its bytes change.
     script->then([](QWidget *modal) { Form(modal).click("pb_Save"); });

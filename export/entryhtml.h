@@ -1,0 +1,27 @@
+#ifndef ORVANDEL_ENTRYHTML_H
+#define ORVANDEL_ENTRYHTML_H
+
+#include "book/book.h"
+
+#include <QCoreApplication>
+#include <QString>
+
+// One entry as the reader reads it, in HTML: its number, its text, what it
+// gives, its fights, flight, test of luck and choices written out as a
+// printed gamebook writes them ("Si vous voulez ouvrir la porte,
+// rendez-vous au 212."). The printed book and the book window's preview
+// both show an entry this way; the preview adds what the author needs:
+// references as links (a missing entry marked), a fight's odds, an ending
+// said.
+class EntryHtml
+{
+    Q_DECLARE_TR_FUNCTIONS(EntryHtml)
+
+public:
+    enum Use { Print, Preview };
+    static QString of(const Book &book, int index, Use use);
+    // A value as it stands in HTML text, line ends kept.
+    static QString escaped(const QString &text);
+};
+
+#endif
