@@ -152,8 +152,13 @@ bool BookWindow::setDocument(const QSharedPointer<BookDocument> &document)
     auto showUndo = [this, stack] {
         undoAction->setEnabled(stack->canUndo());
         redoAction->setEnabled(stack->canRedo());
+        // The button stays short; the action, its tip and menus say what it takes back.
         undoAction->setText(stack->canUndo() ? tr("Annuler : %1").arg(stack->undoText()) : tr("Annuler"));
         redoAction->setText(stack->canRedo() ? tr("Rétablir : %1").arg(stack->redoText()) : tr("Rétablir"));
+        undoAction->setIconText(tr("Annuler"));
+        redoAction->setIconText(tr("Rétablir"));
+        undoAction->setToolTip(tr("%1 (Ctrl+Z)").arg(undoAction->text()));
+        redoAction->setToolTip(tr("%1 (Ctrl+Maj+Z)").arg(redoAction->text()));
     };
     connect(stack, &QUndoStack::indexChanged, this, showUndo);
     connect(stack, &QUndoStack::cleanChanged, this, showUndo);
