@@ -31,6 +31,33 @@ BookCheckUI::BookCheckUI(const Book &book, const QVector<BookFinding> &findings,
     setWindowTitle(tr("Vérification du livre"));
     resize(820, 520);
 
+    summary = new QLabel(this);
+    summary->setObjectName(QStringLiteral("lbl_Summary"));
+    table = new QTableWidget(0, 4, this);
+    table->setObjectName(QStringLiteral("table_Findings"));
+    table->setHorizontalHeaderLabels({tr("Constat"), tr("Entrée"), tr("Ligne"), tr("Détail")});
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->verticalHeader()->hide();
+    table->horizontalHeader()->setStretchLastSection(true);
+    connect(table, &QTableWidget::cellDoubleClicked, this, [this](int row) {
+        emit entryActivated(table->item(row, 0)->data(Qt::UserRole + 1).toInt());
+    });
+    showFindings(book, findings);
+    table->sortByColumn(1, Qt::AscendingOrder);
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)->setText(tr("Fermer"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(summary);
+    layout->addWidget(table, 1);
+    layout->addWidget(buttons);
+}
+
+void BookCheckUI::showFindings(const Book &book, const QVector<BookFinding> &findings)
+{
     QMap<int, int> counts;
     for (const BookFinding &f : findings)
         ++counts[f.kind];
@@ -53,16 +80,11 @@ BookCheckUI::BookCheckUI(const Book &book, const QVector<BookFinding> &findings,
     lines << (endings.isEmpty() ? tr("Aucune fin : aucune entrée n'achève l'aventure.")
                                 : endings.size() == 1 ? tr("1 fin : %1").arg(endings.first())
                                                       : tr("%1 fins : %2").arg(endings.size()).arg(endings.join(QStringLiteral(", "))));
-    summary = new QLabel(lines.join(QLatin1Char('\n')), this);
-    summary->setObjectName(QStringLiteral("lbl_Summary"));
+    summary->setText(lines.join(QLatin1Char('\n')));
 
-    table = new QTableWidget(findings.size(), 4, this);
-    table->setObjectName(QStringLiteral("table_Findings"));
-    table->setHorizontalHeaderLabels({tr("Constat"), tr("Entrée"), tr("Ligne"), tr("Détail")});
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->verticalHeader()->hide();
-    table->horizontalHeader()->setStretchLastSection(true);
+    table->setSortingEnabled(false);
+    table->clearContents();
+    table->setRowCount(findings.size());
     const QVector<int> lineOf = book.lineNumbers();
     for (int r = 0; r < findings.size(); ++r) {
         const BookFinding &f = findings.at(r);
@@ -78,19 +100,6 @@ BookCheckUI::BookCheckUI(const Book &book, const QVector<BookFinding> &findings,
         table->setItem(r, 2, new NumberItem(QString::number(lineOf.at(f.entry)), lineOf.at(f.entry)));
         table->setItem(r, 3, new QTableWidgetItem(f.detail));
     }
-    connect(table, &QTableWidget::cellDoubleClicked, this, [this](int row) {
-        emit entryActivated(table->item(row, 0)->data(Qt::UserRole + 1).toInt());
-    });
     table->setSortingEnabled(true);
-    table->sortByColumn(1, Qt::AscendingOrder);
     table->resizeColumnsToContents();
-
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-    buttons->button(QDialogButtonBox::Close)->setText(tr("Fermer"));
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(summary);
-    layout->addWidget(table, 1);
-    layout->addWidget(buttons);
 }

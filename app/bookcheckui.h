@@ -17,6 +17,8 @@ class BookCheckUI : public QDialog
 public:
     BookCheckUI(const Book &book, const QVector<BookFinding> &findings,
                 QWidget *parent = nullptr);
+    // The findings again, after the book changed.
+    void showFindings(const Book &book, const QVector<BookFinding> &findings);
 
 signals:
     // Double-click on a finding: the entry it is about.

@@ -326,6 +326,11 @@ void BookWindow::checkBook()
 {
     knowMonsters();
     BookCheckUI dialog(doc->book(), doc->findings(), this);
+    // The list follows the book while it is open (a change from another
+    // window, a file read again).
+    auto refill = [this, &dialog] { dialog.showFindings(doc->book(), doc->findings()); };
+    connect(doc.data(), &BookDocument::entriesChanged, &dialog, refill);
+    connect(doc.data(), &BookDocument::bookReset, &dialog, refill);
     connect(&dialog, &BookCheckUI::entryActivated, this, [this, &dialog](int index) {
         selectEntry(index);
         dialog.accept();

@@ -944,6 +944,17 @@ void TestGui::oneDocumentPerBook()
     script->message(&seen, QMessageBox::Yes);
     other->deleteEntry();
     QCOMPARE(other->file().book().size(), readFixture("check-clean.xml").size() - 1);
+    // The check list follows the book while it is open.
+    QString said, saidAfter;
+    script->then([&](QWidget *modal) {
+        said = modal->findChild<QLabel *>("lbl_Summary")->text();
+        books->document()->removeEntry(0);
+        saidAfter = modal->findChild<QLabel *>("lbl_Summary")->text();
+        qobject_cast<QDialog *>(modal)->reject();
+    });
+    books->checkBook();
+    QVERIFY2(said.contains("les 2 entrées") && saidAfter.contains("la seule entrée"), qPrintable(said + saidAfter));
+
     // Back to the first book: its window, never a claim against ourselves.
     QVERIFY(window.openBookWindow(path()));
     QCOMPARE(window.bookWindow(), books);
