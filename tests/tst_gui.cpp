@@ -746,6 +746,9 @@ void TestGui::bookWindow()
     QVERIFY(writeBytes(path(), QByteArray(original).replace("forêt", "clairière")));
     QTRY_VERIFY(preview->toPlainText().contains("clairière") || window.file().book().size() == 3);
     QCOMPARE(window.file().book().size(), 3);
+    // What was done before another program's change is not undone over it.
+    QVERIFY(!window.findChild<QAction *>("actionUndo")->isEnabled());
+    QVERIFY(window.statusBar()->currentMessage().contains("ne peut plus être annulé"));
 }
 
 // A reader's walk with real dice: choices as buttons, every round shown,
