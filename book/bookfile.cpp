@@ -135,7 +135,11 @@ bool BookFile::writeLocked(const QVector<QByteArray> &pieces, const QString &cha
     // A change that does not happen takes its version back out.
     bool inHistory = false;
     if (existed && !XmlText::isBlank(onDisk) && !changedOnDisk()) {
-        inHistory = versions.keep(onDisk, contents.size(), change);
+        // The version before is the file itself under a second name, when
+        // it is still the file read or written last (same inode, size, time).
+        const Stamp was = stamp;
+        inHistory = versions.keep(onDisk, contents.size(), change, filePath,
+                                  [was](const QString &version) { return stampOf(version) == was; });
         if (!inHistory && historyRequired)
             return fail(HistoryError, tr("l'historique du livre n'a pas pu être écrit : %1")
                                           .arg(versions.errorString()));

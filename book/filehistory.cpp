@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <unistd.h>
+
 namespace {
 
 const QString indexName = QStringLiteral("index.tsv");
@@ -19,7 +21,10 @@ QString oneLine(QString text)
 
 } // namespace
 
-FileHistory::FileHistory(const QString &filePath, int limit) : filePath(filePath), limit(limit) {}
+FileHistory::FileHistory(const QString &filePath, int limit, qint64 bytes)
+    : filePath(filePath), limit(limit), byteLimit(bytes)
+{
+}
 
 QString FileHistory::folder() const
 {
@@ -73,7 +78,8 @@ bool FileHistory::writeIndex(const QVector<Version> &newestFirst)
     return true;
 }
 
-bool FileHistory::keep(const QByteArray &bytes, int entries, const QString &change)
+bool FileHistory::keep(const QByteArray &bytes, int entries, const QString &change, const QString &file,
+                       const std::function<bool(const QString &)> &isSame)
 {
     error.clear();
     const QDir dir(folder());
@@ -90,20 +96,39 @@ bool FileHistory::keep(const QByteArray &bytes, int entries, const QString &chan
     QString name = stamp + suffix;
     for (int n = 2; dir.exists(name) || AtomicFile::isLink(dir.filePath(name)); ++n)
         name = stamp + QStringLiteral("-%1").arg(n) + suffix;
+    const QString path = dir.filePath(name);
 
-    AtomicFile version(dir.filePath(name), AtomicFile::RefuseLinks);
-    if (!version.write(bytes)) {
-        error = tr("« %1 » : %2").arg(QDir::toNativeSeparators(dir.filePath(name)), version.errorString());
+    // A second name for the file as it is (a linked book: the file it leads
+    // to), if it is still what was read.
+    bool linked = false;
+    if (!file.isEmpty() && isSame) {
+        const QString target = QFileInfo(file).canonicalFilePath();
+        linked = !target.isEmpty() && ::link(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) == 0;
+        if (linked && !isSame(path)) {
+            QFile::remove(path);
+            linked = false;
+        }
+    }
+    AtomicFile version(path, AtomicFile::RefuseLinks);
+    if (!linked && !version.write(bytes)) {
+        error = tr("« %1 » : %2").arg(QDir::toNativeSeparators(path), version.errorString());
         return false;
     }
-    // The index lists the versions oldest first; past the limit the oldest go.
+    // The index lists the versions oldest first; past the limits the oldest go.
     QVector<Version> kept = versions();
     kept.prepend({name, QDateTime(), entries, oneLine(change)});
-    if (!writeIndex(kept.mid(0, limit))) {
-        QFile::remove(dir.filePath(name));
+    int keep = qMin(kept.size(), limit);
+    qint64 total = 0;
+    for (int i = 0; i < keep; ++i) {
+        total += QFileInfo(dir.filePath(kept.at(i).name)).size();
+        if (i > 0 && total > byteLimit)
+            keep = i;
+    }
+    if (!writeIndex(kept.mid(0, keep))) {
+        QFile::remove(path);
         return false;
     }
-    while (kept.size() > limit)
+    while (kept.size() > keep)
         QFile::remove(dir.filePath(kept.takeLast().name));
     return true;
 }

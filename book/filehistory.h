@@ -7,6 +7,8 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+
 // The earlier versions of a file, kept in a folder beside it ("livre.xml"
 // keeps them in "livre.xml.historique/"): before each change, the file as it
 // was, with the number of its entries and what the change was. The oldest
@@ -24,11 +26,19 @@ public:
         QString change; // what was done to this version ("entrée 042 modifiée")
     };
 
-    explicit FileHistory(const QString &filePath = QString(), int limit = 50);
+    // At most `limit` versions, and no more of them than fit in `bytes`
+    // (the newest is always kept).
+    explicit FileHistory(const QString &filePath = QString(), int limit = 50, qint64 bytes = qint64(1) << 30);
     QString folder() const;
 
-    // Keeps `bytes`, the file before `change`, as the newest version.
-    bool keep(const QByteArray &bytes, int entries, const QString &change);
+    // Keeps `bytes`, the file before `change`, as the newest version. When
+    // `file` is named and still holds those bytes (`isSame` says so of the
+    // version made from it), the version is a second name for that file, a
+    // hard link: nothing is copied or written. Otherwise (the file changed,
+    // another file system), a copy of `bytes`. The file is then replaced by
+    // a new one, never written in place, so the version stays as it was.
+    bool keep(const QByteArray &bytes, int entries, const QString &change, const QString &file = QString(),
+              const std::function<bool(const QString &)> &isSame = {});
     // Takes back the version the last keep() made, when the change it was
     // kept for did not happen after all.
     bool forgetNewest();
@@ -45,6 +55,7 @@ private:
 
     QString filePath;
     int limit;
+    qint64 byteLimit;
     mutable QString error;
 };
 

@@ -687,8 +687,15 @@ void TestBook::historyKeepsEveryVersion()
     BookFile file;
     QVERIFY(file.open(path));
     QVector<QByteArray> states{readBytes(path)};
+    struct stat read;
+    QVERIFY(::stat(QFile::encodeName(path).constData(), &read) == 0);
     QVERIFY(file.replace(0, withText("Une autre orée")));
     states << readBytes(path);
+    // The version before is the file read under a second name, not a copy.
+    struct stat kept;
+    const QString first = QDir(file.history().folder()).filePath(file.history().versions().first().name);
+    QVERIFY(::stat(QFile::encodeName(first).constData(), &kept) == 0);
+    QCOMPARE(kept.st_ino, read.st_ino);
     QVERIFY(file.remove(1));
     states << readBytes(path);
     QVERIFY(file.append(withText("Une fin")));
@@ -708,12 +715,16 @@ void TestBook::historyKeepsEveryVersion()
     QCOMPARE(file.history().versions().size(), 4);
     QCOMPARE(QFileInfo(path).permissions() & ~QFile::Permissions(0x0F00), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
 
-    // The oldest go past the limit.
+    // The oldest go past the limits, of versions and of bytes (the newest stays).
     FileHistory small(path, 2);
     for (int k = 0; k < 4; ++k)
         QVERIFY(small.keep(states.at(k % 3), k, "x"));
     QCOMPARE(small.versions().size(), 2);
     QCOMPARE(QDir(small.folder()).entryList(QDir::Files).size(), 3); // two versions and the index
+    FileHistory tight(dir.filePath("autre.xml"), 50, states.at(0).size() + states.at(1).size() - 1);
+    QVERIFY(tight.keep(states.at(0), 3, "y") && tight.keep(states.at(1), 3, "y"));
+    QCOMPARE(tight.versions().size(), 1);
+    QCOMPARE(QDir(tight.folder()).entryList(QDir::Files).size(), 2);
 
     // A history that cannot be written stops the change unless the author goes on.
     QVERIFY(QDir(small.folder()).removeRecursively());
