@@ -1,6 +1,6 @@
-// The command-line tools as processes, and what they write: outputs that
-// would land on an input, file names that are not UTF-8, the PDF and the
-// printed page, the map's DOT.
+// The command-line tools as processes, and what they write: their command
+// line, outputs that would land on an input, file names that are not
+// UTF-8, the PDF and the printed page, the map's DOT.
 #include "analysis/bookmap.h"
 #include "book/entryid.h"
 #include "book/entrywriter.h"
@@ -89,6 +89,8 @@ class TestTools : public QObject
     Q_OBJECT
 
 private slots:
+    void commandLine_data();
+    void commandLine();
     void outputsApart_data();
     void outputsApart();
     void namesThatAreNotUtf8_data();
@@ -102,6 +104,64 @@ private slots:
     void dotLabelsReadBack_data();
     void dotLabelsReadBack();
 };
+
+void TestTools::commandLine_data()
+{
+    QTest::addColumn<QString>("tool");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out"); // patterns for standard output and standard error
+    QTest::addColumn<QString>("err");
+    const QString book = fixture("check-clean.xml");
+    struct Tool
+    {
+        QString name, program, options;
+        QStringList valueMissing, badNumber;
+        QString numberSaid;
+    };
+    const Tool tools[] = {
+        {"orvandel-check", ORVANDEL_CHECK, "--monsters.*--dot.*--svg.*--hard-fight", {book, "--dot"},
+         {book, "--hard-fight", "beaucoup"}, "--hard-fight attend un pourcentage de 0 à 100, pas « beaucoup »"},
+        {"orvandel-export", ORVANDEL_EXPORT,
+         "--renumber.*--seed.*--keep.*--output.*--html.*--pdf.*--print-html.*--title.*--paper", {book, "--html"},
+         {book, "--renumber", "shuffle", "--seed", "4294967296", "--output", "nouveau.xml"},
+         "--seed attend un nombre entier de 0 à 4294967295, pas « 4294967296 »"},
+        {"orvandel-play", ORVANDEL_PLAY, "--simulate.*--trace.*--seed.*--strategy.*--json", {book, "--trace", "--seed"},
+         {book, "--trace", "--seed", "1.5"}, "--seed attend un nombre entier de 0 à 4294967295, pas « 1.5 »"},
+    };
+    for (const Tool &t : tools) {
+        const QByteArray id = t.name.toUtf8();
+        const char *name = id.constData();
+        const QString refused = QString("(?m)^%1: %2\nusage : %1 LIVRE\\.xml ").arg(t.name);
+        QTest::addRow("%s --help", name) << t.program << QStringList{"--help"} << 0
+                                         << QString("(?s)^usage : %1 .*\nOptions :.*%2").arg(t.name, t.options) << "";
+        const QString version = QRegularExpression::escape(t.name + " " ORVANDEL_VERSION "\n");
+        QTest::addRow("%s --version", name) << t.program << QStringList{"--version"} << 0 << "^" + version + "$" << "";
+        QTest::addRow("%s unknown option", name) << t.program << QStringList{book, "--bogus"} << 2 << "^$"
+                                                 << refused.arg("option inconnue : --bogus");
+        const QString missing = QString("Valeur manquante après \"%1\"\\.").arg(t.valueMissing.last());
+        QTest::addRow("%s missing value", name) << t.program << t.valueMissing << 2 << "^$" << refused.arg(missing);
+        QTest::addRow("%s bad number", name) << t.program << t.badNumber << 2 << "^$"
+                                             << refused.arg(QRegularExpression::escape(t.numberSaid));
+    }
+}
+
+// The three tools read their command line one way: the help and the version
+// on standard output; a wrong command line refused with its reason and the
+// usage, and nothing written.
+void TestTools::commandLine()
+{
+    QFETCH(QString, tool);
+    QFETCH(QStringList, args);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QTemporaryDir dir;
+    const Run done = run(tool, args, dir.path());
+    QTEST(done.status, "status");
+    QVERIFY2(QRegularExpression(out).match(QString::fromUtf8(done.out)).hasMatch(), done.out.constData());
+    QVERIFY2(QRegularExpression(err).match(QString::fromUtf8(done.err)).hasMatch(), done.err.constData());
+    QVERIFY(snapshot(dir.path()).isEmpty());
+}
 
 void TestTools::outputsApart_data()
 {

@@ -2,13 +2,14 @@
 //
 // Prints one finding per line, "kind<TAB>entry id<TAB>detail", then a
 // summary on standard error. Exit status: 0 when the book has no dangling,
-// duplicate-id or not-a-number finding, 1 when it has, 2 when a book or
-// monster list cannot be read, 3 when an output cannot be written or would
-// land on an input or on the other output.
+// duplicate-id or not-a-number finding, 1 when it has, 2 when the command
+// line is wrong or a book or monster list cannot be read, 3 when an output
+// cannot be written or would land on an input or on the other output.
 #include "analysis/bookcheck.h"
 #include "analysis/bookmap.h"
 #include "book/atomicfile.h"
 #include "book/bookfile.h"
+#include "book/commandline.h"
 #include "book/filepaths.h"
 #include "book/monsterlist.h"
 
@@ -22,14 +23,6 @@
 #include <functional>
 
 namespace {
-
-const char usage[] = "usage: orvandel-check BOOK.xml [--monsters FILE] [--dot FILE] [--svg FILE] [--hard-fight PERCENT]";
-
-int fail(const QString &message, int status = 2)
-{
-    std::fprintf(stderr, "orvandel-check: %s\n", qPrintable(message));
-    return status;
-}
 
 // A value as one field of a finding line: tabs, line ends and backslashes
 // are written as escapes, so that no value can forge a line or a field.
@@ -82,49 +75,36 @@ bool writeOutput(const QString &path, const std::function<bool(QFileDevice *, QS
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    FilePaths::keepNameBytes();
-    const QStringList args = app.arguments().mid(1);
-    QString bookPath, monstersPath, dotPath, svgPath, hardFight = QStringLiteral("50");
-    bool options = true;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args.at(i);
-        QString *target = nullptr;
-        if (options && a == QLatin1String("--monsters"))
-            target = &monstersPath;
-        else if (options && a == QLatin1String("--dot"))
-            target = &dotPath;
-        else if (options && a == QLatin1String("--svg"))
-            target = &svgPath;
-        else if (options && a == QLatin1String("--hard-fight"))
-            target = &hardFight;
-        if (target) {
-            if (i + 1 >= args.size())
-                return fail(QStringLiteral("%1 attend un fichier").arg(a));
-            *target = args.at(++i);
-        } else if (options && (a == QLatin1String("-h") || a == QLatin1String("--help"))) {
-            std::printf("%s\n", usage);
-            return 0;
-        } else if (options && a == QLatin1String("--")) {
-            options = false;
-        } else if (options && a.startsWith(QLatin1Char('-')) && a != QLatin1String("-")) {
-            return fail(QStringLiteral("option inconnue : %1\n%2").arg(a, QLatin1String(usage)));
-        } else if (bookPath.isEmpty()) {
-            bookPath = a;
-        } else {
-            return fail(QStringLiteral("argument en trop : %1\n%2").arg(a, QLatin1String(usage)));
-        }
-    }
-    if (bookPath.isEmpty())
-        return fail(QLatin1String(usage));
+    CommandLine line(
+        QStringLiteral("orvandel-check"),
+        QStringLiteral("Vérifie un livre : une trouvaille par ligne, « genre<TAB>entrée<TAB>détail »."),
+        {QStringLiteral("LIVRE.xml [--monsters FICHIER] [--dot FICHIER] [--svg FICHIER] [--hard-fight POURCENT]")});
+    line.addOption(QStringLiteral("monsters"), QStringLiteral("Signale les monstres absents de cette liste."),
+                   QStringLiteral("FICHIER"));
+    line.addOption(QStringLiteral("dot"), QStringLiteral("Écrit la carte du livre en DOT (Graphviz)."),
+                   QStringLiteral("FICHIER"));
+    line.addOption(QStringLiteral("svg"), QStringLiteral("Écrit la carte du livre en SVG."),
+                   QStringLiteral("FICHIER"));
+    line.addOption(QStringLiteral("hard-fight"),
+                   QStringLiteral("Signale les combats qu'un aventurier moyen gagne moins souvent (50 par défaut)."),
+                   QStringLiteral("POURCENT"), QStringLiteral("50"));
+    if (!line.read())
+        return line.exitStatus();
+    bool ok = false;
+    const double threshold = line.percent(QStringLiteral("hard-fight"), &ok);
+    if (!ok)
+        return line.refuse(line.errorString());
+    const QString bookPath = line.book(), monstersPath = line.value(QStringLiteral("monsters")),
+                  dotPath = line.value(QStringLiteral("dot")), svgPath = line.value(QStringLiteral("svg"));
     FilePaths paths;
     if (!paths.outputsApart({bookPath, monstersPath}, {dotPath, svgPath}))
-        return fail(paths.errorString(), 3);
+        return line.fail(paths.errorString(), 3);
 
     BookFile file;
     if (!file.open(bookPath) || file.state() != BookFile::Readable)
-        return fail(file.state() == BookFile::New
-                        ? QStringLiteral("%1 : le livre est vide ou absent").arg(bookPath)
-                        : file.errorString());
+        return line.fail(file.state() == BookFile::New
+                             ? QStringLiteral("%1 : le livre est vide ou absent").arg(bookPath)
+                             : file.errorString());
     const Book &book = file.book();
 
     QSet<QString> monsterNames;
@@ -132,16 +112,12 @@ int main(int argc, char *argv[])
         QFile monsters(monstersPath);
         MonsterList list;
         if (!QFileInfo(monstersPath).isFile() || !monsters.open(QIODevice::ReadOnly) || !list.read(&monsters))
-            return fail(QStringLiteral("%1 : fichier des monstres illisible %2")
-                            .arg(monstersPath, list.errorString()));
+            return line.fail(QStringLiteral("%1 : fichier des monstres illisible %2")
+                                 .arg(monstersPath, list.errorString()));
         for (const MonsterRow &row : list.rows)
             monsterNames.insert(row.name);
     }
 
-    bool percentOk = false;
-    const double threshold = hardFight.toDouble(&percentOk) / 100;
-    if (!percentOk || threshold < 0 || threshold > 1)
-        return fail(QStringLiteral("--hard-fight attend un pourcentage de 0 à 100"));
     const QVector<BookFinding> findings =
         BookCheck::run(book, monstersPath.isEmpty() ? nullptr : &monsterNames, threshold);
     QMap<QString, int> counts;
@@ -163,13 +139,13 @@ int main(int argc, char *argv[])
             return AtomicFile::writeAll(*out, dot, error) && out->flush();
         };
         if (!dotPath.isEmpty() && !writeOutput(dotPath, writeDot, &error))
-            return fail(QStringLiteral("%1 : %2").arg(dotPath, error), 3);
+            return line.fail(QStringLiteral("%1 : %2").arg(dotPath, error), 3);
         file = BookFile(); // the book is no longer needed: Graphviz gets the memory
         const auto writeSvg = [&dot](QFileDevice *out, QString *error) {
             return BookMap::renderSvg(std::move(dot), out, error);
         };
         if (!svgPath.isEmpty() && !writeOutput(svgPath, writeSvg, &error))
-            return fail(QStringLiteral("%1 : %2").arg(svgPath, error), 3);
+            return line.fail(QStringLiteral("%1 : %2").arg(svgPath, error), 3);
     }
 
     QStringList summary;

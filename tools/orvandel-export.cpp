@@ -12,6 +12,7 @@
 #include "book/atomicfile.h"
 #include "book/bookfile.h"
 #include "book/bookreader.h"
+#include "book/commandline.h"
 #include "book/entryid.h"
 #include "book/filepaths.h"
 #include "export/printbook.h"
@@ -21,20 +22,7 @@
 #include <QGuiApplication>
 #include <QFileInfo>
 
-#include <cstdio>
-
 namespace {
-
-const char usage[] = "usage: orvandel-export BOOK.xml --renumber compact|shuffle [--seed S] "
-                     "[--keep N,N...] --output NEW.xml\n"
-                     "       orvandel-export BOOK.xml --html OUT.html|--pdf OUT.pdf|--print-html OUT.html "
-                     "[--title T] [--paper a4|letter]";
-
-int fail(const QString &message, int status = 2)
-{
-    std::fprintf(stderr, "orvandel-export: %s\n", qPrintable(message));
-    return status;
-}
 
 // Replaces the file at `path` with `bytes`, then reads it back: an output
 // said to be written holds what was made.
@@ -60,68 +48,72 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    FilePaths::keepNameBytes();
-    const QStringList args = app.arguments().mid(1);
-    QString bookPath, mode, output, pdfPath, htmlPath, webPath, title, paper = QStringLiteral("a4");
-    quint32 seed = 1;
+    CommandLine line(
+        QStringLiteral("orvandel-export"),
+        QStringLiteral("Renumérote un livre dans un nouveau fichier, ou le publie : à imprimer ou à jouer dans un "
+                       "navigateur."),
+        {QStringLiteral("LIVRE.xml --renumber compact|shuffle [--seed S] [--keep N,N...] --output NOUVEAU.xml"),
+         QStringLiteral("LIVRE.xml --html PAGE.html|--pdf LIVRE.pdf|--print-html PAGE.html [--title T] "
+                        "[--paper a4|letter] [--renumber compact|shuffle [--seed S] [--keep N,N...]]")});
+    const QString fileName = QStringLiteral("FICHIER");
+    line.addOption(QStringLiteral("renumber"),
+                   QStringLiteral("Renumérote : compact resserre les numéros, shuffle les distribue au hasard."),
+                   QStringLiteral("compact|shuffle"));
+    line.addOption(QStringLiteral("seed"), QStringLiteral("La graine du hasard de shuffle (1 par défaut)."),
+                   QStringLiteral("S"), QStringLiteral("1"));
+    line.addOption(QStringLiteral("keep"), QStringLiteral("Les entrées qui gardent leur numéro."),
+                   QStringLiteral("N,N..."));
+    line.addOption(QStringLiteral("output"),
+                   QStringLiteral("Écrit le livre renuméroté, et la table des numéros à côté (.csv)."),
+                   fileName);
+    line.addOption(QStringLiteral("html"), QStringLiteral("Écrit une page web où jouer le livre."), fileName);
+    line.addOption(QStringLiteral("pdf"), QStringLiteral("Écrit le livre à imprimer en PDF."), fileName);
+    line.addOption(QStringLiteral("print-html"), QStringLiteral("Écrit le livre à imprimer en HTML."), fileName);
+    line.addOption(QStringLiteral("title"), QStringLiteral("Le titre du livre publié."), QStringLiteral("T"));
+    line.addOption(QStringLiteral("paper"), QStringLiteral("Le format du PDF (a4 par défaut)."),
+                   QStringLiteral("a4|letter"), QStringLiteral("a4"));
+    if (!line.read())
+        return line.exitStatus();
+    bool ok = false;
+    const quint32 seed = quint32(line.number(QStringLiteral("seed"), 0, 0xFFFFFFFFll, &ok));
+    if (!ok)
+        return line.refuse(line.errorString());
     QSet<int> pinned;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args.at(i);
-        const bool hasValue = i + 1 < args.size();
-        if (a == QLatin1String("--renumber") && hasValue) {
-            mode = args.at(++i);
-        } else if (a == QLatin1String("--output") && hasValue) {
-            output = args.at(++i);
-        } else if (a == QLatin1String("--pdf") && hasValue) {
-            pdfPath = args.at(++i);
-        } else if (a == QLatin1String("--html") && hasValue) {
-            webPath = args.at(++i);
-        } else if (a == QLatin1String("--print-html") && hasValue) {
-            htmlPath = args.at(++i);
-        } else if (a == QLatin1String("--title") && hasValue) {
-            title = args.at(++i);
-        } else if (a == QLatin1String("--paper") && hasValue) {
-            paper = args.at(++i);
-        } else if (a == QLatin1String("--seed") && hasValue) {
-            bool ok = false;
-            seed = args.at(++i).toUInt(&ok);
-            if (!ok)
-                return fail(QStringLiteral("--seed attend un nombre"));
-        } else if (a == QLatin1String("--keep") && hasValue) {
-            for (const QString &n : args.at(++i).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-                if (EntryId::parse(n) < 0)
-                    return fail(QStringLiteral("--keep : « %1 » n'est pas un numéro").arg(n));
-                pinned.insert(EntryId::parse(n));
-            }
-        } else if (a == QLatin1String("-h") || a == QLatin1String("--help")) {
-            std::printf("%s\n", usage);
-            return 0;
-        } else if (!a.startsWith(QLatin1Char('-')) && bookPath.isEmpty()) {
-            bookPath = a;
-        } else {
-            return fail(QStringLiteral("argument inconnu : %1\n%2").arg(a, QLatin1String(usage)));
-        }
+    for (const QString &n : line.value(QStringLiteral("keep")).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        if (EntryId::parse(n) < 0)
+            return line.refuse(QStringLiteral("--keep : « %1 » n'est pas un numéro").arg(n));
+        pinned.insert(EntryId::parse(n));
     }
+    const QString bookPath = line.book(), mode = line.value(QStringLiteral("renumber")),
+                  output = line.value(QStringLiteral("output")), pdfPath = line.value(QStringLiteral("pdf")),
+                  htmlPath = line.value(QStringLiteral("print-html")), webPath = line.value(QStringLiteral("html")),
+                  title = line.value(QStringLiteral("title")), paper = line.value(QStringLiteral("paper"));
+    if (!mode.isEmpty() && mode != QLatin1String("compact") && mode != QLatin1String("shuffle"))
+        return line.refuse(QStringLiteral("--renumber attend compact ou shuffle, pas « %1 »").arg(mode));
+    if (paper != QLatin1String("a4") && paper != QLatin1String("letter"))
+        return line.refuse(QStringLiteral("--paper attend a4 ou letter, pas « %1 »").arg(paper));
     // --renumber with --output renumbers the book into a new file; with an
     // export and no --output, only the exported book is renumbered.
     const bool exporting = !pdfPath.isEmpty() || !htmlPath.isEmpty() || !webPath.isEmpty();
     const bool renumber = !output.isEmpty();
-    if (bookPath.isEmpty() || (!mode.isEmpty() && mode != QLatin1String("compact") && mode != QLatin1String("shuffle"))
-        || (renumber && mode.isEmpty()) || (renumber == exporting)
-        || (paper != QLatin1String("a4") && paper != QLatin1String("letter")))
-        return fail(QLatin1String(usage));
+    if (renumber == exporting)
+        return line.refuse(renumber ? QStringLiteral("--output ne va pas avec --html, --pdf ou --print-html")
+                                    : QStringLiteral("rien à écrire : --output, --html, --pdf ou --print-html"));
+    if (renumber && mode.isEmpty())
+        return line.refuse(QStringLiteral("--output attend --renumber compact ou shuffle"));
     // The old -> new table goes beside the renumbered book, under its name.
     const QFileInfo named(output);
     const QString table =
         renumber ? named.path() + QLatin1Char('/') + named.completeBaseName() + QStringLiteral(".csv") : QString();
     FilePaths paths;
     if (!paths.outputsApart({bookPath}, {output, table, pdfPath, htmlPath, webPath}))
-        return fail(paths.errorString(), 3);
+        return line.fail(paths.errorString(), 3);
 
     BookFile file;
     if (!file.open(bookPath) || file.state() != BookFile::Readable)
-        return fail(file.state() == BookFile::New ? QStringLiteral("%1 : le livre est vide ou absent").arg(bookPath)
-                                                  : file.errorString());
+        return line.fail(file.state() == BookFile::New
+                             ? QStringLiteral("%1 : le livre est vide ou absent").arg(bookPath)
+                             : file.errorString());
     if (!renumber) {
         BookReader renumbered;
         if (!mode.isEmpty()) {
@@ -129,7 +121,7 @@ int main(int argc, char *argv[])
                 file.book(), mode == QLatin1String("shuffle") ? Renumbering::Shuffle : Renumbering::Compact, seed, pinned);
             const QByteArray bytes = r.bytes(file.book());
             if (bytes.isNull() || !renumbered.read(bytes))
-                return fail(QStringLiteral("%1 : %2").arg(bookPath, r.errorString()));
+                return line.fail(QStringLiteral("%1 : %2").arg(bookPath, r.errorString()));
         }
         const Book &printed = mode.isEmpty() ? file.book() : renumbered.book();
         PrintBook print(printed, title);
@@ -144,28 +136,28 @@ int main(int argc, char *argv[])
             const bool made = k == 0 ? print.writePdf(&buffer, sheet) : k == 1 ? print.writeHtml(&buffer) : web.write(&buffer);
             QString error = k == 2 ? web.errorString() : print.errorString();
             if (!made || !writeChecked(outputs[k], buffer.data(), &error))
-                return fail(QStringLiteral("%1 : %2").arg(outputs[k], error), 3);
+                return line.fail(QStringLiteral("%1 : %2").arg(outputs[k], error), 3);
         }
         return 0;
     }
     if (!file.book().isWritable())
-        return fail(QStringLiteral("%1 : %2").arg(bookPath, file.book().whyNotWritable()));
+        return line.fail(QStringLiteral("%1 : %2").arg(bookPath, file.book().whyNotWritable()));
     const Renumbering renumbering = Renumbering::make(
         file.book(), mode == QLatin1String("shuffle") ? Renumbering::Shuffle : Renumbering::Compact, seed, pinned);
 
     BookFile out;
     out.open(output);
     if (out.state() == BookFile::Unreadable && out.error() == BookFile::OpenError && QFileInfo::exists(output))
-        return fail(out.errorString(), 3);
+        return line.fail(out.errorString(), 3);
     const QByteArray renumbered = renumbering.bytes(file.book());
     if (renumbered.isNull())
-        return fail(QStringLiteral("%1 : %2").arg(bookPath, renumbering.errorString()));
+        return line.fail(QStringLiteral("%1 : %2").arg(bookPath, renumbering.errorString()));
     if (!out.restore(renumbered, QStringLiteral("livre renuméroté (%1)").arg(mode)))
-        return fail(QStringLiteral("%1 : %2").arg(output, out.errorString()), 3);
+        return line.fail(QStringLiteral("%1 : %2").arg(output, out.errorString()), 3);
     if (!AtomicFile::holds(output, renumbered))
-        return fail(QStringLiteral("%1 : le fichier écrit ne contient pas le livre renuméroté").arg(output), 3);
+        return line.fail(QStringLiteral("%1 : le fichier écrit ne contient pas le livre renuméroté").arg(output), 3);
     QString error;
     if (!writeChecked(table, renumbering.csv(), &error))
-        return fail(QStringLiteral("%1 : %2").arg(table, error), 3);
+        return line.fail(QStringLiteral("%1 : %2").arg(table, error), 3);
     return 0;
 }
