@@ -77,7 +77,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     CommandLine line(
         QStringLiteral("orvandel-check"),
-        QStringLiteral("Vérifie un livre : une trouvaille par ligne, « genre<TAB>entrée<TAB>détail »."),
+        QStringLiteral("Vérifie un livre : un constat par ligne, « genre<TAB>entrée<TAB>détail »."),
         {QStringLiteral("LIVRE.xml [--monsters FICHIER] [--dot FICHIER] [--svg FICHIER] [--hard-fight POURCENT]")});
     line.addOption(QStringLiteral("monsters"), QStringLiteral("Signale les monstres absents de cette liste."),
                    QStringLiteral("FICHIER"));
