@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <cstdio>
 
 #include <cstring>
 #include <sys/stat.h>
@@ -46,6 +49,8 @@ bool AtomicFile::write(const QVector<QByteArray> &pieces)
         error = tr("le fichier est en lecture seule");
         return false;
     }
+    if (durability == Unsynced)
+        return writeUnsynced(pieces);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         error = file.errorString();
@@ -67,6 +72,36 @@ bool AtomicFile::write(const QVector<QByteArray> &pieces)
         error = file.errorString();
         return false;
     }
+    return true;
+}
+
+bool AtomicFile::writeUnsynced(const QVector<QByteArray> &pieces)
+{
+    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    if (!file.open()) {
+        error = file.errorString();
+        return false;
+    }
+    // The mode of the file it replaces, or what a new file gets; a
+    // temporary file is private to its owner.
+    struct stat old;
+    const mode_t mode = ::stat(QFile::encodeName(path).constData(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    if (::fchmod(file.handle(), mode) != 0) {
+        error = QString::fromLocal8Bit(strerror(errno));
+        return false;
+    }
+    for (const QByteArray &piece : pieces)
+        if (!writeAll(file, piece, &error))
+            return false;
+    if (!file.flush()) {
+        error = file.errorString();
+        return false;
+    }
+    if (::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) != 0) {
+        error = QString::fromLocal8Bit(strerror(errno));
+        return false;
+    }
+    file.setAutoRemove(false);
     return true;
 }
 

@@ -18,7 +18,14 @@ public:
     // Files Orvandel names itself beside a book (its history, a table)
     // are never written through a link someone put in their place.
     enum Links { FollowLinks, RefuseLinks };
-    explicit AtomicFile(const QString &path, Links links = FollowLinks) : path(path), links(links) {}
+    // Synced: on disk before it takes the old file's place, as a book must
+    // be. Unsynced: replaced whole all the same, left to the system to put
+    // on disk (a list that can be made again, such as a history's index).
+    enum Durability { Synced, Unsynced };
+    explicit AtomicFile(const QString &path, Links links = FollowLinks, Durability durability = Synced)
+        : path(path), links(links), durability(durability)
+    {
+    }
 
     // The pieces, one after the other, become the file's bytes.
     bool write(const QVector<QByteArray> &pieces);
@@ -36,8 +43,11 @@ public:
     static bool isLink(const QString &path);
 
 private:
+    bool writeUnsynced(const QVector<QByteArray> &pieces);
+
     QString path;
     Links links;
+    Durability durability;
     QString error;
 };
 

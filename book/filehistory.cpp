@@ -70,7 +70,9 @@ bool FileHistory::writeIndex(const QVector<Version> &newestFirst)
         index += newestFirst.at(i).name.toUtf8() + '\t' + QByteArray::number(newestFirst.at(i).entries) + '\t'
             + newestFirst.at(i).change.toUtf8() + '\n';
     const QString path = QDir(folder()).filePath(indexName);
-    AtomicFile indexFile(path, AtomicFile::RefuseLinks);
+    // The index is a list of the versions that are there: it need not be
+    // on disk before the book's own save goes on.
+    AtomicFile indexFile(path, AtomicFile::RefuseLinks, AtomicFile::Unsynced);
     if (!indexFile.write(index)) {
         error = tr("« %1 » : %2").arg(QDir::toNativeSeparators(path), indexFile.errorString());
         return false;
