@@ -149,21 +149,8 @@ bool BookDocument::addEntry(const Entry &entry, const QString &rootName)
     const int index = book().size();
     if (!bookFile.append(entry, rootName))
         return fail();
-    lastError = BookFile::NoError;
-    message.clear();
     const QString text = tr("ajout de l'entrée %1").arg(entry.id);
-    Book::Edit edit, reverse;
-    if (!starting && bookFile.lastEdit(&edit, &reverse)) {
-        commands.push(new EntryCommand(this, edit, reverse, text));
-        recheck(index, 0, 1);
-        emit entriesChanged(index, 0, 1);
-    } else {
-        commands.push(new BookChangeCommand(this, bookFile.lastChange(), text));
-        recheckAll();
-        emit bookReset();
-    }
-    watch();
-    return true;
+    return starting ? pushWhole(text) : pushEntry(text, index, 0, 1);
 }
 
 bool BookDocument::replaceEntry(int index, const Entry &entry)
@@ -171,15 +158,7 @@ bool BookDocument::replaceEntry(int index, const Entry &entry)
     const QString text = tr("modification de l'entrée %1").arg(book().entry(index).id);
     if (!bookFile.replace(index, entry))
         return fail();
-    lastError = BookFile::NoError;
-    message.clear();
-    Book::Edit edit, reverse;
-    bookFile.lastEdit(&edit, &reverse);
-    commands.push(new EntryCommand(this, edit, reverse, text));
-    recheck(index, 1, 1);
-    emit entriesChanged(index, 1, 1);
-    watch();
-    return true;
+    return pushEntry(text, index, 1, 1);
 }
 
 bool BookDocument::removeEntry(int index)
@@ -187,13 +166,19 @@ bool BookDocument::removeEntry(int index)
     const QString text = tr("suppression de l'entrée %1").arg(book().entry(index).id);
     if (!bookFile.remove(index))
         return fail();
+    return pushEntry(text, index, 1, 0);
+}
+
+bool BookDocument::pushEntry(const QString &text, int index, int removed, int inserted)
+{
+    Book::Edit edit, reverse;
+    if (!bookFile.lastEdit(&edit, &reverse))
+        return pushWhole(text); // the first entry of an empty "<book/>"
     lastError = BookFile::NoError;
     message.clear();
-    Book::Edit edit, reverse;
-    bookFile.lastEdit(&edit, &reverse);
     commands.push(new EntryCommand(this, edit, reverse, text));
-    recheck(index, 1, 0);
-    emit entriesChanged(index, 1, 0);
+    recheck(index, removed, inserted);
+    emit entriesChanged(index, removed, inserted);
     watch();
     return true;
 }

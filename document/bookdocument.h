@@ -96,6 +96,8 @@ private:
     bool applyEdit(const Book::Edit &edit, const QByteArray &expected, const QString &what);
     bool applyChange(const BookFile::Change &change, const QString &what);
     void lost(const QString &why); // an undo or redo failed: history and file parted
+    // After a change was saved: its command, the findings, the windows told.
+    bool pushEntry(const QString &text, int index, int removed, int inserted);
     bool pushWhole(const QString &text);
 
     QString bookPath;
