@@ -608,9 +608,9 @@ void TestAnalysis::webPageUnderNode()
         QVERIFY(play.waitForFinished(60000));
         expected = play.readAllStandardOutput();
     } else {
-        rules.habileteDice = 2, rules.habileteBase = 1, rules.enduranceDice = 3, rules.enduranceBase = 4;
-        rules.chanceDice = 2, rules.chanceBase = 3, rules.provisions = 2;
-        rules.wound = 3, rules.fleePenalty = 4, rules.meal = 1, rules.luckCost = 2, rules.stepLimit = 30;
+        rules.habileteDice = 2; rules.habileteBase = 1; rules.enduranceDice = 3; rules.enduranceBase = 4;
+        rules.chanceDice = 2; rules.chanceBase = 3; rules.provisions = 2;
+        rules.wound = 3; rules.meal = 1; rules.luckCost = 2; rules.stepLimit = 30;
         const Playbook play(read);
         SeededDice dice(seed);
         Adventure adventure(play, dice, rules);
@@ -620,7 +620,9 @@ void TestAnalysis::webPageUnderNode()
     }
     QTemporaryDir dir;
     WebPage page(read, QString(), rules);
-    QVERIFY2(writeBytes(dir.filePath("livre.html"), page.html()), qPrintable(page.errorString()));
+    const QByteArray html = page.html();
+    QVERIFY2(!html.isEmpty(), qPrintable(page.errorString()));
+    QVERIFY(writeBytes(dir.filePath("livre.html"), html));
     QProcess node;
     node.start("node", {QStringLiteral(ORVANDEL_TEST_DATA "/../webtrace.js"), dir.filePath("livre.html"),
                         QString::number(seed)});
