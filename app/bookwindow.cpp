@@ -400,10 +400,12 @@ void BookWindow::exportWeb()
     if (path.isEmpty())
         return;
     WebPage page(doc->book());
+    const QByteArray html = page.html();
     AtomicFile file(path);
-    if (!file.write(page.html())) {
+    if (html.isEmpty() || !file.write(html)) {
         QMessageBox::critical(this, tr("Page web jouable"),
-                              tr("« %1 » n'a pas pu être écrit : %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+                              tr("« %1 » n'a pas pu être écrit : %2")
+                                  .arg(QDir::toNativeSeparators(path), html.isEmpty() ? page.errorString() : file.errorString()));
         return;
     }
     statusBar()->showMessage(tr("Page web écrite dans %1").arg(QDir::toNativeSeparators(path)), 8000);

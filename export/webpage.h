@@ -2,6 +2,7 @@
 #define ORVANDEL_WEBPAGE_H
 
 #include "book/book.h"
+#include "play/rules.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -24,7 +25,10 @@ class WebPage
     Q_DECLARE_TR_FUNCTIONS(WebPage)
 
 public:
-    explicit WebPage(const Book &book, const QString &title = QString());
+    // The page plays by `rules`, whose numbers it carries with the book.
+    explicit WebPage(const Book &book, const QString &title = QString(), const Rules &rules = Rules());
+    // Empty, with errorString() saying why, when this program lacks the
+    // page's engine.
     QByteArray html() const;
     // The book as the page's script reads it: JSON with every "<", ">", "&",
     // U+2028, U+2029 and U+FEFF escaped, so that no text of the book can end
@@ -37,6 +41,8 @@ private:
 
     const Book &book;
     QString title;
+    Rules rules;
+    QByteArray script;
     QString error;
 };
 

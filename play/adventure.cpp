@@ -210,10 +210,8 @@ bool Adventure::fightRound()
     const Fight::Round r = now.fight.round(*dice, now.sheet.habilete, &now.sheet.endurance);
     Event ev;
     ev.kind = Event::Round;
-    ev.dice[0] = r.adventurerDice[0];
-    ev.dice[1] = r.adventurerDice[1];
-    ev.dice[2] = r.monsterDice[0];
-    ev.dice[3] = r.monsterDice[1];
+    std::copy(std::begin(r.adventurerDice), std::end(r.adventurerDice), ev.dice);
+    std::copy(std::begin(r.monsterDice), std::end(r.monsterDice), ev.dice + Rules::fightDice);
     ev.value = r.monster;
     ev.outcome = r.outcome;
     now.events.append(ev);
@@ -271,15 +269,18 @@ bool Adventure::testLuck()
     remember();
     Event ev;
     ev.kind = Event::Luck;
-    ev.dice[0] = dice->d6();
-    ev.dice[1] = dice->d6();
-    const bool lucky = ev.dice[0] + ev.dice[1] <= now.sheet.chance;
+    int total = 0;
+    for (int i = 0; i < Rules::luckDice; ++i) {
+        ev.dice[i] = dice->d6();
+        total += ev.dice[i];
+    }
+    const bool lucky = total <= now.sheet.chance;
     ev.value = lucky;
     now.events.append(ev);
     now.sheet.chance = qMax(0, now.sheet.chance - laws.luckCost);
     now.luckDone = true;
-    note(lucky ? tr("Test de chance : %1, chanceux.").arg(ev.dice[0] + ev.dice[1])
-               : tr("Test de chance : %1, malchanceux.").arg(ev.dice[0] + ev.dice[1]));
+    note(lucky ? tr("Test de chance : %1, chanceux.").arg(total)
+               : tr("Test de chance : %1, malchanceux.").arg(total));
     const Playbook::Way &way = lucky ? page().lucky : page().unlucky;
     if (way.isSet())
         go(way);
@@ -338,11 +339,18 @@ QString Adventure::traceLine(const QString &next) const
     QStringList tokens;
     for (int i = now.firstEvent; i < now.events.size(); ++i) {
         const Event &e = now.events.at(i);
+        const auto dice = [&e](int from, int count) {
+            QStringList d;
+            for (int k = from; k < from + count; ++k)
+                d << QString::number(e.dice[k]);
+            return d.join(QLatin1Char('+'));
+        };
         switch (e.kind) {
         case Event::Round:
-            tokens << QStringLiteral("R%1+%2/%3+%4").arg(e.dice[0]).arg(e.dice[1]).arg(e.dice[2]).arg(e.dice[3]);
+            tokens << QLatin1Char('R') + dice(0, Rules::fightDice) + QLatin1Char('/')
+                    + dice(Rules::fightDice, Rules::fightDice);
             break;
-        case Event::Luck: tokens << QStringLiteral("L%1+%2").arg(e.dice[0]).arg(e.dice[1]); break;
+        case Event::Luck: tokens << QLatin1Char('L') + dice(0, Rules::luckDice); break;
         case Event::Meal: tokens << QStringLiteral("M"); break;
         case Event::Flight: tokens << QStringLiteral("F"); break;
         case Event::Choice: tokens << QStringLiteral("C%1/%2").arg(e.value + 1).arg(e.outcome); break;

@@ -10,6 +10,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <algorithm>
+
 // One reader's walk through a book under the rules, one decision at a time,
 // so that a window can let a person play it and a simulation can play it a
 // hundred thousand times. On arriving at an entry its bonus and objects take
@@ -31,7 +33,8 @@ public:
     {
         enum Kind { Round, Luck, Meal, Flight, Choice };
         Kind kind = Round;
-        int dice[4] = {0, 0, 0, 0}; // a round: the adventurer's two, then the monster's two
+        // a round: the adventurer's dice, then the monster's; luck: its dice
+        int dice[std::max(2 * Rules::fightDice, Rules::luckDice)] = {};
         int value = 0;   // a round: the monster; luck: 1 when lucky; a choice: its index
         int outcome = 0; // a round: Fight::Outcome; a choice: how many there were
     };

@@ -1,6 +1,8 @@
 #ifndef ORVANDEL_DICE_H
 #define ORVANDEL_DICE_H
 
+#include "play/rules.h"
+
 #include <QVector>
 #include <QtGlobal>
 
@@ -23,7 +25,7 @@ public:
 //   t ^= t + (t ^ (t >> 7)) * (t | 61);
 //   value = t ^ (t >> 14);
 //
-// A die is 1 + floor(value * 6 / 2^32); a choice among n is
+// A die is 1 + floor(value * Rules::dieSides / 2^32); a choice among n is
 // floor(value * n / 2^32), from one value of its own. The state starts at
 // the seed.
 class SeededDice : public Dice
@@ -32,7 +34,7 @@ public:
     explicit SeededDice(quint32 seed) : origin(seed), state(seed) {}
     quint32 seed() const { return origin; }
     quint32 next();
-    int d6() override { return 1 + int((quint64(next()) * 6) >> 32); }
+    int d6() override { return 1 + int((quint64(next()) * Rules::dieSides) >> 32); }
     // 0 to n - 1, each as likely (to within 2^-32).
     int below(int n) { return int((quint64(next()) * quint64(n)) >> 32); }
 

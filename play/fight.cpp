@@ -22,12 +22,16 @@ Fight::Round Fight::round(Dice &dice, int habilete, int *endurance)
     if (isWon())
         return r;
     const Opponent &o = opponents.at(monster);
-    r.adventurerDice[0] = dice.d6();
-    r.adventurerDice[1] = dice.d6();
-    r.monsterDice[0] = dice.d6();
-    r.monsterDice[1] = dice.d6();
-    r.adventurerScore = r.adventurerDice[0] + r.adventurerDice[1] + habilete;
-    r.monsterScore = r.monsterDice[0] + r.monsterDice[1] + o.habilete;
+    r.adventurerScore = habilete;
+    for (int &die : r.adventurerDice) {
+        die = dice.d6();
+        r.adventurerScore += die;
+    }
+    r.monsterScore = o.habilete;
+    for (int &die : r.monsterDice) {
+        die = dice.d6();
+        r.monsterScore += die;
+    }
     ++rounds;
     if (r.adventurerScore > r.monsterScore) {
         r.outcome = Won;

@@ -21,18 +21,18 @@ public:
     struct Round
     {
         int monster = 0;                 // which opponent
-        int adventurerDice[2] = {0, 0};  // rolled first
-        int monsterDice[2] = {0, 0};     // then these
+        int adventurerDice[Rules::fightDice] = {}; // rolled first
+        int monsterDice[Rules::fightDice] = {};    // then these
         int adventurerScore = 0, monsterScore = 0;
         Outcome outcome = Tie;
     };
 
     Fight() = default;
     // A monster without Endurance is beaten before the first round.
-    explicit Fight(const QVector<Opponent> &opponents, int wound = 2);
+    explicit Fight(const QVector<Opponent> &opponents, int wound = Rules().wound);
 
-    // One round against the current monster: the adventurer's two dice, then
-    // the monster's two; the higher total wounds the other for `wound`, a tie
+    // One round against the current monster: the adventurer's dice, then the
+    // monster's; the higher total wounds the other for `wound`, a tie
     // wounds nobody. Endurance never goes below 0.
     Round round(Dice &dice, int habilete, int *endurance);
 
@@ -48,7 +48,7 @@ private:
     void skipBeaten();
 
     QVector<Opponent> opponents;
-    int wound = 2;
+    int wound = Rules().wound;
     int monster = 0;
     int left = 0;
     int rounds = 0;

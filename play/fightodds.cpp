@@ -3,18 +3,32 @@
 #include "play/rules.h"
 
 #include <array>
+#include <numeric>
 
 namespace {
 
-// How many of the 1296 rolls of 2d6 against 2d6 end `s` apart (s = -10..10,
-// stored at s + 10).
-const std::array<int, 21> &differences()
+// How far apart the two sides' dice can end in a round, either way.
+constexpr int spread = Rules::fightDice * (Rules::dieSides - 1);
+
+// How many of the rolls of a round (every die of both sides) end `s` apart
+// (s = -spread..spread, stored at s + spread).
+const std::array<int, 2 * spread + 1> &differences()
 {
-    static const std::array<int, 21> counts = [] {
-        std::array<int, 21> c{};
-        for (int a = 2; a <= 12; ++a)
-            for (int b = 2; b <= 12; ++b)
-                c[a - b + 10] += (6 - qAbs(a - 7)) * (6 - qAbs(b - 7));
+    static const std::array<int, 2 * spread + 1> counts = [] {
+        // ways[k]: the rolls of one side that total fightDice + k.
+        std::array<int, spread + 1> ways{};
+        ways[0] = 1;
+        for (int die = 0; die < Rules::fightDice; ++die) {
+            std::array<int, spread + 1> more{};
+            for (int k = 0; k <= spread; ++k)
+                for (int face = 0; face < Rules::dieSides && k + face <= spread; ++face)
+                    more[k + face] += ways[k];
+            ways = more;
+        }
+        std::array<int, 2 * spread + 1> c{};
+        for (int a = 0; a <= spread; ++a)
+            for (int b = 0; b <= spread; ++b)
+                c[a - b + spread] += ways[a] * ways[b];
         return c;
     }();
     return counts;
@@ -34,11 +48,12 @@ int hitsToBeat(int endurance, int wound)
 FightOdds::RoundOdds FightOdds::round(int difference)
 {
     RoundOdds odds;
-    // Past 10 either way every roll goes the same way.
-    difference = qBound(-11, difference, 11);
+    // Past the dice's spread either way every roll goes the same way.
+    difference = qBound(-(spread + 1), difference, spread + 1);
     const auto &c = differences();
-    for (int s = -10; s <= 10; ++s) {
-        const double p = c[s + 10] / 1296.0;
+    const double rolls = std::accumulate(c.begin(), c.end(), 0.0);
+    for (int s = -spread; s <= spread; ++s) {
+        const double p = c[s + spread] / rolls;
         const int margin = s + difference;
         (margin > 0 ? odds.won : margin < 0 ? odds.lost : odds.tie) += p;
     }

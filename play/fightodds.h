@@ -23,7 +23,7 @@ public:
     // every one of `monsters`, one after another, losing `wound` Endurance
     // per round lost.
     static double win(int habilete, int endurance, const QVector<Fight::Opponent> &monsters,
-                      int wound = 2);
+                      int wound = Rules().wound);
 
     // Three adventurers an author should think of: the worst starting
     // rolls, the expected ones (1d6+6 and 2d6+12 rounded) and the best.
@@ -38,7 +38,7 @@ public:
     {
         double weakest = 0, average = 0, strongest = 0;
     };
-    static Profiles profiles(const QVector<Fight::Opponent> &monsters, int wound = 2);
+    static Profiles profiles(const QVector<Fight::Opponent> &monsters, int wound = Rules().wound);
 };
 
 #endif

@@ -21,6 +21,18 @@ struct Rules
     int luckCost = 1;      // Chance lost by each test of luck, lucky or not
     int stepLimit = 10000; // entries visited before a walk counts as an endless loop
 
+    // The cautious reader flees a fight, or turns away from one, that it
+    // wins less often than this.
+    double cautiousOdds = 0.5;
+
+    // The dice themselves: the faces of a die, and how many dice each side
+    // throws in a round and a test of luck takes. They set the shape of a
+    // round's record and of the trace, and the table of the exact odds, so
+    // they are the same for every book.
+    static constexpr int dieSides = 6;
+    static constexpr int fightDice = 2;
+    static constexpr int luckDice = 2;
+
     // Every number the rules take from a book, and every value of the
     // sheet, stays within what a paper adventure sheet holds: a slip of the
     // keyboard (or a hostile book) of two billion then costs neither an

@@ -54,7 +54,7 @@ bool Simulation::decide(Adventure &adventure, SeededDice &dice)
     case Adventure::Fighting:
         if (strategy == Cautious && adventure.canFlee()
             && !(adventure.page().fleePenalty && s.sheet.endurance <= rules.fleePenalty)
-            && FightOdds::win(s.sheet.habilete, s.sheet.endurance, s.fight.remaining(), rules.wound) < 0.5)
+            && FightOdds::win(s.sheet.habilete, s.sheet.endurance, s.fight.remaining(), rules.wound) < rules.cautiousOdds)
             return adventure.flee();
         return adventure.fightRound();
     case Adventure::TestingLuck:
@@ -65,7 +65,7 @@ bool Simulation::decide(Adventure &adventure, SeededDice &dice)
         if (strategy == Cautious) {
             for (int i = 0; i < ways.size(); ++i) {
                 const int t = ways.at(i).target;
-                if (t < 0 || book->page(t).monsters.isEmpty() || odds(t, s.sheet) >= 0.5)
+                if (t < 0 || book->page(t).monsters.isEmpty() || odds(t, s.sheet) >= rules.cautiousOdds)
                     open.append(i);
             }
         }

@@ -7,6 +7,8 @@
 #include "book/reference.h"
 #include "book/bookfile.h"
 #include "book/bookreader.h"
+#include "export/webpage.h"
+#include "play/simulation.h"
 #include "bookgen.h"
 #include "support.h"
 
@@ -46,6 +48,26 @@ Run check(const QStringList &args)
             QString::fromUtf8(process.readAllStandardError())};
 }
 
+// The books the web page is played with, each with a seed, in Chromium and
+// under node; `shows` is the last entry's text as the page shows it.
+struct PagePlay
+{
+    const char *book;
+    quint32 seed;
+    const char *shows;
+};
+const PagePlay pagePlays[] = {
+    {"play-rules.xml", 1, ""}, {"play-rules.xml", 42, ""}, {"play-rules.xml", 2026, ""},
+    {"play-luck.xml", 1, ""}, {"play-luck.xml", 42, ""}, {"play-luck.xml", 2026, ""},
+    {"play-meal.xml", 5, ""}, // the random reader eats
+    {"book-script.xml", 7,
+     "&lt;/script&gt;&lt;script&gt;document.title=\"PWNED\"&lt;/script&gt;&lt;b&gt;gras&lt;/b&gt;"},
+    {"book-comment.xml", 1, "La fin &lt;!--&lt;script&gt;\u2028&lt;/script&gt;"},
+    // Numbers past the rules' range, which the page must bring within it
+    // as orvandel-play does, sums of gold included.
+    {"play-huge.xml", 3, ""},
+};
+
 } // namespace
 
 class TestAnalysis : public QObject
@@ -72,6 +94,8 @@ private slots:
     void webPage();
     void webPageProgress_data();
     void webPageProgress();
+    void webPageUnderNode_data();
+    void webPageUnderNode();
 };
 
 void TestAnalysis::findings_data()
@@ -452,18 +476,9 @@ void TestAnalysis::webPage_data()
 {
     QTest::addColumn<QString>("book");
     QTest::addColumn<quint32>("seed");
-    QTest::addColumn<QString>("shows"); // the last entry's text as the page shows it
-    for (const quint32 seed : {1u, 42u, 2026u}) {
-        QTest::addRow("rules %u", seed) << "play-rules.xml" << seed << "";
-        QTest::addRow("luck %u", seed) << "play-luck.xml" << seed << "";
-    }
-    QTest::addRow("text with a script") << "book-script.xml" << 7u
-        << "&lt;/script&gt;&lt;script&gt;document.title=\"PWNED\"&lt;/script&gt;&lt;b&gt;gras&lt;/b&gt;";
-    QTest::addRow("text opening a comment") << "book-comment.xml" << 1u
-        << "La fin &lt;!--&lt;script&gt;\u2028&lt;/script&gt;";
-    // Numbers past the rules' range, which the page must bring within it
-    // as orvandel-play does, sums of gold included.
-    QTest::addRow("huge numbers") << "play-huge.xml" << 3u << "";
+    QTest::addColumn<QString>("shows");
+    for (const PagePlay &p : pagePlays)
+        QTest::addRow("%s %u", p.book, p.seed) << p.book << p.seed << QString::fromUtf8(p.shows);
 }
 
 // The exported page, played headless in Chromium by a given seed, takes the
@@ -564,6 +579,56 @@ void TestAnalysis::webPageProgress()
     QFETCH(int, storedBelow);
     if (storedBelow > 0)
         QVERIFY2(seen.value("stored").toInt() < storedBelow, qPrintable(report));
+}
+
+void TestAnalysis::webPageUnderNode_data()
+{
+    QTest::addColumn<QString>("book");
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<bool>("classic");
+    for (const PagePlay &p : pagePlays)
+        for (const bool classic : {true, false})
+            QTest::addRow("%s %u %s", p.book, p.seed, classic ? "classic" : "other rules") << p.book << p.seed << classic;
+}
+
+// The page's own script and data, run by node, write the very trace of
+// orvandel-play; under other rules, that of the C++ engine under the same
+// rules: the script plays by the numbers it is given, and has none of its own.
+void TestAnalysis::webPageUnderNode()
+{
+    QFETCH(QString, book);
+    QFETCH(quint32, seed);
+    QFETCH(bool, classic);
+    const Book read = readFixture(book);
+    Rules rules;
+    QByteArray expected;
+    if (classic) {
+        QProcess play;
+        play.start(ORVANDEL_PLAY, {fixture(book), "--seed", QString::number(seed), "--trace"});
+        QVERIFY(play.waitForFinished(60000));
+        expected = play.readAllStandardOutput();
+    } else {
+        rules.habileteDice = 2; rules.habileteBase = 1; rules.enduranceDice = 3; rules.enduranceBase = 4;
+        rules.chanceDice = 2; rules.chanceBase = 3; rules.provisions = 2;
+        rules.wound = 3; rules.meal = 1; rules.luckCost = 2; rules.stepLimit = 30;
+        const Playbook play(read);
+        SeededDice dice(seed);
+        Adventure adventure(play, dice, rules);
+        adventure.start();
+        Simulation(play, Simulation::Random, rules).play(adventure, dice);
+        expected = (adventure.state().trace.join('\n') + '\n').toUtf8();
+    }
+    QTemporaryDir dir;
+    WebPage page(read, QString(), rules);
+    const QByteArray html = page.html();
+    QVERIFY2(!html.isEmpty(), qPrintable(page.errorString()));
+    QVERIFY(writeBytes(dir.filePath("livre.html"), html));
+    QProcess node;
+    node.start("node", {QStringLiteral(ORVANDEL_TEST_DATA "/../webtrace.js"), dir.filePath("livre.html"),
+                        QString::number(seed)});
+    QVERIFY(node.waitForFinished(60000));
+    QVERIFY2(node.exitCode() == 0, node.readAllStandardError().constData());
+    QCOMPARE(node.readAllStandardOutput(), expected);
 }
 
 QTEST_GUILESS_MAIN(TestAnalysis)
