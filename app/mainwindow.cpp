@@ -70,6 +70,9 @@ void MainWindow::installFrench(QCoreApplication *app)
 
 MainWindow::~MainWindow()
 {
+    // The book windows it opened go with it (those the author closed are gone already).
+    for (const QPointer<BookWindow> &w : qAsConst(windows))
+        delete w.data();
     delete ui;
 }
 

@@ -484,6 +484,9 @@ private slots:
         const Run run = play({fixture("play-long-fight.xml"), "--trace", "--seed", "3"});
         QCOMPARE(run.status, 0);
         QVERIFY(run.out.count(" R") >= 12 * 500); // a round per blow at least
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("AddressSanitizer holds freed memory aside: the peak says nothing of the trace");
+#endif
         rusage children;
         QCOMPARE(getrusage(RUSAGE_CHILDREN, &children), 0);
         QVERIFY2(children.ru_maxrss < 200 * 1024, qPrintable(QString::number(children.ru_maxrss)));
