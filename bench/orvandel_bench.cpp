@@ -389,10 +389,11 @@ int main(int argc, char *argv[])
     }
 
     // A writing session: entries written one after another through the book
-    // window, into a one-entry book and into a 10,000-entry one. The file
-    // writes (the book, its history copy) are measured apart and taken off.
+    // window, into a one-entry book and into a 10,000-entry one, each entry
+    // whole (its save included: that is the part that grows with the book).
+    // The file writes alone (the book, its history) are shown beside it.
     const int written = app.arguments().contains(QLatin1String("--quick")) ? 200 : 2000;
-    QMap<int, double> waiting, writing;
+    QMap<int, double> each, writing;
     for (int entries : {1, 10000}) {
         QDir(book + QStringLiteral(".historique")).removeRecursively();
         writePlain(book, generateBook(entries));
@@ -401,14 +402,13 @@ int main(int argc, char *argv[])
         session.waitForFinished(-1);
         const QList<QByteArray> ms = session.readAllStandardOutput().trimmed().split(' ');
         writing[entries] = (ms.value(1).toDouble() + ms.value(2).toDouble()) / 2;
-        waiting[entries] = ms.value(0).toDouble() / written - writing[entries];
+        each[entries] = ms.value(0).toDouble() / written;
     }
     QDir(book + QStringLiteral(".historique")).removeRecursively();
-    report(QStringLiteral("write %1 entries, each (1-entry book, writes aside)").arg(written), waiting[1]);
-    report(QStringLiteral("write %1 entries, each (10,000-entry book, writes aside)").arg(written), waiting[10000],
-           waiting[1]);
-    report(QStringLiteral("  their file writes, each (1-entry book)"), writing[1]);
-    report(QStringLiteral("  their file writes, each (10,000-entry book)"), writing[10000]);
+    report(QStringLiteral("write %1 entries, each (1-entry book)").arg(written), each[1]);
+    report(QStringLiteral("write %1 entries, each (10,000-entry book)").arg(written), each[10000], each[1]);
+    report(QStringLiteral("  their file writes alone, each (1-entry book)"), writing[1]);
+    report(QStringLiteral("  their file writes alone, each (10,000-entry book)"), writing[10000]);
 
     // The map of 10,000 entries once laid out: repaints of the whole view,
     // against the same view empty.
