@@ -40,11 +40,6 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-QString BookWindow::previewHtml(const Book &book, int index)
-{
-    return EntryHtml::of(book, index, EntryHtml::Preview);
-}
-
 BookWindow::BookWindow(QWidget *parent)
     : QMainWindow(parent)
     , model(new BookListModel(this))
@@ -165,7 +160,8 @@ bool BookWindow::setDocument(const QSharedPointer<BookDocument> &document)
     showUndo();
     setReadOnly(doc->isReadOnly());
     followAll();
-    selectEntry(0);
+    if (!doc->book().isEmpty())
+        selectEntry(0);
     return true;
 }
 
@@ -247,7 +243,7 @@ int BookWindow::selectedEntry() const
 
 void BookWindow::updatePreview()
 {
-    preview->setHtml(previewHtml(doc->book(), selectedEntry()));
+    preview->setHtml(EntryHtml::of(doc->book(), selectedEntry(), EntryHtml::Preview));
 }
 
 void BookWindow::showLink(const QUrl &url)
@@ -315,11 +311,6 @@ void BookWindow::undo()
 void BookWindow::redo()
 {
     doc->redo();
-}
-
-void BookWindow::reload()
-{
-    doc->followDisk();
 }
 
 void BookWindow::checkBook()

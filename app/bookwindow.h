@@ -36,8 +36,6 @@ public:
     // Selects entry `index` of the book in the list, clearing the filter if need be.
     void selectEntry(int index);
     int selectedEntry() const;
-    // The preview of an entry as the reader reads it, links included.
-    static QString previewHtml(const Book &book, int index);
 
 public slots:
     void newEntry();
@@ -52,7 +50,6 @@ public slots:
     void exportPrint();
     void exportWeb();
     void renumber();
-    void reload();
 
 private:
     // After the document changed: the entries from `index` on (`removed` of

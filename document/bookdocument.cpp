@@ -60,9 +60,9 @@ BookDocument::~BookDocument()
     }
 }
 
-bool BookDocument::load(bool again)
+bool BookDocument::load()
 {
-    if (!loaded || again) {
+    if (!loaded) {
         bookFile.open(bookPath);
         loaded = true;
         commands.clear();

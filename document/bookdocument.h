@@ -37,11 +37,10 @@ public:
     const QVector<BookFinding> &findings() const { return found; }
     QUndoStack *undoStack() { return &commands; }
 
-    // Reads the file the first time it is asked (again when `again`, or
-    // when another program changed it since); false, with errorString(),
-    // when it cannot be read.
-    bool load(bool again = false);
-    bool isLoaded() const { return loaded; }
+    // Reads the file the first time it is asked (again when another
+    // program changed it since); false, with errorString(), when it cannot
+    // be read.
+    bool load();
 
     // The claim on the book, made once: other Orvandels are told the book
     // is open here. `holder` says who holds it when another one does.
