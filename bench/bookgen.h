@@ -77,6 +77,55 @@ inline QByteArray generateBook(int entries, quint32 seed = 7)
     return (text + QStringLiteral("\n</Livre>")).toUtf8();
 }
 
+// A book shaped like a published gamebook: entry 1 opens it, the story
+// flows forward (choices lead a few entries on, now and then back), fights
+// and tests of luck on the way, a few deaths, and victory in the last
+// entry. Readers of such a book walk a hundred entries and more, where
+// readers of generateBook()'s random links stop after a dozen.
+inline QByteArray generateGamebook(int entries, quint32 seed = 11)
+{
+    QRandomGenerator random(seed);
+    const auto ahead = [&](int from, int most) {
+        return QString::number(qMin(entries, from + 1 + int(random.bounded(quint32(most)))));
+    };
+    QString text = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Livre>\n");
+    for (int n = 1; n <= entries; ++n) {
+        Entry e;
+        e.id = EntryId::text(n);
+        e.text = QStringLiteral("Vous avancez prudemment dans le couloir humide, la torche à la main.\n"
+                                "Au détour du sentier, une silhouette encapuchonnée vous barre la route.");
+        const int kind = int(random.bounded(100));
+        if (n == entries || (n > 10 && kind < 1)) {
+            text += QLatin1Char('\t') + EntryWriter::elementXml(e); // the end, or a death
+            continue;
+        }
+        if (kind < 6) {
+            e.types.attack = true;
+            e.monsters.append({QStringLiteral("Orque des cavernes"), QString::number(4 + kind % 3),
+                               QString::number(3 + kind % 4), ahead(n, 3)});
+        } else if (kind < 12) {
+            e.types.luck = e.luck.active = true;
+            e.luck.luckyValue = ahead(n, 3);
+            e.luck.luckyText = QStringLiteral("Vous êtes chanceux");
+            e.luck.unluckyValue = ahead(n, 6);
+            e.luck.unluckyText = QStringLiteral("Vous êtes malchanceux");
+        } else {
+            e.types.choice = e.choiceActive = true;
+            for (int c = 0, count = 1 + int(random.bounded(3)); c < count; ++c) {
+                const QString to = kind % 25 == 0 && c == 0 ? QString::number(qMax(1, n - 1 - int(random.bounded(20))))
+                                                            : ahead(n, 4);
+                e.choices.append({to, QStringLiteral("Rendez-vous au %1").arg(to)});
+            }
+        }
+        if (kind % 9 == 0) {
+            e.types.bonus = e.bonus.active = true;
+            e.bonus.endurance = 2;
+        }
+        text += QLatin1Char('\t') + EntryWriter::elementXml(e);
+    }
+    return (text + QStringLiteral("\n</Livre>")).toUtf8();
+}
+
 inline QVector<MonsterRow> generateMonsters(int count)
 {
     QVector<MonsterRow> rows;

@@ -210,6 +210,9 @@ void Book::apply(const Edit &edit)
         spans[k].begin += delta;
         spans[k].end += delta;
     }
-    // A new last entry only adds to the index; anything else rebuilds it.
+    // An entry rewritten under its own number leaves the index as it is;
+    // a new last entry only adds to it; anything else rebuilds it.
+    if (edit.kind == Edit::Replace && EntryId::parse(entries.at(edit.index).id) == numbers.at(edit.index))
+        return;
     indexNumbers(edit.kind == Edit::Append ? edit.index : 0);
 }

@@ -30,8 +30,12 @@ void check(Book book, const Book::Edit &edit, int expectedSize)
     for (int i = 0; i < expectedSize; ++i)
         if (!(reader.book().entry(i) == book.entry(i))
             || reader.book().span(i).begin != book.span(i).begin
-            || reader.book().span(i).end != book.span(i).end)
+            || reader.book().span(i).end != book.span(i).end
+            || reader.book().number(i) != book.number(i)
+            || reader.book().indexOfNumber(book.number(i)) != book.indexOfNumber(book.number(i)))
             abort();
+    if (reader.book().firstIndex() != book.firstIndex() || reader.book().nextNumber() != book.nextNumber())
+        abort();
 }
 
 } // namespace
@@ -46,6 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     check(book, book.appending(sample()), book.size() + 1);
     if (!book.isEmpty()) {
         check(book, book.replacing(0, sample()), book.size());
+        Entry same = sample(); // rewritten under its own number
+        same.id = book.entry(0).id;
+        check(book, book.replacing(0, same), book.size());
         check(book, book.removing(book.size() - 1), book.size() - 1);
     }
     return 0;
