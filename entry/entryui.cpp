@@ -273,7 +273,35 @@ void EntryUI::resetForm()
 
 bool EntryUI::isUnsaved() const
 {
-    return formText(collectEntry()) != shown;
+    return formText(collectEntry()) != shown || hasRowNotAdded();
+}
+
+bool EntryUI::hasRowNotAdded() const
+{
+    // A choice or a monster typed into the fields under its table but not
+    // yet added is work too. The object fields keep the last object added
+    // (authors often add several alike): only what differs from it counts.
+    if (!ui->le_ChoiceValue->text().isEmpty() || !ui->le_ChoiceText->text().isEmpty()
+        || !ui->le_MonsterName->text().isEmpty() || !ui->le_MonsterVictory->text().isEmpty()
+        || ui->sb_MonsterHabilete->value() != 0 || ui->sb_MonsterEndurance->value() != 0)
+        return true;
+    const QStringList object{ui->le_ObjectText->text(), flag(ui->ck_ObjectExchange), flag(ui->ck_ObjectThrow),
+                             QString::number(ui->sb_ObjectHabilete->value()),
+                             QString::number(ui->sb_ObjectEndurance->value()),
+                             QString::number(ui->sb_ObjectLuck->value()), QString::number(ui->sb_ObjectGold->value()),
+                             QString::number(ui->sb_ObjectFood->value()), ui->le_ObjectOther->text()};
+    const QStringList empty{QString(), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
+                            QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0"),
+                            QString()};
+    if (object == empty)
+        return false;
+    QStringList last;
+    if (objectRows > 0)
+        for (int column = 0; column < object.size(); ++column) {
+            const QTableWidgetItem *item = ui->table_Objects->item(objectRows - 1, column);
+            last << (item ? item->text() : QString());
+        }
+    return object != last;
 }
 
 bool EntryUI::confirmAbandon()

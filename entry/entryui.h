@@ -71,6 +71,7 @@ private:
     // Says in the dialog why something was refused, and puts the focus there.
     void refuse(QWidget *where, const QString &why);
     bool isUnsaved() const;
+    bool hasRowNotAdded() const;
     static QString formText(Entry entry);
     bool confirmAbandon();
     void loadMonsterNames();

@@ -42,7 +42,18 @@ MonsterUI::MonsterUI(QWidget *parent)
     auto *change = ui->buttonBox->addButton(tr("Changer de fichier…"), QDialogButtonBox::ActionRole);
     change->setObjectName(QStringLiteral("pb_ChangeFile"));
     change->setAutoDefault(false);
+    // The buttons take the dialog's width: in French they no longer fit the
+    // corner they were drawn in.
+    ui->buttonBox->setGeometry(QRect(ui->label_3->x(), ui->buttonBox->y(),
+                                     ui->tableWidget->geometry().right() - ui->label_3->x(), ui->buttonBox->height()));
     connect(change, &QPushButton::clicked, this, [this] {
+        if (tableRows() != shownRows
+            && QMessageBox::question(this, tr("Changer de fichier ?"),
+                                     tr("La liste affichée a des changements qui ne sont pas enregistrés. "
+                                        "Les abandonner pour ouvrir un autre fichier ?"),
+                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+                != QMessageBox::Yes)
+            return;
         const QString chosen = askForFile();
         if (chosen.isEmpty())
             return;
@@ -88,9 +99,23 @@ bool MonsterUI::isFileEmpty(QFile &file)
     return XmlText::isBlank(bytes);
 }
 
+QVector<MonsterRow> MonsterUI::tableRows() const
+{
+    QVector<MonsterRow> rows;
+    for (int r = 0; r < ui->tableWidget->rowCount(); ++r) {
+        auto text = [this, r](int column) {
+            const QTableWidgetItem *item = ui->tableWidget->item(r, column);
+            return item ? item->text() : QString();
+        };
+        rows.append({text(0), text(1), text(2)});
+    }
+    return rows;
+}
+
 void MonsterUI::loadFile()
 {
     readFailed = false;
+    shownRows.clear();
     if (isFileEmpty(monsterFile))
         return;
     if (!QFileInfo(monsterFile.fileName()).isFile() || !monsterFile.open(QIODevice::ReadOnly)) {
@@ -111,6 +136,7 @@ void MonsterUI::loadFile()
                               QMessageBox::Ok, QMessageBox::NoButton);
         return;
     }
+    shownRows = list.rows;
     for (const MonsterRow &row : list.rows) {
         ++monsterCount;
         ui->tableWidget->setRowCount(monsterCount);
@@ -158,13 +184,7 @@ void MonsterUI::addToXML()
 {
     written = false;
     MonsterList list;
-    for (int r = 0; r < ui->tableWidget->rowCount(); ++r) {
-        auto text = [this, r](int column) {
-            const QTableWidgetItem *item = ui->tableWidget->item(r, column);
-            return item ? item->text() : QString();
-        };
-        list.rows.append({text(0), text(1), text(2)});
-    }
+    list.rows = tableRows();
     // The list as it was goes into its history first; a history that cannot
     // be written stops the save unless the author says to go on.
     QFile old(monsterFile.fileName());
@@ -196,6 +216,7 @@ void MonsterUI::addToXML()
         return;
     }
     written = true;
+    shownRows = list.rows;
     QSettings().setValue(QStringLiteral("fichierMonstres"), QFileInfo(monsterFile.fileName()).absoluteFilePath());
 }
 

@@ -39,12 +39,14 @@ private:
     bool confirmReplacingUnreadableFile();
     QString askForFile();
     void showFileName();
+    QVector<MonsterRow> tableRows() const;
 
     Ui::MonsterUI *ui;
     int monsterCount;
     QFile monsterFile;
     bool readFailed = false; // the file is there but could not be read
     bool written = false;    // set by addToXML when the file was replaced
+    QVector<MonsterRow> shownRows; // the list as its file holds it
 };
 
 #endif

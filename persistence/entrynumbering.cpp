@@ -32,6 +32,7 @@ void EntryUI::changeNumber()
         return refuse(ui->lbl_IndexEntry, tr("Le numéro %1 est déjà pris par une autre entrée.").arg(EntryId::text(number)));
     lastId = number;
     ui->lbl_IndexEntry->setText(EntryId::text(number));
+    setWindowTitle(tr("Entrée %1 — %2").arg(EntryId::text(number), QFileInfo(entriesFile.fileName()).fileName()));
 }
 
 bool EntryUI::isFileEmpty(QFile &file)

@@ -36,7 +36,10 @@ bool EntryUI::askRootName(QString *rootName, bool *startAtOne)
     for (;;) {
         if (ask.exec() != QDialog::Accepted)
             return false;
-        const QString answer = XmlText::isName(name->text()) ? name->text() : XmlText::nameFrom(name->text());
+        // Readers that know XML namespaces refuse a name with a colon whose
+        // prefix is declared nowhere: it is made valid like any other.
+        const QString typed = name->text();
+        const QString answer = XmlText::isName(typed) && !typed.contains(QLatin1Char(':')) ? typed : XmlText::nameFrom(typed);
         if (!answer.isEmpty()) {
             *rootName = answer;
             *startAtOne = fromOne->isChecked();
@@ -62,7 +65,9 @@ void EntryUI::saveEntry()
     Entry entry = collectEntry();
     if (entry.text.isEmpty())
         return refuse(ui->textEdit, tr("Il manque le texte de l'entrée."));
-    if (!entry.hasWayOut()
+    // An ending is asked about once: rewriting one that already was needs no question.
+    const bool wasAnEnding = editedIndex >= 0 && !book->book().entry(editedIndex).hasWayOut();
+    if (!entry.hasWayOut() && !wasAnEnding
         && QMessageBox::question(this, tr("Une fin ?"),
                                  tr("Cette entrée n'a aucune sortie : l'enregistrer comme une fin ?"),
                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No)

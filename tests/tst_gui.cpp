@@ -59,6 +59,9 @@ private slots:
     void refusals_data();
     void refusals();
     void rootName();
+    void rowNotAdded_data();
+    void rowNotAdded();
+    void endingAskedOnce();
     void changedUnderOurFeet();
     void unreadableBook();
     void historyCannotBeWritten();
@@ -389,6 +392,67 @@ void TestGui::rootName()
     Form(dialog).click("pb_Save");
     QVERIFY(readBytes(path("Ma belle aventure.xml")).contains("\n<Mon_livre>\n\t<Attr id=\"001\">"));
     QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    // A colon would make a name that readers knowing namespaces refuse.
+    bind(path("deux.xml"));
+    Form(dialog).text("textEdit", "T").choice("1", "a");
+    script->prompt("livre:un");
+    Form(dialog).click("pb_Save");
+    QVERIFY(readBytes(path("deux.xml")).contains("\n<livre_un>\n"));
+}
+
+void TestGui::rowNotAdded_data()
+{
+    QTest::addColumn<QString>("fields"); // typed, name=value;…
+    QTest::addColumn<bool>("asked");     // whether closing the form asks first
+    QTest::newRow("nothing typed") << "" << false;
+    QTest::newRow("a choice's number") << "le_ChoiceValue=12" << true;
+    QTest::newRow("a choice's text") << "le_ChoiceText=Fuir" << true;
+    QTest::newRow("a monster's name") << "le_MonsterName=Orque" << true;
+    QTest::newRow("a monster's skill") << "sb_MonsterHabilete=7" << true;
+    QTest::newRow("an object") << "le_ObjectText=Corde" << true;
+    QTest::newRow("an object's gold") << "sb_ObjectGold=3" << true;
+}
+
+// Whatever is typed under a table and not yet added is work the form asks
+// about before it is thrown away.
+void TestGui::rowNotAdded()
+{
+    QFETCH(QString, fields);
+    QFETCH(bool, asked);
+    bind(path());
+    Form form(dialog);
+    for (const QString &field : fields.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString name = field.section(QLatin1Char('='), 0, 0), value = field.section(QLatin1Char('='), 1);
+        if (name.startsWith(QLatin1String("sb_")))
+            form.number(qPrintable(name), value.toInt());
+        else
+            form.text(qPrintable(name), value);
+    }
+    QStringList seen;
+    if (asked)
+        script->message(&seen, QMessageBox::No);
+    form.click("pb_Cancel");
+    QCOMPARE(dialog->isVisible(), asked);
+    if (asked)
+        QVERIFY(seen.value(0).startsWith("Abandonner cette entrée ?|"));
+}
+
+// An ending is asked about when it is first saved, not each time it is rewritten.
+void TestGui::endingAskedOnce()
+{
+    QVERIFY(QFile::copy(fixture("book-own.xml"), path()));
+    bind(path());
+    QStringList seen;
+    script->message(&seen, QMessageBox::Yes);
+    Form(dialog).text("textEdit", "La fin.").click("pb_Save");
+    QCOMPARE(seen.size(), 1);
+    EntryUI again;
+    const QSharedPointer<BookDocument> document = BookDocument::of(path());
+    again.setDocument(document, document->book().size() - 1);
+    again.show();
+    Form(&again).text("textEdit", "La fin, enfin.").click("pb_Save");
+    QCOMPARE(seen.size(), 1);
+    QVERIFY(readBytes(path()).contains("La fin, enfin."));
 }
 
 void TestGui::changedUnderOurFeet()
@@ -475,6 +539,13 @@ void TestGui::monsterList()
     form.click("pb_Remove");
     QCOMPARE(table->rowCount(), 2);
     QCOMPARE(table->item(0, 0)->text(), "Démon & cæ");
+    // Another file is opened only once the author gives up the changes.
+    script->message(&seen, QMessageBox::No);
+    form.click("pb_ChangeFile");
+    QCOMPARE(seen.size(), 1);
+    QVERIFY(seen.first().startsWith("Changer de fichier ?|"));
+    QCOMPARE(table->rowCount(), 2);
+    QCOMPARE(table->item(1, 0)->text(), "Troll");
     QMetaObject::invokeMethod(form.get<QDialogButtonBox>("buttonBox"), "accepted");
     QCOMPARE(list.result(), int(QDialog::Accepted));
     QVERIFY(readBytes(path("m.xml")).endsWith(
@@ -805,6 +876,7 @@ void TestGui::smallerPoints()
         QCOMPARE(form.get<QLabel>("lbl_Message")->text(), "Le numéro 001 est déjà pris par une autre entrée.");
         form.click("pb_Number");
         QCOMPARE(form.shownId(), "007");
+        QVERIFY(modal->windowTitle().startsWith("Entrée 007 — "));
         form.text("textEdit", "Une porte.").choice("0", "Retour").click("pb_Save");
     });
     Form(&window).click("pb_Special");
