@@ -1,6 +1,7 @@
 #include "app/bookwindow.h"
 
 #include "app/bookcheckui.h"
+#include "app/findreplaceui.h"
 #include "app/bookmapui.h"
 #include "app/mapitem.h"
 #include "app/booklistmodel.h"
@@ -111,6 +112,7 @@ BookWindow::BookWindow(QWidget *parent)
     action(QStringLiteral("actionPrint"), tr("Livre à imprimer…"), QKeySequence::Print, &BookWindow::exportPrint);
     action(QStringLiteral("actionWeb"), tr("Page web jouable…"), QKeySequence(), &BookWindow::exportWeb);
     action(QStringLiteral("actionRenumber"), tr("Renuméroter…"), QKeySequence(), &BookWindow::renumber);
+    action(QStringLiteral("actionReplace"), tr("Remplacer…"), QKeySequence::Replace, &BookWindow::findReplace);
 
     connect(filterEdit, &QLineEdit::textChanged, filter, &BookFilterModel::setWords);
     connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &BookWindow::updatePreview);
@@ -118,7 +120,15 @@ BookWindow::BookWindow(QWidget *parent)
     connect(preview, &QTextBrowser::anchorClicked, this, &BookWindow::showLink);
 }
 
-BookWindow::~BookWindow() = default;
+BookWindow::~BookWindow()
+{
+    // Windows of this one's (the find dialog) may hold the document a moment
+    // longer: what it says then must not reach a window half gone.
+    if (doc) {
+        doc->disconnect(this);
+        doc->undoStack()->disconnect(this);
+    }
+}
 
 bool BookWindow::openBook(const QString &path)
 {
@@ -131,8 +141,10 @@ bool BookWindow::setDocument(const QSharedPointer<BookDocument> &document)
         QMessageBox::critical(this, tr("Ouvrir le livre"), document->errorString());
         return false;
     }
-    if (doc)
+    if (doc) {
         doc->disconnect(this);
+        doc->undoStack()->disconnect(this);
+    }
     doc = document;
     knowMonsters();
     connect(doc.data(), &BookDocument::entriesChanged, this, &BookWindow::follow);
@@ -452,4 +464,17 @@ void BookWindow::renumber()
         return;
     }
     statusBar()->showMessage(tr("Livre renuméroté ; la table des numéros est dans %1").arg(QDir::toNativeSeparators(table)), 10000);
+}
+
+void BookWindow::findReplace()
+{
+    if (!finder) {
+        finder = new FindReplaceUI(doc, this);
+        finder->setAttribute(Qt::WA_DeleteOnClose);
+        connect(finder, &FindReplaceUI::entryChosen, this, &BookWindow::selectEntry);
+    }
+    finder->setWords(filterEdit->text());
+    finder->show();
+    finder->raise();
+    finder->activateWindow();
 }

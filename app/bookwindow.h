@@ -4,9 +4,11 @@
 #include "document/bookdocument.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QSharedPointer>
 
 class BookFilterModel;
+class FindReplaceUI;
 class BookListModel;
 class QLineEdit;
 class QTableView;
@@ -50,6 +52,7 @@ public slots:
     void exportPrint();
     void exportWeb();
     void renumber();
+    void findReplace();
 
 private:
     // After the document changed: the entries from `index` on (`removed` of
@@ -68,6 +71,7 @@ private:
     QLineEdit *filterEdit;
     QTextBrowser *preview;
     QAction *undoAction, *redoAction;
+    QPointer<FindReplaceUI> finder;
 };
 
 #endif

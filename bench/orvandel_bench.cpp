@@ -413,6 +413,27 @@ int main(int argc, char *argv[])
                probe.field(0));
         growth[QStringLiteral("undo")][entries] = probe.field(1);
     }
+    {
+        // Replacing a word everywhere through the book's document, its save
+        // included, in a program of its own, against one write of the book.
+        const QByteArray bytes = generateBook(10000);
+        std::vector<double> replaces, floors;
+        QList<QByteArray> last;
+        for (int k = 0; k < fresh; ++k) {
+            history();
+            writePlain(book, bytes);
+            ::sync();
+            const Ran probe = run(startup, {QStringLiteral("--replace"), book, QStringLiteral("torche"),
+                                            QStringLiteral("lanterne")});
+            replaces.push_back(probe.field(0));
+            last = probe.fields();
+            ::sync();
+            floors.push_back(writeFloor(book, bytes));
+        }
+        report(QStringLiteral("replace \"torche\" everywhere (10000 entries: %1 changed, save included)")
+                   .arg(QString::fromLatin1(last.value(1))),
+               medianOf(replaces), medianOf(floors));
+    }
     history();
     const QString monsters = dir.filePath(QStringLiteral("monstres.xml"));
     for (int count : {100, 10000}) {

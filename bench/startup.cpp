@@ -12,6 +12,10 @@
 // writes N entries one after another through the book window's "Nouvelle
 // entrée" and prints the milliseconds they took, then what writing the
 // book's bytes and their history copy once costs at the start and at the end.
+// With --replace BOOK WORDS WITH it replaces every match of WORDS through the
+// book's document and prints the milliseconds (its save included), the
+// entries changed and the matches replaced.
+#include "analysis/bookfind.h"
 #include "analysis/bookmap.h"
 #include "app/bookmapui.h"
 #include "app/mapitem.h"
@@ -241,6 +245,21 @@ static int undoing(const QString &path, int count)
     return 0;
 }
 
+// Every match of WORDS replaced by WITH through the book's document, its
+// save included: the milliseconds, the entries changed and the matches.
+static int replacing(const QString &path, const QString &words, const QString &with)
+{
+    QSharedPointer<BookDocument> document = BookDocument::of(path);
+    document->load();
+    int entries = 0, matches = 0;
+    QElapsedTimer clock;
+    clock.start();
+    if (!document->replaceAll(BookFind(words), with, &entries, &matches))
+        qFatal("the replacement was refused: %s", qPrintable(document->errorString()));
+    std::printf("%.3f %d %d\n", clock.nsecsElapsed() / 1e6, entries, matches);
+    return 0;
+}
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -273,6 +292,8 @@ int main(int argc, char *argv[])
         std::printf("%.3f %.3f\n", open, filter);
         return 0;
     }
+    if (args.size() >= 5 && args.at(1) == QLatin1String("--replace"))
+        return replacing(args.at(2), args.at(3), args.at(4));
     if (args.size() >= 4 && args.at(1) == QLatin1String("--undo"))
         return undoing(args.at(2), args.at(3).toInt());
     if (args.size() >= 4 && args.at(1) == QLatin1String("--writing"))

@@ -1,5 +1,6 @@
 #include "document/bookdocument.h"
 
+#include "analysis/bookfind.h"
 #include "analysis/renumbering.h"
 #include "document/bookcommands.h"
 
@@ -194,6 +195,26 @@ bool BookDocument::renumber(const Renumbering &renumbering)
     if (!bookFile.apply(change, tr("livre renuméroté")))
         return fail();
     return pushWhole(tr("renumérotation du livre"));
+}
+
+bool BookDocument::replaceAll(const BookFind &find, const QString &with, int *entries, int *matches)
+{
+    int changed = 0, replaced = 0;
+    const BookFile::Change change = find.replaceAll(book(), with, &changed, &replaced);
+    if (entries)
+        *entries = changed;
+    if (matches)
+        *matches = replaced;
+    if (change.pieces.isEmpty()) {
+        lastError = BookFile::NoError;
+        message.clear();
+        return true;
+    }
+    const QString what = changed == 1 ? tr("remplacement par « %1 » (1 entrée)").arg(with)
+                                      : tr("remplacement par « %1 » (%2 entrées)").arg(with).arg(changed);
+    if (!bookFile.apply(change, what))
+        return fail();
+    return pushWhole(what);
 }
 
 bool BookDocument::restore(const QByteArray &bytes, const QString &what)

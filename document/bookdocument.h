@@ -14,6 +14,7 @@
 
 class QFileSystemWatcher;
 class QLockFile;
+class BookFind;
 class Renumbering;
 
 // A book while it is open: one per file in the program, whichever windows
@@ -60,6 +61,9 @@ public:
     bool replaceEntry(int index, const Entry &entry);
     bool removeEntry(int index);
     bool renumber(const Renumbering &renumbering);
+    // Every match of `find` replaced by `with`, one change of the undo stack;
+    // `entries` and `matches` say how many. Nothing to replace is no error.
+    bool replaceAll(const BookFind &find, const QString &with, int *entries = nullptr, int *matches = nullptr);
     bool restore(const QByteArray &bytes, const QString &what);
     void setHistoryRequired(bool required) { bookFile.setHistoryRequired(required); }
     BookFile::Error error() const { return lastError; }

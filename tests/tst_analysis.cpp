@@ -1,5 +1,6 @@
 // The checks, the map and the orvandel-check command, over fixture books.
 #include "analysis/bookcheck.h"
+#include "analysis/bookfind.h"
 #include "analysis/bookmap.h"
 #include "analysis/maplayout.h"
 #include "analysis/renumbering.h"
@@ -87,6 +88,8 @@ private slots:
     void fileNamesThatAreNotUtf8();
     void renumbering_data();
     void renumbering();
+    void findAndReplace_data();
+    void findAndReplace();
     void renumberingKeepsTheRest_data();
     void renumberingKeepsTheRest();
     void printedRenumbered();
@@ -629,6 +632,82 @@ void TestAnalysis::webPageUnderNode()
     QVERIFY(node.waitForFinished(60000));
     QVERIFY2(node.exitCode() == 0, node.readAllStandardError().constData());
     QCOMPARE(node.readAllStandardOutput(), expected);
+}
+
+void TestAnalysis::findAndReplace_data()
+{
+    QTest::addColumn<QString>("words");
+    QTest::addColumn<QString>("with");
+    QTest::addColumn<QString>("where"); // entry:field of each match, in order
+    QTest::addColumn<QByteArray>("absent"); // from the file once replaced
+    QTest::newRow("case and accents folded, every field") << "epee" << "lame"
+        << "001:texte 001:texte 001:texte 001:choix 1 002:monstre 1 002:objet 1 002:objet 1 (autre) 003:texte 003:chance 003:malchance"
+        << QByteArray("lame\xcc\x81"); // a decomposed accent goes with its letter
+    QTest::newRow("words with accents, decomposed") << QString::fromUtf8("E\xcc\x81pe\xcc\x81""e") << "lame"
+        << "001:texte 001:texte 001:texte 001:choix 1 002:monstre 1 002:objet 1 002:objet 1 (autre) 003:texte 003:chance 003:malchance"
+        << QByteArray("pée");
+    QTest::newRow("a decomposed accent at the end") << "CAFÉ" << "thé" << "003:texte"
+                                                    << QByteArray("th\xc3\xa9\xcc\x81");
+    QTest::newRow("a ligature, its case folded") << "Œuf" << "oeuf" << "004:texte 004:texte" << QByteArray("œuf");
+    QTest::newRow("markup in the replacement") << "rouillée" << "<b>&amp;\"" << "001:texte" << QByteArray("<b>");
+    QTest::newRow("the replacement holds the words") << "spectre" << "grand spectre" << "002:texte 002:monstre 1"
+                                                     << QByteArray("Le spectre");
+    QTest::newRow("nothing found") << "dragon" << "x" << "" << QByteArray("dragon");
+}
+
+// Every field a reader reads is searched, case and accents folded; replacing
+// rewrites only the entries with a match, what the form does not show
+// included, and leaves every other byte of the file as it was.
+void TestAnalysis::findAndReplace()
+{
+    QFETCH(QString, words);
+    QFETCH(QString, with);
+    QFETCH(QString, where);
+    QFETCH(QByteArray, absent);
+    const QByteArray before = readBytes(fixture("find-replace.xml"));
+    BookReader reader;
+    QVERIFY(reader.read(before));
+    const Book &book = reader.book();
+    const BookFind find(words);
+    QStringList seen;
+    QSet<int> entries;
+    for (const BookFind::Match &m : find.in(book)) {
+        seen << book.entry(m.entry).id + ':' + BookFind::fieldName(m);
+        entries.insert(m.entry);
+    }
+    QCOMPARE(seen.join(' '), where);
+
+    int changed = -1, replaced = -1;
+    const BookFile::Change change = find.replaceAll(book, with, &changed, &replaced);
+    QCOMPARE(changed, entries.size());
+    QCOMPARE(replaced, seen.size());
+    QByteArray after;
+    qsizetype from = 0;
+    for (const BookFile::Change::Piece &p : change.pieces) {
+        QVERIFY(p.at >= from);
+        QCOMPARE(before.mid(p.at, p.removed.size()), p.removed);
+        after += before.mid(from, p.at - from) + p.inserted;
+        from = p.at + p.removed.size();
+    }
+    after += before.mid(from);
+    QVERIFY2(!after.contains(absent), after.constData());
+    BookReader again;
+    QVERIFY(again.read(after));
+    QCOMPARE(again.book().size(), book.size());
+    for (int i = 0; i < book.size(); ++i) {
+        const Entry &old = book.entry(i), &now = again.book().entry(i);
+        if (!entries.contains(i)) {
+            QCOMPARE(after.mid(again.book().span(i).begin, again.book().span(i).end - again.book().span(i).begin),
+                     before.mid(book.span(i).begin, book.span(i).end - book.span(i).begin));
+            continue;
+        }
+        QCOMPARE(now, find.replaced(old, with));
+        QCOMPARE(now.otherAttributes, old.otherAttributes);
+        QVERIFY(BookFind(with).in(now, i).size() >= find.in(old, i).size());
+    }
+    const bool holds = BookFind::folded(with).contains(BookFind::folded(words));
+    QCOMPARE(find.in(again.book()).size(), holds ? seen.size() : 0);
+    QCOMPARE(after.left(book.span(0).begin), before.left(book.span(0).begin));
 }
 
 QTEST_GUILESS_MAIN(TestAnalysis)

@@ -4,6 +4,7 @@
 #include "app/booklistmodel.h"
 #include "app/bookmapui.h"
 #include "app/bookwindow.h"
+#include "app/findreplaceui.h"
 #include "app/mapitem.h"
 #include "app/mainwindow.h"
 #include "app/playui.h"
@@ -20,6 +21,7 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QSortFilterProxyModel>
+#include <QTreeWidget>
 #include <QElapsedTimer>
 #include <QGraphicsView>
 #include <QMainWindow>
@@ -80,6 +82,7 @@ private slots:
     void smallerPoints();
     void printedBook();
     void renumberInPlace();
+    void replaceAllUndone();
     void oneDocumentPerBook();
 
 private:
@@ -940,6 +943,33 @@ void TestGui::renumberInPlace()
     QCOMPARE(readBytes(path("autre.txt")), QByteArray("précieux"));
     window.undo();
     QCOMPARE(readBytes(path()), before);
+}
+
+// "Tout remplacer" lists what it will change, changes it in one save, and
+// one undo gives the book back to the byte.
+void TestGui::replaceAllUndone()
+{
+    QVERIFY(QFile::copy(fixture("find-replace.xml"), path()));
+    const QByteArray before = readBytes(path());
+    BookWindow window;
+    QVERIFY(window.openBook(path()));
+    window.show();
+    window.findChild<QAction *>("actionReplace")->trigger();
+    auto *finder = window.findChild<FindReplaceUI *>();
+    QVERIFY(finder && finder->isVisible());
+    Form form(finder);
+    form.text("le_Find", "EPEE").click("pb_FindAll");
+    QCOMPARE(form.get<QTreeWidget>("tree_Matches")->topLevelItemCount(), 10);
+    QCOMPARE(form.get<QLabel>("lbl_Count")->text(), "10 occurrences dans 3 entrées");
+    form.text("le_Replace", "lame").click("pb_ReplaceAll");
+    QVERIFY(readBytes(path()).contains("Prendre l'lame"));
+    QVERIFY(!readBytes(path()).contains("pée"));
+    QCOMPARE(form.get<QTreeWidget>("tree_Matches")->topLevelItemCount(), 0);
+    QCOMPARE(window.document()->undoStack()->count(), 1);
+    window.undo();
+    QCOMPARE(readBytes(path()), before);
+    form.click("pb_FindAll"); // the list follows the book
+    QCOMPARE(form.get<QTreeWidget>("tree_Matches")->topLevelItemCount(), 10);
 }
 
 // A book named on the command line in bytes that are not UTF-8 is not
