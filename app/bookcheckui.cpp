@@ -1,5 +1,7 @@
 #include "app/bookcheckui.h"
 
+#include "analysis/bookcounts.h"
+
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QHeaderView>
@@ -80,6 +82,9 @@ void BookCheckUI::showFindings(const Book &book, const QVector<BookFinding> &fin
     lines << (endings.isEmpty() ? tr("Aucune fin : aucune entrée n'achève l'aventure.")
                                 : endings.size() == 1 ? tr("1 fin : %1").arg(endings.first())
                                                       : tr("%1 fins : %2").arg(endings.size()).arg(endings.join(QStringLiteral(", "))));
+    BookCounts sizes;
+    sizes.reset(book);
+    lines << BookCounts::said(sizes.totals()) + QLatin1Char('.');
     summary->setText(lines.join(QLatin1Char('\n')));
 
     table->setSortingEnabled(false);

@@ -32,6 +32,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QSplitter>
 #include <QStatusBar>
@@ -226,12 +227,20 @@ void BookWindow::followAll()
 
 void BookWindow::showStatus()
 {
-    const int entries = doc->book().size();
     const QVector<BookFinding> &findings = doc->findings();
     const QString where = QDir::toNativeSeparators(doc->path());
-    QString status = entries == 1 ? tr("%1 — 1 entrée").arg(where) : tr("%1 — %2 entrées").arg(where).arg(entries);
-    if (!findings.isEmpty())
-        status += findings.size() == 1 ? tr(", 1 constat") : tr(", %1 constats").arg(findings.size());
+    QString status = tr("%1 — %2").arg(where, BookCounts::said(doc->counts().totals()));
+    int faults = 0;
+    for (const BookFinding &f : findings)
+        faults += f.kind != BookFinding::Ending;
+    if (faults > 0)
+        status += faults == 1 ? tr(" ; 1 constat") : tr(" ; %1 constats").arg(faults);
+    const int selected = selectedEntry();
+    if (selected >= 0) {
+        const int words = doc->counts().wordsOf(selected);
+        status += tr(" — entrée %1 : %2").arg(doc->book().entry(selected).id,
+                                              words == 1 ? tr("1 mot") : tr("%1 mots").arg(QLocale(QLocale::French).toString(words)));
+    }
     statusBar()->showMessage(status);
 }
 
@@ -256,6 +265,7 @@ int BookWindow::selectedEntry() const
 void BookWindow::updatePreview()
 {
     preview->setHtml(EntryHtml::of(doc->book(), selectedEntry(), EntryHtml::Preview));
+    showStatus();
 }
 
 void BookWindow::showLink(const QUrl &url)

@@ -128,12 +128,14 @@ void BookDocument::recheck(int index, int removed, int inserted)
 {
     checker.changed(index, removed, inserted);
     found = checker.findings(bookFile.book());
+    counted.changed(bookFile.book(), index, removed, inserted);
 }
 
 void BookDocument::recheckAll()
 {
     checker = BookCheck(namesKnown ? &monsterNames : nullptr);
     found = checker.findings(bookFile.book());
+    counted.reset(bookFile.book());
 }
 
 void BookDocument::watch()

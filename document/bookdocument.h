@@ -2,6 +2,7 @@
 #define ORVANDEL_BOOKDOCUMENT_H
 
 #include "analysis/bookcheck.h"
+#include "analysis/bookcounts.h"
 #include "book/bookfile.h"
 
 #include <QCoreApplication>
@@ -36,6 +37,7 @@ public:
     const BookFile &file() const { return bookFile; }
     const Book &book() const { return bookFile.book(); }
     const QVector<BookFinding> &findings() const { return found; }
+    const BookCounts &counts() const { return counted; }
     QUndoStack *undoStack() { return &commands; }
 
     // Reads the file the first time it is asked (again when another
@@ -112,6 +114,7 @@ private:
     QFileSystemWatcher *watcher;
     BookCheck checker;
     QVector<BookFinding> found;
+    BookCounts counted;
     QSet<QString> monsterNames;
     bool namesKnown = false;
     QUndoStack commands;

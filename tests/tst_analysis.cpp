@@ -1,5 +1,6 @@
 // The checks, the map and the orvandel-check command, over fixture books.
 #include "analysis/bookcheck.h"
+#include "analysis/bookcounts.h"
 #include "analysis/bookfind.h"
 #include "analysis/bookmap.h"
 #include "analysis/maplayout.h"
@@ -88,6 +89,9 @@ private slots:
     void fileNamesThatAreNotUtf8();
     void renumbering_data();
     void renumbering();
+    void wordCount_data();
+    void wordCount();
+    void countsFollowChanges();
     void findAndReplace_data();
     void findAndReplace();
     void renumberingKeepsTheRest_data();
@@ -632,6 +636,61 @@ void TestAnalysis::webPageUnderNode()
     QVERIFY(node.waitForFinished(60000));
     QVERIFY2(node.exitCode() == 0, node.readAllStandardError().constData());
     QCOMPARE(node.readAllStandardOutput(), expected);
+}
+
+void TestAnalysis::wordCount_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("words");
+    QTest::newRow("empty") << "" << 0;
+    QTest::newRow("punctuation only") << " — ? !\n" << 0;
+    QTest::newRow("French spacing") << "Une fin ? Oui !" << 3;
+    QTest::newRow("apostrophes keep one word") << "l'épée d’Aubrac, aujourd'hui" << 3;
+    QTest::newRow("hyphens keep one word") << "peut-être vingt-deux - seul" << 3;
+    QTest::newRow("a quote at a word's edge") << "'non' -- oui-" << 2;
+    QTest::newRow("numbers are words") << "Rendez-vous au 42." << 3;
+    QTest::newRow("decomposed accents") << QString::fromUtf8("cafe\xcc\x81 cre\xcc\x80me") << 2;
+    QTest::newRow("lines") << "Un.\nDeux trois.\n\nQuatre" << 4;
+}
+
+void TestAnalysis::wordCount()
+{
+    QFETCH(QString, text);
+    QFETCH(int, words);
+    QCOMPARE(BookCounts::words(text), words);
+}
+
+// Kept entry by entry through a series of changes, the counts are those of
+// the book counted afresh.
+void TestAnalysis::countsFollowChanges()
+{
+    BookReader reader;
+    QVERIFY(reader.read(generateBook(60, 3)));
+    Book book = reader.book();
+    BookCounts kept;
+    kept.reset(book);
+    QRandomGenerator random(5);
+    for (int step = 0; step < 200; ++step) {
+        const int i = int(random.bounded(quint32(book.size())));
+        Entry e = book.entry((i * 7) % book.size());
+        e.id = book.entry(i).id;
+        const int kind = int(random.bounded(3u));
+        if (kind == 0 && book.size() > 2) {
+            book.apply(book.removing(i));
+            kept.changed(book, i, 1, 0);
+        } else if (kind == 1) {
+            book.apply(book.replacing(i, e));
+            kept.changed(book, i, 1, 1);
+        } else {
+            e.id = EntryId::text(book.nextNumber());
+            book.apply(book.appending(e));
+            kept.changed(book, book.size() - 1, 0, 1);
+        }
+        BookCounts fresh;
+        fresh.reset(book);
+        QCOMPARE(BookCounts::said(kept.totals()), BookCounts::said(fresh.totals()));
+        QCOMPARE(kept.wordsOf(i), fresh.wordsOf(i));
+    }
 }
 
 void TestAnalysis::findAndReplace_data()
