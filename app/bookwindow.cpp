@@ -147,7 +147,6 @@ bool BookWindow::setDocument(const QSharedPointer<BookDocument> &document)
         doc->undoStack()->disconnect(this);
     }
     doc = document;
-    knowMonsters();
     connect(doc.data(), &BookDocument::entriesChanged, this, &BookWindow::follow);
     connect(doc.data(), &BookDocument::bookReset, this, &BookWindow::followAll);
     connect(doc.data(), &BookDocument::reloaded, this, [this](const QString &why) {
@@ -176,13 +175,6 @@ bool BookWindow::setDocument(const QSharedPointer<BookDocument> &document)
     if (!doc->book().isEmpty())
         selectEntry(0);
     return true;
-}
-
-void BookWindow::knowMonsters()
-{
-    bool known = false;
-    const QSet<QString> names = MonsterUI::lastUsedNames(&known);
-    doc->setMonsterNames(names, known);
 }
 
 void BookWindow::setReadOnly(bool readOnly)
@@ -337,7 +329,6 @@ void BookWindow::redo()
 
 void BookWindow::checkBook()
 {
-    knowMonsters();
     BookCheckUI dialog(doc->book(), doc->findings(), this);
     // The list follows the book while it is open (a change from another
     // window, a file read again).

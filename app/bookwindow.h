@@ -62,7 +62,6 @@ private:
     void showStatus();
     void updatePreview();
     void showLink(const QUrl &url);
-    void knowMonsters();
 
     QSharedPointer<BookDocument> doc;
     BookListModel *model;

@@ -103,12 +103,14 @@ void MainWindow::loadObjectUI()
 
 void MainWindow::loadMonsterUI()
 {
-    MonsterUI dialog;
+    // The book's own list when a book is open, else the list last used.
+    if (current) {
+        MonsterUI dialog(current, this);
+        dialog.exec();
+        return;
+    }
+    MonsterUI dialog(this);
     dialog.exec();
-    bool known = false;
-    const QSet<QString> names = MonsterUI::lastUsedNames(&known);
-    if (current)
-        current->setMonsterNames(names, known);
 }
 
 void MainWindow::loadSpecialUI()
@@ -266,9 +268,6 @@ void MainWindow::checkBook()
 {
     if (!readBook())
         return;
-    // With a monster list known, the monsters of the book are checked too.
-    bool known = false;
-    current->setMonsterNames(MonsterUI::lastUsedNames(&known), known);
     BookCheckUI dialog(current->book(), current->findings());
     dialog.exec();
 }

@@ -4,11 +4,13 @@
 #include "analysis/renumbering.h"
 #include "document/bookcommands.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QHash>
 #include <QLockFile>
+#include <QSettings>
 #include <QTimer>
 
 namespace {
@@ -65,6 +67,7 @@ bool BookDocument::load()
 {
     if (!loaded) {
         bookFile.open(bookPath);
+        readMonsterList(); // before the checks run once, with its names
         loaded = true;
         commands.clear();
         recheckAll();
@@ -103,6 +106,61 @@ BookDocument::Claim BookDocument::claim(QString *holder)
 void BookDocument::setReadOnly(bool readOnly)
 {
     bookFile.setReadOnly(readOnly);
+}
+
+namespace {
+
+QString monsterListKey(const QString &bookPath)
+{
+    // One setting per book, whatever characters its path holds.
+    const QByteArray path = QFileInfo(bookPath).absoluteFilePath().toUtf8();
+    return QStringLiteral("monstresDuLivre/")
+        + QString::fromLatin1(QCryptographicHash::hash(path, QCryptographicHash::Sha1).toHex());
+}
+
+} // namespace
+
+QString BookDocument::monsterListPath() const
+{
+    return QSettings().value(monsterListKey(bookPath)).toString();
+}
+
+void BookDocument::setMonsterListPath(const QString &listPath)
+{
+    QSettings().setValue(monsterListKey(bookPath), QFileInfo(listPath).absoluteFilePath());
+    readMonsterList();
+}
+
+void BookDocument::readMonsterList()
+{
+    const QString listPath = monsterListPath();
+    QFile file(listPath);
+    MonsterList list;
+    if (listPath.isEmpty() || !file.open(QIODevice::ReadOnly) || !list.read(&file)) {
+        setMonsterNames({}, false);
+        return;
+    }
+    QSet<QString> names;
+    for (const MonsterRow &row : qAsConst(list.rows))
+        names.insert(row.name);
+    setMonsterNames(names, true);
+}
+
+QVector<MonsterRow> BookDocument::monsters() const
+{
+    QFile file(monsterListPath());
+    MonsterList list;
+    if (!file.fileName().isEmpty() && file.open(QIODevice::ReadOnly) && list.read(&file))
+        return list.rows;
+    QVector<MonsterRow> rows;
+    QSet<QString> seen;
+    for (int i = 0; i < book().size(); ++i)
+        for (const Entry::Monster &m : book().entry(i).monsters)
+            if (!m.name.isEmpty() && !seen.contains(m.name)) {
+                seen.insert(m.name);
+                rows.append({m.name, m.habilete, m.endurance});
+            }
+    return rows;
 }
 
 void BookDocument::setMonsterNames(const QSet<QString> &names, bool known)

@@ -4,6 +4,7 @@
 #include "analysis/bookcheck.h"
 #include "analysis/bookcounts.h"
 #include "book/bookfile.h"
+#include "book/monsterlist.h"
 
 #include <QCoreApplication>
 #include <QObject>
@@ -56,6 +57,14 @@ public:
 
     // The monster names the checks know (none: monsters are not checked).
     void setMonsterNames(const QSet<QString> &names, bool known);
+    // The book's own monster list: the file chosen for this book (remembered
+    // from one run to the next), empty when none was. Choosing one makes the
+    // checks say "Monstre inconnu" against it, and against it only.
+    QString monsterListPath() const;
+    void setMonsterListPath(const QString &listPath);
+    // Its monsters; without a list chosen, those the book's fights name
+    // (each once, as first met).
+    QVector<MonsterRow> monsters() const;
 
     // The changes an author makes, each one command of the undo stack.
     // False, with error() and errorString(), when nothing was changed.
@@ -97,6 +106,7 @@ private:
     void recheck(int index, int removed, int inserted);
     void recheckAll();
     void watch();
+    void readMonsterList();
     // The command's way back and forth, after its first time.
     bool applyEdit(const Book::Edit &edit, const QByteArray &expected, const QString &what);
     bool applyChange(const BookFile::Change &change, const QString &what);

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <QLineEdit>
 #include <QSpinBox>
+#include <QStringListModel>
 #include <QTableWidget>
 #include <QTextEdit>
 
@@ -336,27 +337,30 @@ void EntryUI::startSpecial()
 
 void EntryUI::loadMonsterNames()
 {
-    // The monster list last used completes the monster's name and fills in
-    // its Habileté and Endurance.
-    const QVector<MonsterRow> rows = MonsterUI::lastUsed();
-    if (rows.isEmpty())
-        return;
+    // The book's monsters (its own list, else those its fights name), or
+    // without a book the list last used, complete the monster's name and
+    // fill in its Habileté and Endurance.
+    const QVector<MonsterRow> rows = document ? document->monsters() : MonsterUI::lastUsed();
+    knownMonsters.clear();
     QStringList names;
     for (const MonsterRow &row : rows) {
         knownMonsters.insert(row.name, {row.habilete.toInt(), row.endurance.toInt()});
         names << row.name;
     }
-    auto *completer = new QCompleter(names, this);
-    completer->setCaseSensitivity(Qt::CaseInsensitive);
-    ui->le_MonsterName->setCompleter(completer);
-    auto fill = [this](const QString &name) {
-        const auto it = knownMonsters.constFind(name);
-        if (it == knownMonsters.constEnd())
-            return;
-        ui->sb_MonsterHabilete->setValue(it->first);
-        ui->sb_MonsterEndurance->setValue(it->second);
-    };
-    connect(completer, QOverload<const QString &>::of(&QCompleter::activated), this, fill);
-    connect(ui->le_MonsterName, &QLineEdit::editingFinished, this,
-            [this, fill] { fill(ui->le_MonsterName->text()); });
+    if (!monsterNames) {
+        monsterNames = new QStringListModel(this);
+        auto *completer = new QCompleter(monsterNames, this);
+        completer->setCaseSensitivity(Qt::CaseInsensitive);
+        ui->le_MonsterName->setCompleter(completer);
+        auto fill = [this](const QString &name) {
+            const auto it = knownMonsters.constFind(name);
+            if (it == knownMonsters.constEnd())
+                return;
+            ui->sb_MonsterHabilete->setValue(it->first);
+            ui->sb_MonsterEndurance->setValue(it->second);
+        };
+        connect(completer, QOverload<const QString &>::of(&QCompleter::activated), this, fill);
+        connect(ui->le_MonsterName, &QLineEdit::editingFinished, this, [this, fill] { fill(ui->le_MonsterName->text()); });
+    }
+    monsterNames->setStringList(names);
 }

@@ -11,6 +11,7 @@
 
 struct Entry;
 class QLabel;
+class QStringListModel;
 class QTableWidget;
 
 namespace Ui {
@@ -93,6 +94,7 @@ private:
     QString saved;
     QLabel *message = nullptr;
     QHash<QString, QPair<int, int>> knownMonsters; // name -> Habileté, Endurance
+    QStringListModel *monsterNames = nullptr;       // what completes a monster's name
 };
 
 #endif

@@ -24,13 +24,49 @@ MonsterUI::MonsterUI(QWidget *parent)
     ui->tableWidget->setSelectionBehavior(QAbstractItemView::SelectRows);
     ui->tableWidget->setHorizontalHeaderLabels({tr("Nom"), tr("Habileté"), tr("Endurance")});
 
+    setUp();
     // The list last used opens again; "Changer de fichier…" picks another.
     const QString last = QSettings().value(QStringLiteral("fichierMonstres")).toString();
     monsterFile.setFileName(!last.isEmpty() && QFileInfo::exists(last) ? last : askForFile());
     loadFile();
     ui->tableWidget->selectRow(monsterCount - 1);
     showFileName();
+}
 
+MonsterUI::MonsterUI(const QSharedPointer<BookDocument> &document, QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::MonsterUI)
+    , monsterCount(0)
+    , bookDocument(document)
+{
+    ui->setupUi(this);
+    ui->tableWidget->setColumnCount(3);
+    ui->tableWidget->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ui->tableWidget->setHorizontalHeaderLabels({tr("Nom"), tr("Habileté"), tr("Endurance")});
+    setUp();
+    // The book's own list; the first time, one beside the book made from
+    // the monsters its fights name, written once the author says OK.
+    const QString chosen = document->monsterListPath();
+    const QFileInfo book(document->path());
+    const QString proposed = book.absoluteDir().filePath(book.completeBaseName() + tr("-monstres.xml"));
+    monsterFile.setFileName(!chosen.isEmpty() && QFileInfo::exists(chosen) ? chosen : proposed);
+    if (QFileInfo::exists(monsterFile.fileName())) {
+        loadFile();
+    } else {
+        for (const MonsterRow &row : document->monsters()) {
+            ++monsterCount;
+            ui->tableWidget->setRowCount(monsterCount);
+            ui->tableWidget->setItem(monsterCount - 1, 0, new QTableWidgetItem(row.name));
+            ui->tableWidget->setItem(monsterCount - 1, 1, new QTableWidgetItem(row.habilete));
+            ui->tableWidget->setItem(monsterCount - 1, 2, new QTableWidgetItem(row.endurance));
+        }
+    }
+    ui->tableWidget->selectRow(monsterCount - 1);
+    showFileName();
+}
+
+void MonsterUI::setUp()
+{
     connect(ui->pb_Add, SIGNAL(clicked(bool)), this, SLOT(addMonsterToList()));
     connect(ui->pb_Remove, SIGNAL(clicked(bool)), this, SLOT(removeMonsterFromList()));
 
@@ -217,6 +253,8 @@ void MonsterUI::addToXML()
     }
     written = true;
     shownRows = list.rows;
+    if (bookDocument)
+        bookDocument->setMonsterListPath(monsterFile.fileName());
     QSettings().setValue(QStringLiteral("fichierMonstres"), QFileInfo(monsterFile.fileName()).absoluteFilePath());
 }
 

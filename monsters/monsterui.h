@@ -1,7 +1,10 @@
 #ifndef ORVANDEL_MONSTERUI_H
 #define ORVANDEL_MONSTERUI_H
 
+#include "document/bookdocument.h"
+
 #include <QDialog>
+#include <QSharedPointer>
 #include <QFile>
 #include <QSet>
 #include <QVector>
@@ -18,7 +21,10 @@ class MonsterUI : public QDialog
     Q_OBJECT
 
 public:
+    // The list last used.
     explicit MonsterUI(QWidget *parent = nullptr);
+    // The book's own list, remembered for it once written.
+    explicit MonsterUI(const QSharedPointer<BookDocument> &document, QWidget *parent = nullptr);
     ~MonsterUI() override;
 
     void loadFile();
@@ -39,6 +45,7 @@ private:
     bool confirmReplacingUnreadableFile();
     QString askForFile();
     void showFileName();
+    void setUp();
     QVector<MonsterRow> tableRows() const;
 
     Ui::MonsterUI *ui;
@@ -47,6 +54,7 @@ private:
     bool readFailed = false; // the file is there but could not be read
     bool written = false;    // set by addToXML when the file was replaced
     QVector<MonsterRow> shownRows; // the list as its file holds it
+    QSharedPointer<BookDocument> bookDocument;
 };
 
 #endif

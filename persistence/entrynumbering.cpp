@@ -44,6 +44,7 @@ bool EntryUI::isFileEmpty(QFile &file)
     document->load();
     book = &document->file();
     editedIndex = -1;
+    loadMonsterNames();
     return book->state() == BookFile::New;
 }
 
@@ -77,6 +78,7 @@ void EntryUI::setDocument(const QSharedPointer<BookDocument> &open, int index)
     document->load();
     book = &document->file();
     editedIndex = index;
+    loadMonsterNames();
     entriesFile.setFileName(document->path());
     fileEmpty = book->state() == BookFile::New;
     if (document->isReadOnly())

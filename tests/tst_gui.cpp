@@ -32,6 +32,7 @@
 #include <QListWidget>
 #include <QStatusBar>
 #include <QLockFile>
+#include <QPointer>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
@@ -69,6 +70,7 @@ private slots:
     void historyCannotBeWritten();
     void monsterList();
     void unreadableMonsterList();
+    void bookMonsterList();
     void checkAndMapFromTheMenu();
     void mapLayoutCanBeCancelled();
     void mapView_data();
@@ -570,6 +572,57 @@ void TestGui::unreadableMonsterList()
     QVERIFY(seen.at(0).startsWith("loadFile - Erreur ouverture document XML|"));
     QVERIFY(seen.at(1).startsWith("Remplacer le fichier des monstres ?|"));
     QCOMPARE(readBytes(path("m.xml")), icon);
+}
+
+// Each book has its own monster list: the first time made from the monsters
+// its fights name, beside it; once another list is chosen for a book, its
+// monsters are checked against that list, another book's are not.
+void TestGui::bookMonsterList()
+{
+    QVERIFY(QFile::copy(fixture("book-own.xml"), path("a.xml")));
+    QVERIFY(QFile::copy(fixture("book-own.xml"), path("b.xml")));
+    QVERIFY(writeBytes(path("m.xml"), "<Monsters>\n\t<Elem id=\"0\" Name=\"Troll\" Habilete=\"9\" Endurance=\"14\"/>\n</Monsters>"));
+    const auto unknown = [](const QSharedPointer<BookDocument> &document) {
+        int n = 0;
+        for (const BookFinding &f : document->findings())
+            n += f.kind == BookFinding::UnknownMonster;
+        return n;
+    };
+    QSharedPointer<BookDocument> a = BookDocument::of(path("a.xml")), b = BookDocument::of(path("b.xml"));
+    QVERIFY(a->load() && b->load());
+    {
+        MonsterUI list(a);
+        QCOMPARE(list.windowTitle(), "Liste des monstres — a-monstres.xml");
+        QCOMPARE(Form(&list).get<QTableWidget>("tableWidget")->item(0, 0)->text(), "Orque");
+        QMetaObject::invokeMethod(Form(&list).get<QDialogButtonBox>("buttonBox"), "accepted");
+        QCOMPARE(list.result(), int(QDialog::Accepted));
+    }
+    QCOMPARE(a->monsterListPath(), path("a-monstres.xml"));
+    QVERIFY(readBytes(path("a-monstres.xml")).contains("Name=\"Orque\""));
+    QCOMPARE(unknown(a), 0);
+    {
+        MonsterUI list(a);
+        script->file(path("m.xml"));
+        Form(&list).click("pb_ChangeFile");
+        QMetaObject::invokeMethod(Form(&list).get<QDialogButtonBox>("buttonBox"), "accepted");
+    }
+    QCOMPARE(a->monsterListPath(), path("m.xml"));
+    QCOMPARE(unknown(a), 1);  // the orc is not in that list
+    QCOMPARE(unknown(b), 0);  // nor is another book checked against it
+    EntryUI form;
+    form.setDocument(b);
+    QStringList offered;
+    for (const MonsterRow &row : b->monsters())
+        offered << row.name;
+    QCOMPARE(offered, QStringList{"Orque"});
+    // The choice is the book's, for the next time it is opened too.
+    QPointer<BookDocument> gone = a.data();
+    a.clear();
+    QVERIFY(gone.isNull());
+    const QSharedPointer<BookDocument> again = BookDocument::of(path("a.xml"));
+    QVERIFY(again->load());
+    QCOMPARE(again->monsterListPath(), path("m.xml"));
+    QCOMPARE(unknown(again), 1);
 }
 
 void TestGui::checkAndMapFromTheMenu()
