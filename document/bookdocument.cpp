@@ -2,6 +2,7 @@
 
 #include "analysis/renumbering.h"
 #include "document/bookcommands.h"
+#include "spelling/dictionary.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -102,6 +103,19 @@ BookDocument::Claim BookDocument::claim(QString *holder)
 void BookDocument::setReadOnly(bool readOnly)
 {
     bookFile.setReadOnly(readOnly);
+    if (words)
+        words->setReadOnly(readOnly);
+}
+
+SpellChecker *BookDocument::spelling()
+{
+    if (!words) {
+        words = new SpellChecker(&Dictionary::french(), this);
+        words->setBook(path());
+        words->setReadOnly(isReadOnly());
+        words->setNames(monsterNames);
+    }
+    return words;
 }
 
 void BookDocument::setMonsterNames(const QSet<QString> &names, bool known)
@@ -110,6 +124,8 @@ void BookDocument::setMonsterNames(const QSet<QString> &names, bool known)
         return;
     monsterNames = names;
     namesKnown = known;
+    if (words)
+        words->setNames(names);
     if (loaded) {
         recheckAll();
         emit bookReset();

@@ -3,6 +3,7 @@
 
 #include "analysis/bookcheck.h"
 #include "book/bookfile.h"
+#include "spelling/spellchecker.h"
 
 #include <QCoreApplication>
 #include <QObject>
@@ -52,7 +53,13 @@ public:
     bool isReadOnly() const { return bookFile.isReadOnly(); }
 
     // The monster names the checks know (none: monsters are not checked).
+    // Their words count as the book's for spelling.
     void setMonsterNames(const QSet<QString> &names, bool known);
+
+    // The book's spelling: the French dictionary and the book's own words
+    // ("livre.xml.mots"), read when first asked for, written only while
+    // the book is writable.
+    SpellChecker *spelling();
 
     // The changes an author makes, each one command of the undo stack.
     // False, with error() and errorString(), when nothing was changed.
@@ -110,6 +117,7 @@ private:
     QVector<BookFinding> found;
     QSet<QString> monsterNames;
     bool namesKnown = false;
+    SpellChecker *words = nullptr;
     QUndoStack commands;
     BookFile::Error lastError = BookFile::NoError;
     QString message;
