@@ -103,19 +103,19 @@ BookDocument::Claim BookDocument::claim(QString *holder)
 void BookDocument::setReadOnly(bool readOnly)
 {
     bookFile.setReadOnly(readOnly);
-    if (words)
-        words->setReadOnly(readOnly);
+    if (spellChecker)
+        spellChecker->setReadOnly(readOnly);
 }
 
 SpellChecker *BookDocument::spelling()
 {
-    if (!words) {
-        words = new SpellChecker(&Dictionary::french(), this);
-        words->setBook(path());
-        words->setReadOnly(isReadOnly());
-        words->setNames(monsterNames);
+    if (!spellChecker) {
+        spellChecker = new SpellChecker(&Dictionary::french(), this);
+        spellChecker->setBook(path());
+        spellChecker->setReadOnly(isReadOnly());
+        spellChecker->setNames(monsterNames);
     }
-    return words;
+    return spellChecker;
 }
 
 void BookDocument::setMonsterNames(const QSet<QString> &names, bool known)
@@ -124,8 +124,8 @@ void BookDocument::setMonsterNames(const QSet<QString> &names, bool known)
         return;
     monsterNames = names;
     namesKnown = known;
-    if (words)
-        words->setNames(names);
+    if (spellChecker)
+        spellChecker->setNames(names);
     if (loaded) {
         recheckAll();
         emit bookReset();

@@ -117,7 +117,7 @@ private:
     QVector<BookFinding> found;
     QSet<QString> monsterNames;
     bool namesKnown = false;
-    SpellChecker *words = nullptr;
+    SpellChecker *spellChecker = nullptr;
     QUndoStack commands;
     BookFile::Error lastError = BookFile::NoError;
     QString message;

@@ -159,7 +159,7 @@ bool SpellChecker::isCorrect(const QString &word) const
     if (!isAvailable() || hasDigit(word))
         return true;
     const QString w = normalized(word);
-    if (isOwn(w) || dictionary->isCorrect(w))
+    if (dictionary->isCorrect(w) || isOwn(w))
         return true;
     // A compound with one of the book's words in it, the rest French.
     if (!w.contains(QLatin1Char('-')))
