@@ -37,27 +37,25 @@ QStringList underlined(QWidget *field)
                     words << b.text().mid(r.start, r.length);
         return words;
     }
-    // Wide enough for its whole text, so that it does not scroll.
+    // Wide enough for its whole text, so that it does not scroll; its
+    // cursor stays where it is.
     auto *line = qobject_cast<QLineEdit *>(field);
     line->setFixedWidth(line->fontMetrics().horizontalAdvance(line->text()) + 40);
     QCoreApplication::processEvents();
-    const int cursor = line->cursorPosition();
-    line->setCursorPosition(0);
     const QImage image = line->grab().toImage();
-    auto x = [line](int at) {
-        line->setCursorPosition(at);
-        return line->inputMethodQuery(Qt::ImCursorRectangle).toRect().x();
-    };
-    for (const SpellChecker::Span &span : SpellChecker::words(line->text())) {
+    const QString text = line->text();
+    const int left = line->inputMethodQuery(Qt::ImCursorRectangle).toRect().x()
+        - line->fontMetrics().horizontalAdvance(text.left(line->cursorPosition()));
+    auto x = [&](int at) { return left + line->fontMetrics().horizontalAdvance(text.left(at)); };
+    for (const SpellChecker::Span &span : SpellChecker::words(text)) {
         bool red = false;
         const int from = qMax(0, x(span.start)), to = qMin(image.width(), x(span.end()));
         for (int px = from; px < to && !red; ++px)
             for (int py = 0; py < image.height() && !red; ++py)
                 red = isRed(image.pixel(px, py));
         if (red)
-            words << line->text().mid(span.start, span.length);
+            words << text.mid(span.start, span.length);
     }
-    line->setCursorPosition(cursor);
     return words;
 }
 
@@ -97,6 +95,8 @@ private slots:
     void underlines();
     void suggestionReplaces_data();
     void suggestionReplaces();
+    void wordBeingTyped_data();
+    void wordBeingTyped();
     void bookWords();
     void readOnlyBookKeepsNoWords();
     void withoutDictionary();
@@ -182,6 +182,28 @@ void TestSpelling::suggestionReplaces()
     auto *line = qobject_cast<QLineEdit *>(edit);
     QCOMPARE(line ? line->text() : qobject_cast<QTextEdit *>(edit)->toPlainText(), result);
     QCOMPARE(underlined(edit), QStringList{});
+}
+
+void TestSpelling::wordBeingTyped_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::newRow("texte") << "textEdit";
+    QTest::newRow("choix") << "le_ChoiceText";
+}
+
+// The word under the cursor is left alone while it is typed, and
+// underlined once the cursor leaves it.
+void TestSpelling::wordBeingTyped()
+{
+    QFETCH(QString, field);
+    auto form = open("livre.xml");
+    QApplication::setActiveWindow(form.get());
+    QWidget *edit = this->field(form.get(), field);
+    edit->setFocus();
+    QTest::keyClicks(edit, "Le dragonn");
+    QCOMPARE(underlined(edit), QStringList{});
+    QTest::keyClick(edit, Qt::Key_Home);
+    QCOMPARE(underlined(edit), QStringList{"dragonn"});
 }
 
 // A word added is the book's: written beside it, accepted in every field
