@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTextCodec>
+#include <QThread>
 #include <QtGlobal>
 
 #include <hunspell.hxx>
@@ -71,6 +72,21 @@ Dictionary &Dictionary::french()
     }();
     Q_UNUSED(told)
     return shared;
+}
+
+void Dictionary::preload()
+{
+    static QThread *reading = nullptr;
+    if (reading)
+        return;
+    // The shared dictionary is a function's static: whoever asks for it
+    // while the thread reads it waits until it is whole.
+    reading = QThread::create([] { french(); });
+    reading->start(QThread::LowPriority);
+    qAddPostRoutine([] {
+        reading->wait();
+        delete reading;
+    });
 }
 
 QByteArray Dictionary::encoded(const QString &word) const

@@ -32,6 +32,10 @@ public:
     // The French dictionary the whole program shares, read when first asked
     // for; when it cannot be, that is said once in the log.
     static Dictionary &french();
+    // Starts reading the French dictionary in a thread of its own, so that
+    // the first form opened need not wait for it; french() waits for it
+    // when it is asked for sooner, and so does the program's end.
+    static void preload();
 
     bool isAvailable() const { return speller != nullptr; }
     QString errorString() const { return error; }
