@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "spelling/dictionary.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -12,6 +13,7 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvandel.png")));
     MainWindow window;
     window.show();
+    Dictionary::preload(); // ready by the time the first entry is written
     // orvandel BOOK.xml opens that book.
     if (argc > 1)
         window.openBookArgument(QByteArray(argv[1]));

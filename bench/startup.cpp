@@ -15,6 +15,11 @@
 // With --replace BOOK WORDS WITH it replaces every match of WORDS through the
 // book's document and prints the milliseconds (its save included), the
 // entries changed and the matches replaced.
+// With --spelling N it opens the entry form on a new book and prints the
+// milliseconds from setting an N-word French text (one word in fifty
+// misspelt) to its misspelt words underlined, the same text set into a
+// plain text edit, one keystroke in the middle of it, the form's opening
+// (the dictionary read then, once per run), and the count underlined.
 #include "analysis/bookfind.h"
 #include "analysis/bookmap.h"
 #include "app/bookmapui.h"
@@ -27,6 +32,7 @@
 #include "document/bookdocument.h"
 #include "app/mainwindow.h"
 #include "entry/entryui.h"
+#include "spelling/spellchecker.h"
 
 #include <QAction>
 #include <QDir>
@@ -43,6 +49,10 @@
 #include <QLineEdit>
 #include <QFile>
 #include <QMainWindow>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTimer>
 
 #include <algorithm>
@@ -260,6 +270,110 @@ static int replacing(const QString &path, const QString &words, const QString &w
     return 0;
 }
 
+// `count` words of French prose in paragraphs of about a hundred, one word
+// in fifty misspelt; the same text every run.
+static QString frenchText(int count)
+{
+    static const char *const words[] = {
+        "le", "la", "les", "un", "une", "des", "du", "de", "et", "mais", "ou", "donc", "car", "il", "elle",
+        "vous", "nous", "ils", "se", "sur", "sous", "dans", "vers", "avec", "sans", "pour", "par", "chevalier",
+        "dragon", "forêt", "château", "épée", "bouclier", "porte", "couloir", "escalier", "torche", "ombre",
+        "silence", "murmure", "cri", "pas", "mur", "pierre", "salle", "trésor", "coffre", "clé", "serrure",
+        "piège", "gobelin", "orque", "sorcier", "grimoire", "potion", "guérison", "blessure", "sang", "combat",
+        "fuite", "chance", "courage", "peur", "nuit", "jour", "aube", "crépuscule", "lune", "soleil", "vent",
+        "pluie", "rivière", "pont", "village", "auberge", "aubergiste", "marchand", "garde", "roi", "reine",
+        "prince", "princesse", "trône", "couronne", "anneau", "amulette", "parchemin", "carte", "chemin",
+        "sentier", "montagne", "caverne", "grotte", "tunnel", "lumière", "ténèbres", "avance", "recule",
+        "attend", "écoute", "regarde", "entend", "voit", "sent", "prend", "pose", "ouvre", "ferme", "frappe",
+        "esquive", "court", "marche", "grimpe", "descend", "traverse", "découvre", "trouve", "perd", "gagne",
+        "lentement", "soudain", "aussitôt", "enfin", "encore", "toujours", "jamais", "déjà", "ici", "là-bas",
+        "peut-être", "aujourd'hui", "l'épée", "l'ombre", "l'auberge", "d'or", "d'argent", "qu'il", "jusqu'à",
+        "sombre", "froid", "humide", "ancien", "étrange", "immense", "minuscule", "terrible", "silencieux",
+        "rouge", "noir", "blanc", "doré", "brisé", "rouillé", "lourd", "léger", "vieux", "jeune", "sage",
+        "fidèle", "cruel", "rusé", "blessé", "épuisé", "affamé", "heureux", "inquiet", "prudent", "hardi"};
+    static const char *const typos[] = {"chevalié", "forêtt", "portte", "guérisson", "échapez", "cavernnes",
+                                        "ombree", "trézor", "escallier", "sorcié"};
+    const int wordCount = int(sizeof words / sizeof *words);
+    const int typoCount = int(sizeof typos / sizeof *typos);
+    quint32 state = 2024;
+    auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    QString text;
+    for (int k = 0; k < count; ++k) {
+        const bool typo = next() % 50 == 0;
+        QString word = QString::fromUtf8(typo ? typos[next() % typoCount] : words[next() % wordCount]);
+        const bool starts = k == 0 || text.endsWith(QLatin1Char('.')) || text.endsWith(QLatin1Char('\n'));
+        if (starts)
+            word[0] = word.at(0).toUpper();
+        if (k > 0 && !text.endsWith(QLatin1Char('\n')))
+            text += QLatin1Char(' ');
+        text += word;
+        if (k % 100 == 99)
+            text += QStringLiteral(".\n");
+        else if (next() % 12 == 0)
+            text += QLatin1Char(next() % 3 == 0 ? ',' : '.');
+    }
+    return text;
+}
+
+static int underlinedWords(QTextEdit *edit)
+{
+    int count = 0;
+    for (QTextBlock block = edit->document()->begin(); block.isValid(); block = block.next())
+        for (const QTextLayout::FormatRange &range : block.layout()->formats())
+            count += range.format.underlineStyle() == QTextCharFormat::SpellCheckUnderline;
+    return count;
+}
+
+static int spelling(int count)
+{
+    QTemporaryDir dir;
+    const QString text = frenchText(count);
+    QElapsedTimer clock;
+    clock.start();
+    EntryUI form;
+    form.setDocument(BookDocument::of(dir.filePath(QStringLiteral("livre.xml"))));
+    form.show();
+    QCoreApplication::processEvents();
+    const double open = clock.nsecsElapsed() / 1e6;
+    auto *edit = form.findChild<QTextEdit *>(QStringLiteral("textEdit"));
+    if (!BookDocument::of(dir.filePath(QStringLiteral("livre.xml")))->spelling()->isAvailable())
+        qFatal("no French dictionary: spelling is off");
+
+    clock.restart();
+    edit->setPlainText(text);
+    QCoreApplication::processEvents();
+    const double checked = clock.nsecsElapsed() / 1e6;
+    const int underlined = underlinedWords(edit);
+    if (underlined == 0)
+        qFatal("nothing was underlined");
+
+    // One keystroke in the middle of the text: its paragraph is checked again.
+    QTextCursor middle(edit->document());
+    middle.setPosition(text.size() / 2);
+    edit->setTextCursor(middle);
+    edit->setFocus();
+    clock.restart();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_E, Qt::NoModifier, QStringLiteral("e"));
+    QCoreApplication::sendEvent(edit, &press);
+    QCoreApplication::processEvents();
+    const double keystroke = clock.nsecsElapsed() / 1e6;
+
+    // The floor: the same text set into a plain text edit of the same size.
+    QTextEdit plain;
+    plain.resize(edit->size());
+    plain.show();
+    QCoreApplication::processEvents();
+    clock.restart();
+    plain.setPlainText(text);
+    QCoreApplication::processEvents();
+    const double floor = clock.nsecsElapsed() / 1e6;
+    std::printf("%.3f %.3f %.3f %.3f %d\n", checked, floor, keystroke, open, underlined);
+    return 0;
+}
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -294,6 +408,8 @@ int main(int argc, char *argv[])
     }
     if (args.size() >= 5 && args.at(1) == QLatin1String("--replace"))
         return replacing(args.at(2), args.at(3), args.at(4));
+    if (args.size() >= 3 && args.at(1) == QLatin1String("--spelling"))
+        return spelling(args.at(2).toInt());
     if (args.size() >= 4 && args.at(1) == QLatin1String("--undo"))
         return undoing(args.at(2), args.at(3).toInt());
     if (args.size() >= 4 && args.at(1) == QLatin1String("--writing"))

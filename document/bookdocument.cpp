@@ -3,6 +3,7 @@
 #include "analysis/bookfind.h"
 #include "analysis/renumbering.h"
 #include "document/bookcommands.h"
+#include "spelling/dictionary.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -106,6 +107,19 @@ BookDocument::Claim BookDocument::claim(QString *holder)
 void BookDocument::setReadOnly(bool readOnly)
 {
     bookFile.setReadOnly(readOnly);
+    if (spellChecker)
+        spellChecker->setReadOnly(readOnly);
+}
+
+SpellChecker *BookDocument::spelling()
+{
+    if (!spellChecker) {
+        spellChecker = new SpellChecker(&Dictionary::french(), this);
+        spellChecker->setBook(path());
+        spellChecker->setReadOnly(isReadOnly());
+        spellChecker->setNames(monsterNames);
+    }
+    return spellChecker;
 }
 
 namespace {
@@ -169,6 +183,8 @@ void BookDocument::setMonsterNames(const QSet<QString> &names, bool known)
         return;
     monsterNames = names;
     namesKnown = known;
+    if (spellChecker)
+        spellChecker->setNames(names);
     if (loaded) {
         recheckAll();
         emit bookReset();

@@ -5,6 +5,7 @@
 #include "analysis/bookcounts.h"
 #include "book/bookfile.h"
 #include "book/monsterlist.h"
+#include "spelling/spellchecker.h"
 
 #include <QCoreApplication>
 #include <QObject>
@@ -56,6 +57,7 @@ public:
     bool isReadOnly() const { return bookFile.isReadOnly(); }
 
     // The monster names the checks know (none: monsters are not checked).
+    // Their words count as the book's for spelling.
     void setMonsterNames(const QSet<QString> &names, bool known);
     // The book's own monster list: the file chosen for this book (remembered
     // from one run to the next), empty when none was. Choosing one makes the
@@ -65,6 +67,11 @@ public:
     // Its monsters; without a list chosen, those the book's fights name
     // (each once, as first met).
     QVector<MonsterRow> monsters() const;
+
+    // The book's spelling: the French dictionary and the book's own words
+    // ("livre.xml.mots"), read when first asked for, written only while
+    // the book is writable.
+    SpellChecker *spelling();
 
     // The changes an author makes, each one command of the undo stack.
     // False, with error() and errorString(), when nothing was changed.
@@ -127,6 +134,7 @@ private:
     BookCounts counted;
     QSet<QString> monsterNames;
     bool namesKnown = false;
+    SpellChecker *spellChecker = nullptr;
     QUndoStack commands;
     BookFile::Error lastError = BookFile::NoError;
     QString message;

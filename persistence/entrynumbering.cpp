@@ -1,6 +1,7 @@
 #include "entry/entryui.h"
 
 #include "book/entryid.h"
+#include "entry/spelling.h"
 #include "ui_entryui.h"
 
 #include <QFileInfo>
@@ -42,6 +43,7 @@ bool EntryUI::isFileEmpty(QFile &file)
     // empty: one that cannot be read is never started afresh.
     document = BookDocument::of(file.fileName());
     document->load();
+    Spelling::attach(this, document->spelling());
     book = &document->file();
     editedIndex = -1;
     loadMonsterNames();
@@ -76,6 +78,7 @@ void EntryUI::setDocument(const QSharedPointer<BookDocument> &open, int index)
 {
     document = open;
     document->load();
+    Spelling::attach(this, document->spelling());
     book = &document->file();
     editedIndex = index;
     loadMonsterNames();
