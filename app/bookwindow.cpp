@@ -33,6 +33,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QSplitter>
 #include <QStatusBar>
@@ -97,23 +99,49 @@ BookWindow::BookWindow(QWidget *parent)
         a->setToolTip(key.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(text, key.toString(QKeySequence::NativeText)));
         return a;
     };
-    action(QStringLiteral("actionNew"), tr("Nouvelle entrée"), QKeySequence::New, &BookWindow::newEntry);
-    action(QStringLiteral("actionEdit"), tr("Modifier"), QKeySequence(Qt::Key_F2), &BookWindow::editEntry);
-    action(QStringLiteral("actionDelete"), tr("Supprimer"), QKeySequence::Delete, &BookWindow::deleteEntry);
+    QAction *add = action(QStringLiteral("actionNew"), tr("Nouvelle entrée"), QKeySequence::New, &BookWindow::newEntry);
+    QAction *edit = action(QStringLiteral("actionEdit"), tr("Modifier"), QKeySequence(Qt::Key_F2), &BookWindow::editEntry);
+    QAction *remove = action(QStringLiteral("actionDelete"), tr("Supprimer"), QKeySequence::Delete, &BookWindow::deleteEntry);
     tools->addSeparator();
     undoAction = action(QStringLiteral("actionUndo"), tr("Annuler"), QKeySequence::Undo, &BookWindow::undo);
     redoAction = action(QStringLiteral("actionRedo"), tr("Rétablir"), QKeySequence(QStringLiteral("Ctrl+Shift+Z")), &BookWindow::redo);
     undoAction->setEnabled(false);
     redoAction->setEnabled(false);
     tools->addSeparator();
-    action(QStringLiteral("actionCheck"), tr("Vérifier"), QKeySequence(QStringLiteral("Ctrl+K")), &BookWindow::checkBook);
-    action(QStringLiteral("actionMap"), tr("Carte"), QKeySequence(QStringLiteral("Ctrl+G")), &BookWindow::showMap);
-    action(QStringLiteral("actionPlay"), tr("Jouer"), QKeySequence(QStringLiteral("Ctrl+J")), &BookWindow::play);
-    action(QStringLiteral("actionSimulate"), tr("Lecteurs simulés"), QKeySequence(), &BookWindow::simulate);
-    action(QStringLiteral("actionPrint"), tr("Livre à imprimer…"), QKeySequence::Print, &BookWindow::exportPrint);
-    action(QStringLiteral("actionWeb"), tr("Page web jouable…"), QKeySequence(), &BookWindow::exportWeb);
-    action(QStringLiteral("actionRenumber"), tr("Renuméroter…"), QKeySequence(), &BookWindow::renumber);
-    action(QStringLiteral("actionReplace"), tr("Remplacer…"), QKeySequence::Replace, &BookWindow::findReplace);
+    QAction *check = action(QStringLiteral("actionCheck"), tr("Vérifier"), QKeySequence(QStringLiteral("Ctrl+K")), &BookWindow::checkBook);
+    QAction *map = action(QStringLiteral("actionMap"), tr("Carte"), QKeySequence(QStringLiteral("Ctrl+G")), &BookWindow::showMap);
+    QAction *playing = action(QStringLiteral("actionPlay"), tr("Jouer"), QKeySequence(QStringLiteral("Ctrl+J")), &BookWindow::play);
+    QAction *readers = action(QStringLiteral("actionSimulate"), tr("Lecteurs simulés"), QKeySequence(), &BookWindow::simulate);
+    QAction *print = action(QStringLiteral("actionPrint"), tr("Livre à imprimer…"), QKeySequence::Print, &BookWindow::exportPrint);
+    QAction *web = action(QStringLiteral("actionWeb"), tr("Page web jouable…"), QKeySequence(), &BookWindow::exportWeb);
+    QAction *renumbering = action(QStringLiteral("actionRenumber"), tr("Renuméroter…"), QKeySequence(), &BookWindow::renumber);
+    QAction *replace = action(QStringLiteral("actionReplace"), tr("Remplacer…"), QKeySequence::Replace, &BookWindow::findReplace);
+
+    // The same actions in the menus, with what only the menus hold.
+    fileMenu = menuBar()->addMenu(tr("&Fichier"));
+    fileMenu->setObjectName(QStringLiteral("menuFile"));
+    QMenu *exporting = fileMenu->addMenu(tr("&Exporter"));
+    exporting->addActions({print, web});
+    fileMenu->addSeparator();
+    QAction *closing = fileMenu->addAction(tr("&Fermer"), this, &QWidget::close);
+    closing->setObjectName(QStringLiteral("actionClose"));
+    closing->setShortcut(QKeySequence::Close);
+    QMenu *editing = menuBar()->addMenu(tr("É&dition"));
+    editing->addActions({undoAction, redoAction});
+    editing->addSeparator();
+    editing->addActions({add, edit, remove});
+    editing->addSeparator();
+    QAction *find = editing->addAction(tr("&Rechercher"), this, [this] {
+        filterEdit->setFocus(Qt::ShortcutFocusReason);
+        filterEdit->selectAll();
+    });
+    find->setObjectName(QStringLiteral("actionFind"));
+    find->setShortcut(QKeySequence::Find);
+    editing->addAction(replace);
+    QMenu *bookMenu = menuBar()->addMenu(tr("&Livre"));
+    bookMenu->addActions({check, map, playing, readers});
+    bookMenu->addSeparator();
+    bookMenu->addAction(renumbering);
 
     connect(filterEdit, &QLineEdit::textChanged, filter, &BookFilterModel::setWords);
     connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &BookWindow::updatePreview);
@@ -465,6 +493,14 @@ void BookWindow::renumber()
         return;
     }
     statusBar()->showMessage(tr("Livre renuméroté ; la table des numéros est dans %1").arg(QDir::toNativeSeparators(table)), 10000);
+}
+
+void BookWindow::addFileActions(const QList<QAction *> &first, QAction *quit)
+{
+    QAction *before = fileMenu->actions().value(0);
+    fileMenu->insertActions(before, first);
+    fileMenu->insertSeparator(before);
+    fileMenu->addAction(quit);
 }
 
 void BookWindow::findReplace()

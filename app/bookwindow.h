@@ -10,7 +10,9 @@
 class BookFilterModel;
 class FindReplaceUI;
 class BookListModel;
+class QAction;
 class QLineEdit;
+class QMenu;
 class QTableView;
 class QTextBrowser;
 
@@ -34,6 +36,10 @@ public:
     const BookFile &file() const { return doc->file(); }
     // Another Orvandel writes into this book: it is shown, not changed.
     void setReadOnly(bool readOnly);
+
+    // The program's own actions in this window's "Fichier" menu: `first`
+    // at its top (new book, open, recent books…), `quit` at its end.
+    void addFileActions(const QList<QAction *> &first, QAction *quit);
 
     // Selects entry `index` of the book in the list, clearing the filter if need be.
     void selectEntry(int index);
@@ -70,6 +76,7 @@ private:
     QLineEdit *filterEdit;
     QTextBrowser *preview;
     QAction *undoAction, *redoAction;
+    QMenu *fileMenu = nullptr;
     QPointer<FindReplaceUI> finder;
 };
 

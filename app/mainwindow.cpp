@@ -41,7 +41,14 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->actionBookMap, SIGNAL(triggered(bool)), this, SLOT(showBookMap()));
     connect(ui->actionHistory, SIGNAL(triggered(bool)), this, SLOT(showHistory()));
     connect(ui->actionPlay, SIGNAL(triggered(bool)), this, SLOT(playBook()));
-    connect(ui->actionQuit, SIGNAL(triggered(bool)), this, SLOT(close()));
+    // Quitter leaves the program, book windows and all.
+    connect(ui->actionQuit, &QAction::triggered, this, [this] {
+        for (const QPointer<BookWindow> &window : qAsConst(windows))
+            if (window)
+                window->close();
+        close();
+        QCoreApplication::quit();
+    });
     // A permanent label: a temporary status message would be wiped by menu hovering.
     bookLabel = new QLabel(ui->statusBar);
     bookLabel->setObjectName(QStringLiteral("lbl_Book"));
@@ -145,6 +152,9 @@ bool MainWindow::openBookWindow(const QString &path)
         }
         windows.removeAll(nullptr);
         windows.append(window);
+        window->addFileActions({ui->actionChooseBook, ui->menuRecent->menuAction(), ui->actionHistory,
+                                ui->actionMonsters},
+                               ui->actionQuit);
     }
     window->show();
     window->raise();

@@ -25,6 +25,8 @@
 #include <QElapsedTimer>
 #include <QGraphicsView>
 #include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProgressDialog>
 #include <QSignalSpy>
 #include <QDialogButtonBox>
@@ -85,6 +87,7 @@ private slots:
     void printedBook();
     void renumberInPlace();
     void replaceAllUndone();
+    void bookWindowMenus();
     void oneDocumentPerBook();
 
 private:
@@ -1023,6 +1026,38 @@ void TestGui::replaceAllUndone()
     QCOMPARE(readBytes(path()), before);
     form.click("pb_FindAll"); // the list follows the book
     QCOMPARE(form.get<QTreeWidget>("tree_Matches")->topLevelItemCount(), 10);
+}
+
+// The book window holds the whole menu, the program's file actions
+// included, every shortcut once; Quitter leaves every window.
+void TestGui::bookWindowMenus()
+{
+    QVERIFY(QFile::copy(fixture("book-own.xml"), path()));
+    MainWindow window;
+    window.show();
+    QVERIFY(window.openBookWindow(path()));
+    BookWindow *book = window.bookWindow();
+    QStringList names, keys;
+    const std::function<void(QMenu *)> walk = [&](QMenu *menu) {
+        for (QAction *a : menu->actions()) {
+            if (a->menu()) {
+                walk(a->menu());
+                continue;
+            }
+            names << a->objectName();
+            if (!a->shortcut().isEmpty())
+                keys << a->shortcut().toString();
+        }
+    };
+    for (QAction *top : book->menuBar()->actions())
+        walk(top->menu());
+    for (const char *wanted : {"actionChooseBook", "actionHistory", "actionMonsters", "actionQuit", "actionClose",
+                               "actionUndo", "actionFind", "actionReplace", "actionCheck", "actionMap", "actionRenumber"})
+        QVERIFY2(names.contains(wanted), wanted);
+    QCOMPARE(keys.size(), QSet<QString>(keys.begin(), keys.end()).size());
+    window.findChild<QAction *>("actionQuit")->trigger();
+    QVERIFY(!book->isVisible());
+    QVERIFY(!window.isVisible());
 }
 
 // A book named on the command line in bytes that are not UTF-8 is not
