@@ -300,6 +300,8 @@ void BookWindow::newEntry()
         return;
     EntryUI dialog(this);
     dialog.setDocument(doc);
+    if (doc->book().isEmpty() && firstNumber >= 0)
+        dialog.proposeNumber(firstNumber);
     if (dialog.exec() == QDialog::Accepted && !dialog.savedId().isEmpty())
         selectEntry(doc->book().indexOfNumber(EntryId::parse(dialog.savedId())));
 }

@@ -41,6 +41,9 @@ public:
     // at its top (new book, open, recent books…), `quit` at its end.
     void addFileActions(const QList<QAction *> &first, QAction *quit);
 
+    // The number of a new book's first entry (its own first entry only).
+    void setFirstNumber(int number) { firstNumber = number; }
+
     // Selects entry `index` of the book in the list, clearing the filter if need be.
     void selectEntry(int index);
     int selectedEntry() const;
@@ -76,6 +79,7 @@ private:
     QLineEdit *filterEdit;
     QTextBrowser *preview;
     QAction *undoAction, *redoAction;
+    int firstNumber = -1;
     QMenu *fileMenu = nullptr;
     QPointer<FindReplaceUI> finder;
 };

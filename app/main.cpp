@@ -12,10 +12,11 @@ int main(int argc, char *argv[])
     MainWindow::installFrench(&app);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/orvandel.png")));
     MainWindow window;
-    window.show();
     Dictionary::preload(); // ready by the time the first entry is written
-    // orvandel BOOK.xml opens that book.
-    if (argc > 1)
-        window.openBookArgument(QByteArray(argv[1]));
+    // orvandel BOOK.xml opens that book, else the book open last opens
+    // again; the start window shows when no book could be.
+    const bool opened = argc > 1 ? window.openBookArgument(QByteArray(argv[1])) : window.reopenLastBook();
+    if (!opened)
+        window.show();
     return app.exec();
 }

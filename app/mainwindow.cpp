@@ -1,5 +1,7 @@
 #include "app/mainwindow.h"
 
+#include "app/newbookui.h"
+
 #include "app/bookcheckui.h"
 #include "app/bookmapui.h"
 #include "app/mapitem.h"
@@ -20,6 +22,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QLibraryInfo>
 #include <QPixmap>
 #include <QPushButton>
@@ -41,14 +44,14 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->actionBookMap, SIGNAL(triggered(bool)), this, SLOT(showBookMap()));
     connect(ui->actionHistory, SIGNAL(triggered(bool)), this, SLOT(showHistory()));
     connect(ui->actionPlay, SIGNAL(triggered(bool)), this, SLOT(playBook()));
-    // Quitter leaves the program, book windows and all.
-    connect(ui->actionQuit, &QAction::triggered, this, [this] {
-        for (const QPointer<BookWindow> &window : qAsConst(windows))
-            if (window)
-                window->close();
-        close();
-        QCoreApplication::quit();
-    });
+    auto *creating = new QAction(tr("&Nouveau livre…"), this);
+    creating->setObjectName(QStringLiteral("actionNewBook"));
+    creating->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+N")));
+    connect(creating, &QAction::triggered, this, &MainWindow::newBook);
+    ui->actionChooseBook->associatedWidgets().value(0)->insertAction(ui->actionChooseBook, creating);
+    // Quitter leaves the program: every window closes, the book windows and
+    // what they opened too, and with the last one the program ends.
+    connect(ui->actionQuit, &QAction::triggered, this, &QApplication::closeAllWindows);
     // A permanent label: a temporary status message would be wiped by menu hovering.
     bookLabel = new QLabel(ui->statusBar);
     bookLabel->setObjectName(QStringLiteral("lbl_Book"));
@@ -104,6 +107,21 @@ void MainWindow::openEntryDialog(bool special)
                                  10000);
 }
 
+void MainWindow::newBook()
+{
+    // Beside the book open last, else among the author's documents.
+    const QStringList recent = QSettings().value(QStringLiteral("livresRecents")).toStringList();
+    QString folder = recent.isEmpty() ? QString() : QFileInfo(recent.first()).absolutePath();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    NewBookUI ask(folder, QApplication::activeWindow() ? QApplication::activeWindow() : this);
+    if (ask.exec() != QDialog::Accepted || !openBookWindow(ask.path()))
+        return;
+    BookWindow *window = bookWindow();
+    window->setFirstNumber(ask.firstNumber());
+    window->newEntry();
+}
+
 void MainWindow::loadObjectUI()
 {
 }
@@ -152,7 +170,7 @@ bool MainWindow::openBookWindow(const QString &path)
         }
         windows.removeAll(nullptr);
         windows.append(window);
-        window->addFileActions({ui->actionChooseBook, ui->menuRecent->menuAction(), ui->actionHistory,
+        window->addFileActions({findChild<QAction *>(QStringLiteral("actionNewBook")), ui->actionChooseBook, ui->menuRecent->menuAction(), ui->actionHistory,
                                 ui->actionMonsters},
                                ui->actionQuit);
     }
@@ -167,6 +185,12 @@ bool MainWindow::openBookWindow(const QString &path)
     settings.setValue(QStringLiteral("livresRecents"), QStringList(recent.mid(0, 8)));
     fillRecentBooks();
     return true;
+}
+
+bool MainWindow::reopenLastBook()
+{
+    const QStringList recent = QSettings().value(QStringLiteral("livresRecents")).toStringList();
+    return !recent.isEmpty() && QFileInfo(recent.first()).isFile() && openBookWindow(recent.first());
 }
 
 bool MainWindow::openBookArgument(const QByteArray &name)

@@ -29,6 +29,8 @@ public:
     // Opens a book in a book window of its own (one per book) and binds it
     // for "Nouvelle entrée".
     bool openBookWindow(const QString &path);
+    // The book open last, opened again at start; false when there is none.
+    bool reopenLastBook();
     // The book named on the command line, as the system gave its name.
     bool openBookArgument(const QByteArray &name);
     // The window of the book bound last, if it has one.
@@ -36,6 +38,10 @@ public:
     BookDocument *document() const { return current.data(); }
     // Qt's own dialogs in French (Debian's qttranslations5-l10n).
     static void installFrench(class QCoreApplication *app);
+
+public slots:
+    // "Nouveau livre…": the book made from its title, opened, its first entry begun.
+    void newBook();
 
 private slots:
     void loadEntryUI();

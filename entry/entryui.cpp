@@ -102,6 +102,21 @@ EntryUI::EntryUI(QWidget *parent)
             ui->sb_FleeRound->setValue(1);
     });
     ui->sb_FleeRound->setSpecialValueText(tr("jamais"));
+    // Data given to a section ticks its boxes, which stay the author's to
+    // untick: a fight typed without "Attaque" is a fight all the same.
+    const auto ticks = [](QCheckBox *type, QCheckBox *active) {
+        return [type, active] {
+            type->setChecked(true);
+            if (active)
+                active->setChecked(true);
+        };
+    };
+    connect(ui->le_FleeRef, &QLineEdit::textEdited, this, ticks(ui->ck_Flee, ui->ck_FleeActive));
+    for (QLineEdit *luck : {ui->le_LuckyValue, ui->le_LuckyText, ui->le_UnluckyValue, ui->le_UnluckyText})
+        connect(luck, &QLineEdit::textEdited, this, ticks(ui->ck_Luck, ui->ck_LuckActive));
+    for (QSpinBox *bonus : {ui->sb_BonusHabilete, ui->sb_BonusEndurance, ui->sb_BonusChance})
+        connect(bonus->findChild<QLineEdit *>(), &QLineEdit::textEdited, this, ticks(ui->ck_Bonus, ui->ck_BonusActive));
+
     connect(ui->pb_ChoiceAdd, SIGNAL(clicked(bool)), this, SLOT(addChoice()));
     connect(ui->pb_ChoiceRemove, SIGNAL(clicked(bool)), this, SLOT(removeChoice()));
     connect(ui->pb_MonsterAdd, SIGNAL(clicked(bool)), this, SLOT(addMonster()));
@@ -184,6 +199,8 @@ void EntryUI::addChoice()
         return refuse(ui->le_ChoiceText, tr("Il manque le texte du choix."));
     {
         appendRow(ui->table_Choice, choiceRows, {ui->le_ChoiceValue->text(), ui->le_ChoiceText->text()});
+        ui->ck_Choice->setChecked(true);
+        ui->ck_ChoiceActive->setChecked(true);
         ui->le_ChoiceValue->clear();
         ui->le_ChoiceText->clear();
     }
@@ -210,6 +227,7 @@ void EntryUI::addMonster()
                 {ui->le_MonsterName->text(), QString::number(ui->sb_MonsterHabilete->value()),
                  QString::number(ui->sb_MonsterEndurance->value()),
                  ui->le_MonsterVictory->text()});
+        ui->ck_Attack->setChecked(true);
         ui->le_MonsterName->clear();
         ui->sb_MonsterEndurance->setValue(0);
         ui->sb_MonsterHabilete->setValue(0);

@@ -37,6 +37,8 @@ public:
 
     // Works on an open book: a new entry when `index` is -1, otherwise
     // entry `index`, shown in the form and replaced in place by "Save".
+    // A new entry under `number` rather than the next one, when no entry bears it.
+    void proposeNumber(int number);
     void setDocument(const QSharedPointer<BookDocument> &document, int index = -1);
     // Fills the form with an entry, every field, row and box as saved.
     void showEntry(const Entry &entry);

@@ -36,6 +36,14 @@ void EntryUI::changeNumber()
     setWindowTitle(tr("Entrée %1 — %2").arg(EntryId::text(number), QFileInfo(entriesFile.fileName()).fileName()));
 }
 
+void EntryUI::proposeNumber(int number)
+{
+    if (editedIndex >= 0 || !book || number < 0 || book->book().indexOfNumber(number) >= 0)
+        return;
+    lastId = number;
+    ui->lbl_IndexEntry->setText(EntryId::text(number));
+}
+
 bool EntryUI::isFileEmpty(QFile &file)
 {
     // The file is read once, by its document; the numbering and the save

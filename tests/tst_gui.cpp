@@ -5,6 +5,7 @@
 #include "app/bookmapui.h"
 #include "app/bookwindow.h"
 #include "app/findreplaceui.h"
+#include "app/newbookui.h"
 #include "app/mapitem.h"
 #include "app/mainwindow.h"
 #include "app/playui.h"
@@ -88,6 +89,7 @@ private slots:
     void renumberInPlace();
     void replaceAllUndone();
     void bookWindowMenus();
+    void newBookOpensAgain();
     void oneDocumentPerBook();
 
 private:
@@ -1058,6 +1060,43 @@ void TestGui::bookWindowMenus()
     window.findChild<QAction *>("actionQuit")->trigger();
     QVERIFY(!book->isVisible());
     QVERIFY(!window.isVisible());
+}
+
+// "Nouveau livre…" makes the file and the book's inner name from the title,
+// begins its first entry under the number asked, and the book opens again
+// at the next start.
+void TestGui::newBookOpensAgain()
+{
+    const QString made = path("Le Manoir - des Ombres.xml");
+    {
+        MainWindow window;
+        window.show();
+        script->then([this](QWidget *modal) {
+            Form(modal).text("le_Title", "Le Manoir : des Ombres").text("le_Folder", dir->path())
+                .number("sb_FirstNumber", 5);
+            qobject_cast<QDialog *>(modal)->accept();
+        });
+        QString shownId;
+        script->then([&](QWidget *form) {
+            shownId = Form(form).shownId();
+            Form(form).text("textEdit", "Au seuil du manoir.").choice("6", "Entrer").click("pb_Save");
+        });
+        window.newBook();
+        QCOMPARE(shownId, "005");
+        QVERIFY(readBytes(made).startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Le_Manoir_des_Ombres>\n"
+                                           "\t<Attr id=\"005\">\n\t\t<Text>Au seuil du manoir.</Text>"));
+        QVERIFY(readBytes(made).contains("<Choices active=\"1\">")); // a choice added ticks its section
+    }
+    // A second book of the same title is refused, the first left alone.
+    const QByteArray first = readBytes(made);
+    NewBookUI twice(dir->path());
+    Form(&twice).text("le_Title", "Le Manoir : des Ombres");
+    QVERIFY(!twice.create());
+    QVERIFY(twice.errorString().startsWith("Un fichier « Le Manoir - des Ombres.xml » existe déjà"));
+    QCOMPARE(readBytes(made), first);
+    MainWindow again;
+    QVERIFY(again.reopenLastBook());
+    QCOMPARE(again.bookWindow()->document()->path(), made);
 }
 
 // A book named on the command line in bytes that are not UTF-8 is not
