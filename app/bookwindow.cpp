@@ -115,7 +115,7 @@ BookWindow::BookWindow(QWidget *parent)
     QAction *print = action(QStringLiteral("actionPrint"), tr("Livre à imprimer…"), QKeySequence::Print, &BookWindow::exportPrint);
     QAction *web = action(QStringLiteral("actionWeb"), tr("Page web jouable…"), QKeySequence(), &BookWindow::exportWeb);
     QAction *renumbering = action(QStringLiteral("actionRenumber"), tr("Renuméroter…"), QKeySequence(), &BookWindow::renumber);
-    QAction *replace = action(QStringLiteral("actionReplace"), tr("Remplacer…"), QKeySequence::Replace, &BookWindow::findReplace);
+    QAction *replace = action(QStringLiteral("actionReplace"), tr("Remplacer…"), QKeySequence(QStringLiteral("Ctrl+R")), &BookWindow::findReplace);
 
     // The same actions in the menus, with what only the menus hold.
     fileMenu = menuBar()->addMenu(tr("&Fichier"));
