@@ -2,6 +2,8 @@
 
 #include <QtEndian>
 
+#include <zlib.h>
+
 #include <cstring>
 
 #include <algorithm>
@@ -114,8 +116,37 @@ quint32 checksum(const QByteArray &table)
 
 } // namespace
 
+// One deflater for every stream: setting one up costs more than a page.
+struct Deflater
+{
+    z_stream z = {};
+    bool ready = false;
+    Deflater() { ready = deflateInit(&z, compression) == Z_OK; }
+    ~Deflater()
+    {
+        if (ready)
+            deflateEnd(&z);
+    }
+    QByteArray pack(const QByteArray &data)
+    {
+        if (!ready || deflateReset(&z) != Z_OK)
+            return QByteArray();
+        QByteArray packed(int(deflateBound(&z, uLong(data.size()))), Qt::Uninitialized);
+        z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
+        z.avail_in = uInt(data.size());
+        z.next_out = reinterpret_cast<Bytef *>(packed.data());
+        z.avail_out = uInt(packed.size());
+        if (deflate(&z, Z_FINISH) != Z_STREAM_END)
+            return QByteArray();
+        packed.resize(packed.size() - int(z.avail_out));
+        return packed;
+    }
+};
+
+PdfPages::~PdfPages() = default;
+
 PdfPages::PdfPages(const QSizeF &pagePoints, const QPointF &bodyPoints, int resolution)
-    : pagePoints(pagePoints), bodyPoints(bodyPoints), unit(72.0 / resolution)
+    : pagePoints(pagePoints), bodyPoints(bodyPoints), unit(72.0 / resolution), deflater(new Deflater)
 {
     out = "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n";
     offsets.resize(5); // 1 catalog, 2 page tree, 3 information, 4 resources
@@ -136,11 +167,11 @@ void PdfPages::startObject(int number)
 void PdfPages::stream(int number, const QByteArray &dictionary, const QByteArray &data, bool compress)
 {
     startObject(number);
-    if (compress) {
-        const QByteArray packed = qCompress(data, compression);
-        out += "<< " + dictionary + " /Filter /FlateDecode /Length " + QByteArray::number(packed.size() - 4)
+    const QByteArray packed = compress ? deflater->pack(data) : QByteArray();
+    if (!packed.isEmpty()) {
+        out += "<< " + dictionary + " /Filter /FlateDecode /Length " + QByteArray::number(packed.size())
             + " >>\nstream\n";
-        out.append(packed.constData() + 4, packed.size() - 4); // qCompress puts the length first
+        out += packed;
     } else {
         out += "<< " + dictionary + " /Length " + QByteArray::number(data.size()) + " >>\nstream\n";
         out += data;
@@ -165,6 +196,7 @@ void PdfPages::newPage()
     put(content, pagePoints.height() - bodyPoints.y());
     content += " cm\n";
     current = -1;
+    open = false;
     fillSet = false;
 }
 
@@ -172,6 +204,7 @@ void PdfPages::endPage()
 {
     if (pages.isEmpty() || content.isEmpty())
         return;
+    closeText();
     content += "Q\n";
     const int contents = object();
     stream(contents, QByteArray(), content, true);
@@ -184,8 +217,16 @@ void PdfPages::endPage()
     content.clear();
 }
 
+void PdfPages::closeText()
+{
+    if (open)
+        content += ")] TJ ET\n";
+    open = false;
+}
+
 void PdfPages::fill(const QRectF &rect, QRgb color)
 {
+    closeText();
     if (!fillSet || color != fillColor) {
         put(content, qRed(color) / 255.0);
         content += ' ';
@@ -224,9 +265,6 @@ int PdfPages::faceOf(const QRawFont &font)
 
 int PdfPages::fontOf(const QRawFont &font)
 {
-    // Fonts are few: the last one asked for is most often the one.
-    if (current >= 0 && fonts.at(current).raw == font)
-        return current;
     const int face = faceOf(font);
     if (face < 0)
         return -1;
@@ -286,52 +324,78 @@ void PdfPages::reads(const QRawFont &font, const QVector<quint32> &glyphs, const
     }
 }
 
-bool PdfPages::glyphs(const QRawFont &font, const quint32 *glyphs, const qreal *x, int count, const QPointF &origin)
+PdfPages::Text PdfPages::prepare(const QRawFont &font, const quint32 *glyphs, const qreal *x, int count)
 {
+    Text run;
     if (count <= 0)
-        return true;
+        return run;
     const int index = fontOf(font);
     if (index < 0)
-        return false;
+        return run;
     Font &f = fonts[index];
     if (f.widths.isEmpty())
-        f.widths.fill(-1, font.fontTable("maxp").size() >= 6 ? be16(font.fontTable("maxp"), 4) : 65536);
+        f.widths.fill(-1, std::max<int>(1, be16(font.fontTable("maxp"), 4)));
     for (int i = 0; i < count; ++i) {
         if (glyphs[i] >= quint32(f.widths.size()))
-            return false;
+            return run;
         if (f.widths.at(glyphs[i]) < 0) {
             QPointF advance;
             f.raw.advancesForGlyphIndexes(glyphs + i, &advance, 1);
             f.widths[glyphs[i]] = advance.x();
         }
     }
-    if (index != current) {
-        content += "BT /" + f.name + ' ';
-        put(content, f.size);
-        content += " Tf ";
-        current = index;
-    } else {
-        content += "BT ";
-    }
-    content += "1 0 0 -1 ";
-    put(content, origin.x() + x[0]);
-    content += ' ';
-    put(content, origin.y());
-    content += " Tm [(";
+    qreal pen = x[0];
     for (int i = 0; i < count; ++i) {
-        if (i > 0) {
-            // Kerning, or any advance other than the glyph's own.
-            const qreal off = x[i] - x[i - 1] - f.widths.at(glyphs[i - 1]);
-            if (std::abs(off) > 1e-3) {
-                content += ')';
-                put(content, -off * 1000 / f.size);
-                content += '(';
-            }
+        // Kerning, or any advance other than the glyph's own.
+        const qreal off = x[i] - pen;
+        if (i > 0 && std::abs(off) > 1e-3) {
+            run.bytes += ')';
+            put(run.bytes, -off * 1000 / f.size);
+            run.bytes += '(';
         }
-        putGlyph(content, glyphs[i]);
+        putGlyph(run.bytes, glyphs[i]);
+        pen = x[i] + f.widths.at(glyphs[i]);
     }
-    content += ")] TJ ET\n";
-    return true;
+    run.font = index;
+    run.start = x[0];
+    run.advance = pen - x[0];
+    return run;
+}
+
+void PdfPages::text(const Text &run, const QPointF &origin)
+{
+    if (run.font < 0)
+        return;
+    const Font &f = fonts.at(run.font);
+    // Runs that follow one another on a line make one text object, the
+    // space between them (kerning across a piece) as a shift.
+    const qreal pen = origin.x() + run.start;
+    if (open && run.font == current && origin.y() == baseline) {
+        const qreal off = pen - penX;
+        if (std::abs(off) > 1e-3) {
+            content += ')';
+            put(content, -off * 1000 / f.size);
+            content += '(';
+        }
+    } else {
+        closeText();
+        content += "BT ";
+        if (run.font != current) {
+            content += '/' + f.name + ' ';
+            put(content, f.size);
+            content += " Tf ";
+            current = run.font;
+        }
+        content += "1 0 0 -1 ";
+        put(content, pen);
+        content += ' ';
+        put(content, origin.y());
+        content += " Tm [(";
+        open = true;
+        baseline = origin.y();
+    }
+    content += run.bytes;
+    penX = pen + run.advance;
 }
 
 QByteArray PdfPages::subset(const Face &face, bool *ok) const

@@ -7,6 +7,7 @@
 #include <QRawFont>
 #include <QRgb>
 #include <QRectF>
+#include <QScopedPointer>
 #include <QSizeF>
 #include <QString>
 #include <QVector>
@@ -21,14 +22,23 @@ class PdfPages
 public:
     // `body` in points from the page's top left corner.
     PdfPages(const QSizeF &pagePoints, const QPointF &bodyPoints, int resolution);
+    ~PdfPages();
 
     void newPage();
     int pageCount() const { return pages.size(); }
     void fill(const QRectF &rect, QRgb color);
-    // `count` glyphs of one font on a baseline through `origin`, each `x`
-    // from it. False for a font that cannot be embedded (one without
-    // TrueType outlines).
-    bool glyphs(const QRawFont &font, const quint32 *glyphs, const qreal *x, int count, const QPointF &origin);
+    // A run of `count` glyphs of one font, each `x` along the baseline,
+    // made ready to be written as often as it is drawn. Its font is -1 for
+    // a font that cannot be embedded (one without TrueType outlines).
+    struct Text
+    {
+        int font = -1;
+        QByteArray bytes; // the glyphs, and the shifts between them
+        qreal start = 0, advance = 0;
+    };
+    Text prepare(const QRawFont &font, const quint32 *glyphs, const qreal *x, int count);
+    // The run on a baseline through `origin`.
+    void text(const Text &run, const QPointF &origin);
     // What these glyphs of `font` read as: `text`, shaped into them (once
     // for each glyph is enough).
     void reads(const QRawFont &font, const QVector<quint32> &glyphs, const QString &text);
@@ -56,6 +66,7 @@ private:
     int fontOf(const QRawFont &font);
     QVector<int> widthsUsed(const Face &face) const;
     void endPage();
+    void closeText();
     int object();
     void startObject(int number);
     void stream(int number, const QByteArray &dictionary, const QByteArray &data, bool compress);
@@ -65,12 +76,15 @@ private:
     QPointF bodyPoints;
     qreal unit;
     QByteArray out, content;
+    QScopedPointer<struct Deflater> deflater;
     QVector<int> pages, offsets;
     QVector<Face> faces;
     QVector<Font> fonts;
     QHash<QString, int> faceIndex;
     QHash<QPair<int, qint64>, int> fontIndex;
     int current = -1; // the font the page's text state has, -1 none yet
+    bool open = false; // a text object is open, on this baseline, its pen here
+    qreal baseline = 0, penX = 0;
     QRgb fillColor = 0;
     bool fillSet = false;
 };

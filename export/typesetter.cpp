@@ -124,7 +124,8 @@ bool whiteSpace(QChar c)
 } // namespace
 
 Typesetter::Typesetter(PdfPages &pdf, const QSizeF &body, int resolution)
-    : pdf(pdf), body(body), resolution(resolution), scale(pixelScale(resolution)), recorder(new Recorder(this))
+    : pdf(pdf), body(body), resolution(resolution), scale(pixelScale(resolution)), recorder(new Recorder(this)),
+      numberFont(QGuiApplication::font()), numberMetrics(numberFont, this)
 {
 }
 
@@ -196,6 +197,8 @@ const Typesetter::Shaped &Typesetter::shapeWith(const QFont &font, int format, c
 {
     // Pieces of the front matter come in any font: they are few.
     QHash<QString, Shaped> &table = cache[format < 0 ? 15 : format];
+    if (format == PageNumber && !layouts[format])
+        layouts[format].reset(new QTextLayout(QString(), font, this));
     const QString key = format < 0 ? font.key() + QChar(0) + text : text;
     auto it = table.constFind(key);
     if (it != table.constEnd())
@@ -203,60 +206,73 @@ const Typesetter::Shaped &Typesetter::shapeWith(const QFont &font, int format, c
     Shaped shaped;
     if (rightToLeft(text))
         fail(QStringLiteral("texte de droite à gauche"));
-    QTextLayout layout(text, font, this);
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    layout.endLayout();
+    // One layout a format: its font is resolved once.
+    QScopedPointer<QTextLayout> own;
+    QTextLayout *layout = format >= 0 ? layouts[format].data() : nullptr;
+    if (!layout) {
+        layout = new QTextLayout(QString(), font, this);
+        if (format >= 0)
+            layouts[format].reset(layout);
+        else
+            own.reset(layout);
+    }
+    layout->setText(text);
+    layout->beginLayout();
+    QTextLine line = layout->createLine();
+    layout->endLayout();
     shaped.ascent = line.ascent();
     shaped.descent = line.descent();
     shaped.leading = line.leading();
     shaped.natural = line.naturalTextWidth();
     shaped.width = shaped.natural;
-    const QList<QGlyphRun> runs = layout.glyphRuns();
+    const QList<QGlyphRun> runs = layout->glyphRuns();
     for (const QGlyphRun &glyphRun : runs) {
-        Run run;
-        run.font = glyphRun.rawFont();
-        run.glyphs = glyphRun.glyphIndexes();
+        const QVector<quint32> glyphs = glyphRun.glyphIndexes();
         const QVector<QPointF> positions = glyphRun.positions();
-        run.x.reserve(positions.size());
+        QVector<qreal> x;
+        x.reserve(positions.size());
         for (const QPointF &p : positions) {
             if (std::abs(p.y() - shaped.ascent) > 1e-6)
                 fail(QStringLiteral("glyphes hors de la ligne"));
-            run.x.append(p.x());
+            x.append(p.x());
         }
-        if (!run.glyphs.isEmpty()) {
-            QPointF advance;
-            run.font.advancesForGlyphIndexes(&run.glyphs.last(), &advance, 1);
-            shaped.width = std::max(shaped.width, run.x.last() + advance.x());
-        }
-        pdf.reads(run.font, run.glyphs, text);
+        if (glyphs.isEmpty())
+            continue;
+        const QRawFont font = glyphRun.rawFont();
+        QPointF advance;
+        font.advancesForGlyphIndexes(&glyphs.last(), &advance, 1);
+        shaped.width = std::max(shaped.width, x.last() + advance.x());
+        pdf.reads(font, glyphs, text);
+        const PdfPages::Text run = pdf.prepare(font, glyphs.constData(), x.constData(), glyphs.size());
+        if (run.font < 0)
+            fail(QStringLiteral("police sans contours TrueType"));
         shaped.runs.append(run);
+        shaped.lastRun = x;
     }
     // Spaces that end a piece count only if a word follows on the line.
     int spaces = 0;
     while (spaces < text.size() && text.at(text.size() - 1 - spaces) == QLatin1Char(' '))
         ++spaces;
     shaped.natural = shaped.width;
-    if (spaces > 0 && !shaped.runs.isEmpty() && shaped.runs.last().x.size() >= spaces)
-        shaped.natural = shaped.runs.last().x.at(shaped.runs.last().x.size() - spaces);
+    if (spaces > 0 && shaped.lastRun.size() >= spaces)
+        shaped.natural = shaped.lastRun.at(shaped.lastRun.size() - spaces);
+    shaped.lastRun.clear();
     return *table.insert(key, shaped);
 }
 
 bool Typesetter::draw(const Shaped &shaped, qreal x, qreal baseline)
 {
-    for (const Run &run : shaped.runs)
-        if (!pdf.glyphs(run.font, run.glyphs.constData(), run.x.constData(), run.glyphs.size(), QPointF(x, baseline)))
-            return fail(QStringLiteral("police sans contours TrueType"));
-    return true;
+    for (const PdfPages::Text &run : shaped.runs)
+        pdf.text(run, QPointF(x, baseline));
+    return reason.isEmpty();
 }
 
 void Typesetter::pageNumber()
 {
-    const QFont numberFont = QGuiApplication::font();
-    const QFontMetrics metrics(numberFont, this);
     const QString number = QString::number(page + 1);
-    draw(shapeWith(numberFont, -1, number), body.width() - metrics.horizontalAdvance(number),
-         body.height() + metrics.ascent() + 5.0 * resolution / 72);
+    const Shaped &shaped = shapeWith(numberFont, PageNumber, number);
+    draw(shaped, body.width() - numberMetrics.horizontalAdvance(number),
+         body.height() + numberMetrics.ascent() + 5.0 * resolution / 72);
 }
 
 void Typesetter::newPage()

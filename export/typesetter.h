@@ -1,16 +1,19 @@
 #ifndef ORVANDEL_TYPESETTER_H
 #define ORVANDEL_TYPESETTER_H
 
+#include "export/pdfpages.h"
+
 #include <QFont>
+#include <QFontMetrics>
 #include <QHash>
 #include <QPaintDevice>
 #include <QRawFont>
 #include <QScopedPointer>
 #include <QSizeF>
+#include <QTextLayout>
 #include <QString>
 #include <QVector>
 
-class PdfPages;
 class Recorder;
 
 // Sets the printed book out in pages of a PdfPages, as Qt's rich text
@@ -39,17 +42,12 @@ protected:
 
 private:
     friend class Recorder;
-    struct Run
-    {
-        QRawFont font;
-        QVector<quint32> glyphs;
-        QVector<qreal> x;
-    };
     struct Shaped // a piece of text in one format, shaped alone
     {
-        QVector<Run> runs;
+        QVector<PdfPages::Text> runs;
         qreal width = 0, natural = 0; // with and without trailing white space
         qreal ascent = 0, descent = 0, leading = 0;
+        QVector<qreal> lastRun; // while shaping
     };
     struct Piece
     {
@@ -60,7 +58,7 @@ private:
     {
         QVector<Piece> pieces;
     };
-    enum Format { Bold = 1, Italic = 2, Heading1 = 4, Heading2 = 8 };
+    enum Format { Bold = 1, Italic = 2, Heading1 = 4, Heading2 = 8, PageNumber = 14 };
 
     const Shaped &shape(int format, const QString &text);
     const Shaped &shapeWith(const QFont &font, int format, const QString &text);
@@ -82,12 +80,15 @@ private:
     QScopedPointer<Recorder> recorder;
     QHash<QString, Shaped> cache[16];
     QFont fonts[16];
+    QScopedPointer<QTextLayout> layouts[16];
     bool fontSet[16] = {};
     int page = -1;     // the page being set, from 0
     qreal y = 0;       // down the book, in device units
     qreal margin = 0;  // the bottom margin of the block above, still to give
     bool afterTable = false;
     QString reason;
+    QFont numberFont; // the page numbers', as QTextDocument::print() has them
+    QFontMetrics numberMetrics;
 };
 
 #endif
