@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QTextBoundaryFinder>
 #include <QTextDocument>
+#include <QTextBlock>
 #include <QTextFrame>
 #include <QTextLayout>
 
@@ -303,6 +304,14 @@ Typesetter::Result Typesetter::set(const QString &html)
     const int split = html.indexOf(entriesStart);
     if (split < 0)
         return fail(QStringLiteral("livre sans entrées")), NotMine;
+    // The margins of an entry's heading and paragraphs as Qt reads the
+    // page's style (an em of the heading depends on the screen's dpi).
+    QTextDocument sample;
+    sample.setHtml(html.left(html.indexOf(QLatin1String("<body>")) + 6)
+                   + QStringLiteral("<h2 class='n'>0</h2><p>0</p></body></html>"));
+    const QTextBlockFormat heading = sample.begin().blockFormat(), text = sample.begin().next().blockFormat();
+    headingMargins = {heading.topMargin(), heading.bottomMargin()};
+    textMargins = {text.topMargin(), text.bottomMargin()};
     if (!front(html.left(split) + QStringLiteral("</body></html>")) || !entries(html.mid(split + entriesStart.size())))
         return NotMine;
     if (page >= 0)
@@ -549,8 +558,8 @@ bool Typesetter::entries(const QString &html)
                 spaced = true;
             } else if ((tag == QLatin1String("/h2") && block == Heading2) || (tag == QLatin1String("/p") && block == 0)) {
                 flushText();
-                const qreal top = block == Heading2 ? 32 : 12;
-                if (!paragraph(pieces, block, block == Heading2, top * scale, 12 * scale, pageBreak))
+                const QPair<qreal, qreal> margins = block == Heading2 ? headingMargins : textMargins;
+                if (!paragraph(pieces, block, block == Heading2, margins.first * scale, margins.second * scale, pageBreak))
                     return false;
                 pieces.clear();
                 pageBreak = false;

@@ -87,6 +87,7 @@ private:
     qreal margin = 0;  // the bottom margin of the block above, still to give
     bool afterTable = false;
     QString reason;
+    QPair<qreal, qreal> headingMargins, textMargins; // top and bottom, in CSS pixels
     QFont numberFont; // the page numbers', as QTextDocument::print() has them
     QFontMetrics numberMetrics;
 };
