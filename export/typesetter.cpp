@@ -116,6 +116,17 @@ bool rightToLeft(const QString &text)
     return false;
 }
 
+// Qt's layout counts in 64ths of a device unit, rounding and ceiling there.
+qreal fixedRound(qreal v)
+{
+    return std::floor((qRound(v * 64) + 32) / 64.0);
+}
+
+qreal fixedCeil(qreal v)
+{
+    return std::ceil(qRound(v * 64) / 64.0);
+}
+
 bool whiteSpace(QChar c)
 {
     return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r')
@@ -252,7 +263,8 @@ const Typesetter::Shaped &Typesetter::shapeWith(const QFont &font, int format, c
     }
     // Spaces that end a piece count only if a word follows on the line.
     int spaces = 0;
-    while (spaces < text.size() && text.at(text.size() - 1 - spaces) == QLatin1Char(' '))
+    while (spaces < text.size()
+           && (text.at(text.size() - 1 - spaces) == QLatin1Char(' ') || text.at(text.size() - 1 - spaces) == QChar(0xa0)))
         ++spaces;
     shaped.natural = shaped.width;
     if (spaces > 0 && shaped.lastRun.size() >= spaces)
@@ -353,7 +365,7 @@ bool Typesetter::paragraph(const QVector<Piece> &pieces, int format, bool centre
         newPage();
         y = page * body.height() + top;
     } else {
-        y += afterTable ? top : std::max(margin, top);
+        y += qRound(64 * (afterTable ? top : std::max(margin, top))) / 64.0; // in Qt's 64ths
     }
     // The paragraph's text with its formats, its forced line ends as '\n'.
     QString text;
@@ -368,7 +380,7 @@ bool Typesetter::paragraph(const QVector<Piece> &pieces, int format, bool centre
         qreal x;
     };
     QVector<Item> line;
-    qreal full = 0, natural = 0, lineY = y, height = 0;
+    qreal full = 0, natural = 0, lineY = y, height = 0, step = 0;
     const qreal width = body.width();
     auto flush = [&](const Shaped &metrics) {
         qreal ascent = metrics.ascent, descent = metrics.descent, leading = metrics.leading;
@@ -377,14 +389,17 @@ bool Typesetter::paragraph(const QVector<Piece> &pieces, int format, bool centre
             descent = std::max(descent, item.shaped->descent);
             leading = std::max(leading, item.shaped->leading);
         }
-        height = ascent + descent;
+        // As Qt: the line's height counts its leading if positive; the next
+        // line comes down by the height with the leading, rounded up.
+        height = ascent + descent + std::max(leading, qreal(0));
+        step = std::ceil(ascent + descent + leading);
         place(height);
         const qreal left = centred ? (width - natural) / 2 : 0;
         for (const Item &item : qAsConst(line))
             if (!draw(*item.shaped, left + item.x, y - page * body.height() + ascent))
                 return false;
         lineY = y;
-        y += ascent + descent + leading;
+        y += step;
         line.clear();
         full = natural = 0;
         return true;
@@ -397,13 +412,20 @@ bool Typesetter::paragraph(const QVector<Piece> &pieces, int format, bool centre
             end = text.size();
         const QString group = text.mid(from, end - from);
         QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, group);
-        int start = 0;
+        int start = 0, boundary = 0;
         while (start < group.size()) {
-            int stop = breaks.toNextBoundary();
-            while (stop > 0 && stop < group.size() && !(breaks.boundaryReasons() & QTextBoundaryFinder::BreakOpportunity))
-                stop = breaks.toNextBoundary();
-            if (stop < 0 || stop > group.size())
-                stop = group.size();
+            if (boundary <= start) {
+                boundary = breaks.toNextBoundary();
+                while (boundary > 0 && boundary < group.size()
+                       && !(breaks.boundaryReasons() & QTextBoundaryFinder::BreakOpportunity))
+                    boundary = breaks.toNextBoundary();
+                if (boundary < 0 || boundary > group.size())
+                    boundary = group.size();
+            }
+            // Qt's lines also break after a no-break space, as after a space.
+            int stop = start + 1;
+            while (stop < boundary && !(group.at(stop - 1) == QChar(0xa0) && group.at(stop) != QChar(0xa0)))
+                ++stop;
             // One unbreakable stretch, in pieces of one format each.
             QVector<Item> pieceItems;
             qreal segmentFull = 0, segmentNatural = 0;
@@ -432,7 +454,7 @@ bool Typesetter::paragraph(const QVector<Piece> &pieces, int format, bool centre
             return false;
         from = end + 1;
     }
-    y = lineY + height;
+    y = lineY + std::max(step, height);
     margin = bottom;
     afterTable = false;
     return reason.isEmpty();
@@ -441,8 +463,9 @@ bool Typesetter::paragraph(const QVector<Piece> &pieces, int format, bool centre
 bool Typesetter::table(const QVector<QVector<Cell>> &rows)
 {
     // As Qt sets out <table border='1' cellspacing='0' cellpadding='4'>
-    // whose cells hold one line each: every cell as wide as its column's
-    // widest text, framed in raised and sunken borders.
+    // whose cells hold one line each: every column as wide as its widest
+    // text and padding, rounded up to a whole unit, every row as high as its
+    // tallest text and padding, rounded; framed in raised and sunken borders.
     const qreal border = qRound(scale), padding = 4 * scale;
     QVector<qreal> columns;
     QVector<qreal> heights(rows.size(), 0), ascents(rows.size(), 0);
@@ -460,16 +483,16 @@ bool Typesetter::table(const QVector<QVector<Cell>> &rows)
             }
             if (columns.size() <= c)
                 columns.append(0);
-            columns[c] = std::max(columns.at(c), std::ceil(natural));
-            heights[r] = std::max(heights.at(r), ascent + descent);
+            columns[c] = std::max(columns.at(c), fixedCeil(natural + 2 * padding));
+            heights[r] = std::max(heights.at(r), fixedRound(ascent + descent + 2 * padding));
             ascents[r] = std::max(ascents.at(r), ascent);
         }
     }
     qreal width = 2 * border, height = 2 * border;
     for (const qreal c : qAsConst(columns))
-        width += c + 2 * padding + 2 * border;
+        width += c + 2 * border;
     for (const qreal h : qAsConst(heights))
-        height += h + 2 * padding + 2 * border;
+        height += h + 2 * border;
     if (width > body.width())
         return fail(QStringLiteral("un tableau plus large que la page"));
     place(height);
@@ -484,16 +507,16 @@ bool Typesetter::table(const QVector<QVector<Cell>> &rows)
     frame(QRectF(0, top, width, height), light, dark);
     qreal rowTop = top + border;
     for (int r = 0; r < rows.size(); ++r) {
-        const qreal rowHeight = heights.at(r) + 2 * padding + 2 * border;
+        const qreal rowHeight = heights.at(r) + 2 * border;
         qreal left = border;
         for (int c = 0; c < columns.size(); ++c) {
-            const qreal cellWidth = columns.at(c) + 2 * padding + 2 * border;
+            const qreal cellWidth = columns.at(c) + 2 * border;
             frame(QRectF(left, rowTop, cellWidth, rowHeight), dark, light);
             if (c < rows.at(r).size()) {
                 qreal x = left + border + padding;
                 for (const Piece &piece : rows.at(r).at(c).pieces) {
                     const Shaped &s = shape(piece.format, piece.text);
-                    if (!draw(s, x, rowTop + border + padding + ascents.at(r)))
+                    if (!draw(s, x, rowTop - top + std::round(top) + border + padding + ascents.at(r)))
                         return false;
                     x += s.width;
                 }
