@@ -263,8 +263,7 @@ const Typesetter::Shaped &Typesetter::shapeWith(const QFont &font, int format, c
     }
     // Spaces that end a piece count only if a word follows on the line.
     int spaces = 0;
-    while (spaces < text.size()
-           && (text.at(text.size() - 1 - spaces) == QLatin1Char(' ') || text.at(text.size() - 1 - spaces) == QChar(0xa0)))
+    while (spaces < text.size() && text.at(text.size() - 1 - spaces) == QLatin1Char(' '))
         ++spaces;
     shaped.natural = shaped.width;
     if (spaces > 0 && shaped.lastRun.size() >= spaces)
@@ -422,9 +421,9 @@ bool Typesetter::paragraph(const QVector<Piece> &pieces, int format, bool centre
                 if (boundary < 0 || boundary > group.size())
                     boundary = group.size();
             }
-            // Qt's lines also break after a no-break space, as after a space.
+            // Qt's lines also break after every space, whatever follows it.
             int stop = start + 1;
-            while (stop < boundary && !(group.at(stop - 1) == QChar(0xa0) && group.at(stop) != QChar(0xa0)))
+            while (stop < boundary && !(group.at(stop - 1) == QLatin1Char(' ') && group.at(stop) != QLatin1Char(' ')))
                 ++stop;
             // One unbreakable stretch, in pieces of one format each.
             QVector<Item> pieceItems;
