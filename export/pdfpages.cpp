@@ -449,9 +449,13 @@ QByteArray PdfPages::subset(const Face &face, bool *ok) const
         }
     }
     append32(locations, glyphs.size());
+    // The head (54 bytes at least, checked above) with no checksum
+    // adjustment and long offsets.
     QByteArray newHead = head;
-    qToBigEndian<quint32>(0, newHead.data() + 8); // checkSumAdjustment
-    qToBigEndian<quint16>(1, newHead.data() + 50); // long offsets
+    char *fields = newHead.data();
+    std::fill(fields + 8, fields + 12, '\0');
+    fields[50] = 0;
+    fields[51] = 1;
     const QVector<QPair<QByteArray, QByteArray>> tables = {
         {"cvt ", font.fontTable("cvt ")}, {"fpgm", font.fontTable("fpgm")}, {"glyf", glyphs},
         {"head", newHead},               {"hhea", font.fontTable("hhea")}, {"hmtx", font.fontTable("hmtx")},
