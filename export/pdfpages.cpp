@@ -366,6 +366,12 @@ void PdfPages::text(const Text &run, const QPointF &origin)
 {
     if (run.font < 0)
         return;
+    if (fillSet && fillColor != qRgb(0, 0, 0)) {
+        // Text is black, whatever the rectangles before it were filled with.
+        closeText();
+        content += "0 g\n";
+        fillColor = qRgb(0, 0, 0);
+    }
     const Font &f = fonts.at(run.font);
     // Runs that follow one another on a line make one text object, the
     // space between them (kerning across a piece) as a shift.

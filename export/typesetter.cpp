@@ -495,7 +495,8 @@ bool Typesetter::table(const QVector<QVector<Cell>> &rows)
     if (width > body.width())
         return fail(QStringLiteral("un tableau plus large que la page"));
     place(height);
-    const qreal top = y - page * body.height();
+    // Qt draws a table from its top rounded to a whole unit.
+    const qreal top = std::round(y - page * body.height());
     auto frame = [&](const QRectF &r, QRgb topLeft, QRgb bottomRight) {
         pdf.fill(QRectF(r.x(), r.y(), border, r.height()), topLeft);
         pdf.fill(QRectF(r.x() + border, r.y(), r.width() - border, border), topLeft);
@@ -515,7 +516,7 @@ bool Typesetter::table(const QVector<QVector<Cell>> &rows)
                 qreal x = left + border + padding;
                 for (const Piece &piece : rows.at(r).at(c).pieces) {
                     const Shaped &s = shape(piece.format, piece.text);
-                    if (!draw(s, x, rowTop - top + std::round(top) + border + padding + ascents.at(r)))
+                    if (!draw(s, x, rowTop + border + padding + ascents.at(r)))
                         return false;
                     x += s.width;
                 }

@@ -350,6 +350,7 @@ void TestTools::pdfSetAsQtSetsIt()
         qreal left, top, right;
     };
     QVector<Word> made[2];
+    QVector<QByteArray> drawn[2]; // each page in grey at 20 dpi
     const QRegularExpression box("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"[\\d.]+\">([^<]*)</word>");
     const qreal foot = paper == PrintBook::A4 ? 734 : 684; // the body's, in points from the top
     for (const PrintBook::Typesetting typesetting : {PrintBook::Own, PrintBook::QtPrinting}) {
@@ -360,6 +361,10 @@ void TestTools::pdfSetAsQtSetsIt()
         file.close();
         if (typesetting == PrintBook::Own)
             QVERIFY2(pdfInfo(file.fileName(), "Producer").startsWith(producer), qPrintable(pdfInfo(file.fileName(), "Producer")));
+        const QString prefix = dir.filePath(QString("page%1").arg(int(typesetting)));
+        QCOMPARE(run("pdftoppm", {"-gray", "-r", "20", file.fileName(), prefix}).status, 0);
+        for (const QString &name : QDir(dir.path()).entryList({QFileInfo(prefix).fileName() + "-*.pgm"}, QDir::Files, QDir::Name))
+            drawn[int(typesetting)].append(readBytes(dir.filePath(name)));
         const QStringList pages = QString::fromUtf8(run("pdftotext", {"-bbox", file.fileName(), "-"}).out).split("<page ");
         for (int page = 1; page < pages.size(); ++page) {
             for (auto it = box.globalMatch(pages.at(page)); it.hasNext();) {
@@ -384,6 +389,18 @@ void TestTools::pdfSetAsQtSetsIt()
                         .arg(a.page).arg(a.text).arg(a.left).arg(a.top).arg(b.page).arg(b.text).arg(b.left).arg(b.top);
     }
     QVERIFY2(first.isEmpty(), qPrintable(first));
+    // And the pages look the same: the same ink in the same shades, within
+    // half a grey level a pixel on average (glyphs drawn a little apart).
+    QVERIFY(!drawn[0].isEmpty());
+    QCOMPARE(drawn[0].size(), drawn[1].size());
+    for (int page = 0; page < drawn[0].size(); ++page) {
+        const QByteArray &a = drawn[0].at(page), &b = drawn[1].at(page);
+        QCOMPARE(a.size(), b.size());
+        qint64 off = 0;
+        for (int i = 0; i < a.size(); ++i)
+            off += std::abs(int(uchar(a.at(i))) - int(uchar(b.at(i))));
+        QVERIFY2(off < a.size() / 2, qPrintable(QString("page %1 differs by %2").arg(page + 1).arg(off)));
+    }
 }
 
 void TestTools::printedTextsEscaped_data()
