@@ -3,6 +3,8 @@
 #include "book/atomicfile.h"
 #include "book/entryid.h"
 #include "export/entryhtml.h"
+#include "export/pdfpages.h"
+#include "export/typesetter.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
@@ -112,10 +114,45 @@ bool withinReach(const QTextDocument &document)
 
 } // namespace
 
-bool PrintBook::writePdf(QIODevice *device, Paper paper, int resolution)
+bool PrintBook::writePdf(QIODevice *device, Paper paper, int resolution, Typesetting typesetting)
 {
     // Made whole in memory and its pages counted before a byte goes out.
-    QBuffer made;
+    QByteArray made;
+    int pages = 0;
+    error.clear();
+    if (typesetting == Own) {
+        const QPageLayout layout(QPageSize(paper == Letter ? QPageSize::Letter : QPageSize::A4), QPageLayout::Portrait,
+                                 QMarginsF(38, 38, 38, 38), QPageLayout::Millimeter);
+        const QRect body = layout.paintRectPixels(resolution);
+        PdfPages pdf(layout.fullRectPoints().size(), layout.paintRectPoints().topLeft(), resolution);
+        Typesetter typesetter(pdf, body.size(), resolution);
+        if (typesetter.set(page(QStringLiteral("font-family:serif"))) == Typesetter::Done) {
+            pages = pdf.pageCount();
+            made = pdf.finish(title, QStringLiteral("Orvandel"));
+        }
+        if (made.isNull())
+            typesetting = QtPrinting;
+    }
+    if (typesetting == QtPrinting && !printThroughQt(&made, &pages, paper, resolution))
+        return false;
+    const int written = pagesIn(made);
+    if (written != pages) {
+        error = tr("le PDF écrit compte %1 pages au lieu de %2").arg(written).arg(pages);
+        return false;
+    }
+    if (!AtomicFile::writeAll(*device, made, &error))
+        return false;
+    auto *file = qobject_cast<QFileDevice *>(device);
+    if (file && (!file->flush() || file->error() != QFileDevice::NoError)) {
+        error = file->errorString();
+        return false;
+    }
+    return true;
+}
+
+bool PrintBook::printThroughQt(QByteArray *bytes, int *laidOut, Paper paper, int resolution)
+{
+    QBuffer made(bytes);
     made.open(QIODevice::WriteOnly);
     QPdfWriter pdf(&made);
     pdf.setResolution(resolution);
@@ -173,17 +210,6 @@ bool PrintBook::writePdf(QIODevice *device, Paper paper, int resolution)
         error = tr("le PDF n'a pas pu être terminé");
         return false;
     }
-    const int written = pagesIn(made.data());
-    if (written != pages) {
-        error = tr("le PDF écrit compte %1 pages au lieu de %2").arg(written).arg(pages);
-        return false;
-    }
-    if (!AtomicFile::writeAll(*device, made.data(), &error))
-        return false;
-    auto *file = qobject_cast<QFileDevice *>(device);
-    if (file && (!file->flush() || file->error() != QFileDevice::NoError)) {
-        error = file->errorString();
-        return false;
-    }
+    *laidOut = pages;
     return true;
 }

@@ -25,18 +25,24 @@ public:
     // One HTML page for a browser to print.
     QString html() const;
     bool writeHtml(QIODevice *device);
-    // A PDF through Qt's own printing support (needs a QGuiApplication),
-    // laid out at `resolution` dots per inch. Qt's text layout reaches 2^23
-    // device units down a book: some 6,400 A4 pages at 150 dpi, where a book
-    // breaks into the same lines and pages as at 1,200 (at QPdfWriter's own
-    // 1,200 dpi, pages past the 680th came out blank, and a book past 2,700
-    // pages as one page). A longer book is refused, and so is a PDF made
-    // without every page laid out; nothing is written then.
-    bool writePdf(QIODevice *device, Paper paper = A4, int resolution = 150);
+    // A PDF of the book laid out at `resolution` dots per inch, its pages
+    // as Qt's rich text sets the HTML out. Set here (Typesetter), each
+    // distinct word shaped once, unless the book holds what only Qt's own
+    // printing sets out (right-to-left text, a word wider than a line...):
+    // that is laid out whole by QTextDocument and painted through QPdfWriter
+    // (needs a QGuiApplication either way). Qt's text layout reaches 2^23
+    // device units down a book: some 6,400 A4 pages at 150 dpi, where a
+    // book breaks into the same lines and pages as at 1,200 (at QPdfWriter's
+    // own 1,200 dpi, pages past the 680th came out blank, and a book past
+    // 2,700 pages as one page); a longer book is refused there. A PDF made
+    // without every page laid out is refused too; nothing is written then.
+    enum Typesetting { Own, QtPrinting };
+    bool writePdf(QIODevice *device, Paper paper = A4, int resolution = 150, Typesetting typesetting = Own);
     QString errorString() const { return error; }
 
 private:
     QString page(const QString &bodyStyle) const;
+    bool printThroughQt(QByteArray *made, int *pages, Paper paper, int resolution);
 
     const Book &book;
     QString title;

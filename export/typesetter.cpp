@@ -1,0 +1,655 @@
+#include "export/typesetter.h"
+
+#include "export/pdfpages.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFontMetrics>
+#include <QGlyphRun>
+#include <QGuiApplication>
+#include <QPaintEngine>
+#include <QPainter>
+#include <QScreen>
+#include <QTextBoundaryFinder>
+#include <QTextDocument>
+#include <QTextBlock>
+#include <QTextFrame>
+#include <QTextLayout>
+
+#include <cmath>
+
+// Takes what Qt's layout draws of the front matter into the PDF: text
+// (shaped again, the same way) and filled rectangles, the borders of its
+// table. Anything else it cannot take, and says so.
+class Recorder : public QPaintEngine
+{
+public:
+    explicit Recorder(Typesetter *typesetter) : QPaintEngine(AllFeatures), typesetter(typesetter) {}
+
+    bool begin(QPaintDevice *) override { return true; }
+    bool end() override { return true; }
+    Type type() const override { return User; }
+    void updateState(const QPaintEngineState &state) override
+    {
+        if (state.state() & DirtyTransform) {
+            const QTransform t = state.transform();
+            if (t.type() > QTransform::TxTranslate)
+                failed = true;
+            offset = QPointF(t.dx(), t.dy());
+        }
+        if (state.state() & DirtyBrush)
+            brush = state.brush();
+        if (state.state() & DirtyPen)
+            pen = state.pen();
+    }
+    void drawRects(const QRectF *rects, int count) override
+    {
+        if (pen.style() != Qt::NoPen || (brush.style() != Qt::SolidPattern && brush.style() != Qt::NoBrush)) {
+            failed = true;
+            return;
+        }
+        if (brush.style() == Qt::SolidPattern)
+            for (int i = 0; i < count; ++i)
+                typesetter->pdf.fill(rects[i].translated(offset), brush.color().rgb());
+    }
+    void drawRects(const QRect *rects, int count) override
+    {
+        for (int i = 0; i < count; ++i) {
+            const QRectF r(rects[i]);
+            drawRects(&r, 1);
+        }
+    }
+    void drawTextItem(const QPointF &p, const QTextItem &item) override
+    {
+        if (pen.color().rgb() != qRgb(0, 0, 0))
+            failed = true;
+        const Typesetter::Shaped &shaped = typesetter->shapeWith(item.font(), -1, item.text());
+        if (!typesetter->draw(shaped, p.x() + offset.x(), p.y() + offset.y()))
+            failed = true;
+    }
+    void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override { failed = true; }
+    void drawPath(const QPainterPath &) override { failed = true; }
+    void drawLines(const QLineF *, int) override { failed = true; }
+    void drawLines(const QLine *, int) override { failed = true; }
+    void drawPolygon(const QPointF *, int, PolygonDrawMode) override { failed = true; }
+    void drawPolygon(const QPoint *, int, PolygonDrawMode) override { failed = true; }
+    void drawEllipse(const QRectF &) override { failed = true; }
+    void drawImage(const QRectF &, const QImage &, const QRectF &, Qt::ImageConversionFlags) override { failed = true; }
+    void drawTiledPixmap(const QRectF &, const QPixmap &, const QPointF &) override { failed = true; }
+
+    Typesetter *typesetter;
+    QPointF offset;
+    QBrush brush;
+    QPen pen;
+    bool failed = false;
+};
+
+namespace {
+
+// Qt's rich text gives its CSS pixels in device units at this ratio.
+qreal pixelScale(int resolution)
+{
+    int dpi = 100;
+    if (QCoreApplication::testAttribute(Qt::AA_Use96Dpi))
+        dpi = 96;
+    else if (const QScreen *screen = QGuiApplication::primaryScreen())
+        dpi = qRound(screen->logicalDotsPerInchY());
+    return qreal(resolution) / dpi;
+}
+
+bool rightToLeft(const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x590)
+            continue;
+        switch (c.direction()) {
+        case QChar::DirR:
+        case QChar::DirAL:
+        case QChar::DirRLE:
+        case QChar::DirRLO:
+        case QChar::DirRLI:
+        case QChar::DirAN:
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+// Qt's layout counts in 64ths of a device unit, rounding and ceiling there.
+qreal fixedRound(qreal v)
+{
+    return std::floor((qRound(v * 64) + 32) / 64.0);
+}
+
+qreal fixedCeil(qreal v)
+{
+    return std::ceil(qRound(v * 64) / 64.0);
+}
+
+bool whiteSpace(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r')
+        || c == QLatin1Char('\f');
+}
+
+} // namespace
+
+Typesetter::Typesetter(PdfPages &pdf, const QSizeF &body, int resolution)
+    : pdf(pdf), body(body), resolution(resolution), scale(pixelScale(resolution)), recorder(new Recorder(this)),
+      numberFont(QGuiApplication::font()), numberMetrics(numberFont, this)
+{
+}
+
+Typesetter::~Typesetter() = default;
+
+QPaintEngine *Typesetter::paintEngine() const
+{
+    return recorder.data();
+}
+
+int Typesetter::metric(PaintDeviceMetric metric) const
+{
+    switch (metric) {
+    case PdmWidth:
+        return int(body.width());
+    case PdmHeight:
+        return int(body.height());
+    case PdmWidthMM:
+        return qRound(body.width() * 25.4 / resolution);
+    case PdmHeightMM:
+        return qRound(body.height() * 25.4 / resolution);
+    case PdmDpiX:
+    case PdmDpiY:
+    case PdmPhysicalDpiX:
+    case PdmPhysicalDpiY:
+        return resolution;
+    case PdmDepth:
+        return 32;
+    case PdmNumColors:
+        return INT_MAX;
+    case PdmDevicePixelRatio:
+        return 1;
+    case PdmDevicePixelRatioScaled:
+        return int(devicePixelRatioFScale());
+    }
+    return 0;
+}
+
+bool Typesetter::fail(const QString &why)
+{
+    if (reason.isEmpty())
+        reason = why;
+    return false;
+}
+
+QFont Typesetter::font(int format) const
+{
+    QFont f = QGuiApplication::font();
+    f.setFamily(QStringLiteral("serif"));
+    f.setPointSizeF(format & Heading1 ? 24 : format & Heading2 ? 18 : 12);
+    f.setBold(format & (Bold | Heading1 | Heading2));
+    f.setItalic(format & Italic);
+    return f;
+}
+
+const Typesetter::Shaped &Typesetter::shape(int format, const QString &text)
+{
+    auto it = cache[format].constFind(text);
+    if (it != cache[format].constEnd())
+        return *it;
+    if (!fontSet[format]) {
+        fonts[format] = font(format);
+        fontSet[format] = true;
+    }
+    return shapeWith(fonts[format], format, text);
+}
+
+const Typesetter::Shaped &Typesetter::shapeWith(const QFont &font, int format, const QString &text)
+{
+    // Pieces of the front matter come in any font: they are few.
+    QHash<QString, Shaped> &table = cache[format < 0 ? 15 : format];
+    if (format == PageNumber && !layouts[format])
+        layouts[format].reset(new QTextLayout(QString(), font, this));
+    const QString key = format < 0 ? font.key() + QChar(0) + text : text;
+    auto it = table.constFind(key);
+    if (it != table.constEnd())
+        return *it;
+    Shaped shaped;
+    if (rightToLeft(text))
+        fail(QStringLiteral("texte de droite à gauche"));
+    // One layout a format: its font is resolved once.
+    QScopedPointer<QTextLayout> own;
+    QTextLayout *layout = format >= 0 ? layouts[format].data() : nullptr;
+    if (!layout) {
+        layout = new QTextLayout(QString(), font, this);
+        if (format >= 0)
+            layouts[format].reset(layout);
+        else
+            own.reset(layout);
+    }
+    layout->setText(text);
+    layout->beginLayout();
+    QTextLine line = layout->createLine();
+    layout->endLayout();
+    shaped.ascent = line.ascent();
+    shaped.descent = line.descent();
+    shaped.leading = line.leading();
+    shaped.natural = line.naturalTextWidth();
+    shaped.width = shaped.natural;
+    const QList<QGlyphRun> runs = layout->glyphRuns();
+    for (const QGlyphRun &glyphRun : runs) {
+        const QVector<quint32> glyphs = glyphRun.glyphIndexes();
+        const QVector<QPointF> positions = glyphRun.positions();
+        QVector<qreal> x;
+        x.reserve(positions.size());
+        for (const QPointF &p : positions) {
+            if (std::abs(p.y() - shaped.ascent) > 1e-6)
+                fail(QStringLiteral("glyphes hors de la ligne"));
+            x.append(p.x());
+        }
+        if (glyphs.isEmpty())
+            continue;
+        const QRawFont font = glyphRun.rawFont();
+        QPointF advance;
+        font.advancesForGlyphIndexes(&glyphs.last(), &advance, 1);
+        shaped.width = std::max(shaped.width, x.last() + advance.x());
+        pdf.reads(font, glyphs, text);
+        const PdfPages::Text run = pdf.prepare(font, glyphs.constData(), x.constData(), glyphs.size());
+        if (run.font < 0)
+            fail(QStringLiteral("police sans contours TrueType"));
+        shaped.runs.append(run);
+        shaped.lastRun = x;
+    }
+    // Spaces that end a piece count only if a word follows on the line.
+    int spaces = 0;
+    while (spaces < text.size() && text.at(text.size() - 1 - spaces) == QLatin1Char(' '))
+        ++spaces;
+    shaped.natural = shaped.width;
+    if (spaces > 0 && shaped.lastRun.size() >= spaces)
+        shaped.natural = shaped.lastRun.at(shaped.lastRun.size() - spaces);
+    shaped.lastRun.clear();
+    return *table.insert(key, shaped);
+}
+
+bool Typesetter::draw(const Shaped &shaped, qreal x, qreal baseline)
+{
+    for (const PdfPages::Text &run : shaped.runs)
+        pdf.text(run, QPointF(x, baseline));
+    return reason.isEmpty();
+}
+
+void Typesetter::pageNumber()
+{
+    const QString number = QString::number(page + 1);
+    const Shaped &shaped = shapeWith(numberFont, PageNumber, number);
+    draw(shaped, body.width() - numberMetrics.horizontalAdvance(number),
+         body.height() + numberMetrics.ascent() + 5.0 * resolution / 72);
+}
+
+void Typesetter::newPage()
+{
+    if (page >= 0)
+        pageNumber();
+    pdf.newPage();
+    ++page;
+}
+
+void Typesetter::place(qreal height)
+{
+    // What starts below the page is on a page further down; what would
+    // cross the page's foot goes to the top of the next.
+    while (y >= (page + 1) * body.height())
+        newPage();
+    if (y + height > (page + 1) * body.height() && y > page * body.height()) {
+        newPage();
+        y = page * body.height();
+    }
+}
+
+Typesetter::Result Typesetter::set(const QString &html)
+{
+    // The front matter ends with an empty paragraph that breaks the page
+    // before the first entry.
+    static const QString entriesStart = QStringLiteral("<p style='page-break-before: always'></p>");
+    const int split = html.indexOf(entriesStart);
+    if (split < 0)
+        return fail(QStringLiteral("livre sans entrées")), NotMine;
+    // The margins of an entry's heading and paragraphs as Qt reads the
+    // page's style (an em of the heading depends on the screen's dpi).
+    QTextDocument sample;
+    sample.setHtml(html.left(html.indexOf(QLatin1String("<body>")) + 6)
+                   + QStringLiteral("<h2 class='n'>0</h2><p>0</p></body></html>"));
+    const QTextBlockFormat heading = sample.begin().blockFormat(), text = sample.begin().next().blockFormat();
+    headingMargins = {heading.topMargin(), heading.bottomMargin()};
+    textMargins = {text.topMargin(), text.bottomMargin()};
+    if (!front(html.left(split) + QStringLiteral("</body></html>")) || !entries(html.mid(split + entriesStart.size())))
+        return NotMine;
+    if (page >= 0)
+        pageNumber();
+    return reason.isEmpty() ? Done : NotMine;
+}
+
+bool Typesetter::front(const QString &html)
+{
+    QTextDocument document;
+    document.documentLayout()->setPaintDevice(this);
+    document.setHtml(html);
+    QTextFrameFormat frame = document.rootFrame()->frameFormat();
+    frame.setMargin(0);
+    document.rootFrame()->setFrameFormat(frame);
+    document.setPageSize(body);
+    const int pages = document.pageCount();
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.palette.setColor(QPalette::Text, Qt::black);
+    for (int sheet = 0; sheet < pages; ++sheet) {
+        newPage();
+        QPainter painter(this);
+        const QRectF view(QPointF(0, sheet * body.height()), body);
+        painter.translate(0, -view.top());
+        painter.setClipRect(view);
+        context.clip = view;
+        document.documentLayout()->draw(&painter, context);
+    }
+    y = pages * body.height();
+    if (recorder->failed)
+        return fail(QStringLiteral("mise en page des premières pages"));
+    return reason.isEmpty();
+}
+
+bool Typesetter::paragraph(const QVector<Piece> &pieces, int format, bool centred, qreal top, qreal bottom,
+                           bool pageBreak)
+{
+    if (pageBreak) {
+        newPage();
+        y = page * body.height() + top;
+    } else {
+        y += qRound(64 * (afterTable ? top : std::max(margin, top))) / 64.0; // in Qt's 64ths
+    }
+    // The paragraph's text with its formats, its forced line ends as '\n'.
+    QString text;
+    QVector<int> formats;
+    for (const Piece &piece : pieces) {
+        text += piece.text;
+        formats.insert(formats.size(), piece.text.size(), piece.format);
+    }
+    struct Item
+    {
+        const Shaped *shaped;
+        qreal x;
+    };
+    QVector<Item> line;
+    qreal full = 0, natural = 0, lineY = y, height = 0, step = 0;
+    const qreal width = body.width();
+    auto flush = [&](const Shaped &metrics) {
+        qreal ascent = metrics.ascent, descent = metrics.descent, leading = metrics.leading;
+        for (const Item &item : qAsConst(line)) {
+            ascent = std::max(ascent, item.shaped->ascent);
+            descent = std::max(descent, item.shaped->descent);
+            leading = std::max(leading, item.shaped->leading);
+        }
+        // As Qt: the line's height counts its leading if positive; the next
+        // line comes down by the height with the leading, rounded up.
+        height = ascent + descent + std::max(leading, qreal(0));
+        step = std::ceil(ascent + descent + leading);
+        place(height);
+        const qreal left = centred ? (width - natural) / 2 : 0;
+        for (const Item &item : qAsConst(line))
+            if (!draw(*item.shaped, left + item.x, y - page * body.height() + ascent))
+                return false;
+        lineY = y;
+        y += step;
+        line.clear();
+        full = natural = 0;
+        return true;
+    };
+    const Shaped &empty = shape(format, QString());
+    int from = 0;
+    while (from <= text.size()) {
+        int end = text.indexOf(QLatin1Char('\n'), from);
+        if (end < 0)
+            end = text.size();
+        const QString group = text.mid(from, end - from);
+        QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, group);
+        int start = 0, boundary = 0;
+        while (start < group.size()) {
+            if (boundary <= start) {
+                boundary = breaks.toNextBoundary();
+                while (boundary > 0 && boundary < group.size()
+                       && !(breaks.boundaryReasons() & QTextBoundaryFinder::BreakOpportunity))
+                    boundary = breaks.toNextBoundary();
+                if (boundary < 0 || boundary > group.size())
+                    boundary = group.size();
+            }
+            // Qt's lines also break after every space, whatever follows it.
+            int stop = start + 1;
+            while (stop < boundary && !(group.at(stop - 1) == QLatin1Char(' ') && group.at(stop) != QLatin1Char(' ')))
+                ++stop;
+            // One unbreakable stretch, in pieces of one format each.
+            QVector<Item> pieceItems;
+            qreal segmentFull = 0, segmentNatural = 0;
+            for (int at = start; at < stop;) {
+                const int f = formats.at(from + at);
+                int next = at + 1;
+                while (next < stop && formats.at(from + next) == f)
+                    ++next;
+                const Shaped &s = shape(f, group.mid(at, next - at));
+                pieceItems.append({&s, segmentFull});
+                segmentNatural = segmentFull + s.natural;
+                segmentFull += s.width;
+                at = next;
+            }
+            if (!line.isEmpty() && full + segmentNatural > width && !flush(empty))
+                return false;
+            if (line.isEmpty() && segmentNatural > width)
+                return fail(QStringLiteral("un mot plus large que la ligne"));
+            for (const Item &item : qAsConst(pieceItems))
+                line.append({item.shaped, full + item.x});
+            natural = full + segmentNatural;
+            full += segmentFull;
+            start = stop;
+        }
+        if (!flush(empty))
+            return false;
+        from = end + 1;
+    }
+    y = lineY + std::max(step, height);
+    margin = bottom;
+    afterTable = false;
+    return reason.isEmpty();
+}
+
+bool Typesetter::table(const QVector<QVector<Cell>> &rows)
+{
+    // As Qt sets out <table border='1' cellspacing='0' cellpadding='4'>
+    // whose cells hold one line each: every column as wide as its widest
+    // text and padding, rounded up to a whole unit, every row as high as its
+    // tallest text and padding, rounded; framed in raised and sunken borders.
+    const qreal border = qRound(scale), padding = 4 * scale;
+    QVector<qreal> columns;
+    QVector<qreal> heights(rows.size(), 0), ascents(rows.size(), 0);
+    for (int r = 0; r < rows.size(); ++r) {
+        for (int c = 0; c < rows.at(r).size(); ++c) {
+            qreal natural = 0, full = 0;
+            const Shaped &empty = shape(0, QString());
+            qreal ascent = empty.ascent, descent = empty.descent;
+            for (const Piece &piece : rows.at(r).at(c).pieces) {
+                const Shaped &s = shape(piece.format, piece.text);
+                natural = full + s.natural;
+                full += s.width;
+                ascent = std::max(ascent, s.ascent);
+                descent = std::max(descent, s.descent);
+            }
+            if (columns.size() <= c)
+                columns.append(0);
+            columns[c] = std::max(columns.at(c), fixedCeil(natural + 2 * padding));
+            heights[r] = std::max(heights.at(r), fixedRound(ascent + descent + 2 * padding));
+            ascents[r] = std::max(ascents.at(r), ascent);
+        }
+    }
+    qreal width = 2 * border, height = 2 * border;
+    for (const qreal c : qAsConst(columns))
+        width += c + 2 * border;
+    for (const qreal h : qAsConst(heights))
+        height += h + 2 * border;
+    if (width > body.width())
+        return fail(QStringLiteral("un tableau plus large que la page"));
+    place(height);
+    // Qt draws a table from its top rounded to a whole unit.
+    const qreal top = std::round(y - page * body.height());
+    auto frame = [&](const QRectF &r, QRgb topLeft, QRgb bottomRight) {
+        pdf.fill(QRectF(r.x(), r.y(), border, r.height()), topLeft);
+        pdf.fill(QRectF(r.x() + border, r.y(), r.width() - border, border), topLeft);
+        pdf.fill(QRectF(r.right() - border, r.y() + border, border, r.height() - 2 * border), bottomRight);
+        pdf.fill(QRectF(r.x() + border, r.bottom() - border, r.width() - border, border), bottomRight);
+    };
+    const QRgb light = qRgb(0xc0, 0xc0, 0xc0), dark = qRgb(0x80, 0x80, 0x80);
+    frame(QRectF(0, top, width, height), light, dark);
+    qreal rowTop = top + border;
+    for (int r = 0; r < rows.size(); ++r) {
+        const qreal rowHeight = heights.at(r) + 2 * border;
+        qreal left = border;
+        for (int c = 0; c < columns.size(); ++c) {
+            const qreal cellWidth = columns.at(c) + 2 * border;
+            frame(QRectF(left, rowTop, cellWidth, rowHeight), dark, light);
+            if (c < rows.at(r).size()) {
+                qreal x = left + border + padding;
+                for (const Piece &piece : rows.at(r).at(c).pieces) {
+                    const Shaped &s = shape(piece.format, piece.text);
+                    if (!draw(s, x, rowTop + border + padding + ascents.at(r)))
+                        return false;
+                    x += s.width;
+                }
+            }
+            left += cellWidth;
+        }
+        rowTop += rowHeight;
+    }
+    y += height;
+    margin = 0;
+    afterTable = true;
+    return reason.isEmpty();
+}
+
+bool Typesetter::entries(const QString &html)
+{
+    // The entries as EntryHtml writes them for print: headings, paragraphs
+    // with line ends, bold and italics, and fights as tables.
+    QVector<Piece> pieces;
+    QVector<QVector<Cell>> rows;
+    int format = 0;
+    int block = -1; // 0 a paragraph, Heading2 an entry's number, -1 none open
+    bool inTable = false, inCell = false, pageBreak = true, spaced = true;
+    const int n = html.size();
+    const QChar *s = html.constData();
+    QString text;
+    auto flushText = [&]() {
+        if (text.isEmpty())
+            return;
+        QVector<Piece> &into = inCell ? rows.last().last().pieces : pieces;
+        const int f = format | (block > 0 ? block : 0);
+        if (!into.isEmpty() && into.last().format == f)
+            into.last().text += text;
+        else
+            into.append({f, text});
+        text.clear();
+    };
+    auto addChar = [&](QChar c) {
+        // HTML white space: a run is one space, none at the start of a line.
+        if (whiteSpace(c)) {
+            if (spaced)
+                return;
+            c = QLatin1Char(' ');
+            spaced = true;
+        } else {
+            spaced = false;
+        }
+        text += c;
+    };
+    for (int i = 0; i < n;) {
+        if (s[i] == QLatin1Char('<')) {
+            const int close = html.indexOf(QLatin1Char('>'), i);
+            if (close < 0)
+                return fail(QStringLiteral("balise non fermée"));
+            const QStringRef tag = html.midRef(i + 1, close - i - 1);
+            i = close + 1;
+            if (tag == QLatin1String("h2 class='n'") && block < 0 && !inTable) {
+                block = Heading2;
+                spaced = true;
+            } else if (tag == QLatin1String("p") && block < 0 && !inTable) {
+                block = 0;
+                spaced = true;
+            } else if ((tag == QLatin1String("/h2") && block == Heading2) || (tag == QLatin1String("/p") && block == 0)) {
+                flushText();
+                const QPair<qreal, qreal> margins = block == Heading2 ? headingMargins : textMargins;
+                if (!paragraph(pieces, block, block == Heading2, margins.first * scale, margins.second * scale, pageBreak))
+                    return false;
+                pieces.clear();
+                pageBreak = false;
+                block = -1;
+            } else if (tag == QLatin1String("br") && block >= 0) {
+                flushText();
+                pieces.append({format | (block > 0 ? block : 0), QStringLiteral("\n")});
+                spaced = true;
+            } else if (tag == QLatin1String("b") || tag == QLatin1String("i")) {
+                flushText();
+                format |= tag == QLatin1String("b") ? Bold : Italic;
+            } else if (tag == QLatin1String("/b") || tag == QLatin1String("/i")) {
+                flushText();
+                format &= ~(tag == QLatin1String("/b") ? Bold : Italic);
+            } else if (tag == QLatin1String("table border='1' cellspacing='0' cellpadding='4'") && block < 0
+                       && !inTable) {
+                inTable = true;
+                rows.clear();
+            } else if (tag == QLatin1String("tr") && inTable && !inCell) {
+                rows.append(QVector<Cell>());
+            } else if (tag == QLatin1String("/tr") && inTable && !inCell) {
+            } else if (tag == QLatin1String("td") && inTable && !inCell && !rows.isEmpty()) {
+                rows.last().append(Cell());
+                inCell = true;
+                spaced = true;
+            } else if (tag == QLatin1String("/td") && inCell) {
+                flushText();
+                inCell = false;
+            } else if (tag == QLatin1String("/table") && inTable && !inCell) {
+                if (pageBreak || !table(rows))
+                    return fail(QStringLiteral("tableau")), false;
+                inTable = false;
+            } else if ((tag == QLatin1String("/body") || tag == QLatin1String("/html")) && block < 0 && !inTable) {
+            } else {
+                return fail(QStringLiteral("balise <%1>").arg(tag));
+            }
+            continue;
+        }
+        if (block < 0 && !inCell) {
+            if (!whiteSpace(s[i]))
+                return fail(QStringLiteral("texte hors d'un paragraphe"));
+            ++i;
+            continue;
+        }
+        if (s[i] == QLatin1Char('&')) {
+            const int semicolon = html.indexOf(QLatin1Char(';'), i);
+            const QStringRef entity = semicolon < 0 ? QStringRef() : html.midRef(i + 1, semicolon - i - 1);
+            QChar c;
+            if (entity == QLatin1String("lt"))
+                c = QLatin1Char('<');
+            else if (entity == QLatin1String("gt"))
+                c = QLatin1Char('>');
+            else if (entity == QLatin1String("amp"))
+                c = QLatin1Char('&');
+            else if (entity == QLatin1String("quot"))
+                c = QLatin1Char('"');
+            else if (entity == QLatin1String("#39"))
+                c = QLatin1Char('\'');
+            else if (entity == QLatin1String("nbsp"))
+                c = QChar(0xa0);
+            else
+                return fail(QStringLiteral("entité &%1;").arg(entity));
+            addChar(c);
+            i = semicolon + 1;
+            continue;
+        }
+        addChar(s[i++]);
+    }
+    return block < 0 && !inTable && reason.isEmpty();
+}

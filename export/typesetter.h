@@ -1,0 +1,95 @@
+#ifndef ORVANDEL_TYPESETTER_H
+#define ORVANDEL_TYPESETTER_H
+
+#include "export/pdfpages.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QHash>
+#include <QPaintDevice>
+#include <QRawFont>
+#include <QScopedPointer>
+#include <QSizeF>
+#include <QTextLayout>
+#include <QString>
+#include <QVector>
+
+class Recorder;
+
+// Sets the printed book out in pages of a PdfPages, as Qt's rich text
+// would lay out its HTML, without laying out a whole QTextDocument: the
+// front matter (title, rules, sheet) goes through Qt's layout, the entries
+// (headings, paragraphs, lines broken where Qt breaks them, bold and
+// italics, fights as tables of one line a cell) are set here, each distinct
+// word shaped once. What the entries' HTML holds beyond that (other markup,
+// right-to-left text, a word wider than a line, a font without TrueType
+// outlines) is left to Qt's printing: set() says so.
+class Typesetter : public QPaintDevice
+{
+public:
+    Typesetter(PdfPages &pdf, const QSizeF &body, int resolution);
+    ~Typesetter() override;
+
+    enum Result { Done, NotMine };
+    // The book's HTML, as PrintBook makes it, page after page.
+    Result set(const QString &html);
+    QString why() const { return reason; }
+
+    QPaintEngine *paintEngine() const override;
+
+protected:
+    int metric(PaintDeviceMetric metric) const override;
+
+private:
+    friend class Recorder;
+    struct Shaped // a piece of text in one format, shaped alone
+    {
+        QVector<PdfPages::Text> runs;
+        qreal width = 0, natural = 0; // with and without trailing white space
+        qreal ascent = 0, descent = 0, leading = 0;
+        QVector<qreal> lastRun; // while shaping
+    };
+    struct Piece
+    {
+        int format;
+        QString text;
+    };
+    struct Cell
+    {
+        QVector<Piece> pieces;
+    };
+    enum Format { Bold = 1, Italic = 2, Heading1 = 4, Heading2 = 8, PageNumber = 14 };
+
+    const Shaped &shape(int format, const QString &text);
+    const Shaped &shapeWith(const QFont &font, int format, const QString &text);
+    QFont font(int format) const;
+    bool paragraph(const QVector<Piece> &pieces, int format, bool centred, qreal top, qreal bottom, bool pageBreak);
+    bool table(const QVector<QVector<Cell>> &rows);
+    bool front(const QString &html);
+    bool entries(const QString &html);
+    void newPage();
+    void place(qreal height);
+    bool draw(const Shaped &shaped, qreal x, qreal baseline);
+    void pageNumber();
+    bool fail(const QString &why);
+
+    PdfPages &pdf;
+    QSizeF body;
+    int resolution;
+    qreal scale; // CSS pixels to device units, as Qt's rich text has it
+    QScopedPointer<Recorder> recorder;
+    QHash<QString, Shaped> cache[16];
+    QFont fonts[16];
+    QScopedPointer<QTextLayout> layouts[16];
+    bool fontSet[16] = {};
+    int page = -1;     // the page being set, from 0
+    qreal y = 0;       // down the book, in device units
+    qreal margin = 0;  // the bottom margin of the block above, still to give
+    bool afterTable = false;
+    QString reason;
+    QPair<qreal, qreal> headingMargins, textMargins; // top and bottom, in CSS pixels
+    QFont numberFont; // the page numbers', as QTextDocument::print() has them
+    QFontMetrics numberMetrics;
+};
+
+#endif
