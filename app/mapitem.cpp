@@ -13,8 +13,11 @@ namespace {
 
 // Maps of fewer entries are painted directly at every zoom.
 const int pictureFrom = 1500;
-// The picture of the whole map is at most this many pixels wide or high.
-const int pictureSide = 2048;
+// The picture of the whole map is at most this many pixels wide or high
+// (48 MiB at most), and drawn at most at this zoom: closer, painting the
+// part in view takes less than a frame.
+const int pictureSide = 4096;
+const double pictureZoom = 0.2;
 
 QPointF onCurve(const QPointF *p, double t)
 {
@@ -128,13 +131,27 @@ MapItem::MapItem(MapLayout layout)
     buildGrids();
     if (map.nodes.size() < pictureFrom || map.bounds.isEmpty())
         return;
-    overviewScale = pictureSide / qMax(map.bounds.width(), map.bounds.height());
-    overview = QImage(qMax(1, int(std::ceil(map.bounds.width() * overviewScale))),
-                      qMax(1, int(std::ceil(map.bounds.height() * overviewScale))),
-                      QImage::Format_RGB32);
-    QPainter painter(&overview);
-    painter.scale(overviewScale, overviewScale);
-    paintLines(&painter, map.bounds, Boxes);
+    // Made aside while the map opens on its start, at reading size; the
+    // first paint far out waits for it.
+    overviewScale = qMin(pictureZoom, pictureSide / qMax(map.bounds.width(), map.bounds.height()));
+    overviewMade = std::async(std::launch::async, [this] {
+        QImage picture(qMax(1, int(std::ceil(map.bounds.width() * overviewScale))),
+                       qMax(1, int(std::ceil(map.bounds.height() * overviewScale))), QImage::Format_RGB32);
+        QPainter painter(&picture);
+        painter.scale(overviewScale, overviewScale);
+        paintLines(&painter, map.bounds, Boxes);
+        painter.end();
+        overview = std::move(picture);
+    });
+}
+
+MapItem::~MapItem() = default;
+
+const QImage &MapItem::picture() const
+{
+    if (overviewMade.valid())
+        overviewMade.wait();
+    return overview;
 }
 
 void MapItem::buildGrids()
@@ -145,23 +162,32 @@ void MapItem::buildGrids()
     columns = qMax(1, int(std::ceil(map.bounds.width() / cell)));
     rows = qMax(1, int(std::ceil(map.bounds.height() / cell)));
 
-    const auto fill = [this](Grid &grid, QVector<QPair<int, int>> &pairs) {
-        std::sort(pairs.begin(), pairs.end());
-        pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
-        grid.start.fill(0, columns * rows + 1);
-        grid.items.resize(pairs.size());
-        for (int k = 0; k < pairs.size(); ++k) {
-            ++grid.start[pairs.at(k).first + 1];
-            grid.items[k] = pairs.at(k).second;
-        }
-        for (int c = 0; c < columns * rows; ++c)
+    // Cells are listed item by item, each cell once for an item; then
+    // counted out into the grid, each cell's items in order.
+    const int cells = columns * rows;
+    const auto fill = [cells](Grid &grid, const QVector<QPair<int, int>> &pairs) {
+        grid.start.fill(0, cells + 1);
+        for (const QPair<int, int> &pair : pairs)
+            ++grid.start[pair.first + 1];
+        for (int c = 0; c < cells; ++c)
             grid.start[c + 1] += grid.start[c];
+        QVector<int> next = grid.start;
+        grid.items.resize(pairs.size());
+        for (const QPair<int, int> &pair : pairs)
+            grid.items[next[pair.first]++] = pair.second;
     };
-    const auto mark = [this](QVector<QPair<int, int>> &pairs, const QRectF &rect, int item) {
+    QVector<int> lastItem(cells, -1);
+    const auto mark = [this, &lastItem](QVector<QPair<int, int>> &pairs, const QRectF &rect, int item) {
         const QRect cells = cellsOf(rect);
-        for (int y = cells.top(); y <= cells.bottom(); ++y)
-            for (int x = cells.left(); x <= cells.right(); ++x)
-                pairs.append({y * columns + x, item});
+        for (int y = cells.top(); y <= cells.bottom(); ++y) {
+            for (int x = cells.left(); x <= cells.right(); ++x) {
+                int &last = lastItem[y * columns + x];
+                if (last != item) {
+                    last = item;
+                    pairs.append({y * columns + x, item});
+                }
+            }
+        }
     };
 
     QVector<QPair<int, int>> pairs;
@@ -169,6 +195,7 @@ void MapItem::buildGrids()
     for (int i = 0; i < map.nodes.size(); ++i)
         mark(pairs, map.nodes.at(i).box.adjusted(-3, -3, 3, 3), i);
     fill(nodeGrid, pairs);
+    lastItem.fill(-1);
 
     // A long edge is listed in the cells along its curve, not in every cell
     // of the rectangle around it: each piece is followed in short steps.
@@ -250,8 +277,6 @@ QImage MapItem::thumbnail(int side) const
         return QImage();
     const double scale = side / qMax(map.bounds.width(), map.bounds.height());
     const QSize size(qMax(1, int(map.bounds.width() * scale)), qMax(1, int(map.bounds.height() * scale)));
-    if (!overview.isNull())
-        return overview.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QImage picture(size, QImage::Format_RGB32);
     QPainter painter(&picture);
     painter.scale(scale, scale);
@@ -265,10 +290,10 @@ void MapItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, Q
     const QRectF exposed = option->exposedRect.intersected(map.bounds);
     if (exposed.isEmpty())
         return;
-    if (!overview.isNull() && zoom <= overviewScale) {
+    if (overviewScale > 0 && zoom <= overviewScale) {
         const QRectF source(exposed.topLeft() * overviewScale, exposed.size() * overviewScale);
         painter->setRenderHint(QPainter::SmoothPixmapTransform, zoom > overviewScale / 2);
-        painter->drawImage(exposed, overview, source);
+        painter->drawImage(exposed, picture(), source);
         return;
     }
     const bool detailed = zoom >= readable;
@@ -291,8 +316,19 @@ void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxe
     const QTransform toPicture = toDevice * QTransform::fromTranslate(-area.left(), -area.top());
     const QRectF inside(0, 0, area.width() - 1, area.height() - 1);
     QVector<int> curved;
-    ++pass;
-    forEachIn(edgeGrid, exposed, edgeSeen, [&](int i) {
+    // The whole map is drawn without the grid and its marks: so is the
+    // picture of it, made in a thread of its own.
+    const bool whole = exposed.contains(map.bounds);
+    const auto visit = [&](const Grid &grid, QVector<quint32> &seen, int count, auto use) {
+        if (whole) {
+            for (int i = 0; i < count; ++i)
+                use(i);
+        } else {
+            ++pass;
+            forEachIn(grid, exposed, seen, use);
+        }
+    };
+    visit(edgeGrid, edgeSeen, map.edges.size(), [&](int i) {
         const MapLayout::Edge &edge = map.edges.at(i);
         if (edge.curve.isEmpty())
             return;
@@ -319,7 +355,7 @@ void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxe
     if (boxes != NoBoxes) {
         QPainter fill(&picture);
         const QRect all(QPoint(0, 0), picture.size());
-        forEachIn(nodeGrid, exposed, nodeSeen, [&](int i) {
+        visit(nodeGrid, nodeSeen, map.nodes.size(), [&](int i) {
             const MapLayout::Node &node = map.nodes.at(i);
             const QRect box = toPicture.mapRect(node.box).toRect();
             fill.fillRect(box & all, QColor::fromRgba(node.fill ? node.fill : 0xffffffff));

@@ -230,6 +230,33 @@ bool BookDocument::followDisk()
     return true;
 }
 
+bool BookDocument::placeMap(MapLayout *map)
+{
+    if (!placesRead) {
+        placesRead = true;
+        places.read(MapPlaces::pathFor(bookPath)); // without them, the map is laid out
+    }
+    bool changed = false;
+    if (!places.place(book(), map, &changed))
+        return false;
+    if (changed)
+        keepPlaces(MapPlaces::of(book(), *map));
+    return true;
+}
+
+void BookDocument::keepMapPlaces(const Book &book, const MapLayout &map)
+{
+    placesRead = true;
+    keepPlaces(MapPlaces::of(book, map));
+}
+
+void BookDocument::keepPlaces(const MapPlaces &kept)
+{
+    places = kept;
+    if (!isReadOnly())
+        places.write(MapPlaces::pathFor(bookPath));
+}
+
 void BookDocument::undo()
 {
     if (!followDisk())

@@ -2,6 +2,7 @@
 #define ORVANDEL_BOOKDOCUMENT_H
 
 #include "analysis/bookcheck.h"
+#include "analysis/mapplaces.h"
 #include "book/bookfile.h"
 
 #include <QCoreApplication>
@@ -65,6 +66,17 @@ public:
     BookFile::Error error() const { return lastError; }
     QString errorString() const { return message; }
 
+    // The places of the book's map, kept with the document and beside the
+    // book (MapPlaces::pathFor; a missing or damaged file is as none).
+    // Sets `map`, the drawing of the book as it is, in them; false when
+    // there are none or the book has changed beyond them: the map is then
+    // to be laid out again, and its places kept.
+    bool placeMap(MapLayout *map);
+    // Keeps the places of `map`, laid out from `book`: in memory, and
+    // beside the book unless it is read-only (a file that cannot be
+    // written is simply not kept).
+    void keepMapPlaces(const Book &book, const MapLayout &map);
+
     // Undo and redo, refused with a word when another program has changed
     // the file since (the file is then read again).
     void undo();
@@ -98,6 +110,7 @@ private:
     // After a change was saved: its command, the findings, the windows told.
     bool pushEntry(const QString &text, int index, int removed, int inserted);
     bool pushWhole(const QString &text);
+    void keepPlaces(const MapPlaces &kept);
 
     QString bookPath;
     BookFile bookFile;
@@ -111,6 +124,8 @@ private:
     QSet<QString> monsterNames;
     bool namesKnown = false;
     QUndoStack commands;
+    MapPlaces places;
+    bool placesRead = false;
     BookFile::Error lastError = BookFile::NoError;
     QString message;
 };
