@@ -43,11 +43,32 @@ QString oneLine(const QString &text, int length = 40)
     return simplified.size() > length ? simplified.left(length - 1) + QChar(0x2026) : simplified;
 }
 
+// The first words of text.simplified(), at most 39 characters, "…" when
+// more follows; only the start of a long text is read.
 QString firstWords(const QString &text, int words = 5)
 {
-    const QString simplified = text.simplified();
-    QString out = simplified.section(QLatin1Char(' '), 0, words - 1).left(39);
-    return out.size() < simplified.size() ? out + QChar(0x2026) : out;
+    QString head;
+    bool space = false, more = false;
+    for (const QChar c : text) {
+        if (c.isSpace()) {
+            space = !head.isEmpty();
+            continue;
+        }
+        if (space) {
+            if (--words == 0) {
+                more = true;
+                break;
+            }
+            head += QLatin1Char(' ');
+            space = false;
+        }
+        head += c;
+        if (head.size() > 39) {
+            more = true;
+            break;
+        }
+    }
+    return more ? head.left(39) + QChar(0x2026) : head;
 }
 
 } // namespace

@@ -294,11 +294,14 @@ bool MapPlaces::place(const Book &book, MapLayout *map, bool *changed) const
         });
         return free;
     };
+    // Where boxes stand matters only when there are new ones.
+    const bool anyNew = keptBox.contains(-1);
     QVector<bool> placed(map->nodes.size(), false);
     for (int j = 0; j < map->nodes.size(); ++j) {
         if (keptBox.at(j) >= 0) {
             placed[j] = true;
-            stand(j);
+            if (anyNew)
+                stand(j);
         }
     }
     // The free place nearest to `near`, on the lattice through it, below

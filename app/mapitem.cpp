@@ -131,9 +131,15 @@ MapItem::MapItem(MapLayout layout)
     buildGrids();
     if (map.nodes.size() < pictureFrom || map.bounds.isEmpty())
         return;
-    // Made aside while the map opens on its start, at reading size; the
-    // first paint far out waits for it.
+    // Made aside once the map is first painted, on its start at reading size
+    // (or when first needed): the first paint far out waits for it.
     overviewScale = qMin(pictureZoom, pictureSide / qMax(map.bounds.width(), map.bounds.height()));
+}
+
+void MapItem::makePicture() const
+{
+    if (overviewMade.valid())
+        return;
     overviewMade = std::async(std::launch::async, [this] {
         QImage picture(qMax(1, int(std::ceil(map.bounds.width() * overviewScale))),
                        qMax(1, int(std::ceil(map.bounds.height() * overviewScale))), QImage::Format_RGB32);
@@ -149,8 +155,8 @@ MapItem::~MapItem() = default;
 
 const QImage &MapItem::picture() const
 {
-    if (overviewMade.valid())
-        overviewMade.wait();
+    makePicture();
+    overviewMade.wait();
     return overview;
 }
 
@@ -197,25 +203,52 @@ void MapItem::buildGrids()
     fill(nodeGrid, pairs);
     lastItem.fill(-1);
 
-    // A long edge is listed in the cells along its curve, not in every cell
-    // of the rectangle around it: each piece is followed in short steps.
+    // A long edge is listed in the cells along its course, not in every
+    // cell of the rectangle around it: a straight one in the cells it
+    // crosses, column by column, a curve followed in short steps.
+    const double margin = 6;
+    const auto markLine = [&](QPointF a, QPointF b, int item) {
+        if (a.x() > b.x())
+            std::swap(a, b);
+        const QRect ends = cellsOf(QRectF(a, b).normalized().adjusted(-margin, -margin, margin, margin));
+        const double dx = b.x() - a.x();
+        for (int x = ends.left(); x <= ends.right(); ++x) {
+            // The part of the line over this column, and its height there.
+            const double from = qBound(a.x(), x * cell - margin, b.x());
+            const double to = qBound(a.x(), (x + 1) * cell + margin, b.x());
+            const double y0 = dx < 1e-9 ? a.y() : a.y() + (from - a.x()) / dx * (b.y() - a.y());
+            const double y1 = dx < 1e-9 ? b.y() : a.y() + (to - a.x()) / dx * (b.y() - a.y());
+            const QRect cells = cellsOf(QRectF(QPointF(from, qMin(y0, y1) - margin), QPointF(to, qMax(y0, y1) + margin)));
+            for (int y = cells.top(); y <= cells.bottom(); ++y) {
+                int &last = lastItem[y * columns + x];
+                if (last != item) {
+                    last = item;
+                    pairs.append({y * columns + x, item});
+                }
+            }
+        }
+    };
     pairs.clear();
     pairs.reserve(map.edges.size() * 4);
     for (int i = 0; i < map.edges.size(); ++i) {
         const MapLayout::Edge &edge = map.edges.at(i);
-        QPointF last = edge.curve.value(0);
-        const auto step = [&](const QPointF &next) {
-            mark(pairs, QRectF(last, next).normalized().adjusted(-6, -6, 6, 6), i);
-            last = next;
-        };
-        for (int k = 0; k + 3 < edge.curve.size(); k += 3) {
-            const QPointF *piece = edge.curve.constData() + k;
-            const QPointF d = piece[3] - piece[0];
-            const int steps = qBound(1, int(std::hypot(d.x(), d.y()) / (cell / 2)) + 1, 256);
-            for (int s = 1; s <= steps; ++s)
-                step(onCurve(piece, double(s) / steps));
+        if (edge.curve.size() == 4 && straight(edge.curve.constData())) {
+            markLine(edge.curve.constFirst(), edge.tip, i);
+        } else {
+            QPointF last = edge.curve.value(0);
+            const auto step = [&](const QPointF &next) {
+                mark(pairs, QRectF(last, next).normalized().adjusted(-margin, -margin, margin, margin), i);
+                last = next;
+            };
+            for (int k = 0; k + 3 < edge.curve.size(); k += 3) {
+                const QPointF *piece = edge.curve.constData() + k;
+                const QPointF d = piece[3] - piece[0];
+                const int steps = qBound(1, int(std::hypot(d.x(), d.y()) / (cell / 2)) + 1, 256);
+                for (int s = 1; s <= steps; ++s)
+                    step(onCurve(piece, double(s) / steps));
+            }
+            step(edge.tip);
         }
-        step(edge.tip);
         if (!edge.label.isEmpty())
             mark(pairs, QRectF(edge.labelAt - QPointF(60, 8), QSizeF(120, 16)), i);
     }
@@ -300,6 +333,8 @@ void MapItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, Q
     paintLines(painter, exposed, detailed ? NoBoxes : zoom > 0.15 ? OutlinedBoxes : Boxes);
     if (detailed)
         paintDetails(painter, exposed);
+    if (overviewScale > 0)
+        makePicture();
 }
 
 void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxes) const
@@ -353,12 +388,16 @@ void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxe
             drawLine(&picture, line, edge.colour, false);
     });
     if (boxes != NoBoxes) {
-        QPainter fill(&picture);
         const QRect all(QPoint(0, 0), picture.size());
+        uchar *bits = picture.bits();
+        const qsizetype stride = picture.bytesPerLine();
         visit(nodeGrid, nodeSeen, map.nodes.size(), [&](int i) {
             const MapLayout::Node &node = map.nodes.at(i);
             const QRect box = toPicture.mapRect(node.box).toRect();
-            fill.fillRect(box & all, QColor::fromRgba(node.fill ? node.fill : 0xffffffff));
+            const QRect filled = box & all;
+            for (int y = filled.top(); y <= filled.bottom(); ++y)
+                std::fill_n(reinterpret_cast<quint32 *>(bits + y * stride) + filled.left(), filled.width(),
+                            node.fill ? node.fill : 0xffffffffu);
             const QRectF edge = QRectF(box) & inside;
             if (boxes == OutlinedBoxes && !edge.isEmpty()) {
                 for (const QLineF &side : {QLineF(edge.topLeft(), edge.topRight()), QLineF(edge.topRight(), edge.bottomRight()),

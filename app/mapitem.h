@@ -50,6 +50,7 @@ private:
     enum BoxStyle { NoBoxes, Boxes, OutlinedBoxes };
     void paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxes) const;
     void paintDetails(QPainter *painter, const QRectF &exposed) const;
+    void makePicture() const;
     const QImage &picture() const;
 
     MapLayout map;
@@ -61,10 +62,10 @@ private:
     mutable QVector<quint32> nodeSeen, edgeSeen;
     mutable quint32 pass = 0;
     mutable QCache<int, QVector<QStaticText>> labels{5000};
-    QImage overview;
+    mutable QImage overview;
     double overviewScale = 0;
     // Last: the picture's thread ends before what it draws from goes.
-    std::future<void> overviewMade;
+    mutable std::future<void> overviewMade;
 };
 
 #endif

@@ -3,10 +3,16 @@
 // is shown. With --bind BOOK it binds an entry dialog to BOOK and prints the
 // peak resident size before and after, and the resident size then; with --window BOOK [WORD] it prints the milliseconds
 // the book window takes to open and show BOOK, then to filter it on WORD.
-// With --map BOOK [PREFIX] it lays BOOK's map out and prints the repaint
-// times of the map view (scrolling at reading size, zooming out step by step,
-// the whole map, an empty view of the same size), saving pictures of each
-// as PREFIX-*.png; with --map-wait BOOK SECONDS it lays the map out behind
+// With --map BOOK [PREFIX] it opens BOOK in the book window, takes away the
+// map's places kept beside it (BOOK.carte) and opens its map as "Carte"
+// does, then prints on one line the repaint times of the map view
+// (scrolling at reading size, the median and the slowest step zooming out,
+// the whole map, an empty view of the same size), the milliseconds from the
+// request until the map was shown (laid out), and the same for the map
+// opened again in this run (its places kept by the book's document),
+// saving pictures as PREFIX-*.png; with --map-reopen BOOK it prints the
+// milliseconds until the map is shown in a program of its own, its places
+// kept beside the book by an earlier run; with --map-wait BOOK SECONDS it lays the map out behind
 // the progress dialog for that long and prints how late a 10 ms timer fired
 // meanwhile (median and worst), then walks away. With --writing BOOK N it
 // writes N entries one after another through the book window's "Nouvelle
@@ -78,40 +84,57 @@ static double repaintMs(QGraphicsView *view)
     return clock.nsecsElapsed() / 1e6;
 }
 
-// The map of the book's document as the book window opens it, shown and
-// painted once; the milliseconds that took.
-static std::unique_ptr<BookMapUI> openMap(BookDocument *document, double *ms)
+// Until `window` is on the screen (an X server maps a window in its own
+// time) with what is pending done.
+static void waitShown(QWidget *window)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!(window->windowHandle() && window->windowHandle()->isExposed()) && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QCoreApplication::processEvents();
+}
+
+// The book window on `path`, shown, as an author has it before asking for
+// the map.
+static std::unique_ptr<BookWindow> bookWindow(const QString &path)
+{
+    auto window = std::make_unique<BookWindow>();
+    if (!window->openBook(path))
+        return nullptr;
+    window->show();
+    waitShown(window.get());
+    return window;
+}
+
+// The map of the book window's book as "Carte" opens it, shown and painted
+// once; the milliseconds from the request.
+static std::unique_ptr<BookMapUI> openMap(BookWindow *window, double *ms)
 {
     QElapsedTimer clock;
     clock.start();
-    std::unique_ptr<BookMapUI> dialog = BookMapUI::forDocument(document, nullptr);
+    std::unique_ptr<BookMapUI> dialog = BookMapUI::forDocument(window->document(), window);
     if (!dialog)
         return nullptr;
     dialog->show();
-    // Shown: on the screen (an X server maps the window in its own time)
-    // and painted once.
-    QElapsedTimer waited;
-    waited.start();
-    while (!(dialog->windowHandle() && dialog->windowHandle()->isExposed()) && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    QCoreApplication::processEvents();
-    dialog->findChild<QGraphicsView *>(QStringLiteral("view_Map"))->viewport()->repaint();
+    waitShown(dialog.get());
+    auto *view = dialog->findChild<QGraphicsView *>(QStringLiteral("view_Map"));
+    view->viewport()->repaint();
     *ms = clock.nsecsElapsed() / 1e6;
     if (qEnvironmentVariableIsSet("ORVANDEL_PROBE_VERBOSE"))
         std::fprintf(stderr, "map shown: exposed %d, view %dx%d\n", dialog->windowHandle()->isExposed(),
-                     dialog->findChild<QGraphicsView *>(QStringLiteral("view_Map"))->viewport()->width(),
-                     dialog->findChild<QGraphicsView *>(QStringLiteral("view_Map"))->viewport()->height());
+                     view->viewport()->width(), view->viewport()->height());
     return dialog;
 }
 
 static int mapRepaints(const QString &path, const QString &prefix)
 {
     QFile::remove(path + QStringLiteral(".carte")); // the first map is laid out
-    QSharedPointer<BookDocument> document = BookDocument::of(path);
-    if (!document->load())
+    std::unique_ptr<BookWindow> window = bookWindow(path);
+    if (!window)
         return 2;
     double first = 0;
-    std::unique_ptr<BookMapUI> shown = openMap(document.data(), &first);
+    std::unique_ptr<BookMapUI> shown = openMap(window.get(), &first);
     if (!shown)
         return 2;
     BookMapUI &dialog = *shown;
@@ -157,7 +180,7 @@ static int mapRepaints(const QString &path, const QString &prefix)
     shown.reset();
     // Again within the same run, the book's document kept.
     double again = 0;
-    if (!openMap(document.data(), &again))
+    if (!openMap(window.get(), &again))
         return 2;
     std::printf("%.3f %.3f %.3f %.3f %.3f %.3f %.3f\n", median(scroll), median(zoom),
                 zoom.isEmpty() ? 0.0 : *std::max_element(zoom.begin(), zoom.end()), median(whole), median(floor),
@@ -169,13 +192,13 @@ static int mapRepaints(const QString &path, const QString &prefix)
 // by an earlier run.
 static int mapReopen(const QString &path)
 {
-    QSharedPointer<BookDocument> document = BookDocument::of(path);
-    if (!document->load())
-        return 2;
     if (!QFile::exists(path + QStringLiteral(".carte")))
         std::fprintf(stderr, "no places kept beside the book: the map is laid out\n");
+    std::unique_ptr<BookWindow> window = bookWindow(path);
+    if (!window)
+        return 2;
     double ms = 0;
-    if (!openMap(document.data(), &ms))
+    if (!openMap(window.get(), &ms))
         return 2;
     std::printf("%.3f\n", ms);
     return 0;

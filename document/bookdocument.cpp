@@ -253,7 +253,8 @@ void BookDocument::keepMapPlaces(const Book &book, const MapLayout &map)
 void BookDocument::keepPlaces(const MapPlaces &kept)
 {
     places = kept;
-    if (!isReadOnly())
+    // Never beside a book that is not written yet.
+    if (!isReadOnly() && !places.isEmpty())
         places.write(MapPlaces::pathFor(bookPath));
 }
 
