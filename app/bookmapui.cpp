@@ -214,6 +214,7 @@ void BookMapUI::reorganize()
     std::unique_ptr<MapItem> map = mapOf(document, this, true);
     if (!map)
         return;
+    start = document->book().firstIndex();
     view->resetTransform();
     setMap(map.release());
     frameStart();

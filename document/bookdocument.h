@@ -20,7 +20,8 @@ class Renumbering;
 // A book while it is open: one per file in the program, whichever windows
 // show or change it. It holds the file and its entries, the claim that
 // keeps other Orvandels from writing into it, the watch on the file, what
-// the checks find, and the changes as undoable commands. Windows change
+// the checks find, where the boxes of its map stand, and the changes as
+// undoable commands. Windows change
 // the book only through it, and follow what it announces.
 class BookDocument : public QObject
 {
