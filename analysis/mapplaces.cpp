@@ -18,7 +18,7 @@ namespace {
 const QByteArray header = "orvandel-carte 1";
 
 // Each node's key in the places file; empty for a node that has none (an
-// entry whose id is no number, a reference that is no number).
+// entry whose id is no number, and what it leads to that is no number).
 QVector<QByteArray> keysOf(const Book &book, const MapLayout &map)
 {
     QVector<QByteArray> keys(map.nodes.size());
@@ -36,25 +36,39 @@ QVector<QByteArray> keysOf(const Book &book, const MapLayout &map)
             keys[j] = '?' + QByteArray::number(node.missing);
         }
     }
+    // A reference that is no number has a box of its own, known by the entry
+    // it is written in and its rank there.
+    QHash<int, int> written; // node -> its references that are no number
+    for (const MapLayout::Edge &edge : map.edges) {
+        const MapLayout::Node &to = map.nodes.at(edge.to);
+        if (to.entry < 0 && to.missing < 0 && keys.at(edge.to).isEmpty() && !keys.at(edge.from).isEmpty())
+            keys[edge.to] = keys.at(edge.from) + '!' + QByteArray::number(++written[edge.from]);
+    }
     return keys;
 }
 
+// "?N", "N", "N/K", "N!K" or "N/K!K": numbers of at most nine digits, ranks
+// of at most six.
 bool isKey(const QByteArray &key)
 {
-    int k = key.startsWith('?') ? 1 : 0;
-    const int digits = k;
-    while (k < key.size() && key.at(k) >= '0' && key.at(k) <= '9')
-        ++k;
-    if (k == digits || k - digits > 9)
+    int at = 0;
+    const auto digits = [&](int most) {
+        const int from = at;
+        while (at < key.size() && key.at(at) >= '0' && key.at(at) <= '9')
+            ++at;
+        return at > from && at - from <= most;
+    };
+    if (key.startsWith('?')) {
+        ++at;
+        return digits(9) && at == key.size();
+    }
+    if (!digits(9))
         return false;
-    if (k == key.size())
-        return true;
-    if (digits || key.at(k) != '/' || k + 1 == key.size() || key.size() - k > 7)
+    if (at < key.size() && key.at(at) == '/' && (++at, !digits(6)))
         return false;
-    for (++k; k < key.size(); ++k)
-        if (key.at(k) < '0' || key.at(k) > '9')
-            return false;
-    return true;
+    if (at < key.size() && key.at(at) == '!' && (++at, !digits(6)))
+        return false;
+    return at == key.size();
 }
 
 QByteArray text(double value)

@@ -28,7 +28,8 @@ class Book;
 //
 // KEY is the entry's number ("12"), "12/2" for the second entry of the book
 // that bears number 12, "?15" for the box of a missing entry 15 that
-// references lead to. A curve runs from the box FROM to the box TO: its
+// references lead to, "12!1" for the box of entry 12's first reference that
+// is no number. A curve runs from the box FROM to the box TO: its
 // points are cubic Bézier pieces (the start, then three points a piece),
 // the arrow's head ends at TIP, its label is centred on LABEL; the k-th
 // curve between two boxes is the k-th arrow between them. The last line
