@@ -43,11 +43,32 @@ QString oneLine(const QString &text, int length = 40)
     return simplified.size() > length ? simplified.left(length - 1) + QChar(0x2026) : simplified;
 }
 
+// The first words of text.simplified(), at most 39 characters, "…" when
+// more follows; only the start of a long text is read.
 QString firstWords(const QString &text, int words = 5)
 {
-    const QString simplified = text.simplified();
-    QString out = simplified.section(QLatin1Char(' '), 0, words - 1).left(39);
-    return out.size() < simplified.size() ? out + QChar(0x2026) : out;
+    QString head;
+    bool space = false, more = false;
+    for (const QChar c : text) {
+        if (c.isSpace()) {
+            space = !head.isEmpty();
+            continue;
+        }
+        if (space) {
+            if (--words == 0) {
+                more = true;
+                break;
+            }
+            head += QLatin1Char(' ');
+            space = false;
+        }
+        head += c;
+        if (head.size() > 39) {
+            more = true;
+            break;
+        }
+    }
+    return more ? head.left(39) + QChar(0x2026) : head;
 }
 
 } // namespace
@@ -57,10 +78,86 @@ QString firstWords(const QString &text, int words = 5)
 // Past this many references the force-directed one is used, which lays ten
 // thousand entries out in seconds.
 const int layeredReferences = 150;
+// Up to a thousand entries the DOT written for Graphviz's own tools also
+// has Graphviz move boxes off one another (0.8 s of the 0.9 s a thousand
+// entries take, 41 s at ten thousand). The map view sets them apart itself,
+// in a few milliseconds, and lays out without it.
 const int separatedBoxes = 1000;
 
-QByteArray BookMap::dot(const Book &book, const QVector<BookFinding> &findings,
-                        const QVector<int> &reached, int readers)
+namespace {
+
+const quint32 plainFill = 0xfffff8e1, black = 0xff000000, red = 0xffc62828;
+
+QByteArray hex(quint32 colour)
+{
+    return '"' + QByteArray::number(0x1000000 | (colour & 0xffffff), 16).replace(0, 1, "#") + '"';
+}
+
+// Entries are "n<i>", the book's entry i; missing targets and references
+// that are no number "x<j>", node j of the drawing.
+QByteArray nodeName(const MapLayout &map, int node)
+{
+    return (map.nodes.at(node).entry >= 0 ? "n" : "x") + QByteArray::number(node);
+}
+
+QByteArray dotOf(const MapLayout &map, bool separateInGraphviz)
+{
+    int entries = 0;
+    for (const MapLayout::Node &node : map.nodes)
+        entries += node.entry >= 0;
+    QByteArray dot;
+    dot.reserve(map.nodes.size() * 160 + map.edges.size() * 80 + 512);
+    // Edge labels cost Graphviz dearly on large graphs (a minute for ten
+    // thousand entries against three seconds without): there the kind of a
+    // reference shows by its colour and in its tooltip. The graph names its
+    // layout, which renderSvg and Graphviz's own tools both follow.
+    dot += map.layered ? "digraph livre {\n  graph [layout=dot, rankdir=TB, outputorder=edgesfirst];\n"
+        : separateInGraphviz && entries <= separatedBoxes
+        ? "digraph livre {\n  graph [layout=sfdp, quadtree=fast, overlap=prism, outputorder=edgesfirst];\n"
+        : "digraph livre {\n  graph [layout=sfdp, quadtree=fast, outputorder=edgesfirst];\n";
+    dot += "  node [shape=box, style=\"rounded,filled\", fillcolor=\"#fff8e1\", "
+           "fontname=\"DejaVu Sans\", fontsize=10];\n"
+           "  edge [fontname=\"DejaVu Sans\", fontsize=8, color=\"#555555\"];\n";
+    for (int j = 0; j < map.nodes.size(); ++j) {
+        const MapLayout::Node &node = map.nodes.at(j);
+        dot += "  " + nodeName(map, j) + " [label=" + quoted(node.lines.join(QLatin1Char('\n')));
+        if (node.shape != MapLayout::Box)
+            dot += node.shape == MapLayout::Octagon ? ", shape=octagon" : ", shape=doubleoctagon";
+        if (!node.fill)
+            dot += node.dashed ? ", style=\"dashed\"" : ", style=\"\"";
+        else if (node.dashed)
+            dot += ", style=\"rounded,filled,dashed\"";
+        if (node.fill && node.fill != plainFill)
+            dot += ", fillcolor=" + hex(node.fill);
+        if (node.pen != black)
+            dot += ", color=" + hex(node.pen);
+        if (node.text != black)
+            dot += ", fontcolor=" + hex(node.text);
+        if (node.penWidth != 1)
+            dot += ", penwidth=" + QByteArray::number(node.penWidth);
+        dot += "];\n";
+    }
+    for (const MapLayout::Edge &edge : map.edges) {
+        dot += "  " + nodeName(map, edge.from) + " -> " + nodeName(map, edge.to)
+            + (map.layered ? " [label=" : " [tooltip=") + quoted(Reference::kindName(Reference::Kind(edge.kind)))
+            + ", color=" + hex(edge.colour) + ", fontcolor=" + hex(edge.colour);
+        if (edge.dashed)
+            dot += ", style=dashed";
+        if (edge.width != 1)
+            dot += ", penwidth=" + QByteArray::number(edge.width);
+        dot += "];\n";
+    }
+    // The adventure starts at the top, whatever leads back to it.
+    if (map.layered && map.first >= 0)
+        dot += "  { rank=source; " + nodeName(map, map.first) + " }\n";
+    dot += "}\n";
+    return dot;
+}
+
+} // namespace
+
+MapLayout BookMap::drawing(const Book &book, const QVector<BookFinding> &findings,
+                           const QVector<int> &reached, int readers)
 {
     QSet<int> unreachable, ending, duplicate, notANumber;
     for (const BookFinding &f : findings) {
@@ -76,87 +173,94 @@ QByteArray BookMap::dot(const Book &book, const QVector<BookFinding> &findings,
         }
     }
 
-    // Edge labels cost Graphviz dearly on large graphs (a minute for ten
-    // thousand entries against three seconds without): there the kind of a
-    // reference shows by its colour and in its tooltip. The graph names its
-    // layout, which renderSvg and Graphviz's own tools both follow.
-    int references = 0;
-    for (int i = 0; i < book.size(); ++i)
-        references += Reference::of(book.entry(i)).size();
-    const bool large = references > layeredReferences;
-    QByteArray dot;
-    dot.reserve(book.size() * 160 + 512);
-    // Up to a thousand entries Graphviz also moves boxes off one another
-    // (1.3 s at a thousand, 41 s at ten thousand); beyond, the map view
-    // spreads the layout out itself.
-    dot += !large                       ? "digraph livre {\n  graph [layout=dot, rankdir=TB, outputorder=edgesfirst];\n"
-        : book.size() <= separatedBoxes ? "digraph livre {\n  graph [layout=sfdp, quadtree=fast, overlap=prism, outputorder=edgesfirst];\n"
-                                        : "digraph livre {\n  graph [layout=sfdp, quadtree=fast, outputorder=edgesfirst];\n";
-    dot += ""
-           "  node [shape=box, style=\"rounded,filled\", fillcolor=\"#fff8e1\", "
-           "fontname=\"DejaVu Sans\", fontsize=10];\n"
-           "  edge [fontname=\"DejaVu Sans\", fontsize=8, color=\"#555555\"];\n";
+    QVector<QVector<Reference>> references(book.size());
+    int count = 0;
+    for (int i = 0; i < book.size(); ++i) {
+        references[i] = Reference::of(book.entry(i));
+        count += references.at(i).size();
+    }
+    MapLayout map;
+    map.layered = count <= layeredReferences;
+    map.first = book.firstIndex();
+    map.nodes.reserve(book.size());
+    map.edges.reserve(count);
     for (int i = 0; i < book.size(); ++i) {
         const Entry &entry = book.entry(i);
+        MapLayout::Node node;
+        node.entry = i;
         const bool heat = readers > 0 && i < reached.size();
         const double share = heat ? double(reached.at(i)) / readers : 0;
-        dot += "  n" + QByteArray::number(i) + " [label="
-            + quoted(oneLine(entry.id) + QLatin1Char('\n')
-                     + (heat ? QStringLiteral("%1 %").arg(qRound(share * 100)) : firstWords(entry.text)));
+        node.lines << oneLine(entry.id);
+        const QString second = heat ? QStringLiteral("%1 %").arg(qRound(share * 100)) : firstWords(entry.text);
+        if (!second.isEmpty())
+            node.lines << second;
+        node.fill = plainFill;
         if (heat) {
             // From pale for few readers to deep orange for all of them.
             const int fade = int(255 - share * 180);
-            dot += QByteArray(", fillcolor=\"#ff") + QByteArray::number(qBound(60, fade, 255), 16).rightJustified(2, '0')
-                + QByteArray::number(qBound(0, fade - 60, 255), 16).rightJustified(2, '0') + '"';
-            dot += "];\n";
-            continue;
+            node.fill = 0xffff0000u | quint32(qBound(60, fade, 255)) << 8 | quint32(qBound(0, fade - 60, 255));
+        } else {
+            if (unreachable.contains(i)) {
+                node.fill = 0xffe0e0e0;
+                node.dashed = true;
+            }
+            if (ending.contains(i)) {
+                node.shape = MapLayout::DoubleOctagon;
+                node.fill = 0xffffe082;
+            }
+            if (duplicate.contains(i) || notANumber.contains(i)) {
+                node.pen = red;
+                node.penWidth = 2;
+            }
+            if (i == book.firstIndex())
+                node.fill = 0xffc8e6c9;
         }
-        if (unreachable.contains(i))
-            dot += ", fillcolor=\"#e0e0e0\", style=\"rounded,filled,dashed\"";
-        if (ending.contains(i))
-            dot += ", shape=doubleoctagon, fillcolor=\"#ffe082\"";
-        if (duplicate.contains(i) || notANumber.contains(i))
-            dot += ", color=\"#c62828\", penwidth=2";
-        if (i == book.firstIndex())
-            dot += ", fillcolor=\"#c8e6c9\"";
-        dot += "];\n";
+        map.nodes.append(node);
     }
-    QSet<int> missing; // targets already drawn as a missing entry
+    QHash<int, int> missing; // number -> the node drawn for it
     for (int i = 0; i < book.size(); ++i) {
-        const QVector<Reference> references = Reference::of(book.entry(i));
-        for (int k = 0; k < references.size(); ++k) {
-            const Reference &ref = references.at(k);
-            static const char *colours[] = {"#555555", "#6a1b9a", "#1565c0", "#2e7d32", "#ef6c00"};
-            const QByteArray label = (large ? " [tooltip=" : " [label=") + quoted(Reference::kindName(ref.kind))
-                + ", color=\"" + colours[ref.kind] + "\", fontcolor=\"" + colours[ref.kind] + '"';
-            const int to = book.indexOfNumber(ref.target);
-            if (to >= 0) {
-                dot += "  n" + QByteArray::number(i) + " -> n" + QByteArray::number(to) + label
-                    + "];\n";
-            } else {
+        const QVector<Reference> &refs = references.at(i);
+        for (int k = 0; k < refs.size(); ++k) {
+            const Reference &ref = refs.at(k);
+            static const quint32 colours[] = {0xff555555, 0xff6a1b9a, 0xff1565c0, 0xff2e7d32, 0xffef6c00};
+            MapLayout::Edge edge;
+            edge.from = i;
+            edge.to = book.indexOfNumber(ref.target);
+            edge.kind = ref.kind;
+            edge.colour = colours[ref.kind];
+            if (map.layered)
+                edge.label = Reference::kindName(ref.kind);
+            if (edge.to < 0) {
                 // A missing entry is drawn once for all who lead there; a
                 // reference that is no number at all, where it is written.
-                const QByteArray name = ref.target >= 0
-                    ? "missing" + QByteArray::number(ref.target)
-                    : "wrong" + QByteArray::number(i) + '_' + QByteArray::number(k);
-                if (ref.target < 0 || !missing.contains(ref.target)) {
+                edge.to = ref.target >= 0 ? missing.value(ref.target, -1) : -1;
+                if (edge.to < 0) {
+                    MapLayout::Node node;
+                    node.lines << (ref.text.trimmed().isEmpty() ? tr("(vide)") : oneLine(ref.text))
+                                      + QStringLiteral(" ?");
+                    node.missing = ref.target;
+                    node.shape = MapLayout::Octagon;
+                    node.fill = 0;
+                    node.dashed = true;
+                    node.pen = node.text = red;
+                    edge.to = map.nodes.size();
                     if (ref.target >= 0)
-                        missing.insert(ref.target);
-                    const QString shown = ref.text.trimmed().isEmpty() ? tr("(vide)") : oneLine(ref.text);
-                    dot += "  " + name + " [label=" + quoted(shown + QStringLiteral(" ?"))
-                        + ", shape=octagon, style=\"dashed\", color=\"#c62828\", "
-                          "fontcolor=\"#c62828\"];\n";
+                        missing.insert(ref.target, edge.to);
+                    map.nodes.append(node);
                 }
-                dot += "  n" + QByteArray::number(i) + " -> " + name + label
-                    + ", style=dashed, penwidth=2];\n";
+                edge.dashed = true;
+                edge.width = 2;
             }
+            map.edges.append(edge);
         }
     }
-    // The adventure starts at the top, whatever leads back to it.
-    if (!large && book.firstIndex() >= 0)
-        dot += "  { rank=source; n" + QByteArray::number(book.firstIndex()) + " }\n";
-    dot += "}\n";
-    return dot;
+    return map;
+}
+
+QByteArray BookMap::dot(const Book &book, const QVector<BookFinding> &findings,
+                        const QVector<int> &reached, int readers)
+{
+    return dotOf(drawing(book, findings, reached, readers), true);
 }
 
 namespace {
@@ -277,21 +381,22 @@ void separate(QVector<MapLayout::Node> &nodes)
     }
 }
 
-// The force-directed layout packs large books so tight that boxes cover one
-// another many times over. Its edges are straight lines, so the map can be
-// spread out evenly until boxes cover a fifth of it, each box then set in
-// a place of its own, and each edge drawn again from box to box.
+// The force-directed layout packs boxes so tight that they cover one
+// another, many times over in large books. Its edges are straight lines, so
+// the map can be spread out evenly until boxes cover at most a fifth of it,
+// each box then set in a place of its own, and each edge drawn again from
+// box to box.
 void spreadOut(MapLayout *map)
 {
     double covered = 0;
     for (const MapLayout::Node &node : qAsConst(map->nodes))
         covered += node.box.width() * node.box.height();
     const double area = map->bounds.width() * map->bounds.height();
-    if (area <= 0 || covered / area <= 0.2)
-        return;
-    const double factor = std::sqrt(covered / area / 0.2);
-    for (MapLayout::Node &node : map->nodes)
-        node.box.moveCenter(node.box.center() * factor);
+    if (area > 0 && covered / area > 0.2) {
+        const double factor = std::sqrt(covered / area / 0.2);
+        for (MapLayout::Node &node : map->nodes)
+            node.box.moveCenter(node.box.center() * factor);
+    }
     separate(map->nodes);
     QRectF bounds;
     for (const MapLayout::Node &node : qAsConst(map->nodes))
@@ -299,35 +404,97 @@ void spreadOut(MapLayout *map)
     for (MapLayout::Node &node : map->nodes)
         node.box.translate(-bounds.topLeft());
     map->bounds = QRectF(QPointF(0, 0), bounds.size());
-    for (MapLayout::Edge &edge : map->edges) {
-        const QRectF &from = map->nodes.at(edge.from).box, &to = map->nodes.at(edge.to).box;
-        const QPointF start = leaving(from, to.center());
-        edge.tip = leaving(to, from.center());
-        const QPointF d = edge.tip - start;
-        const double length = std::hypot(d.x(), d.y());
-        const QPointF end = length > 9 ? edge.tip - d / length * 9 : start;
-        edge.curve = {start, start + (end - start) / 3, start + (end - start) * 2 / 3, end};
+    for (MapLayout::Edge &edge : map->edges)
+        BookMap::drawStraight(&edge, map->nodes.at(edge.from).box, map->nodes.at(edge.to).box);
+}
+
+// Where Graphviz placed each node and edge of `graph`, into `map`, whose
+// nodes and edges it was made from, node `indexOf` for each of its nodes.
+void readPlaces(Agraph_t *graph, const QHash<Agnode_t *, int> &indexOf, MapLayout *map)
+{
+    const boxf bb = GD_bb(graph);
+    // Graphviz's y grows upwards, the screen's downwards.
+    const auto place = [&bb](pointf p) { return QPointF(p.x - bb.LL.x, bb.UR.y - p.y); };
+    map->bounds = QRectF(0, 0, bb.UR.x - bb.LL.x, bb.UR.y - bb.LL.y);
+    // The edges leaving node j are edges[from[j]] to edges[from[j + 1]].
+    QVector<int> from(map->nodes.size() + 1, 0);
+    for (const MapLayout::Edge &edge : qAsConst(map->edges))
+        ++from[edge.from + 1];
+    for (int j = 0; j < map->nodes.size(); ++j)
+        from[j + 1] += from[j];
+    QVector<bool> placed(map->edges.size(), false);
+    for (Agnode_t *n = agfstnode(graph); n; n = agnxtnode(graph, n)) {
+        const int j = indexOf.value(n, -1);
+        if (j < 0)
+            continue;
+        const QSizeF size(ND_width(n) * 72, ND_height(n) * 72);
+        map->nodes[j].box = QRectF(place(ND_coord(n)) - QPointF(size.width() / 2, size.height() / 2), size);
+        for (Agedge_t *e = agfstout(graph, n); e; e = agnxtout(graph, e)) {
+            // Graphviz keeps a node's edges in the order they were made:
+            // the first one not yet placed to the same node is this one.
+            const int to = indexOf.value(aghead(e), -1);
+            int k = from.at(j);
+            while (k < from.at(j + 1) && (placed.at(k) || map->edges.at(k).to != to))
+                ++k;
+            if (k == from.at(j + 1))
+                continue;
+            placed[k] = true;
+            MapLayout::Edge &edge = map->edges[k];
+            edge.curve.clear();
+            if (const splines *spl = ED_spl(e)) {
+                for (int b = 0; b < spl->size; ++b) {
+                    const bezier &piece = spl->list[b];
+                    for (int p = 0; p < piece.size; ++p)
+                        edge.curve.append(place(piece.list[p]));
+                    edge.tip = piece.eflag ? place(piece.ep) : edge.curve.constLast();
+                }
+            }
+            if (const textlabel_t *label = ED_label(e))
+                edge.labelAt = place(label->pos);
+        }
     }
 }
 
 } // namespace
 
+void BookMap::drawStraight(MapLayout::Edge *edge, const QRectF &from, const QRectF &to)
+{
+    const QPointF start = leaving(from, to.center());
+    edge->tip = leaving(to, from.center());
+    const QPointF d = edge->tip - start;
+    const double length = std::hypot(d.x(), d.y());
+    const QPointF end = length > 9 ? edge->tip - d / length * 9 : start;
+    edge->curve = {start, start + (end - start) / 3, start + (end - start) * 2 / 3, end};
+    edge->labelAt = (start + edge->tip) / 2;
+}
+
+bool BookMap::layOut(MapLayout *map, QString *error)
+{
+    return withLayout(dotOf(*map, false), error, [map](Agraph_t *graph) {
+        QHash<Agnode_t *, int> indexOf;
+        indexOf.reserve(map->nodes.size());
+        for (Agnode_t *n = agfstnode(graph); n; n = agnxtnode(graph, n)) {
+            const int j = QByteArray(agnameof(n) + 1).toInt();
+            if (j >= 0 && j < map->nodes.size())
+                indexOf.insert(n, j);
+        }
+        readPlaces(graph, indexOf, map);
+        if (!map->layered)
+            spreadOut(map);
+        return true;
+    });
+}
+
 bool BookMap::layOut(const QByteArray &dot, MapLayout *out, QString *error)
 {
     return withLayout(dot, error, [out](Agraph_t *graph) {
-        const boxf bb = GD_bb(graph);
-        // Graphviz's y grows upwards, the screen's downwards.
-        const auto place = [&bb](pointf p) { return QPointF(p.x - bb.LL.x, bb.UR.y - p.y); };
         *out = MapLayout();
-        out->bounds = QRectF(0, 0, bb.UR.x - bb.LL.x, bb.UR.y - bb.LL.y);
         out->nodes.reserve(agnnodes(graph));
         out->edges.reserve(agnedges(graph));
         QHash<Agnode_t *, int> indexOf;
         indexOf.reserve(agnnodes(graph));
         for (Agnode_t *n = agfstnode(graph); n; n = agnxtnode(graph, n)) {
             MapLayout::Node node;
-            const QSizeF size(ND_width(n) * 72, ND_height(n) * 72);
-            node.box = QRectF(place(ND_coord(n)) - QPointF(size.width() / 2, size.height() / 2), size);
             const char *name = agnameof(n);
             if (name[0] == 'n')
                 node.entry = QByteArray(name + 1).toInt();
@@ -352,26 +519,17 @@ bool BookMap::layOut(const QByteArray &dot, MapLayout *out, QString *error)
                 MapLayout::Edge edge;
                 edge.from = indexOf.value(agtail(e));
                 edge.to = indexOf.value(aghead(e));
-                if (const splines *spl = ED_spl(e)) {
-                    for (int b = 0; b < spl->size; ++b) {
-                        const bezier &piece = spl->list[b];
-                        for (int k = 0; k < piece.size; ++k)
-                            edge.curve.append(place(piece.list[k]));
-                        edge.tip = piece.eflag ? place(piece.ep) : edge.curve.constLast();
-                    }
-                }
                 edge.colour = colour(e, "color", 0xff000000);
                 edge.width = number(e, "penwidth", 1);
                 edge.dashed = has(e, "style", "dashed");
-                if (const textlabel_t *label = ED_label(e)) {
+                if (const textlabel_t *label = ED_label(e))
                     edge.label = QString::fromUtf8(label->text);
-                    edge.labelAt = place(label->pos);
-                }
                 out->edges.append(edge);
             }
         }
-        const char *layout = agget(graph, const_cast<char *>("layout"));
-        if (qstrcmp(layout, "dot") != 0)
+        out->layered = qstrcmp(agget(graph, const_cast<char *>("layout")), "dot") == 0;
+        readPlaces(graph, indexOf, out);
+        if (!out->layered)
             spreadOut(out);
         return true;
     });

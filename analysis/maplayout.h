@@ -7,8 +7,10 @@
 #include <QStringList>
 #include <QVector>
 
-// The map of a book once Graphviz has placed it: boxes, curves and labels in
-// points, y growing downwards, ready to be drawn by anything.
+// The map of a book: what each box and arrow shows and how (BookMap::drawing),
+// then where they stand once placed, by Graphviz or from the places kept
+// (MapPlaces): boxes, curves and labels in points, y growing downwards, the
+// map's top left corner at 0,0, ready to be drawn by anything.
 struct MapLayout
 {
     enum Shape { Box, Octagon, DoubleOctagon };
@@ -18,6 +20,7 @@ struct MapLayout
         QRectF box;
         QStringList lines;        // the label, line by line
         int entry = -1;           // index in the book; -1 for a missing target
+        int missing = -1;         // the number a missing target bears; -1 for any other box
         Shape shape = Box;
         quint32 fill = 0xffffffff; // 0xAARRGGBB
         quint32 pen = 0xff000000;
@@ -35,13 +38,16 @@ struct MapLayout
         quint32 colour = 0xff000000;
         double width = 1;
         bool dashed = false;
-        QString label;            // small books only
+        int kind = 0;             // the reference's Reference::Kind
+        QString label;            // layered maps only
         QPointF labelAt;
     };
 
     QRectF bounds;
-    QVector<Node> nodes;
-    QVector<Edge> edges;
+    QVector<Node> nodes;          // a book's entries first, each at its index
+    QVector<Edge> edges;          // by the node they leave, in the book's order
+    bool layered = false;         // read from top to bottom; otherwise laid out by force
+    int first = -1;               // the node where the adventure starts
 };
 
 #endif

@@ -2,6 +2,7 @@
 
 #include "analysis/bookmap.h"
 #include "app/mapitem.h"
+#include "document/bookdocument.h"
 
 #include <QDialogButtonBox>
 #include <QGraphicsScene>
@@ -86,10 +87,8 @@ private:
 
 BookMapUI::BookMapUI(std::unique_ptr<MapItem> map, int startEntry, QWidget *parent)
     : QDialog(parent)
-    , item(map.release())
     , start(startEntry)
 {
-    item->setFirst(startEntry);
     setObjectName(QStringLiteral("BookMapUI"));
     setWindowTitle(tr("Carte du livre"));
     resize(1000, 720);
@@ -97,16 +96,13 @@ BookMapUI::BookMapUI(std::unique_ptr<MapItem> map, int startEntry, QWidget *pare
     auto *scene = new QGraphicsScene(this);
     // One item, indexed by itself: the scene has nothing to sort.
     scene->setItemIndexMethod(QGraphicsScene::NoIndex);
-    scene->addItem(item);
-    scene->setSceneRect(item->boundingRect().adjusted(-20, -20, 20, 20));
     view = new QGraphicsView(scene, this);
     view->setObjectName(QStringLiteral("view_Map"));
     view->setOptimizationFlags(QGraphicsView::DontSavePainterState);
     view->setDragMode(QGraphicsView::ScrollHandDrag);
     view->setTransformationAnchor(QGraphicsView::AnchorUnderMouse);
     view->viewport()->installEventFilter(this);
-    overview = new MiniMap(item->thumbnail(180), item->boundingRect(),
-                           [this](const QPointF &at) { view->centerOn(at); }, view);
+    setMap(map.release());
     connect(view->horizontalScrollBar(), &QScrollBar::valueChanged, this, &BookMapUI::frameView);
     connect(view->verticalScrollBar(), &QScrollBar::valueChanged, this, &BookMapUI::frameView);
 
@@ -122,11 +118,16 @@ BookMapUI::BookMapUI(std::unique_ptr<MapItem> map, int startEntry, QWidget *pare
         view->fitInView(view->sceneRect(), Qt::KeepAspectRatio);
         frameView();
     });
+    reorganizeButton = new QPushButton(tr("Réorganiser"), this);
+    reorganizeButton->setObjectName(QStringLiteral("pb_Reorganize"));
+    reorganizeButton->setToolTip(tr("Met la carte en page à nouveau, comme la première fois"));
+    reorganizeButton->hide(); // only for a book's own map, whose places are kept
+    connect(reorganizeButton, &QPushButton::clicked, this, &BookMapUI::reorganize);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     buttons->button(QDialogButtonBox::Close)->setText(tr("Fermer"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-    for (QPushButton *button : {zoomIn, zoomOut, fit})
+    for (QPushButton *button : {zoomIn, zoomOut, fit, reorganizeButton})
         button->setAutoDefault(false); // Enter closes the map
     legend = new QLabel(this);
     legend->setObjectName(QStringLiteral("lbl_Legend"));
@@ -145,6 +146,7 @@ BookMapUI::BookMapUI(std::unique_ptr<MapItem> map, int startEntry, QWidget *pare
     bar->addWidget(zoomIn);
     bar->addWidget(zoomOut);
     bar->addWidget(fit);
+    bar->addWidget(reorganizeButton);
     bar->addStretch(1);
     bar->addWidget(buttons);
     auto *layout = new QVBoxLayout(this);
@@ -161,6 +163,61 @@ BookMapUI::~BookMapUI()
     view->horizontalScrollBar()->disconnect(this);
     view->verticalScrollBar()->disconnect(this);
     overview = nullptr;
+}
+
+void BookMapUI::setMap(MapItem *map)
+{
+    QGraphicsScene *scene = view->scene();
+    if (item) {
+        scene->removeItem(item);
+        delete item;
+    }
+    item = map;
+    item->setFirst(start);
+    scene->addItem(item);
+    scene->setSceneRect(item->boundingRect().adjusted(-20, -20, 20, 20));
+    delete overview;
+    overview = new MiniMap(item->thumbnail(180), item->boundingRect(),
+                           [this](const QPointF &at) { view->centerOn(at); }, view);
+    placeOverview();
+}
+
+std::unique_ptr<MapItem> BookMapUI::mapOf(BookDocument *document, QWidget *parent, bool again)
+{
+    MapLayout map = BookMap::drawing(document->book(), document->findings());
+    if (!again && document->placeMap(&map))
+        return std::make_unique<MapItem>(std::move(map));
+    // Its places are those of the book as it was laid out.
+    const Book book = document->book();
+    QPointer<BookDocument> still(document);
+    std::unique_ptr<MapItem> laidOut = layOut(std::move(map), parent);
+    if (laidOut && still)
+        still->keepMapPlaces(book, laidOut->layout());
+    return laidOut;
+}
+
+std::unique_ptr<BookMapUI> BookMapUI::forDocument(BookDocument *document, QWidget *parent)
+{
+    std::unique_ptr<MapItem> map = mapOf(document, parent, false);
+    if (!map)
+        return nullptr;
+    auto dialog = std::make_unique<BookMapUI>(std::move(map), document->book().firstIndex(), parent);
+    dialog->document = document;
+    dialog->reorganizeButton->show();
+    return dialog;
+}
+
+void BookMapUI::reorganize()
+{
+    if (!document)
+        return;
+    std::unique_ptr<MapItem> map = mapOf(document, this, true);
+    if (!map)
+        return;
+    start = document->book().firstIndex();
+    view->resetTransform();
+    setMap(map.release());
+    frameStart();
 }
 
 void BookMapUI::zoomBy(double factor)
@@ -190,15 +247,21 @@ void BookMapUI::frameView()
                                                 && map.height() <= view->viewport()->height());
 }
 
+void BookMapUI::placeOverview()
+{
+    if (!overview)
+        return;
+    // In the lower right corner of the map, clear of the scroll bars.
+    const QRect room = view->viewport()->geometry();
+    overview->move(room.right() - overview->width() - 8, room.bottom() - overview->height() - 8);
+    overview->raise();
+    frameView();
+}
+
 bool BookMapUI::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == view->viewport() && event->type() == QEvent::Resize && overview) {
-        // In the lower right corner of the map, clear of the scroll bars.
-        const QRect room = view->viewport()->geometry();
-        overview->move(room.right() - overview->width() - 8, room.bottom() - overview->height() - 8);
-        overview->raise();
-        frameView();
-    }
+    if (watched == view->viewport() && event->type() == QEvent::Resize)
+        placeOverview();
     if (watched == view->viewport() && event->type() == QEvent::Wheel) {
         auto *wheel = static_cast<QWheelEvent *>(event);
         if (wheel->modifiers() & Qt::ControlModifier) {
@@ -222,6 +285,11 @@ void BookMapUI::showEvent(QShowEvent *event)
     if (placed)
         return;
     placed = true;
+    frameStart();
+}
+
+void BookMapUI::frameStart()
+{
     // A small map is shown whole; a large one at reading size, on its first entry.
     const QRectF all = item->boundingRect().adjusted(-20, -20, 20, 20);
     const QSizeF room = view->viewport()->size();
@@ -232,9 +300,10 @@ void BookMapUI::showEvent(QShowEvent *event)
     } else if (!first.isEmpty()) {
         view->centerOn(first.center());
     }
+    frameView();
 }
 
-std::unique_ptr<MapItem> BookMapUI::layOut(const QByteArray &dot, QWidget *parent)
+std::unique_ptr<MapItem> BookMapUI::layOut(MapLayout map, QWidget *parent)
 {
     // "Annuler" walks away from a layout that takes too long: it ends in the
     // background and its result is dropped with the thread.
@@ -245,9 +314,8 @@ std::unique_ptr<MapItem> BookMapUI::layOut(const QByteArray &dot, QWidget *paren
         std::atomic<int> step{0};
     };
     auto drawing = std::make_shared<Drawing>();
-    QThread *worker = QThread::create([dot, drawing] {
-        MapLayout layout;
-        if (!BookMap::layOut(dot, &layout, &drawing->error))
+    QThread *worker = QThread::create([layout = std::move(map), drawing]() mutable {
+        if (!BookMap::layOut(&layout, &drawing->error))
             return;
         drawing->step = 1;
         drawing->map = std::make_unique<MapItem>(std::move(layout));

@@ -1,13 +1,16 @@
 #ifndef ORVANDEL_BOOKMAPUI_H
 #define ORVANDEL_BOOKMAPUI_H
 
-#include <QByteArray>
 #include <QDialog>
+#include <QPointer>
 
 #include <memory>
 
+struct MapLayout;
+class BookDocument;
 class MapItem;
 class QGraphicsView;
+class QPushButton;
 
 // Shows the laid-out map of the book, with zoom (buttons, Ctrl + wheel),
 // scrolling and, while the map is larger than the window, the whole of it in
@@ -21,10 +24,16 @@ public:
     explicit BookMapUI(std::unique_ptr<MapItem> map, int startEntry = -1, QWidget *parent = nullptr);
     ~BookMapUI() override;
 
-    // Lays the map out in a worker thread behind a progress dialog with
+    // The map of the document's book, in the places its document keeps when
+    // the book has not changed beyond them, otherwise laid out (layOut) and
+    // its places kept; "Réorganiser" lays it out again. Null when the
+    // layout was cancelled or failed.
+    static std::unique_ptr<BookMapUI> forDocument(BookDocument *document, QWidget *parent);
+
+    // Lays the drawing out in a worker thread behind a progress dialog with
     // "Annuler", the window staying responsive; null when cancelled or when
     // Graphviz failed (said to the author).
-    static std::unique_ptr<MapItem> layOut(const QByteArray &dot, QWidget *parent);
+    static std::unique_ptr<MapItem> layOut(MapLayout map, QWidget *parent);
 
     void zoomBy(double factor);
     // What the colours mean, in rich text, under the map.
@@ -40,12 +49,19 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    static std::unique_ptr<MapItem> mapOf(BookDocument *document, QWidget *parent, bool again);
+    void setMap(MapItem *map);
+    void reorganize();
     void frameView();
+    void placeOverview();
+    void frameStart();
 
     QGraphicsView *view;
     QWidget *overview = nullptr;
     class QLabel *legend;
-    MapItem *item;
+    QPushButton *reorganizeButton;
+    MapItem *item = nullptr;
+    QPointer<BookDocument> document;
     int start;
     bool placed = false;
 };

@@ -3,11 +3,9 @@
 #include "app/bookcheckui.h"
 #include "app/findreplaceui.h"
 #include "app/bookmapui.h"
-#include "app/mapitem.h"
 #include "app/booklistmodel.h"
 #include "app/playui.h"
 #include "app/simulationui.h"
-#include "analysis/bookmap.h"
 #include "analysis/renumbering.h"
 #include "book/entryid.h"
 #include "book/reference.h"
@@ -374,17 +372,16 @@ void BookWindow::checkBook()
 
 void BookWindow::showMap()
 {
-    std::unique_ptr<MapItem> map = BookMapUI::layOut(BookMap::dot(doc->book(), doc->findings()), this);
-    if (!map)
+    std::unique_ptr<BookMapUI> dialog = BookMapUI::forDocument(doc.data(), this);
+    if (!dialog)
         return;
-    BookMapUI dialog(std::move(map), doc->book().firstIndex(), this);
-    connect(&dialog, &BookMapUI::nodeActivated, this, [this, &dialog](int index) {
+    connect(dialog.get(), &BookMapUI::nodeActivated, this, [this, &dialog](int index) {
         if (index < doc->book().size()) {
             selectEntry(index);
-            dialog.accept();
+            dialog->accept();
         }
     });
-    dialog.exec();
+    dialog->exec();
 }
 
 void BookWindow::play()

@@ -4,11 +4,9 @@
 
 #include "app/bookcheckui.h"
 #include "app/bookmapui.h"
-#include "app/mapitem.h"
 #include "app/bookwindow.h"
 #include "app/historyui.h"
 #include "app/playui.h"
-#include "analysis/bookmap.h"
 #include "book/bookfile.h"
 #include "book/monsterlist.h"
 #include "entry/entryui.h"
@@ -310,14 +308,8 @@ void MainWindow::showBookMap()
 {
     if (!readBook())
         return;
-    const Book &read = current->book();
-    const QByteArray dot = BookMap::dot(read, current->findings());
-
-    std::unique_ptr<MapItem> map = BookMapUI::layOut(dot, this);
-    if (!map)
-        return;
-    BookMapUI dialog(std::move(map), read.firstIndex());
-    dialog.exec();
+    if (std::unique_ptr<BookMapUI> dialog = BookMapUI::forDocument(current.data(), this))
+        dialog->exec();
 }
 
 void MainWindow::showHistory()

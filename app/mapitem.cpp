@@ -13,8 +13,11 @@ namespace {
 
 // Maps of fewer entries are painted directly at every zoom.
 const int pictureFrom = 1500;
-// The picture of the whole map is at most this many pixels wide or high.
-const int pictureSide = 2048;
+// The picture of the whole map is at most this many pixels wide or high
+// (48 MiB at most), and drawn at most at this zoom: closer, painting the
+// part in view takes less than a frame.
+const int pictureSide = 4096;
+const double pictureZoom = 0.2;
 
 QPointF onCurve(const QPointF *p, double t)
 {
@@ -128,13 +131,33 @@ MapItem::MapItem(MapLayout layout)
     buildGrids();
     if (map.nodes.size() < pictureFrom || map.bounds.isEmpty())
         return;
-    overviewScale = pictureSide / qMax(map.bounds.width(), map.bounds.height());
-    overview = QImage(qMax(1, int(std::ceil(map.bounds.width() * overviewScale))),
-                      qMax(1, int(std::ceil(map.bounds.height() * overviewScale))),
-                      QImage::Format_RGB32);
-    QPainter painter(&overview);
-    painter.scale(overviewScale, overviewScale);
-    paintLines(&painter, map.bounds, Boxes);
+    // Made aside once the map is first painted, on its start at reading size
+    // (or when first needed): the first paint far out waits for it.
+    overviewScale = qMin(pictureZoom, pictureSide / qMax(map.bounds.width(), map.bounds.height()));
+}
+
+void MapItem::makePicture() const
+{
+    if (overviewMade.valid())
+        return;
+    overviewMade = std::async(std::launch::async, [this] {
+        QImage picture(qMax(1, int(std::ceil(map.bounds.width() * overviewScale))),
+                       qMax(1, int(std::ceil(map.bounds.height() * overviewScale))), QImage::Format_RGB32);
+        QPainter painter(&picture);
+        painter.scale(overviewScale, overviewScale);
+        paintLines(&painter, map.bounds, Boxes);
+        painter.end();
+        overview = std::move(picture);
+    });
+}
+
+MapItem::~MapItem() = default;
+
+const QImage &MapItem::picture() const
+{
+    makePicture();
+    overviewMade.wait();
+    return overview;
 }
 
 void MapItem::buildGrids()
@@ -145,23 +168,32 @@ void MapItem::buildGrids()
     columns = qMax(1, int(std::ceil(map.bounds.width() / cell)));
     rows = qMax(1, int(std::ceil(map.bounds.height() / cell)));
 
-    const auto fill = [this](Grid &grid, QVector<QPair<int, int>> &pairs) {
-        std::sort(pairs.begin(), pairs.end());
-        pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
-        grid.start.fill(0, columns * rows + 1);
-        grid.items.resize(pairs.size());
-        for (int k = 0; k < pairs.size(); ++k) {
-            ++grid.start[pairs.at(k).first + 1];
-            grid.items[k] = pairs.at(k).second;
-        }
-        for (int c = 0; c < columns * rows; ++c)
+    // Cells are listed item by item, each cell once for an item; then
+    // counted out into the grid, each cell's items in order.
+    const int cells = columns * rows;
+    const auto fill = [cells](Grid &grid, const QVector<QPair<int, int>> &pairs) {
+        grid.start.fill(0, cells + 1);
+        for (const QPair<int, int> &pair : pairs)
+            ++grid.start[pair.first + 1];
+        for (int c = 0; c < cells; ++c)
             grid.start[c + 1] += grid.start[c];
+        QVector<int> next = grid.start;
+        grid.items.resize(pairs.size());
+        for (const QPair<int, int> &pair : pairs)
+            grid.items[next[pair.first]++] = pair.second;
     };
-    const auto mark = [this](QVector<QPair<int, int>> &pairs, const QRectF &rect, int item) {
+    QVector<int> lastItem(cells, -1);
+    const auto mark = [this, &lastItem](QVector<QPair<int, int>> &pairs, const QRectF &rect, int item) {
         const QRect cells = cellsOf(rect);
-        for (int y = cells.top(); y <= cells.bottom(); ++y)
-            for (int x = cells.left(); x <= cells.right(); ++x)
-                pairs.append({y * columns + x, item});
+        for (int y = cells.top(); y <= cells.bottom(); ++y) {
+            for (int x = cells.left(); x <= cells.right(); ++x) {
+                int &last = lastItem[y * columns + x];
+                if (last != item) {
+                    last = item;
+                    pairs.append({y * columns + x, item});
+                }
+            }
+        }
     };
 
     QVector<QPair<int, int>> pairs;
@@ -169,26 +201,54 @@ void MapItem::buildGrids()
     for (int i = 0; i < map.nodes.size(); ++i)
         mark(pairs, map.nodes.at(i).box.adjusted(-3, -3, 3, 3), i);
     fill(nodeGrid, pairs);
+    lastItem.fill(-1);
 
-    // A long edge is listed in the cells along its curve, not in every cell
-    // of the rectangle around it: each piece is followed in short steps.
+    // A long edge is listed in the cells along its course, not in every
+    // cell of the rectangle around it: a straight one in the cells it
+    // crosses, column by column, a curve followed in short steps.
+    const double margin = 6;
+    const auto markLine = [&](QPointF a, QPointF b, int item) {
+        if (a.x() > b.x())
+            std::swap(a, b);
+        const QRect ends = cellsOf(QRectF(a, b).normalized().adjusted(-margin, -margin, margin, margin));
+        const double dx = b.x() - a.x();
+        for (int x = ends.left(); x <= ends.right(); ++x) {
+            // The part of the line over this column, and its height there.
+            const double from = qBound(a.x(), x * cell - margin, b.x());
+            const double to = qBound(a.x(), (x + 1) * cell + margin, b.x());
+            const double y0 = dx < 1e-9 ? a.y() : a.y() + (from - a.x()) / dx * (b.y() - a.y());
+            const double y1 = dx < 1e-9 ? b.y() : a.y() + (to - a.x()) / dx * (b.y() - a.y());
+            const QRect cells = cellsOf(QRectF(QPointF(from, qMin(y0, y1) - margin), QPointF(to, qMax(y0, y1) + margin)));
+            for (int y = cells.top(); y <= cells.bottom(); ++y) {
+                int &last = lastItem[y * columns + x];
+                if (last != item) {
+                    last = item;
+                    pairs.append({y * columns + x, item});
+                }
+            }
+        }
+    };
     pairs.clear();
     pairs.reserve(map.edges.size() * 4);
     for (int i = 0; i < map.edges.size(); ++i) {
         const MapLayout::Edge &edge = map.edges.at(i);
-        QPointF last = edge.curve.value(0);
-        const auto step = [&](const QPointF &next) {
-            mark(pairs, QRectF(last, next).normalized().adjusted(-6, -6, 6, 6), i);
-            last = next;
-        };
-        for (int k = 0; k + 3 < edge.curve.size(); k += 3) {
-            const QPointF *piece = edge.curve.constData() + k;
-            const QPointF d = piece[3] - piece[0];
-            const int steps = qBound(1, int(std::hypot(d.x(), d.y()) / (cell / 2)) + 1, 256);
-            for (int s = 1; s <= steps; ++s)
-                step(onCurve(piece, double(s) / steps));
+        if (edge.curve.size() == 4 && straight(edge.curve.constData())) {
+            markLine(edge.curve.constFirst(), edge.tip, i);
+        } else {
+            QPointF last = edge.curve.value(0);
+            const auto step = [&](const QPointF &next) {
+                mark(pairs, QRectF(last, next).normalized().adjusted(-margin, -margin, margin, margin), i);
+                last = next;
+            };
+            for (int k = 0; k + 3 < edge.curve.size(); k += 3) {
+                const QPointF *piece = edge.curve.constData() + k;
+                const QPointF d = piece[3] - piece[0];
+                const int steps = qBound(1, int(std::hypot(d.x(), d.y()) / (cell / 2)) + 1, 256);
+                for (int s = 1; s <= steps; ++s)
+                    step(onCurve(piece, double(s) / steps));
+            }
+            step(edge.tip);
         }
-        step(edge.tip);
         if (!edge.label.isEmpty())
             mark(pairs, QRectF(edge.labelAt - QPointF(60, 8), QSizeF(120, 16)), i);
     }
@@ -250,8 +310,6 @@ QImage MapItem::thumbnail(int side) const
         return QImage();
     const double scale = side / qMax(map.bounds.width(), map.bounds.height());
     const QSize size(qMax(1, int(map.bounds.width() * scale)), qMax(1, int(map.bounds.height() * scale)));
-    if (!overview.isNull())
-        return overview.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QImage picture(size, QImage::Format_RGB32);
     QPainter painter(&picture);
     painter.scale(scale, scale);
@@ -265,16 +323,18 @@ void MapItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, Q
     const QRectF exposed = option->exposedRect.intersected(map.bounds);
     if (exposed.isEmpty())
         return;
-    if (!overview.isNull() && zoom <= overviewScale) {
+    if (overviewScale > 0 && zoom <= overviewScale) {
         const QRectF source(exposed.topLeft() * overviewScale, exposed.size() * overviewScale);
         painter->setRenderHint(QPainter::SmoothPixmapTransform, zoom > overviewScale / 2);
-        painter->drawImage(exposed, overview, source);
+        painter->drawImage(exposed, picture(), source);
         return;
     }
     const bool detailed = zoom >= readable;
     paintLines(painter, exposed, detailed ? NoBoxes : zoom > 0.15 ? OutlinedBoxes : Boxes);
     if (detailed)
         paintDetails(painter, exposed);
+    if (overviewScale > 0)
+        makePicture();
 }
 
 void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxes) const
@@ -291,8 +351,19 @@ void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxe
     const QTransform toPicture = toDevice * QTransform::fromTranslate(-area.left(), -area.top());
     const QRectF inside(0, 0, area.width() - 1, area.height() - 1);
     QVector<int> curved;
-    ++pass;
-    forEachIn(edgeGrid, exposed, edgeSeen, [&](int i) {
+    // The whole map is drawn without the grid and its marks: so is the
+    // picture of it, made in a thread of its own.
+    const bool whole = exposed.contains(map.bounds);
+    const auto visit = [&](const Grid &grid, QVector<quint32> &seen, int count, auto use) {
+        if (whole) {
+            for (int i = 0; i < count; ++i)
+                use(i);
+        } else {
+            ++pass;
+            forEachIn(grid, exposed, seen, use);
+        }
+    };
+    visit(edgeGrid, edgeSeen, map.edges.size(), [&](int i) {
         const MapLayout::Edge &edge = map.edges.at(i);
         if (edge.curve.isEmpty())
             return;
@@ -317,12 +388,16 @@ void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxe
             drawLine(&picture, line, edge.colour, false);
     });
     if (boxes != NoBoxes) {
-        QPainter fill(&picture);
         const QRect all(QPoint(0, 0), picture.size());
-        forEachIn(nodeGrid, exposed, nodeSeen, [&](int i) {
+        uchar *bits = picture.bits();
+        const qsizetype stride = picture.bytesPerLine();
+        visit(nodeGrid, nodeSeen, map.nodes.size(), [&](int i) {
             const MapLayout::Node &node = map.nodes.at(i);
             const QRect box = toPicture.mapRect(node.box).toRect();
-            fill.fillRect(box & all, QColor::fromRgba(node.fill ? node.fill : 0xffffffff));
+            const QRect filled = box & all;
+            for (int y = filled.top(); y <= filled.bottom(); ++y)
+                std::fill_n(reinterpret_cast<quint32 *>(bits + y * stride) + filled.left(), filled.width(),
+                            node.fill ? node.fill : 0xffffffffu);
             const QRectF edge = QRectF(box) & inside;
             if (boxes == OutlinedBoxes && !edge.isEmpty()) {
                 for (const QLineF &side : {QLineF(edge.topLeft(), edge.topRight()), QLineF(edge.topRight(), edge.bottomRight()),

@@ -8,17 +8,21 @@
 #include <QStaticText>
 #include <QImage>
 
+#include <future>
+
 // The laid-out map as one graphics item. Only what lies in the exposed part
 // of the view is painted, found through a grid over the map; below reading
-// size labels and curves give way to plain boxes and lines, and further out a
-// picture of the whole map made once is shown instead. May be built in any
-// thread, then added to a scene.
+// size labels, arrow heads and curves give way to plain boxes and lines, and
+// further out a picture of the whole map, made once in a thread of its own,
+// is shown instead. May be built in any thread, then added to a scene.
 class MapItem : public QGraphicsItem
 {
 public:
     explicit MapItem(MapLayout layout);
+    ~MapItem() override;
 
     QRectF boundingRect() const override { return map.bounds; }
+    const MapLayout &layout() const { return map; }
     void paint(QPainter *painter, const QStyleOptionGraphicsItem *option, QWidget *widget) override;
 
     // The book index of the entry drawn at `point`, or -1.
@@ -46,6 +50,8 @@ private:
     enum BoxStyle { NoBoxes, Boxes, OutlinedBoxes };
     void paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxes) const;
     void paintDetails(QPainter *painter, const QRectF &exposed) const;
+    void makePicture() const;
+    const QImage &picture() const;
 
     MapLayout map;
     int first = -1;
@@ -56,8 +62,10 @@ private:
     mutable QVector<quint32> nodeSeen, edgeSeen;
     mutable quint32 pass = 0;
     mutable QCache<int, QVector<QStaticText>> labels{5000};
-    QImage overview;
+    mutable QImage overview;
     double overviewScale = 0;
+    // Last: the picture's thread ends before what it draws from goes.
+    mutable std::future<void> overviewMade;
 };
 
 #endif

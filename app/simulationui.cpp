@@ -72,7 +72,7 @@ void SimulationUI::showMap()
     if (report.adventures == 0)
         run();
     std::unique_ptr<MapItem> drawn =
-        BookMapUI::layOut(BookMap::dot(book, BookCheck::run(book), report.reached, report.adventures), this);
+        BookMapUI::layOut(BookMap::drawing(book, BookCheck::run(book), report.reached, report.adventures), this);
     if (!drawn)
         return;
     BookMapUI map(std::move(drawn), book.firstIndex(), this);

@@ -3,10 +3,16 @@
 // is shown. With --bind BOOK it binds an entry dialog to BOOK and prints the
 // peak resident size before and after, and the resident size then; with --window BOOK [WORD] it prints the milliseconds
 // the book window takes to open and show BOOK, then to filter it on WORD.
-// With --map BOOK [PREFIX] it lays BOOK's map out and prints the repaint
-// times of the map view (scrolling at reading size, zooming out step by step,
-// the whole map, an empty view of the same size), saving pictures of each
-// as PREFIX-*.png; with --map-wait BOOK SECONDS it lays the map out behind
+// With --map BOOK [PREFIX] it opens BOOK in the book window, takes away the
+// map's places kept beside it (BOOK.carte) and opens its map as "Carte"
+// does, then prints on one line the repaint times of the map view
+// (scrolling at reading size, the median and the slowest step zooming out,
+// the whole map, an empty view of the same size), the milliseconds from the
+// request until the map was shown (laid out), and the same for the map
+// opened again in this run (its places kept by the book's document),
+// saving pictures as PREFIX-*.png; with --map-reopen BOOK it prints the
+// milliseconds until the map is shown in a program of its own, its places
+// kept beside the book by an earlier run; with --map-wait BOOK SECONDS it lays the map out behind
 // the progress dialog for that long and prints how late a 10 ms timer fired
 // meanwhile (median and worst), then walks away. With --writing BOOK N it
 // writes N entries one after another through the book window's "Nouvelle
@@ -53,6 +59,7 @@
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QWindow>
 #include <QTimer>
 
 #include <algorithm>
@@ -91,23 +98,68 @@ static double repaintMs(QGraphicsView *view)
     return clock.nsecsElapsed() / 1e6;
 }
 
+// Until `window` is on the screen (an X server maps a window in its own
+// time) with what is pending done.
+static void waitShown(QWidget *window)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!(window->windowHandle() && window->windowHandle()->isExposed()) && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QCoreApplication::processEvents();
+}
+
+// The book window on `path`, shown, as an author has it before asking for
+// the map.
+static std::unique_ptr<BookWindow> bookWindow(const QString &path)
+{
+    auto window = std::make_unique<BookWindow>();
+    if (!window->openBook(path))
+        return nullptr;
+    window->show();
+    waitShown(window.get());
+    return window;
+}
+
+// The map of the book window's book as "Carte" opens it, shown and painted
+// once; the milliseconds from the request.
+static std::unique_ptr<BookMapUI> openMap(BookWindow *window, double *ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    std::unique_ptr<BookMapUI> dialog = BookMapUI::forDocument(window->document(), window);
+    if (!dialog)
+        return nullptr;
+    dialog->show();
+    waitShown(dialog.get());
+    auto *view = dialog->findChild<QGraphicsView *>(QStringLiteral("view_Map"));
+    view->viewport()->repaint();
+    *ms = clock.nsecsElapsed() / 1e6;
+    if (qEnvironmentVariableIsSet("ORVANDEL_PROBE_VERBOSE"))
+        std::fprintf(stderr, "map shown: exposed %d, view %dx%d\n", dialog->windowHandle()->isExposed(),
+                     view->viewport()->width(), view->viewport()->height());
+    return dialog;
+}
+
 static int mapRepaints(const QString &path, const QString &prefix)
 {
-    BookFile file;
-    if (!file.open(path))
+    QFile::remove(path + QStringLiteral(".carte")); // the first map is laid out
+    std::unique_ptr<BookWindow> window = bookWindow(path);
+    if (!window)
         return 2;
-    MapLayout layout;
-    QString error;
-    if (!BookMap::layOut(BookMap::dot(file.book(), BookCheck::run(file.book())), &layout, &error))
+    double first = 0;
+    std::unique_ptr<BookMapUI> shown = openMap(window.get(), &first);
+    if (!shown)
         return 2;
-    BookMapUI dialog(std::make_unique<MapItem>(std::move(layout)), file.book().firstIndex());
-    dialog.show();
-    QCoreApplication::processEvents();
+    BookMapUI &dialog = *shown;
     auto *view = dialog.findChild<QGraphicsView *>(QStringLiteral("view_Map"));
     const auto shot = [&](const char *name) {
         if (!prefix.isEmpty())
             dialog.grab().save(prefix + QLatin1Char('-') + QLatin1String(name) + QStringLiteral(".png"));
     };
+    // Zoomed by its buttons, about the middle of the view: under X the
+    // wheel's anchor, the pointer, may lie anywhere.
+    view->setTransformationAnchor(QGraphicsView::AnchorViewCenter);
     shot("reading");
     QVector<double> scroll, zoom;
     QScrollBar *bar = view->horizontalScrollBar();
@@ -138,8 +190,31 @@ static int mapRepaints(const QString &path, const QString &prefix)
     QVector<double> floor;
     for (int k = 0; k < 31; ++k)
         floor << repaintMs(&empty);
-    std::printf("%.3f %.3f %.3f %.3f %.3f\n", median(scroll), median(zoom),
-                zoom.isEmpty() ? 0.0 : *std::max_element(zoom.begin(), zoom.end()), median(whole), median(floor));
+    empty.hide();
+    shown.reset();
+    // Again within the same run, the book's document kept.
+    double again = 0;
+    if (!openMap(window.get(), &again))
+        return 2;
+    std::printf("%.3f %.3f %.3f %.3f %.3f %.3f %.3f\n", median(scroll), median(zoom),
+                zoom.isEmpty() ? 0.0 : *std::max_element(zoom.begin(), zoom.end()), median(whole), median(floor),
+                first, again);
+    return 0;
+}
+
+// The map opened in a program of its own, its places kept beside the book
+// by an earlier run.
+static int mapReopen(const QString &path)
+{
+    if (!QFile::exists(path + QStringLiteral(".carte")))
+        std::fprintf(stderr, "no places kept beside the book: the map is laid out\n");
+    std::unique_ptr<BookWindow> window = bookWindow(path);
+    if (!window)
+        return 2;
+    double ms = 0;
+    if (!openMap(window.get(), &ms))
+        return 2;
+    std::printf("%.3f\n", ms);
     return 0;
 }
 
@@ -148,7 +223,7 @@ static int mapWait(const QString &path, double seconds)
     BookFile file;
     if (!file.open(path))
         return 2;
-    const QByteArray dot = BookMap::dot(file.book(), BookCheck::run(file.book()));
+    const MapLayout drawing = BookMap::drawing(file.book(), BookCheck::run(file.book()));
     QMainWindow window;
     window.show();
     QVector<double> late;
@@ -166,7 +241,7 @@ static int mapWait(const QString &path, double seconds)
     clock.start();
     since.start();
     tick.start(10);
-    const bool drawn = BookMapUI::layOut(dot, &window) != nullptr;
+    const bool drawn = BookMapUI::layOut(drawing, &window) != nullptr;
     std::printf("%.3f %.3f %d %s\n", median(late), *std::max_element(late.begin(), late.end()),
                 int(late.size()), drawn ? "drawn" : "cancelled");
     std::fflush(stdout);
@@ -416,6 +491,8 @@ int main(int argc, char *argv[])
         return session(args.at(2), args.at(3).toInt());
     if (args.size() >= 3 && args.at(1) == QLatin1String("--map"))
         return mapRepaints(args.at(2), args.value(3));
+    if (args.size() >= 3 && args.at(1) == QLatin1String("--map-reopen"))
+        return mapReopen(args.at(2));
     if (args.size() >= 4 && args.at(1) == QLatin1String("--map-wait"))
         return mapWait(args.at(2), args.at(3).toDouble());
     if (args.contains(QLatin1String("--minimal"))) {

@@ -327,6 +327,34 @@ bool BookDocument::followDisk()
     return true;
 }
 
+bool BookDocument::placeMap(MapLayout *map)
+{
+    if (!placesRead) {
+        placesRead = true;
+        places.read(MapPlaces::pathFor(bookPath)); // without them, the map is laid out
+    }
+    bool changed = false;
+    if (!places.place(book(), map, &changed))
+        return false;
+    if (changed)
+        keepPlaces(MapPlaces::of(book(), *map));
+    return true;
+}
+
+void BookDocument::keepMapPlaces(const Book &book, const MapLayout &map)
+{
+    placesRead = true;
+    keepPlaces(MapPlaces::of(book, map));
+}
+
+void BookDocument::keepPlaces(const MapPlaces &kept)
+{
+    places = kept;
+    // Never beside a book that is not written yet.
+    if (!isReadOnly() && !places.isEmpty())
+        places.write(MapPlaces::pathFor(bookPath));
+}
+
 void BookDocument::undo()
 {
     if (!followDisk())

@@ -3,6 +3,7 @@
 
 #include "analysis/bookcheck.h"
 #include "analysis/bookcounts.h"
+#include "analysis/mapplaces.h"
 #include "book/bookfile.h"
 #include "book/monsterlist.h"
 #include "spelling/spellchecker.h"
@@ -23,7 +24,8 @@ class Renumbering;
 // A book while it is open: one per file in the program, whichever windows
 // show or change it. It holds the file and its entries, the claim that
 // keeps other Orvandels from writing into it, the watch on the file, what
-// the checks find, and the changes as undoable commands. Windows change
+// the checks find, where the boxes of its map stand, and the changes as
+// undoable commands. Windows change
 // the book only through it, and follow what it announces.
 class BookDocument : public QObject
 {
@@ -87,6 +89,17 @@ public:
     BookFile::Error error() const { return lastError; }
     QString errorString() const { return message; }
 
+    // The places of the book's map, kept with the document and beside the
+    // book (MapPlaces::pathFor; a missing or damaged file is as none).
+    // Sets `map`, the drawing of the book as it is, in them; false when
+    // there are none or the book has changed beyond them: the map is then
+    // to be laid out again, and its places kept.
+    bool placeMap(MapLayout *map);
+    // Keeps the places of `map`, laid out from `book`: in memory, and
+    // beside the book unless it is read-only (a file that cannot be
+    // written is simply not kept).
+    void keepMapPlaces(const Book &book, const MapLayout &map);
+
     // Undo and redo, refused with a word when another program has changed
     // the file since (the file is then read again).
     void undo();
@@ -121,6 +134,7 @@ private:
     // After a change was saved: its command, the findings, the windows told.
     bool pushEntry(const QString &text, int index, int removed, int inserted);
     bool pushWhole(const QString &text);
+    void keepPlaces(const MapPlaces &kept);
 
     QString bookPath;
     BookFile bookFile;
@@ -136,6 +150,8 @@ private:
     bool namesKnown = false;
     SpellChecker *spellChecker = nullptr;
     QUndoStack commands;
+    MapPlaces places;
+    bool placesRead = false;
     BookFile::Error lastError = BookFile::NoError;
     QString message;
 };

@@ -4,6 +4,7 @@
 #include "analysis/bookfind.h"
 #include "analysis/bookmap.h"
 #include "analysis/maplayout.h"
+#include "analysis/mapplaces.h"
 #include "analysis/renumbering.h"
 #include "book/entryid.h"
 #include "book/reference.h"
@@ -86,6 +87,8 @@ private slots:
     void mapLabelsStayShort();
     void mapLaidOut_data();
     void mapLaidOut();
+    void mapPlaces_data();
+    void mapPlaces();
     void fileNamesThatAreNotUtf8();
     void renumbering_data();
     void renumbering();
@@ -283,6 +286,7 @@ void TestAnalysis::mapLaidOut_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("layered, with findings") << readBytes(fixture("check-flawed.xml"));
     QTest::newRow("by force") << generateBook(300);
+    QTest::newRow("by force, few") << generateBook(70);
     QTest::newRow("by force, spread out") << generateBook(1500);
 }
 
@@ -293,9 +297,9 @@ void TestAnalysis::mapLaidOut()
     QVERIFY(reader.read(bytes));
     const Book &book = reader.book();
     const QVector<BookFinding> findings = BookCheck::run(book);
-    MapLayout layout;
+    MapLayout layout = BookMap::drawing(book, findings);
     QString error;
-    QVERIFY2(BookMap::layOut(BookMap::dot(book, findings), &layout, &error), qPrintable(error));
+    QVERIFY2(BookMap::layOut(&layout, &error), qPrintable(error));
 
     QVector<int> nodeOf(book.size(), -1);
     for (int n = 0; n < layout.nodes.size(); ++n) {
@@ -357,6 +361,149 @@ void TestAnalysis::mapLaidOut()
         for (int n = 0; n < layout.nodes.size(); ++n)
             if (n != nodeOf.at(book.firstIndex()))
                 QVERIFY(layout.nodes.at(n).box.top() > layout.nodes.at(nodeOf.at(book.firstIndex())).box.bottom());
+}
+
+void TestAnalysis::mapPlaces_data()
+{
+    QTest::addColumn<int>("entries"); // in the book laid out
+    QTest::addColumn<QString>("change"); // to the book, before its map is opened again
+    QTest::addColumn<QString>("damage"); // to the places file
+    QTest::addColumn<bool>("placed"); // or to be laid out again
+    QTest::newRow("layered, as it was") << 30 << "" << "" << true;
+    QTest::newRow("by force, as it was") << 300 << "" << "" << true;
+    QTest::newRow("with findings, as it was") << 0 << "" << "" << true;
+    QTest::newRow("layered, an entry added") << 30 << "add 1" << "" << true;
+    QTest::newRow("by force, entries added") << 300 << "add 40" << "" << true;
+    QTest::newRow("an entry removed") << 30 << "remove" << "" << true;
+    QTest::newRow("more than a quarter new") << 30 << "add 11" << "" << false;
+    QTest::newRow("an entry before the first") << 30 << "first" << "" << false;
+    QTest::newRow("a line of a later kind") << 30 << "" << "later line" << true;
+    QTest::newRow("cut short") << 30 << "" << "cut" << false;
+    QTest::newRow("a later version") << 30 << "" << "version" << false;
+    QTest::newRow("not a places file") << 30 << "" << "foreign" << false;
+}
+
+// A map's places written and read back: every box where it was, new
+// entries near an entry that leads to them, none covering another, a
+// removed entry's place dropped; a damaged file, or a book that changed
+// too much, gives no places.
+void TestAnalysis::mapPlaces()
+{
+    QFETCH(int, entries);
+    QFETCH(QString, change);
+    QFETCH(QString, damage);
+    QFETCH(bool, placed);
+    const auto bookOf = [](const QVector<Entry> &entries) {
+        QString text = "<Livre>";
+        for (const Entry &entry : entries)
+            text += EntryWriter::elementXml(entry);
+        BookReader reader;
+        if (!reader.read((text + "</Livre>").toUtf8()))
+            qFatal("%s", qPrintable(reader.errorString()));
+        return reader.book();
+    };
+    QVector<Entry> before = generateEntries(entries), after = before;
+    if (entries == 0) { // missing entries, a number held twice, references that are no number
+        const Book flawed = readFixture("check-flawed.xml");
+        for (int i = 0; i < flawed.size(); ++i)
+            before << flawed.entry(i);
+        after = before;
+    }
+    if (change == "first") { // an entry nothing led to
+        before.removeFirst();
+        const auto away = [](QString &target) { target = target == "0" ? "1" : target; };
+        for (Entry &entry : before) {
+            for (Entry::Choice &choice : entry.choices)
+                away(choice.value);
+            for (Entry::Monster &monster : entry.monsters)
+                away(monster.victory);
+            away(entry.flee.ref);
+            away(entry.luck.luckyValue);
+            away(entry.luck.unluckyValue);
+        }
+    }
+    if (change == "remove")
+        after.remove(5);
+    for (int k = 0; k < change.section(' ', 1).toInt(); ++k) {
+        Entry entry;
+        entry.id = EntryId::text(entries + k);
+        entry.text = "Une entrée de plus";
+        Entry &from = after[k * 7 % entries];
+        from.types.choice = from.choiceActive = true;
+        from.choices.append({entry.id, "Vers la nouvelle"});
+        after.append(entry);
+    }
+    const Book laidOutBook = bookOf(before), book = bookOf(after);
+    MapLayout laidOut = BookMap::drawing(laidOutBook, BookCheck::run(laidOutBook));
+    QString error;
+    QVERIFY2(BookMap::layOut(&laidOut, &error), qPrintable(error));
+    QTemporaryDir dir;
+    const QString path = MapPlaces::pathFor(dir.filePath("livre.xml"));
+    MapPlaces written = MapPlaces::of(laidOutBook, laidOut);
+    QVERIFY2(written.write(path), qPrintable(written.errorString()));
+    QByteArray file = readBytes(path);
+    if (damage == "cut")
+        file.truncate(file.lastIndexOf("\nbox") + 1);
+    else if (damage == "later line")
+        file.insert(file.indexOf('\n') + 1, "view 0.5 120 80\n");
+    else if (damage == "version")
+        file.replace("orvandel-carte 1", "orvandel-carte 2");
+    else if (damage == "foreign")
+        file = generateBook(3);
+    QVERIFY(writeBytes(path, file));
+
+    MapPlaces places;
+    QCOMPARE(places.read(path), damage.isEmpty() || damage == "later line");
+    QCOMPARE(places.errorString().isEmpty(), damage.isEmpty() || damage == "later line");
+    MapLayout map = BookMap::drawing(book, BookCheck::run(book));
+    bool changed = false;
+    QCOMPARE(places.place(book, &map, &changed), placed);
+    if (!placed)
+        return;
+    QCOMPARE(changed, !change.isEmpty());
+    QHash<int, int> nodeOf; // entry number -> node laid out
+    for (int j = 0; j < laidOut.nodes.size(); ++j)
+        if (laidOut.nodes.at(j).entry >= 0)
+            nodeOf.insert(laidOutBook.number(laidOut.nodes.at(j).entry), j);
+    const QPointF shift = map.nodes.at(map.first).box.topLeft() - laidOut.nodes.at(laidOut.first).box.topLeft();
+    for (int j = 0; j < map.nodes.size(); ++j) {
+        const MapLayout::Node &node = map.nodes.at(j);
+        QVERIFY(map.bounds.adjusted(-1, -1, 1, 1).contains(node.box));
+        for (int k = j + 1; k < map.nodes.size(); ++k)
+            QVERIFY(!node.box.intersects(map.nodes.at(k).box));
+        if (change.isEmpty()) { // every box where it was
+            const QRectF kept = laidOut.nodes.at(j).box.translated(shift);
+            QVERIFY2(qAbs(kept.x() - node.box.x()) + qAbs(kept.y() - node.box.y()) < 0.02, qPrintable(node.lines.value(0)));
+            continue;
+        }
+        if (node.entry < 0)
+            continue;
+        const int was = nodeOf.value(book.number(node.entry), -1);
+        if (was >= 0) {
+            const QRectF kept = laidOut.nodes.at(was).box.translated(shift);
+            QVERIFY2(qAbs(kept.x() - node.box.x()) + qAbs(kept.y() - node.box.y()) < 0.02, qPrintable(book.entry(node.entry).id));
+            continue;
+        }
+        // Near an entry that leads to it: within a quarter of the map.
+        int from = -1;
+        for (const MapLayout::Edge &edge : map.edges)
+            from = edge.to == j && from < 0 ? edge.from : from;
+        QVERIFY(from >= 0);
+        const double distance = QLineF(map.nodes.at(from).box.center(), node.box.center()).length();
+        QVERIFY2(distance < QLineF(map.bounds.topLeft(), map.bounds.bottomRight()).length() / 4,
+                 qPrintable(book.entry(node.entry).id));
+    }
+    // A layered map's arrows follow their curves as they were.
+    if (change.isEmpty() && laidOut.layered) {
+        QCOMPARE(map.edges.size(), laidOut.edges.size());
+        for (int e = 0; e < map.edges.size(); ++e)
+            QVERIFY(QLineF(map.edges.at(e).curve.value(1), laidOut.edges.at(e).curve.value(1) + shift).length() < 0.02);
+    }
+    written = MapPlaces::of(book, map);
+    QVERIFY(written.write(path));
+    const QByteArray kept = readBytes(path);
+    QCOMPARE(kept.contains("\nbox 5 "), change != "remove");
+    QVERIFY(kept.contains(entries ? "\nbox 6 " : "\nbox 2/2 "));
 }
 
 void TestAnalysis::fileNamesThatAreNotUtf8()

@@ -1,6 +1,7 @@
 // The windows as an author uses them: the main window, the entry form, saving
 // through the entry dialog, the monster list and the check dialog.
 #include "analysis/bookmap.h"
+#include "analysis/mapplaces.h"
 #include "app/booklistmodel.h"
 #include "app/bookmapui.h"
 #include "app/bookwindow.h"
@@ -78,6 +79,7 @@ private slots:
     void mapLayoutCanBeCancelled();
     void mapView_data();
     void mapView();
+    void mapKeptWithTheBook();
     void bookWindow();
     void listByNumber_data();
     void listByNumber();
@@ -654,7 +656,7 @@ void TestGui::mapLayoutCanBeCancelled()
 {
     BookReader reader;
     QVERIFY(reader.read(generateBook(8000)));
-    const QByteArray dot = BookMap::dot(reader.book(), {});
+    const MapLayout drawing = BookMap::drawing(reader.book(), {});
     QMainWindow window;
     window.show();
     bool shown = false;
@@ -666,7 +668,7 @@ void TestGui::mapLayoutCanBeCancelled()
         if (progress) // as the author does it
             progress->findChild<QPushButton *>()->click();
     });
-    QVERIFY(!BookMapUI::layOut(dot, &window));
+    QVERIFY(!BookMapUI::layOut(drawing, &window));
     QVERIFY(shown);
     QVERIFY(clock.elapsed() < 500);
     // The cancelled layout ends in the background; the next one waits for it.
@@ -695,9 +697,9 @@ void TestGui::mapView()
     QFETCH(double, zoom);
     BookReader reader;
     QVERIFY(reader.read(bytes));
-    MapLayout layout;
+    MapLayout layout = BookMap::drawing(reader.book(), BookCheck::run(reader.book()));
     QString error;
-    QVERIFY(BookMap::layOut(BookMap::dot(reader.book(), BookCheck::run(reader.book())), &layout, &error));
+    QVERIFY(BookMap::layOut(&layout, &error));
     BookMapUI dialog(std::make_unique<MapItem>(layout), reader.book().firstIndex());
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -752,6 +754,31 @@ void TestGui::mapView()
         QVERIFY2(QLineF(centre, aimed).length() < layout.bounds.width() / 20,
                  qPrintable(QString("%1,%2 instead of %3,%4").arg(centre.x()).arg(centre.y()).arg(aimed.x()).arg(aimed.y())));
     }
+}
+
+// The map's places are kept with the book's document and beside the book:
+// opened again, the map is not laid out again; a read-only book gets no
+// places file, and the book itself is never written to.
+void TestGui::mapKeptWithTheBook()
+{
+    QVERIFY(writeBytes(path(), generateBook(300)));
+    const QByteArray bytes = readBytes(path());
+    const QString places = MapPlaces::pathFor(path());
+    QSharedPointer<BookDocument> document = BookDocument::of(path());
+    QVERIFY(document->load());
+    document->setReadOnly(true);
+    std::unique_ptr<BookMapUI> map = BookMapUI::forDocument(document.data(), nullptr);
+    QVERIFY(map);
+    QVERIFY(!QFile::exists(places));
+    // Laid out again on demand, and its places written once the book may be.
+    document->setReadOnly(false);
+    map->findChild<QPushButton *>("pb_Reorganize")->click();
+    QVERIFY(QFile::exists(places));
+    QVERIFY(QFile::remove(places));
+    map = BookMapUI::forDocument(document.data(), nullptr);
+    QVERIFY(map);
+    QVERIFY(!QFile::exists(places));
+    QCOMPARE(readBytes(path()), bytes);
 }
 
 void TestGui::listByNumber_data()
