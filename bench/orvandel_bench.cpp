@@ -579,8 +579,7 @@ int main(int argc, char *argv[])
     // The map of 10,000 entries once laid out: repaints of the whole view,
     // against the same view empty; offscreen, and under an X server when
     // there is one to start.
-    heading(QStringLiteral("The map"));
-    writePlain(book, generateBook(10000));
+    heading(QStringLiteral("The map: programs of their own"));
     QProcess xvfb;
     QProcessEnvironment x = QProcessEnvironment::systemEnvironment();
     if (QFileInfo::exists(QStringLiteral("/usr/bin/Xvfb"))) {
@@ -598,14 +597,36 @@ int main(int argc, char *argv[])
     for (const bool underX : {false, true}) {
         if (underX && xvfb.state() != QProcess::Running)
             continue;
-        const Ran map = run(startup, {QStringLiteral("--map"), book}, false, underX ? x : offscreen());
-        const double emptyView = map.field(4);
         const QString where = underX ? QStringLiteral("under Xvfb") : QStringLiteral("offscreen");
-        report(QStringLiteral("map of 10,000 entries, %1: repaint after a scroll (floor: empty view)").arg(where),
-               map.field(0), emptyView);
-        report(QStringLiteral("  after a zoom step (median of the steps out)"), map.field(1), emptyView);
-        report(QStringLiteral("  the slowest zoom step"), map.field(2), emptyView);
-        report(QStringLiteral("  the whole map"), map.field(3), emptyView);
+        const QProcessEnvironment env = underX ? x : offscreen();
+        for (int entries : {1000, 10000}) {
+            // The first map of a book (laid out), opened again in the same
+            // window and in a program of its own (its places kept beside the
+            // book), medians of programs of their own.
+            writePlain(book, generateBook(entries));
+            std::vector<double> first, again, fresh, scroll, zoom, slowest, whole, empty;
+            for (int k = 0; k < (quick ? 3 : 5); ++k) {
+                const Ran map = run(startup, {QStringLiteral("--map"), book}, false, env);
+                scroll.push_back(map.field(0));
+                zoom.push_back(map.field(1));
+                slowest.push_back(map.field(2));
+                whole.push_back(map.field(3));
+                empty.push_back(map.field(4));
+                first.push_back(map.field(5));
+                again.push_back(map.field(6));
+                fresh.push_back(run(startup, {QStringLiteral("--map-reopen"), book}, false, env).field(0));
+            }
+            report(QStringLiteral("the first map of %1 entries, %2 (laid out)").arg(entries).arg(where), medianOf(first));
+            report(QStringLiteral("  opened again in the same window"), medianOf(again));
+            report(QStringLiteral("  opened again in a program of its own (places kept)"), medianOf(fresh));
+            if (entries != 10000)
+                continue;
+            const double emptyView = medianOf(empty);
+            report(QStringLiteral("  repaint after a scroll (floor: the same view, empty)"), medianOf(scroll), emptyView);
+            report(QStringLiteral("  after a zoom step (median of the steps out)"), medianOf(zoom), emptyView);
+            report(QStringLiteral("  the slowest zoom step"), medianOf(slowest), emptyView);
+            report(QStringLiteral("  the whole map"), medianOf(whole), emptyView);
+        }
     }
     if (xvfb.state() == QProcess::Running) {
         xvfb.terminate();
