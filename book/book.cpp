@@ -55,6 +55,14 @@ void Book::indexNumbers(int from)
     }
 }
 
+QByteArray Book::bytes() const
+{
+    QByteArray back;
+    if (!source.isNull() || stored.isNull() || !stored.read(&back))
+        return source;
+    return back;
+}
+
 int Book::nextNumber() const
 {
     return highest >= EntryId::maximum ? -1 : highest + 1;
@@ -63,13 +71,14 @@ int Book::nextNumber() const
 QVector<int> Book::lineNumbers() const
 {
     QVector<int> lines(entries.size(), 0);
+    const QByteArray fileBytes = bytes();
     int line = 1;
     qsizetype at = 0;
     for (int i = 0; i < spans.size(); ++i) {
         const qsizetype begin = spans.at(i).begin;
-        if (begin < at)
+        if (begin < at || begin > fileBytes.size())
             continue;
-        line += int(std::count(source.constData() + at, source.constData() + begin, '\n'));
+        line += int(std::count(fileBytes.constData() + at, fileBytes.constData() + begin, '\n'));
         at = begin;
         lines[i] = line;
     }
@@ -101,9 +110,11 @@ Book::Edit Book::appending(const Entry &entry) const
         return edit;
     }
     // The first entry of a root that had none starts on a line of its own.
-    const bool onItsOwnLine = insertAt > 0 && source.at(insertAt - 1) == '\n';
-    if (entries.isEmpty() && !onItsOwnLine)
-        out += lineEnd;
+    if (entries.isEmpty()) {
+        const QByteArray fileBytes = bytes();
+        if (!(insertAt > 0 && insertAt <= fileBytes.size() && fileBytes.at(insertAt - 1) == '\n'))
+            out += lineEnd;
+    }
     out += '\t';
     edit.element = {out.size(), out.size() + element.size()};
     out += element;
@@ -126,15 +137,24 @@ Book::Edit Book::removing(int i) const
 {
     // An element alone on its line goes with its line; otherwise with the
     // white space before it on the same line.
+    const QByteArray fileBytes = bytes();
     qsizetype begin = spans.at(i).begin;
     qsizetype end = spans.at(i).end;
-    while (begin > 0 && (source.at(begin - 1) == ' ' || source.at(begin - 1) == '\t'))
+    if (end > fileBytes.size()) { // the bytes are gone: the element alone
+        Edit edit;
+        edit.kind = Edit::Remove;
+        edit.index = i;
+        edit.at = begin;
+        edit.removed = end - begin;
+        return edit;
+    }
+    while (begin > 0 && (fileBytes.at(begin - 1) == ' ' || fileBytes.at(begin - 1) == '\t'))
         --begin;
-    const bool startsLine = begin == 0 || source.at(begin - 1) == '\n';
+    const bool startsLine = begin == 0 || fileBytes.at(begin - 1) == '\n';
     qsizetype after = end;
-    while (after < source.size() && (source.at(after) == ' ' || source.at(after) == '\t'))
+    while (after < fileBytes.size() && (fileBytes.at(after) == ' ' || fileBytes.at(after) == '\t'))
         ++after;
-    if (startsLine && source.mid(after, lineEnd.size()) == lineEnd)
+    if (startsLine && fileBytes.mid(after, lineEnd.size()) == lineEnd)
         end = after + lineEnd.size();
     Edit edit;
     edit.kind = Edit::Remove;
@@ -151,7 +171,7 @@ bool Book::undoing(const Edit &edit, Edit *reverse) const
     r.index = edit.index;
     r.at = edit.at;
     r.removed = edit.inserted.size();
-    r.inserted = source.mid(edit.at, edit.removed);
+    r.inserted = bytes().mid(edit.at, edit.removed);
     switch (edit.kind) {
     case Edit::Append:
         if (selfClosingRoot)
@@ -174,13 +194,15 @@ bool Book::undoing(const Edit &edit, Edit *reverse) const
 
 void Book::apply(const Edit &edit)
 {
-    source.replace(int(edit.at), int(edit.removed), edit.inserted);
+    if (!source.isNull())
+        source.replace(int(edit.at), int(edit.removed), edit.inserted);
     const qsizetype delta = edit.inserted.size() - edit.removed;
     const Span element{edit.at + edit.element.begin, edit.at + edit.element.end};
+    const QByteArray elementBytes = edit.inserted.mid(edit.element.begin, edit.element.end - edit.element.begin);
     int shiftFrom = edit.index + 1;
     switch (edit.kind) {
     case Edit::Append:
-        entries.append(BookReader::readElement(source.mid(element.begin, element.end - element.begin)));
+        entries.append(BookReader::readElement(elementBytes));
         spans.append(element);
         if (selfClosingRoot) {
             selfClosingRoot = false;
@@ -190,7 +212,7 @@ void Book::apply(const Edit &edit)
         }
         break;
     case Edit::Replace:
-        entries[edit.index] = BookReader::readElement(edit.inserted);
+        entries[edit.index] = BookReader::readElement(elementBytes);
         spans[edit.index] = element;
         insertAt += delta;
         break;
@@ -201,7 +223,7 @@ void Book::apply(const Edit &edit)
         insertAt += delta;
         break;
     case Edit::Insert:
-        entries.insert(edit.index, BookReader::readElement(source.mid(element.begin, element.end - element.begin)));
+        entries.insert(edit.index, BookReader::readElement(elementBytes));
         spans.insert(edit.index, element);
         insertAt += delta;
         break;

@@ -10,8 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-
-#include <sys/stat.h>
+#include <QScopeGuard>
 
 namespace {
 
@@ -32,7 +31,8 @@ bool BookFile::open(const QString &path)
     filePath = path;
     versions = FileHistory(path);
     contents = Book();
-    onDisk.clear();
+    stamp = FileStamp();
+    blank = false;
     current = New;
     hasEdit = false;
     lastError = NoError;
@@ -62,15 +62,17 @@ bool BookFile::open(const QString &path)
     if (file.error() != QFileDevice::NoError)
         return fail(OpenError, tr("« %1 » n'a pas pu être lu : %2")
                                    .arg(QDir::toNativeSeparators(path), file.errorString()));
-    onDisk = bytes;
-    noteStamp();
+    stamp = FileStamp(path, {bytes});
     if (XmlText::isBlank(bytes)) {
+        blank = true;
         current = New;
         return true;
     }
     BookReader reader;
     const bool ok = reader.read(bytes);
     contents = reader.book();
+    contents.source = QByteArray(); // left in the file
+    contents.stored = stamp;
     if (!ok)
         return fail(ParseError, tr("« %1 » n'est pas un document XML bien formé (%2).")
                                    .arg(QDir::toNativeSeparators(path), reader.errorString()));
@@ -89,19 +91,6 @@ int BookFile::nextNumber() const
     return qMax(1, contents.nextNumber());
 }
 
-BookFile::Stamp BookFile::stampOf(const QString &path)
-{
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return Stamp();
-    return {qint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec), qint64(st.st_mtim.tv_nsec)};
-}
-
-void BookFile::noteStamp()
-{
-    stamp = stampOf(filePath);
-}
-
 bool BookFile::changedOnDisk() const
 {
     const QFileInfo info(filePath);
@@ -111,10 +100,28 @@ bool BookFile::changedOnDisk() const
         return true;
     // Unchanged identity, size and time: the file is the one we read or
     // wrote. Otherwise its bytes decide (a file merely touched is unchanged).
-    return !(stampOf(filePath) == stamp) && !AtomicFile::holds(filePath, onDisk);
+    return !stamp.holds();
 }
 
-bool BookFile::writeLocked(const QVector<QByteArray> &pieces, const QString &change)
+bool BookFile::changedError()
+{
+    return fail(ChangedError, tr("« %1 » a été modifié par un autre programme depuis "
+                                 "qu'il a été lu.")
+                                  .arg(QDir::toNativeSeparators(filePath)));
+}
+
+// The file's bytes as last read or written, read back for a change; none
+// for a file that was not there.
+bool BookFile::readBack(QByteArray *bytes)
+{
+    bytes->clear();
+    if (onlyRead)
+        return fail(RefusedError, tr("« %1 » est ouvert en lecture seule.").arg(QDir::toNativeSeparators(filePath)));
+    return !existed || stamp.read(bytes) || changedError();
+}
+
+// `before` is what the file holds (what the history keeps of it).
+bool BookFile::writeLocked(const QVector<QByteArray> &pieces, const QString &change, const QByteArray &before)
 {
     if (onlyRead)
         return fail(RefusedError, tr("« %1 » est ouvert en lecture seule.").arg(QDir::toNativeSeparators(filePath)));
@@ -134,12 +141,12 @@ bool BookFile::writeLocked(const QVector<QByteArray> &pieces, const QString &cha
     // that a change made meanwhile by a program that takes no lock is seen.
     // A change that does not happen takes its version back out.
     bool inHistory = false;
-    if (existed && !XmlText::isBlank(onDisk) && !changedOnDisk()) {
+    if (existed && !blank && !changedOnDisk()) {
         // The version before is the file itself under a second name, when
         // it is still the file read or written last (same inode, size, time).
-        const Stamp was = stamp;
-        inHistory = versions.keep(onDisk, contents.size(), change, filePath,
-                                  [was](const QString &version) { return stampOf(version) == was; });
+        const FileStamp was = stamp;
+        inHistory = versions.keep(before, contents.size(), change, filePath,
+                                  [was](const QString &version) { return was.isFileAt(version); });
         if (!inHistory && historyRequired)
             return fail(HistoryError, tr("l'historique du livre n'a pas pu être écrit : %1")
                                           .arg(versions.errorString()));
@@ -147,9 +154,7 @@ bool BookFile::writeLocked(const QVector<QByteArray> &pieces, const QString &cha
     if (changedOnDisk()) {
         if (inHistory)
             versions.forgetNewest();
-        return fail(ChangedError, tr("« %1 » a été modifié par un autre programme depuis "
-                                     "qu'il a été lu.")
-                                      .arg(QDir::toNativeSeparators(filePath)));
+        return changedError();
     }
     AtomicFile file(filePath);
     if (!file.write(pieces)) {
@@ -158,7 +163,7 @@ bool BookFile::writeLocked(const QVector<QByteArray> &pieces, const QString &cha
         return fail(WriteError, file.errorString());
     }
     existed = true;
-    noteStamp();
+    stamp = FileStamp(filePath, pieces);
     return true;
 }
 
@@ -167,7 +172,9 @@ bool BookFile::reread(const QByteArray &bytes)
     BookReader reader;
     const bool ok = reader.read(bytes);
     contents = reader.book();
-    onDisk = bytes;
+    contents.source = QByteArray(); // left in the file, stamped by the write
+    contents.stored = stamp;
+    blank = XmlText::isBlank(bytes);
     current = ok ? Readable : Unreadable;
     lastError = ok ? NoError : ParseError;
     message = ok ? QString() : reader.errorString();
@@ -202,8 +209,8 @@ BookFile::Change BookFile::Change::between(const QByteArray &before, const QByte
 
 bool BookFile::restore(const QByteArray &bytes, const QString &change)
 {
-    const QByteArray before = onDisk;
-    if (!writeLocked({bytes}, change))
+    QByteArray before;
+    if (!readBack(&before) || !writeLocked({bytes}, change, before))
         return false;
     last = Change::between(before, bytes, change);
     hasEdit = false;
@@ -213,6 +220,9 @@ bool BookFile::restore(const QByteArray &bytes, const QString &change)
 
 bool BookFile::apply(const Change &change, const QString &what)
 {
+    QByteArray onDisk;
+    if (!readBack(&onDisk))
+        return false;
     QByteArray bytes;
     bytes.reserve(onDisk.size());
     qsizetype from = 0;
@@ -226,7 +236,7 @@ bool BookFile::apply(const Change &change, const QString &what)
         from = p.at + p.removed.size();
     }
     bytes.append(onDisk.constData() + from, int(onDisk.size() - from));
-    if (!writeLocked({bytes}, what))
+    if (!writeLocked({bytes}, what, onDisk))
         return false;
     last = change;
     last.what = what;
@@ -248,30 +258,36 @@ bool BookFile::applyEdit(const Book::Edit &edit, const QByteArray &expected, con
 {
     if (onlyRead)
         return fail(RefusedError, tr("« %1 » est ouvert en lecture seule.").arg(QDir::toNativeSeparators(filePath)));
-    const QByteArray &bytes = contents.bytes();
+    QByteArray bytes;
+    if (current == Readable && !readBack(&bytes))
+        return false;
     const bool adds = edit.kind == Book::Edit::Append || edit.kind == Book::Edit::Insert;
     if (current != Readable || edit.at < 0 || edit.at + edit.removed > bytes.size() || edit.removed != expected.size()
         || QByteArray::fromRawData(bytes.constData() + edit.at, int(edit.removed)) != expected || edit.index < 0
         || edit.index > contents.size() - (adds ? 0 : 1))
         return fail(ChangedError, tr("« %1 » n'est plus tel que cette modification l'a laissé.")
                                       .arg(QDir::toNativeSeparators(filePath)));
-    return commit(edit, what);
+    return commit(edit, what, bytes);
 }
 
-bool BookFile::commit(const Book::Edit &edit, const QString &change)
+// `bytes` are the file's, read back for this change and lent to the book
+// while the edit is worked out and written.
+bool BookFile::commit(const Book::Edit &edit, const QString &change, const QByteArray &bytes)
 {
-    const QByteArray &bytes = contents.bytes();
+    contents.source = bytes;
+    const auto leave = qScopeGuard([this] { contents.source = QByteArray(); });
     const qsizetype tail = edit.at + edit.removed;
     if (!writeLocked({QByteArray::fromRawData(bytes.constData(), int(edit.at)), edit.inserted,
                       QByteArray::fromRawData(bytes.constData() + tail, int(bytes.size() - tail))},
-                     change))
+                     change, bytes))
         return false;
     last = {{{edit.at, bytes.mid(edit.at, edit.removed), edit.inserted}}, change};
     edited = edit;
     hasEdit = contents.undoing(edit, &editReversed);
-    onDisk.clear(); // one owner of the bytes, so that the edit needs no copy of them
+    contents.source = QByteArray(); // back in the file, as the write left it
+    contents.stored = stamp;
     contents.apply(edit);
-    onDisk = contents.bytes();
+    blank = false;
     lastError = NoError;
     message.clear();
     return true;
@@ -281,11 +297,11 @@ bool BookFile::append(const Entry &entry, const QString &rootName)
 {
     if (current == Unreadable)
         return fail(RefusedError, message);
+    QByteArray before;
     if (current == New) {
         const QByteArray bytes = EntryWriter::newBookText(rootName, entry).toUtf8();
         const QString change = tr("entrée %1 ajoutée").arg(entry.id);
-        const QByteArray before = onDisk;
-        if (!writeLocked({bytes}, change))
+        if (!readBack(&before) || !writeLocked({bytes}, change, before))
             return false;
         last = Change::between(before, bytes, change);
         hasEdit = false;
@@ -293,20 +309,32 @@ bool BookFile::append(const Entry &entry, const QString &rootName)
     }
     if (!contents.isWritable())
         return fail(RefusedError, contents.whyNotWritable());
-    return commit(contents.appending(entry), tr("entrée %1 ajoutée").arg(entry.id));
+    if (!readBack(&before))
+        return false;
+    contents.source = before; // for where the entry goes
+    const Book::Edit edit = contents.appending(entry);
+    return commit(edit, tr("entrée %1 ajoutée").arg(entry.id), before);
 }
 
 bool BookFile::replace(int index, const Entry &entry)
 {
     if (current != Readable || !contents.isWritable())
         return fail(RefusedError, current == Readable ? contents.whyNotWritable() : message);
+    QByteArray before;
+    if (!readBack(&before))
+        return false;
     return commit(contents.replacing(index, entry),
-                  tr("entrée %1 modifiée").arg(contents.entry(index).id));
+                  tr("entrée %1 modifiée").arg(contents.entry(index).id), before);
 }
 
 bool BookFile::remove(int index)
 {
     if (current != Readable || !contents.isWritable())
         return fail(RefusedError, current == Readable ? contents.whyNotWritable() : message);
-    return commit(contents.removing(index), tr("entrée %1 supprimée").arg(contents.entry(index).id));
+    QByteArray before;
+    if (!readBack(&before))
+        return false;
+    contents.source = before; // for the white space that goes with the entry
+    const Book::Edit edit = contents.removing(index);
+    return commit(edit, tr("entrée %1 supprimée").arg(contents.entry(index).id), before);
 }
