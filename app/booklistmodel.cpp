@@ -259,19 +259,18 @@ void BookListModel::appendSearchable(const QString &id, const QString &text, QBy
     appendFolded(text, out);
 }
 
-BookListModel::SearchIndex BookListModel::makeIndex(const QVector<QString> &ids, const QVector<QString> &texts,
-                                                    const std::atomic<bool> *stop)
+BookListModel::SearchIndex BookListModel::makeIndex(const Book &book, const std::atomic<bool> *stop)
 {
     SearchIndex index;
     qint64 characters = 0;
-    for (int i = 0; i < ids.size(); ++i)
-        characters += ids.at(i).size() + 1 + texts.at(i).size();
+    for (int i = 0; i < book.size(); ++i)
+        characters += book.entry(i).id.size() + 1 + book.entry(i).text.size();
     index.folded.reserve(int(qMin<qint64>(characters + characters / 8 + 16, 1 << 30)));
-    index.starts.reserve(ids.size() + 1);
-    for (int i = 0; i < ids.size(); ++i) {
+    index.starts.reserve(book.size() + 1);
+    for (int i = 0; i < book.size(); ++i) {
         if (stop && i % 1024 == 0 && stop->load())
             return SearchIndex();
-        appendSearchable(ids.at(i), texts.at(i), &index.folded);
+        appendSearchable(book.entry(i).id, book.entry(i).text, &index.folded);
         index.starts.append(index.folded.size());
     }
     if (index.folded.capacity() > index.folded.size() + index.folded.size() / 16)
@@ -287,16 +286,11 @@ void BookListModel::startIndex()
     search = SearchIndex();
     if (!book || rows == 0)
         return;
-    // The thread works on the texts as they are now (shared, not copied):
-    // the book may change meanwhile.
-    QVector<QString> ids(rows), texts(rows);
-    for (int i = 0; i < rows; ++i) {
-        ids[i] = book->entry(i).id;
-        texts[i] = book->entry(i).text;
-    }
+    // The thread works on the book as it is now: a copy that shares all it
+    // holds with the book, which may change meanwhile.
     stopMaking = std::make_shared<std::atomic<bool>>(false);
-    making = std::async(std::launch::async, [ids, texts, stop = stopMaking] {
-        return makeIndex(ids, texts, stop.get());
+    making = std::async(std::launch::async, [now = *book, stop = stopMaking] {
+        return makeIndex(now, stop.get());
     });
 }
 
@@ -311,15 +305,11 @@ const char *BookListModel::searchText(int row, int *size) const
 {
     settleIndex();
     if (search.starts.size() != rows + 1) {
-        QVector<QString> ids(rows), texts(rows);
-        for (int i = 0; i < rows; ++i) {
-            const int entry = bookRow(i);
-            if (entry >= 0) {
-                ids[i] = book->entry(entry).id;
-                texts[i] = book->entry(entry).text;
-            }
+        if (!book || rows != book->size()) {
+            *size = 0;
+            return "";
         }
-        search = makeIndex(ids, texts, nullptr);
+        search = makeIndex(*book, nullptr);
     }
     *size = search.starts.at(row + 1) - search.starts.at(row);
     return search.folded.constData() + search.starts.at(row);

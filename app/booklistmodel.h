@@ -72,8 +72,7 @@ private:
         QByteArray folded;
         QVector<int> starts{0};
     };
-    static SearchIndex makeIndex(const QVector<QString> &ids, const QVector<QString> &texts,
-                                 const std::atomic<bool> *stop);
+    static SearchIndex makeIndex(const Book &book, const std::atomic<bool> *stop);
     static void appendSearchable(const QString &id, const QString &text, QByteArray *out);
     void startIndex();
     void settleIndex() const;
