@@ -36,6 +36,16 @@ bool AtomicFile::isLink(const QString &path)
 
 bool AtomicFile::write(const QVector<QByteArray> &pieces)
 {
+    return write([&pieces](QIODevice *device, QString *error) {
+        for (const QByteArray &piece : pieces)
+            if (!writeAll(*device, piece, error))
+                return false;
+        return true;
+    });
+}
+
+bool AtomicFile::write(const Producer &produce)
+{
     if (links == RefuseLinks && isLink(path)) {
         error = tr("« %1 » est un lien symbolique : Orvandel n'écrit pas à travers")
                     .arg(QDir::toNativeSeparators(path));
@@ -50,7 +60,7 @@ bool AtomicFile::write(const QVector<QByteArray> &pieces)
         return false;
     }
     if (durability == Unsynced)
-        return writeUnsynced(pieces);
+        return writeUnsynced(produce);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         error = file.errorString();
@@ -62,11 +72,9 @@ bool AtomicFile::write(const QVector<QByteArray> &pieces)
         file.cancelWriting();
         return false;
     }
-    for (const QByteArray &piece : pieces) {
-        if (!writeAll(file, piece, &error)) {
-            file.cancelWriting();
-            return false;
-        }
+    if (!produce(&file, &error)) {
+        file.cancelWriting();
+        return false;
     }
     if (!file.commit()) {
         error = file.errorString();
@@ -75,7 +83,7 @@ bool AtomicFile::write(const QVector<QByteArray> &pieces)
     return true;
 }
 
-bool AtomicFile::writeUnsynced(const QVector<QByteArray> &pieces)
+bool AtomicFile::writeUnsynced(const Producer &produce)
 {
     QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
     if (!file.open()) {
@@ -90,9 +98,8 @@ bool AtomicFile::writeUnsynced(const QVector<QByteArray> &pieces)
         error = QString::fromLocal8Bit(strerror(errno));
         return false;
     }
-    for (const QByteArray &piece : pieces)
-        if (!writeAll(file, piece, &error))
-            return false;
+    if (!produce(&file, &error))
+        return false;
     if (!file.flush()) {
         error = file.errorString();
         return false;

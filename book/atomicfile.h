@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+
 class QIODevice;
 
 // Replaces a file whole and atomically: the old file stays intact until the
@@ -30,6 +32,11 @@ public:
     // The pieces, one after the other, become the file's bytes.
     bool write(const QVector<QByteArray> &pieces);
     bool write(const QByteArray &bytes) { return write(QVector<QByteArray>{bytes}); }
+    // What `produce` writes into the device it is given becomes the file's
+    // bytes, made as they go rather than whole in memory first; it answers
+    // false, with the reason in `error`, to leave the file as it was.
+    using Producer = std::function<bool(QIODevice *device, QString *error)>;
+    bool write(const Producer &produce);
     QString errorString() const { return error; }
 
     // Writes every byte to an open device, or says why not.
@@ -43,7 +50,7 @@ public:
     static bool isLink(const QString &path);
 
 private:
-    bool writeUnsynced(const QVector<QByteArray> &pieces);
+    bool writeUnsynced(const Producer &produce);
 
     QString path;
     Links links;

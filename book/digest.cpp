@@ -1,5 +1,6 @@
 #include "book/digest.h"
 
+#include <QFile>
 #include <QtEndian>
 
 #include <cstring>
@@ -116,4 +117,26 @@ quint64 Digest::of(const QByteArray &bytes)
     Digest digest;
     digest.add(bytes);
     return digest.value();
+}
+
+bool Digest::ofFile(const QString &path, quint64 *value, qint64 *size)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    Digest digest;
+    QByteArray buffer(1 << 16, Qt::Uninitialized);
+    qint64 total = 0;
+    for (;;) {
+        const qint64 n = file.read(buffer.data(), buffer.size());
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        digest.add(buffer.constData(), n);
+        total += n;
+    }
+    *value = digest.value();
+    *size = total;
+    return true;
 }

@@ -2,6 +2,7 @@
 #define ORVANDEL_DIGEST_H
 
 #include <QByteArray>
+#include <QString>
 #include <QtGlobal>
 
 // A 64-bit digest of bytes that come in pieces (XXH64): quick enough to go
@@ -17,6 +18,9 @@ public:
     quint64 value() const;
 
     static quint64 of(const QByteArray &bytes);
+    // The digest of the file at `path` and its size, read a piece at a
+    // time; false when it cannot be read.
+    static bool ofFile(const QString &path, quint64 *value, qint64 *size);
 
 private:
     quint64 lanes[4];

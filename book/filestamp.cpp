@@ -3,6 +3,7 @@
 #include "book/digest.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <sys/stat.h>
 
@@ -36,23 +37,12 @@ bool FileStamp::holds() const
         return false;
     if (isFileAt(filePath))
         return true;
-    // Read a piece at a time: the bytes are not kept.
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly) || file.size() != length)
+    if (QFileInfo(filePath).size() != length)
         return false;
-    Digest sum;
-    QByteArray buffer(1 << 16, Qt::Uninitialized);
-    qint64 total = 0;
-    for (;;) {
-        const qint64 n = file.read(buffer.data(), buffer.size());
-        if (n < 0)
-            return false;
-        if (n == 0)
-            break;
-        sum.add(buffer.constData(), n);
-        total += n;
-    }
-    return total == length && sum.value() == digest;
+    // Read a piece at a time: the bytes are not kept.
+    quint64 sum = 0;
+    qint64 size = 0;
+    return Digest::ofFile(filePath, &sum, &size) && size == length && sum == digest;
 }
 
 bool FileStamp::read(QByteArray *bytes) const
