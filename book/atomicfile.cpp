@@ -1,5 +1,7 @@
 #include "book/atomicfile.h"
 
+#include "book/digest.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -27,6 +29,36 @@ bool AtomicFile::writeAll(QIODevice &device, const QByteArray &bytes, QString *e
     }
     return true;
 }
+
+namespace {
+
+// Passes what is written on to the file, keeping its digest and size.
+class Digesting : public QIODevice
+{
+public:
+    explicit Digesting(QIODevice *target) : target(target) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+    Digest digest;
+    qint64 written = 0;
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        const qint64 n = target->write(data, size);
+        if (n > 0) {
+            digest.add(data, n);
+            written += n;
+        } else {
+            setErrorString(target->errorString());
+        }
+        return n;
+    }
+
+private:
+    QIODevice *target;
+};
+
+} // namespace
 
 bool AtomicFile::isLink(const QString &path)
 {
@@ -72,10 +104,13 @@ bool AtomicFile::write(const Producer &produce)
         file.cancelWriting();
         return false;
     }
-    if (!produce(&file, &error)) {
+    Digesting out(&file);
+    if (!produce(&out, &error)) {
         file.cancelWriting();
         return false;
     }
+    writtenDigest = out.digest.value();
+    writtenSize = out.written;
     if (!file.commit()) {
         error = file.errorString();
         return false;
@@ -98,8 +133,11 @@ bool AtomicFile::writeUnsynced(const Producer &produce)
         error = QString::fromLocal8Bit(strerror(errno));
         return false;
     }
-    if (!produce(&file, &error))
+    Digesting out(&file);
+    if (!produce(&out, &error))
         return false;
+    writtenDigest = out.digest.value();
+    writtenSize = out.written;
     if (!file.flush()) {
         error = file.errorString();
         return false;

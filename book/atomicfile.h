@@ -38,6 +38,9 @@ public:
     using Producer = std::function<bool(QIODevice *device, QString *error)>;
     bool write(const Producer &produce);
     QString errorString() const { return error; }
+    // What the last write wrote, to know the file by (Digest) or to read it back against.
+    quint64 digest() const { return writtenDigest; }
+    qint64 size() const { return writtenSize; }
 
     // Writes every byte to an open device, or says why not.
     static bool writeAll(QIODevice &device, const QByteArray &bytes, QString *error);
@@ -56,6 +59,8 @@ private:
     Links links;
     Durability durability;
     QString error;
+    quint64 writtenDigest = 0;
+    qint64 writtenSize = 0;
 };
 
 #endif

@@ -63,6 +63,13 @@ QByteArray Book::bytes() const
     return back;
 }
 
+QByteArray Book::slice(qsizetype at, qsizetype length) const
+{
+    if (!source.isNull() || stored.isNull())
+        return source.mid(int(at), int(length));
+    return stored.readAt(at, length);
+}
+
 int Book::nextNumber() const
 {
     return highest >= EntryId::maximum ? -1 : highest + 1;
@@ -110,11 +117,8 @@ Book::Edit Book::appending(const Entry &entry) const
         return edit;
     }
     // The first entry of a root that had none starts on a line of its own.
-    if (entries.isEmpty()) {
-        const QByteArray fileBytes = bytes();
-        if (!(insertAt > 0 && insertAt <= fileBytes.size() && fileBytes.at(insertAt - 1) == '\n'))
-            out += lineEnd;
-    }
+    if (entries.isEmpty() && !(insertAt > 0 && slice(insertAt - 1, 1) == "\n"))
+        out += lineEnd;
     out += '\t';
     edit.element = {out.size(), out.size() + element.size()};
     out += element;
@@ -136,25 +140,36 @@ Book::Edit Book::replacing(int i, const Entry &entry) const
 Book::Edit Book::removing(int i) const
 {
     // An element alone on its line goes with its line; otherwise with the
-    // white space before it on the same line.
-    const QByteArray fileBytes = bytes();
+    // white space before it on the same line. The bytes around it are read
+    // a little at a time: a run of white space has no bound.
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    const qsizetype window = 256;
     qsizetype begin = spans.at(i).begin;
     qsizetype end = spans.at(i).end;
-    if (end > fileBytes.size()) { // the bytes are gone: the element alone
-        Edit edit;
-        edit.kind = Edit::Remove;
-        edit.index = i;
-        edit.at = begin;
-        edit.removed = end - begin;
-        return edit;
+    for (;;) {
+        const qsizetype from = qMax<qsizetype>(0, begin - window);
+        const QByteArray run = slice(from, begin - from);
+        if (run.size() != begin - from)
+            break;
+        qsizetype k = run.size();
+        while (k > 0 && blank(run.at(int(k - 1))))
+            --k;
+        begin = from + k;
+        if (k > 0 || from == 0)
+            break;
     }
-    while (begin > 0 && (fileBytes.at(begin - 1) == ' ' || fileBytes.at(begin - 1) == '\t'))
-        --begin;
-    const bool startsLine = begin == 0 || fileBytes.at(begin - 1) == '\n';
+    const bool startsLine = begin == 0 || slice(begin - 1, 1) == "\n";
     qsizetype after = end;
-    while (after < fileBytes.size() && (fileBytes.at(after) == ' ' || fileBytes.at(after) == '\t'))
-        ++after;
-    if (startsLine && fileBytes.mid(after, lineEnd.size()) == lineEnd)
+    for (;;) {
+        const QByteArray run = slice(after, window);
+        qsizetype k = 0;
+        while (k < run.size() && blank(run.at(int(k))))
+            ++k;
+        after += k;
+        if (k < run.size() || run.size() < window)
+            break;
+    }
+    if (startsLine && slice(after, lineEnd.size()) == lineEnd)
         end = after + lineEnd.size();
     Edit edit;
     edit.kind = Edit::Remove;
@@ -171,7 +186,7 @@ bool Book::undoing(const Edit &edit, Edit *reverse) const
     r.index = edit.index;
     r.at = edit.at;
     r.removed = edit.inserted.size();
-    r.inserted = bytes().mid(edit.at, edit.removed);
+    r.inserted = slice(edit.at, edit.removed);
     switch (edit.kind) {
     case Edit::Append:
         if (selfClosingRoot)

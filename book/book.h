@@ -85,6 +85,9 @@ private:
     friend class BookReader;
     friend class BookFile;
     void indexNumbers(int from = 0);
+    // `length` of the file's bytes from `at`, read from the file when they
+    // are left there (a change needs a few of them around an entry).
+    QByteArray slice(qsizetype at, qsizetype length) const;
 
     QString root;
     QVector<Entry> entries;

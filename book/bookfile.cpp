@@ -2,6 +2,7 @@
 
 #include "book/atomicfile.h"
 #include "book/bookreader.h"
+#include "book/digest.h"
 #include "book/entryid.h"
 #include "book/entrywriter.h"
 #include "book/xmltext.h"
@@ -10,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QScopeGuard>
 
 namespace {
 
@@ -123,6 +123,25 @@ bool BookFile::readBack(QByteArray *bytes)
 // `before` is what the file holds (what the history keeps of it).
 bool BookFile::writeLocked(const QVector<QByteArray> &pieces, const QString &change, const QByteArray &before)
 {
+    return writeLocked(
+        [&pieces](QIODevice *device, QString *error) {
+            for (const QByteArray &piece : pieces)
+                if (!AtomicFile::writeAll(*device, piece, error))
+                    return false;
+            return true;
+        },
+        change,
+        [&before](QByteArray *bytes, QString *) {
+            *bytes = before;
+            return true;
+        });
+}
+
+// What `produce` writes becomes the file; `before` gives what the file
+// holds, should the history need a copy of it.
+bool BookFile::writeLocked(const AtomicFile::Producer &produce, const QString &change,
+                           const std::function<bool(QByteArray *, QString *)> &before)
+{
     if (onlyRead)
         return fail(RefusedError, tr("« %1 » est ouvert en lecture seule.").arg(QDir::toNativeSeparators(filePath)));
     // One writer at a time, across processes: the change check and the
@@ -157,13 +176,13 @@ bool BookFile::writeLocked(const QVector<QByteArray> &pieces, const QString &cha
         return changedError();
     }
     AtomicFile file(filePath);
-    if (!file.write(pieces)) {
+    if (!file.write(produce)) {
         if (inHistory)
             versions.forgetNewest();
         return fail(WriteError, file.errorString());
     }
     existed = true;
-    stamp = FileStamp(filePath, pieces);
+    stamp = FileStamp(filePath, file.size(), file.digest());
     return true;
 }
 
@@ -258,33 +277,88 @@ bool BookFile::applyEdit(const Book::Edit &edit, const QByteArray &expected, con
 {
     if (onlyRead)
         return fail(RefusedError, tr("« %1 » est ouvert en lecture seule.").arg(QDir::toNativeSeparators(filePath)));
-    QByteArray bytes;
-    if (current == Readable && !readBack(&bytes))
-        return false;
     const bool adds = edit.kind == Book::Edit::Append || edit.kind == Book::Edit::Insert;
-    if (current != Readable || edit.at < 0 || edit.at + edit.removed > bytes.size() || edit.removed != expected.size()
-        || QByteArray::fromRawData(bytes.constData() + edit.at, int(edit.removed)) != expected || edit.index < 0
+    if (current != Readable || edit.at < 0 || edit.at + edit.removed > stamp.size() || edit.removed != expected.size()
+        || (edit.removed > 0 && stamp.readAt(edit.at, edit.removed) != expected) || edit.index < 0
         || edit.index > contents.size() - (adds ? 0 : 1))
         return fail(ChangedError, tr("« %1 » n'est plus tel que cette modification l'a laissé.")
                                       .arg(QDir::toNativeSeparators(filePath)));
-    return commit(edit, what, bytes);
+    return commit(edit, what);
 }
 
-// `bytes` are the file's, read back for this change and lent to the book
-// while the edit is worked out and written.
-bool BookFile::commit(const Book::Edit &edit, const QString &change, const QByteArray &bytes)
+// Writes into `out` the file's bytes with `edit` made, read from the file
+// a piece at a time (the bytes an edit takes out into `removed`): the book's
+// bytes are never whole in memory for a change of one entry. `stale` when
+// they are no longer the bytes last read or written, which the digest of
+// all that was read tells once at the end: what was written then is not kept.
+bool BookFile::writeSpliced(QIODevice *out, const Book::Edit &edit, QByteArray *removed, bool *stale, QString *error)
 {
-    contents.source = bytes;
-    const auto leave = qScopeGuard([this] { contents.source = QByteArray(); });
-    const qsizetype tail = edit.at + edit.removed;
-    if (!writeLocked({QByteArray::fromRawData(bytes.constData(), int(edit.at)), edit.inserted,
-                      QByteArray::fromRawData(bytes.constData() + tail, int(bytes.size() - tail))},
-                     change, bytes))
+    QFile old(filePath);
+    *stale = !old.open(QIODevice::ReadOnly) || old.size() != stamp.size();
+    if (*stale)
         return false;
-    last = {{{edit.at, bytes.mid(edit.at, edit.removed), edit.inserted}}, change};
+    Digest read;
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    qint64 at = 0;
+    // On to `until`, each piece written out, or kept in `into`.
+    const auto pass = [&](qint64 until, QByteArray *into) {
+        while (at < until) {
+            const qint64 n = old.read(buffer.data(), qMin<qint64>(buffer.size(), until - at));
+            if (n <= 0) {
+                *stale = true;
+                return false;
+            }
+            read.add(buffer.constData(), n);
+            at += n;
+            if (into)
+                into->append(buffer.constData(), int(n));
+            else if (!AtomicFile::writeAll(*out, QByteArray::fromRawData(buffer.constData(), int(n)), error))
+                return false;
+        }
+        return true;
+    };
+    removed->clear();
+    if (!pass(edit.at, nullptr) || !pass(edit.at + edit.removed, removed)
+        || !AtomicFile::writeAll(*out, edit.inserted, error) || !pass(stamp.size(), nullptr))
+        return false;
+    char more;
+    *stale = old.read(&more, 1) != 0 || read.value() != stamp.digest();
+    return !*stale;
+}
+
+// One entry's edit made in the file and in the book.
+bool BookFile::commit(const Book::Edit &edit, const QString &change)
+{
+    Book::Edit reverse;
+    const bool undoable = contents.undoing(edit, &reverse);
+    QByteArray removed;
+    bool stale = false;
+    const auto produce = [&](QIODevice *out, QString *error) {
+        if (writeSpliced(out, edit, &removed, &stale, error))
+            return true;
+        if (stale)
+            *error = tr("« %1 » a été modifié par un autre programme depuis qu'il a été lu.")
+                         .arg(QDir::toNativeSeparators(filePath));
+        return false;
+    };
+    const FileStamp was = stamp;
+    const auto before = [was](QByteArray *bytes, QString *error) {
+        if (was.read(bytes))
+            return true;
+        *error = tr("le livre a changé pendant qu'il était lu");
+        return false;
+    };
+    if (!writeLocked(produce, change, before)) {
+        if (stale)
+            lastError = ChangedError;
+        return false;
+    }
+    last = {{{edit.at, removed, edit.inserted}}, change};
     edited = edit;
-    hasEdit = contents.undoing(edit, &editReversed);
-    contents.source = QByteArray(); // back in the file, as the write left it
+    // What the edit takes back is what the write found there.
+    editReversed = reverse;
+    editReversed.inserted = removed;
+    hasEdit = undoable;
     contents.stored = stamp;
     contents.apply(edit);
     blank = false;
@@ -297,10 +371,12 @@ bool BookFile::append(const Entry &entry, const QString &rootName)
 {
     if (current == Unreadable)
         return fail(RefusedError, message);
-    QByteArray before;
+    if (onlyRead)
+        return fail(RefusedError, tr("« %1 » est ouvert en lecture seule.").arg(QDir::toNativeSeparators(filePath)));
     if (current == New) {
         const QByteArray bytes = EntryWriter::newBookText(rootName, entry).toUtf8();
         const QString change = tr("entrée %1 ajoutée").arg(entry.id);
+        QByteArray before;
         if (!readBack(&before) || !writeLocked({bytes}, change, before))
             return false;
         last = Change::between(before, bytes, change);
@@ -309,32 +385,19 @@ bool BookFile::append(const Entry &entry, const QString &rootName)
     }
     if (!contents.isWritable())
         return fail(RefusedError, contents.whyNotWritable());
-    if (!readBack(&before))
-        return false;
-    contents.source = before; // for where the entry goes
-    const Book::Edit edit = contents.appending(entry);
-    return commit(edit, tr("entrée %1 ajoutée").arg(entry.id), before);
+    return commit(contents.appending(entry), tr("entrée %1 ajoutée").arg(entry.id));
 }
 
 bool BookFile::replace(int index, const Entry &entry)
 {
     if (current != Readable || !contents.isWritable())
         return fail(RefusedError, current == Readable ? contents.whyNotWritable() : message);
-    QByteArray before;
-    if (!readBack(&before))
-        return false;
-    return commit(contents.replacing(index, entry),
-                  tr("entrée %1 modifiée").arg(contents.entry(index).id), before);
+    return commit(contents.replacing(index, entry), tr("entrée %1 modifiée").arg(contents.entry(index).id));
 }
 
 bool BookFile::remove(int index)
 {
     if (current != Readable || !contents.isWritable())
         return fail(RefusedError, current == Readable ? contents.whyNotWritable() : message);
-    QByteArray before;
-    if (!readBack(&before))
-        return false;
-    contents.source = before; // for the white space that goes with the entry
-    const Book::Edit edit = contents.removing(index);
-    return commit(edit, tr("entrée %1 supprimée").arg(contents.entry(index).id), before);
+    return commit(contents.removing(index), tr("entrée %1 supprimée").arg(contents.entry(index).id));
 }

@@ -1,6 +1,7 @@
 #ifndef ORVANDEL_BOOKFILE_H
 #define ORVANDEL_BOOKFILE_H
 
+#include "book/atomicfile.h"
 #include "book/book.h"
 #include "book/filehistory.h"
 #include "book/filestamp.h"
@@ -12,8 +13,9 @@
 // holds the file's lock, checks that nobody changed the file since it was
 // read, writes the new bytes atomically (only the changed entry differs),
 // and keeps the book in step with the file. The file's bytes are not kept
-// in memory beside the entries: each change reads them back, and goes on
-// only when they are still those last read or written.
+// in memory beside the entries: a change of one entry reads them back from
+// the file a piece at a time as it writes the new file, and is kept only
+// when they were still those last read or written.
 class BookFile
 {
     Q_DECLARE_TR_FUNCTIONS(BookFile)
@@ -96,8 +98,11 @@ private:
     bool fail(Error error, const QString &text);
     bool changedError();
     bool readBack(QByteArray *bytes);
-    bool commit(const Book::Edit &edit, const QString &change, const QByteArray &before);
+    bool commit(const Book::Edit &edit, const QString &change);
+    bool writeSpliced(QIODevice *out, const Book::Edit &edit, QByteArray *removed, bool *stale, QString *error);
     bool writeLocked(const QVector<QByteArray> &pieces, const QString &change, const QByteArray &before);
+    bool writeLocked(const AtomicFile::Producer &produce, const QString &change,
+                     const std::function<bool(QByteArray *, QString *)> &before);
     bool reread(const QByteArray &bytes);
 
     QString filePath;

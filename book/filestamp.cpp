@@ -10,12 +10,17 @@
 FileStamp::FileStamp(const QString &path, const QVector<QByteArray> &pieces)
     : filePath(path), identity(identityOf(path))
 {
-    Digest sum;
+    Digest digest;
     for (const QByteArray &piece : pieces) {
-        sum.add(piece);
+        digest.add(piece);
         length += piece.size();
     }
-    digest = sum.value();
+    sum = digest.value();
+}
+
+FileStamp::FileStamp(const QString &path, qint64 size, quint64 digest)
+    : filePath(path), identity(identityOf(path)), length(size), sum(digest)
+{
 }
 
 FileStamp::Identity FileStamp::identityOf(const QString &path)
@@ -40,9 +45,9 @@ bool FileStamp::holds() const
     if (QFileInfo(filePath).size() != length)
         return false;
     // Read a piece at a time: the bytes are not kept.
-    quint64 sum = 0;
+    quint64 there = 0;
     qint64 size = 0;
-    return Digest::ofFile(filePath, &sum, &size) && size == length && sum == digest;
+    return Digest::ofFile(filePath, &there, &size) && size == length && there == sum;
 }
 
 bool FileStamp::read(QByteArray *bytes) const
@@ -53,8 +58,16 @@ bool FileStamp::read(QByteArray *bytes) const
     if (!file.open(QIODevice::ReadOnly) || file.size() != length)
         return false;
     QByteArray back = file.readAll();
-    if (file.error() != QFileDevice::NoError || back.size() != length || Digest::of(back) != digest)
+    if (file.error() != QFileDevice::NoError || back.size() != length || Digest::of(back) != sum)
         return false;
     *bytes = back;
     return true;
+}
+
+QByteArray FileStamp::readAt(qint64 at, qint64 length) const
+{
+    QFile file(filePath);
+    if (isNull() || at < 0 || length <= 0 || !file.open(QIODevice::ReadOnly) || !file.seek(at))
+        return QByteArray();
+    return file.read(length);
 }

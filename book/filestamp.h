@@ -18,10 +18,13 @@ public:
     FileStamp() = default;
     // The file at `path` as it stands, holding `pieces` one after the other.
     FileStamp(const QString &path, const QVector<QByteArray> &pieces);
+    // The same, holding `size` bytes of that Digest.
+    FileStamp(const QString &path, qint64 size, quint64 digest);
 
     bool isNull() const { return filePath.isEmpty(); }
     QString path() const { return filePath; }
     qint64 size() const { return length; }
+    quint64 digest() const { return sum; }
     // True when the file at `path` (the stamped one, or a second name for
     // it) has the identity, size and time stamped.
     bool isFileAt(const QString &path) const;
@@ -29,6 +32,9 @@ public:
     bool holds() const;
     // Those bytes read back; false when the file no longer holds them.
     bool read(QByteArray *bytes) const;
+    // `length` bytes from `at` as the file holds them now, unchecked (a
+    // change worked out from them is checked when it is written).
+    QByteArray readAt(qint64 at, qint64 length) const;
 
 private:
     struct Identity
@@ -44,7 +50,7 @@ private:
     QString filePath;
     Identity identity;
     qint64 length = 0;
-    quint64 digest = 0;
+    quint64 sum = 0;
 };
 
 #endif

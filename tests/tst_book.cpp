@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 
 #include <thread>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -97,6 +98,8 @@ private slots:
     void refusedSaves();
     void saveKeepsModeAndOwner();
     void changedOnDiskIsNeverOverwritten();
+    void bytesReadBackFromTheFile_data();
+    void bytesReadBackFromTheFile();
     void writeErrorsAreReported();
     void monsterList();
 };
@@ -897,6 +900,82 @@ void TestBook::changedOnDiskIsNeverOverwritten()
     QVERIFY(file.open(path));
     QVERIFY(file.replace(0, file.book().entry(0)));
     QCOMPARE(readBytes(path), theirs);
+}
+
+void TestBook::bytesReadBackFromTheFile_data()
+{
+    QTest::addColumn<QString>("meanwhile"); // what befalls the file between reading and saving
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("nothing") << "nothing" << true;
+    QTest::newRow("touched") << "touched" << true;
+    QTest::newRow("the same bytes in a new file") << "copied" << true;
+    QTest::newRow("changed in place, size and time kept") << "forged" << false;
+}
+
+// The book's bytes are not kept but read back from the file for each
+// change: a file that still holds them takes the change, splice by splice,
+// whatever its time says; one that does not, whatever its time says, is
+// left alone.
+void TestBook::bytesReadBackFromTheFile()
+{
+    QFETCH(QString, meanwhile);
+    QFETCH(bool, saved);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("livre.xml");
+    QVERIFY(QFile::copy(fixture("book-own.xml"), path));
+    const QByteArray ours = readBytes(path);
+    const QByteArray name = QFile::encodeName(path);
+    // Sets the file's time `seconds` from `from` (its time as it stands when none).
+    const auto setTime = [&name](qint64 seconds, const struct stat *from = nullptr) {
+        struct stat st;
+        if (::stat(name.constData(), &st) != 0)
+            return false;
+        struct timespec times[2] = {st.st_atim, from ? from->st_mtim : st.st_mtim};
+        times[1].tv_sec += seconds;
+        return ::utimensat(AT_FDCWD, name.constData(), times, 0) == 0;
+    };
+    BookFile file;
+    QVERIFY(file.open(path));
+    QVERIFY(file.book().bytes() == ours);
+    struct stat read;
+    QVERIFY(::stat(name.constData(), &read) == 0);
+    QByteArray theirs = ours;
+    if (meanwhile == "touched") {
+        QVERIFY(setTime(-100));
+    } else if (meanwhile == "copied") {
+        QVERIFY(writeBytes(path + ".autre", ours) && ::rename(QFile::encodeName(path + ".autre").constData(), name.constData()) == 0);
+    } else if (meanwhile == "forged") {
+        QVERIFY(theirs.contains("orée"));
+        theirs.replace("orée", "oréa");
+        QFile inPlace(path);
+        QVERIFY(inPlace.open(QIODevice::ReadWrite) && inPlace.write(theirs) == theirs.size());
+        inPlace.close();
+        QVERIFY(setTime(0, &read)); // the same file, size and time as when it was read
+        struct stat now;
+        QVERIFY(::stat(name.constData(), &now) == 0 && now.st_ino == read.st_ino && now.st_size == read.st_size);
+    }
+    const Book::Span first = file.book().span(0);
+    const Entry changed = withText("Une autre orée");
+    QCOMPARE(file.replace(0, changed), saved);
+    if (!saved) {
+        QCOMPARE(file.error(), BookFile::ChangedError);
+        QCOMPARE(readBytes(path), theirs);
+        QVERIFY(file.book().bytes().isNull());
+        return;
+    }
+    const QByteArray after = readBytes(path);
+    QVERIFY(after.startsWith(ours.left(first.begin)) && after.endsWith(ours.mid(first.end)));
+    BookReader reader;
+    QVERIFY(reader.read(after));
+    QCOMPARE(reader.book().entry(0), changed);
+    QVERIFY(file.book().bytes() == after);
+    // What was written is known by its digest: touched again, the file is
+    // still ours, and the next change goes on from its bytes.
+    QVERIFY(setTime(-200));
+    QVERIFY2(file.remove(1), qPrintable(file.errorString()));
+    QVERIFY(reader.read(readBytes(path)));
+    QCOMPARE(reader.book().size(), file.book().size());
+    QCOMPARE(reader.book().entry(0), changed);
 }
 
 void TestBook::writeErrorsAreReported()

@@ -24,54 +24,19 @@
 
 namespace {
 
-// Passes what is written on to `target`, keeping its digest and size.
-class Digesting : public QIODevice
-{
-public:
-    explicit Digesting(QIODevice *target) : target(target) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
-    Digest digest;
-    qint64 written = 0;
-
-protected:
-    qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *data, qint64 size) override
-    {
-        const qint64 n = target->write(data, size);
-        if (n > 0) {
-            digest.add(data, n);
-            written += n;
-        } else {
-            setErrorString(target->errorString());
-        }
-        return n;
-    }
-
-private:
-    QIODevice *target;
-};
-
 // Replaces the file at `path` with what `produce` writes, made as it is
 // written (a large book's page is never whole in memory), then reads the
 // file back: an output said to be written holds what was made.
 bool writeChecked(const QString &path, const std::function<bool(QIODevice *, QString *)> &produce, QString *error)
 {
     AtomicFile file(path);
-    quint64 made = 0;
-    qint64 size = 0;
-    if (!file.write([&](QIODevice *device, QString *failure) {
-            Digesting out(device);
-            if (!produce(&out, failure))
-                return false;
-            made = out.digest.value();
-            size = out.written;
-            return true;
-        })) {
+    if (!file.write(produce)) {
         *error = file.errorString();
         return false;
     }
     quint64 there = 0;
-    qint64 thereSize = 0;
-    if (!Digest::ofFile(path, &there, &thereSize) || there != made || thereSize != size) {
+    qint64 size = 0;
+    if (!Digest::ofFile(path, &there, &size) || there != file.digest() || size != file.size()) {
         *error = QStringLiteral("le fichier écrit ne contient pas ce qui a été fait");
         return false;
     }
