@@ -145,20 +145,20 @@ XmlScanner::XmlScanner(const QByteArray &bytes) : data(bytes.constData()), size(
 
 QString XmlScanner::shared(const char *utf8, int length, bool pooled) const
 {
-    // Numbers written the plain way ("0", "212", never "012") up to this.
-    const int largestNumber = 1 << 18;
+    // Numbers written the plain way ("0", "212", never "012") below this.
+    const int fewNumbers = 4096;
     // Other values and texts up to this many bytes, this many of them.
     const int longestWord = 48, mostWords = 4096;
     if (length <= 0)
         return decoded(utf8, length);
-    if (length <= 6 && (utf8[0] != '0' || length == 1)) {
+    if (length <= 4 && (utf8[0] != '0' || length == 1)) {
         int value = 0;
         int i = 0;
         for (; i < length && utf8[i] >= '0' && utf8[i] <= '9'; ++i)
             value = value * 10 + (utf8[i] - '0');
-        if (i == length && value < largestNumber) {
-            if (numbers.size() <= value)
-                numbers.resize(qMin(largestNumber, qMax(value + 1, 2 * numbers.size())));
+        if (i == length && value < fewNumbers) {
+            if (numbers.isEmpty())
+                numbers.resize(fewNumbers);
             QString &number = numbers[value];
             if (number.isNull())
                 number = QString::fromLatin1(utf8, length);
@@ -167,12 +167,40 @@ QString XmlScanner::shared(const char *utf8, int length, bool pooled) const
     }
     if (length > longestWord || !pooled)
         return decoded(utf8, length);
-    const auto known = words.constFind(QByteArray::fromRawData(utf8, length));
-    if (known != words.constEnd())
-        return known.value();
+    quint32 hash = 2166136261u; // FNV-1a
+    for (int i = 0; i < length; ++i)
+        hash = (hash ^ uchar(utf8[i])) * 16777619u;
+    if (words.isEmpty())
+        words.resize(256);
+    for (int slot = int(hash) & (words.size() - 1);; slot = (slot + 1) & (words.size() - 1)) {
+        const Word &word = words.at(slot);
+        if (word.at < 0)
+            break;
+        if (word.hash == hash && word.length == length
+            && std::memcmp(wordBytes.constData() + word.at, utf8, size_t(length)) == 0)
+            return word.value;
+    }
     const QString made = decoded(utf8, length);
-    if (words.size() < mostWords)
-        words.insert(QByteArray(utf8, length), made);
+    if (wordCount == mostWords)
+        return made;
+    // At most half full: room made twice as large, the words placed anew.
+    if (2 * (wordCount + 1) > words.size()) {
+        const QVector<Word> before = words;
+        words = QVector<Word>(2 * before.size());
+        for (const Word &word : before) {
+            int slot = int(word.hash) & (words.size() - 1);
+            while (word.at >= 0 && words.at(slot).at >= 0)
+                slot = (slot + 1) & (words.size() - 1);
+            if (word.at >= 0)
+                words[slot] = word;
+        }
+    }
+    int slot = int(hash) & (words.size() - 1);
+    while (words.at(slot).at >= 0)
+        slot = (slot + 1) & (words.size() - 1);
+    words[slot] = {hash, wordBytes.size(), length, made};
+    wordBytes.append(utf8, length);
+    ++wordCount;
     return made;
 }
 
