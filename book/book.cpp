@@ -70,6 +70,13 @@ QByteArray Book::slice(qsizetype at, qsizetype length) const
     return stored.readAt(at, length);
 }
 
+// The bytes are gone from memory, known by `file`.
+void Book::leaveInFile(const FileStamp &file)
+{
+    source = QByteArray();
+    stored = file;
+}
+
 int Book::nextNumber() const
 {
     return highest >= EntryId::maximum ? -1 : highest + 1;

@@ -88,6 +88,7 @@ private:
     // `length` of the file's bytes from `at`, read from the file when they
     // are left there (a change needs a few of them around an entry).
     QByteArray slice(qsizetype at, qsizetype length) const;
+    void leaveInFile(const FileStamp &file);
 
     QString root;
     QVector<Entry> entries;

@@ -58,7 +58,7 @@ bool BookFile::open(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return fail(OpenError, tr("« %1 » n'a pas pu être lu : %2")
                                    .arg(QDir::toNativeSeparators(path), file.errorString()));
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return fail(OpenError, tr("« %1 » n'a pas pu être lu : %2")
                                    .arg(QDir::toNativeSeparators(path), file.errorString()));
@@ -68,14 +68,19 @@ bool BookFile::open(const QString &path)
         current = New;
         return true;
     }
-    BookReader reader;
-    const bool ok = reader.read(bytes);
-    contents = reader.book();
-    contents.source = QByteArray(); // left in the file
-    contents.stored = stamp;
+    bool ok = false;
+    QString why;
+    {
+        BookReader reader;
+        ok = reader.read(bytes);
+        why = reader.errorString();
+        contents = reader.book();
+    }
+    bytes.clear();
+    contents.leaveInFile(stamp);
     if (!ok)
         return fail(ParseError, tr("« %1 » n'est pas un document XML bien formé (%2).")
-                                   .arg(QDir::toNativeSeparators(path), reader.errorString()));
+                                   .arg(QDir::toNativeSeparators(path), why));
     current = Readable;
     return true;
 }
@@ -188,15 +193,17 @@ bool BookFile::writeLocked(const AtomicFile::Producer &produce, const QString &c
 
 bool BookFile::reread(const QByteArray &bytes)
 {
-    BookReader reader;
-    const bool ok = reader.read(bytes);
-    contents = reader.book();
-    contents.source = QByteArray(); // left in the file, stamped by the write
-    contents.stored = stamp;
+    bool ok = false;
+    {
+        BookReader reader;
+        ok = reader.read(bytes);
+        message = ok ? QString() : reader.errorString();
+        contents = reader.book();
+    }
+    contents.leaveInFile(stamp); // stamped by the write
     blank = XmlText::isBlank(bytes);
     current = ok ? Readable : Unreadable;
     lastError = ok ? NoError : ParseError;
-    message = ok ? QString() : reader.errorString();
     return ok;
 }
 
