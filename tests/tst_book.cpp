@@ -79,6 +79,8 @@ private slots:
     void edits_data();
     void edits();
     void removingEveryEntryThenAdding();
+    void removalTakesItsLine_data();
+    void removalTakesItsLine();
     void badInputs_data();
     void badInputs();
     void scannerReadsAsQtDoes_data();
@@ -387,6 +389,43 @@ void TestBook::edits()
         QVERIFY(editHolds(original, original.replacing(i, fresh), &book));
         QVERIFY(editHolds(original, original.removing(i), &book));
     }
+}
+
+void TestBook::removalTakesItsLine_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QByteArray>("left"); // the file once that entry is removed
+    const QByteArray lines = "<a>\n  <e id=\"1\"/>\n  <e id=\"2\"/> <e id=\"3\"/>\n</a>";
+    QTest::newRow("alone on its line") << lines << 0 << QByteArray("<a>\n  <e id=\"2\"/> <e id=\"3\"/>\n</a>");
+    QTest::newRow("another after it") << lines << 1 << QByteArray("<a>\n  <e id=\"1\"/>\n <e id=\"3\"/>\n</a>");
+    QTest::newRow("another before it") << lines << 2 << QByteArray("<a>\n  <e id=\"1\"/>\n  <e id=\"2\"/>\n</a>");
+    QTest::newRow("CR LF") << QByteArray("<a>\r\n\t<e id=\"1\"/>\t\r\n\t<e id=\"2\"/>\r\n</a>") << 0
+                           << QByteArray("<a>\r\n\t<e id=\"2\"/>\r\n</a>");
+    QTest::newRow("a long run of blanks") << "<a>\n" + QByteArray(1000, ' ') + "<e id=\"1\"/>" + QByteArray(700, '\t') + "\n</a>"
+                                          << 0 << QByteArray("<a>\n</a>");
+}
+
+// An entry alone on its line goes with its line, otherwise with the white
+// space before it on its line, whether the book's bytes are in memory or
+// read back from its file around the entry.
+void TestBook::removalTakesItsLine()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, index);
+    QFETCH(QByteArray, left);
+    BookReader reader;
+    QVERIFY(reader.read(bytes));
+    Book book = reader.book();
+    book.apply(book.removing(index));
+    QCOMPARE(book.bytes(), left);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("livre.xml");
+    QVERIFY(writeBytes(path, bytes));
+    BookFile file;
+    QVERIFY(file.open(path));
+    QVERIFY(file.remove(index));
+    QCOMPARE(readBytes(path), left);
 }
 
 // Emptied entry by entry, a book in the program's layout takes a new first
