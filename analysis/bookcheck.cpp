@@ -47,15 +47,22 @@ void BookCheck::changed(int index, int removed, int inserted)
         reset();
         return;
     }
+    int from = 0, gone = 0;
+    for (int i = 0; i < index + removed; ++i)
+        (i < index ? from : gone) += entries.at(i).ways;
+    targets.remove(from, gone);
     entries.remove(index, removed);
     entries.insert(index, inserted, Own());
 }
 
-BookCheck::Own BookCheck::ownChecks(const Entry &entry) const
+BookCheck::Own BookCheck::ownChecks(const Entry &entry, QVector<int> *targets) const
 {
     Own own;
     own.known = true;
-    own.references = Reference::of(entry);
+    const QVector<Reference> references = Reference::of(entry);
+    own.ways = references.size();
+    for (const Reference &ref : references)
+        targets->append(ref.target);
     if (!entry.monsters.isEmpty()
         && FightOdds::win(FightOdds::average.habilete, FightOdds::average.endurance, opponents(entry)) < hardFight)
         own.hardFight = fightOdds(entry);
@@ -73,10 +80,30 @@ QVector<BookFinding> BookCheck::findings(const Book &book)
 {
     const int size = book.size();
     if (entries.size() != size)
+        reset();
+    if (entries.isEmpty())
         entries = QVector<Own>(size);
-    for (int i = 0; i < size; ++i)
-        if (!entries.at(i).known)
-            entries[i] = ownChecks(book.entry(i));
+    // The entries not looked at since they changed are, with their ways
+    // out in their places among the others'.
+    bool allKnown = true;
+    for (int i = 0; i < size && allKnown; ++i)
+        allKnown = entries.at(i).known;
+    if (!allKnown) {
+        QVector<int> all;
+        all.reserve(targets.size() + 3 * size);
+        for (int i = 0, from = 0; i < size; ++i) {
+            Own &own = entries[i];
+            if (own.known) {
+                for (int k = 0; k < own.ways; ++k)
+                    all.append(targets.at(from + k));
+                from += own.ways;
+            } else {
+                own = ownChecks(book.entry(i), &all);
+            }
+        }
+        targets = all;
+        targets.squeeze();
+    }
 
     // Everything the reader can reach from the first entry, following every
     // kind of reference; an entry whose number is held twice counts as
@@ -85,14 +112,14 @@ QVector<BookFinding> BookCheck::findings(const Book &book)
     // two flat tables (where each entry's ways out begin, the entry each
     // leads to, -1 for none) rather than over the entries themselves.
     QVector<int> firstWay(size + 1);
-    QVector<int> leadsTo;
-    leadsTo.reserve(size * 3);
-    for (int i = 0; i < size; ++i) {
-        firstWay[i] = leadsTo.size();
-        for (const Reference &ref : entries.at(i).references)
-            leadsTo.append(book.indexOfNumber(ref.target));
+    QVector<int> leadsTo(targets.size());
+    for (int i = 0, way = 0; i < size; ++i) {
+        firstWay[i] = way;
+        way += entries.at(i).ways;
     }
-    firstWay[size] = leadsTo.size();
+    firstWay[size] = targets.size();
+    for (int w = 0; w < targets.size(); ++w)
+        leadsTo[w] = book.indexOfNumber(targets.at(w));
     QVector<bool> reached(size, false);
     const int start = book.firstIndex();
     if (start >= 0) {
@@ -129,22 +156,27 @@ QVector<BookFinding> BookCheck::findings(const Book &book)
         }
         Own &own = entries[i];
         // No way out: the adventure ends here, in victory or in death.
-        if (own.references.isEmpty())
+        if (own.ways == 0)
             findings.append({BookFinding::Ending, i, ending});
-        for (int r = 0; r < own.references.size(); ++r) {
-            const Reference &ref = own.references.at(r);
-            if (leadsTo.at(firstWay.at(i) + r) >= 0)
+        QVector<Reference> references; // read again to word one that is wrong
+        for (int r = 0; r < own.ways; ++r) {
+            const int way = firstWay.at(i) + r;
+            if (leadsTo.at(way) >= 0)
                 continue;
             // Worded once: a reference stays wrong until its entry is written again.
             if (own.wrong.size() <= r)
                 own.wrong.resize(r + 1);
             QString &text = own.wrong[r];
-            if (text.isEmpty())
+            if (text.isEmpty()) {
+                if (references.isEmpty())
+                    references = Reference::of(book.entry(i));
+                const Reference &ref = references.at(r);
                 text = ref.target >= 0 ? tr("%1 vers %2 : cette entrée n'existe pas").arg(Reference::kindName(ref.kind), ref.text)
                     : ref.text.trimmed().isEmpty()
                     ? tr("%1 : renvoi vide").arg(Reference::kindName(ref.kind))
                     : tr("%1 : « %2 » n'est pas un numéro d'entrée").arg(Reference::kindName(ref.kind), ref.text);
-            findings.append({ref.target >= 0 ? BookFinding::Dangling : BookFinding::NotANumber, i, text});
+            }
+            findings.append({targets.at(way) >= 0 ? BookFinding::Dangling : BookFinding::NotANumber, i, text});
         }
         if (!own.hardFight.isEmpty())
             findings.append({BookFinding::HardFight, i, own.hardFight});

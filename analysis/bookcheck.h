@@ -40,7 +40,11 @@ public:
     // new ones; the others are as they were.
     void changed(int index, int removed, int inserted);
     // Everything may have changed.
-    void reset() { entries.clear(); }
+    void reset()
+    {
+        entries.clear();
+        targets.clear();
+    }
 
     static QVector<BookFinding> run(const Book &book, const QSet<QString> *monsterNames = nullptr,
                                     double hardFight = 0.5)
@@ -58,22 +62,24 @@ public:
     static bool isError(BookFinding::Kind kind);
 
 private:
-    // What one entry's own checks found.
+    // What one entry's own checks found. Where its ways out lead stands in
+    // `targets`, after those of the entries before it: a vector of its own
+    // per entry took more than the rest of what is kept of it.
     struct Own
     {
         bool known = false;
-        QVector<Reference> references;
-        QString hardFight;        // the odds, when the fight is hard
         bool idleFlight = false;  // a flight written at round 0, never offered
+        int ways = 0;             // its references, in their order
+        QString hardFight;        // the odds, when the fight is hard
         QStringList unknownMonsters;
         QVector<QString> wrong;   // what is said of each wrong reference, once worded
     };
-    Own ownChecks(const Entry &entry) const;
-
+    Own ownChecks(const Entry &entry, QVector<int> *targets) const;
     QSet<QString> monsterNames;
     bool checkNames = false;
     double hardFight = 0.5;
     QVector<Own> entries;
+    QVector<int> targets; // the number each reference names, -1 when none
 };
 
 #endif

@@ -142,6 +142,11 @@ BookFile::Change Renumbering::change(const Book &book) const
 QByteArray Renumbering::build(const Book &book, QVector<BookFile::Change::Piece> *pieces) const
 {
     error.clear();
+    const QByteArray source = book.bytes();
+    if (source.isNull()) {
+        error = tr("le fichier du livre a changé depuis qu'il a été lu");
+        return QByteArray();
+    }
     // Each number that changes, where it is written; the values are
     // numbers, so their new text needs no escaping.
     struct Splice
@@ -162,7 +167,7 @@ QByteArray Renumbering::build(const Book &book, QVector<BookFile::Change::Piece>
     };
     for (int i = 0; i < book.size() && found; ++i) {
         const Entry &e = book.entry(i);
-        const ReferenceSpans spans = ReferenceSpans::of(book, i);
+        const ReferenceSpans spans = ReferenceSpans::of(book, i, source);
         if (spans.choices.size() != e.choices.size() || spans.victories.size() != e.monsters.size()) {
             found = false;
             break;
@@ -179,7 +184,6 @@ QByteArray Renumbering::build(const Book &book, QVector<BookFile::Change::Piece>
     std::sort(splices.begin(), splices.end(),
               [](const Splice &a, const Splice &b) { return a.span.begin < b.span.begin; });
 
-    const QByteArray &source = book.bytes();
     QByteArray out;
     out.reserve(source.size() + splices.size() * 4);
     qsizetype from = 0;

@@ -2,11 +2,88 @@
 
 #include <QBrush>
 #include <QColor>
-#include <QVarLengthArray>
 
 #include <cstring>
 
+namespace {
+
+// Each character up to U+00FF folded on its own, in UTF-8: none of them
+// combines with what follows. Normalising a whole book's texts was most of
+// a first search; most of a French book is made of these.
+struct Latin1Folds
+{
+    char bytes[256][4];
+    uchar size[256];
+    int widest = 1;
+};
+
+const Latin1Folds &latin1Folds()
+{
+    static const Latin1Folds table = [] {
+        Latin1Folds t{};
+        for (int c = 0; c < 256; ++c) {
+            const QByteArray f = BookListModel::folded(QString(QChar(c))).toUtf8().left(4);
+            t.size[c] = uchar(f.size());
+            std::memcpy(t.bytes[c], f.constData(), size_t(f.size()));
+            t.widest = qMax(t.widest, int(f.size()));
+        }
+        return t;
+    }();
+    return table;
+}
+
+// Appends `text` folded to `out`, in UTF-8, written byte by byte into room
+// made ahead (appending each byte to a QByteArray was a tenth of opening a
+// large book's window).
+void appendFolded(const QString &text, QByteArray *out)
+{
+    const Latin1Folds &latin1 = latin1Folds();
+    int n = out->size();
+    const auto makeRoom = [out, &n](qsizetype bytes) {
+        qsizetype wanted = n + bytes;
+        if (wanted <= out->size())
+            return;
+        if (wanted > out->capacity())
+            wanted = qMax(wanted, qsizetype(out->capacity()) + out->capacity() / 2);
+        out->resize(int(wanted));
+    };
+    const QChar *p = text.constData(), *const end = p + text.size();
+    makeRoom((end - p) * latin1.widest + 4);
+    char *o = out->data();
+    while (p < end) {
+        const ushort c = p->unicode();
+        if (c < 0x80) {
+            o[n++] = char(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+            ++p;
+        } else if (c < 0x100) {
+            std::memcpy(o + n, latin1.bytes[c], 4);
+            n += latin1.size[c];
+            ++p;
+        } else {
+            // Beyond, a run of such characters is folded whole (marks
+            // typed apart go with their letter).
+            const QChar *run = p;
+            while (p < end && p->unicode() >= 0x100)
+                ++p;
+            const QByteArray f = BookListModel::folded(QString(run, int(p - run))).toUtf8();
+            makeRoom(f.size() + (end - p) * latin1.widest + 4);
+            o = out->data();
+            std::memcpy(o + n, f.constData(), size_t(f.size()));
+            n += f.size();
+        }
+    }
+    out->resize(n);
+}
+
+} // namespace
+
 BookListModel::BookListModel(QObject *parent) : QAbstractTableModel(parent) {}
+
+BookListModel::~BookListModel()
+{
+    if (stopMaking)
+        *stopMaking = true; // and `making` waits for its thread to see it
+}
 
 QVector<QString> BookListModel::titles(int size, const QVector<BookFinding> &findings)
 {
@@ -26,7 +103,7 @@ void BookListModel::setBook(const Book *read, const QVector<BookFinding> &findin
     book = read;
     rows = book ? book->size() : 0;
     findingText = titles(rows, findings);
-    search.clear();
+    startIndex();
     endResetModel();
 }
 
@@ -36,6 +113,8 @@ void BookListModel::changed(int index, int removed, int inserted, const QVector<
         setBook(book, findings);
         return;
     }
+    settleIndex();
+    const bool indexed = search.starts.size() == rows + 1;
     // The changed rows go and come back: the sorting and filtering views
     // place them anew without going over the others. The book has changed
     // already: while the rows go, those after them are read `removed`
@@ -48,8 +127,13 @@ void BookListModel::changed(int index, int removed, int inserted, const QVector<
         beginRemoveRows(QModelIndex(), index, index + removed - 1);
         rows -= removed;
         findingText.remove(index, removed);
-        if (!search.isEmpty())
-            search.remove(index, removed);
+        if (indexed) {
+            const int from = search.starts.at(index), gone = search.starts.at(index + removed) - from;
+            search.folded.remove(from, gone);
+            search.starts.remove(index + 1, removed);
+            for (int k = index + 1; k < search.starts.size(); ++k)
+                search.starts[k] -= gone;
+        }
         goneFrom = -1;
         shiftFrom = index;
         shift = inserted;
@@ -63,10 +147,26 @@ void BookListModel::changed(int index, int removed, int inserted, const QVector<
         beginInsertRows(QModelIndex(), index, index + inserted - 1);
         rows += inserted;
         findingText.insert(index, inserted, QString());
+        QByteArray folded;
+        QVector<int> ends;
         for (int i = index; i < index + inserted; ++i) {
             findingText[i] = now.at(i);
-            if (!search.isEmpty())
-                search.insert(i, searchable(book->entry(i)));
+            if (indexed) {
+                appendSearchable(book->entry(i).id, book->entry(i).text, &folded);
+                ends.append(folded.size());
+            }
+        }
+        if (indexed) {
+            const int at = search.starts.at(index);
+            // Room for a few more at a time, not for as much again.
+            if (search.folded.size() + folded.size() > search.folded.capacity())
+                search.folded.reserve(search.folded.size() + folded.size() + search.folded.size() / 64);
+            search.folded.insert(at, folded);
+            for (int k = index + 1; k < search.starts.size(); ++k)
+                search.starts[k] += folded.size();
+            search.starts.insert(index + 1, inserted, 0);
+            for (int k = 0; k < inserted; ++k)
+                search.starts[index + 1 + k] = at + ends.at(k);
         }
         shift = 0;
         endInsertRows();
@@ -144,65 +244,75 @@ QVariant BookListModel::data(const QModelIndex &index, int role) const
 
 QByteArray BookListModel::foldedUtf8(const QString &text)
 {
-    // Normalising a whole book's texts is most of a first search: the
-    // characters up to U+00FF, most of a French book, fold on their own
-    // (none combines with what follows), each once and for all.
-    static const QVector<QByteArray> latin1 = [] {
-        QVector<QByteArray> table(256);
-        for (int c = 0; c < 256; ++c)
-            table[c] = folded(QString(QChar(c))).toUtf8();
-        return table;
-    }();
-    static const int widest = [] {
-        int most = 1;
-        for (const QByteArray &bytes : latin1)
-            most = qMax(most, bytes.size());
-        return most;
-    }();
-    // Written byte by byte into room made once: appending each byte to a
-    // QByteArray was a tenth of opening a large book's window.
-    QVarLengthArray<char, 1024> out(text.size() * widest + 16);
-    int n = 0;
-    const QChar *p = text.constData(), *const end = p + text.size();
-    while (p < end) {
-        const ushort c = p->unicode();
-        if (c < 0x80) {
-            out[n++] = char(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
-            ++p;
-        } else if (c < 0x100) {
-            const QByteArray &f = latin1.at(c);
-            std::memcpy(out.data() + n, f.constData(), size_t(f.size()));
-            n += f.size();
-            ++p;
-        } else {
-            const QChar *run = p;
-            while (p < end && p->unicode() >= 0x100)
-                ++p;
-            const QByteArray f = folded(QString(run, int(p - run))).toUtf8();
-            out.resize(n + f.size() + int(end - p) * widest + 16);
-            std::memcpy(out.data() + n, f.constData(), size_t(f.size()));
-            n += f.size();
-        }
-    }
-    return QByteArray(out.constData(), n);
+    QByteArray out;
+    appendFolded(text, &out);
+    return out;
 }
 
-QByteArray BookListModel::searchable(const Entry &entry)
+void BookListModel::appendSearchable(const QString &id, const QString &text, QByteArray *out)
 {
-    // In UTF-8: half the bytes of the text to go over at each search.
-    return foldedUtf8(entry.id + QLatin1Char(' ') + entry.text);
+    // In UTF-8: half the bytes of the text to go over at each search. The
+    // space keeps the number's folding apart from the text's, as folding
+    // the two joined would.
+    appendFolded(id, out);
+    out->append(' ');
+    appendFolded(text, out);
 }
 
-const QByteArray &BookListModel::searchText(int row) const
+BookListModel::SearchIndex BookListModel::makeIndex(const Book &book, const std::atomic<bool> *stop)
 {
-    if (search.isEmpty()) {
-        search.resize(rows);
-        for (int i = 0; i < rows; ++i) {
-            const int entry = bookRow(i);
-            search[i] = entry >= 0 ? searchable(book->entry(entry)) : QByteArray();
-        }
+    SearchIndex index;
+    qint64 characters = 0;
+    for (int i = 0; i < book.size(); ++i)
+        characters += book.entry(i).id.size() + 1 + book.entry(i).text.size();
+    index.folded.reserve(int(qMin<qint64>(characters + characters / 8 + 16, 1 << 30)));
+    index.starts.reserve(book.size() + 1);
+    for (int i = 0; i < book.size(); ++i) {
+        if (stop && i % 1024 == 0 && stop->load())
+            return SearchIndex();
+        appendSearchable(book.entry(i).id, book.entry(i).text, &index.folded);
+        index.starts.append(index.folded.size());
     }
-    return search.at(row);
+    if (index.folded.capacity() > index.folded.size() + index.folded.size() / 16)
+        index.folded.squeeze();
+    return index;
+}
+
+void BookListModel::startIndex()
+{
+    if (stopMaking)
+        *stopMaking = true;
+    making = std::future<SearchIndex>(); // waits for the thread making the last one
+    search = SearchIndex();
+    if (!book || rows == 0)
+        return;
+    // The thread works on the book as it is now: a copy that shares all it
+    // holds with the book, which may change meanwhile.
+    stopMaking = std::make_shared<std::atomic<bool>>(false);
+    making = std::async(std::launch::async, [now = *book, stop = stopMaking] {
+        return makeIndex(now, stop.get());
+    });
+}
+
+// The index made in its thread, taken once it is done.
+void BookListModel::settleIndex() const
+{
+    if (making.valid())
+        search = making.get();
+}
+
+const char *BookListModel::searchText(int row, int *size) const
+{
+    settleIndex();
+    if (search.starts.size() != rows + 1) {
+        if (!book || rows != book->size()) {
+            *size = 0;
+            return "";
+        }
+        search = makeIndex(*book, nullptr);
+    }
+    *size = search.starts.at(row + 1) - search.starts.at(row);
+    return search.folded.constData() + search.starts.at(row);
 }
 
 QVariant BookListModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -239,9 +349,10 @@ bool BookFilterModel::filterAcceptsRow(int row, const QModelIndex &parent) const
     if (words.size() == 1 && !words.first().isEmpty() && words.first().at(0) >= '0' && words.first().at(0) <= '9'
         && model->sortNumber(row) == words.first().toInt())
         return true;
-    const QByteArray &haystack = model->searchText(row);
+    int size = 0;
+    const char *haystack = model->searchText(row, &size);
     for (const QByteArray &word : words)
-        if (!haystack.contains(word))
+        if (!memmem(haystack, size_t(size), word.constData(), size_t(word.size())))
             return false;
     return true;
 }

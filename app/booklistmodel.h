@@ -6,6 +6,10 @@
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
 
+#include <atomic>
+#include <future>
+#include <memory>
+
 // The entries of a book as rows: number, type codes, first words, and the
 // findings of the checks. Reads the book in place: setBook() after any
 // change, or changed() when only some entries changed.
@@ -18,6 +22,7 @@ public:
     enum Role { SortRole = Qt::UserRole };
 
     explicit BookListModel(QObject *parent = nullptr);
+    ~BookListModel() override;
     void setBook(const Book *book, const QVector<BookFinding> &findings);
     // The book's entries from `index` on: `removed` of them gave way to
     // `inserted` new ones. Only rows that changed are announced to the views.
@@ -32,8 +37,9 @@ public:
     static QString folded(const QString &text);
     // The same in UTF-8, made faster: what the filter searches.
     static QByteArray foldedUtf8(const QString &text);
-    // For the filter and the sort, without going through QVariant.
-    const QByteArray &searchText(int row) const;
+    // For the filter and the sort, without going through QVariant: the
+    // row's number and text folded (`size` bytes, good until the next change).
+    const char *searchText(int row, int *size) const;
     qint64 sortNumber(int row) const
     {
         row = bookRow(row);
@@ -56,8 +62,23 @@ private:
     int rows = 0; // as the views know it, while rows come and go
     int shiftFrom = 0, shift = 0, goneFrom = -1;
     QVector<QString> findingText; // per entry, the titles of its findings
-    static QByteArray searchable(const Entry &entry);
-    mutable QVector<QByteArray> search; // per entry, folded number and text, made on first search
+
+    // Every row's number and text folded, one row after the other, row i
+    // from starts[i] to starts[i + 1]: made in a thread of its own as soon
+    // as the book is shown, so that the first search finds it made, and
+    // kept in step with the book's changes.
+    struct SearchIndex
+    {
+        QByteArray folded;
+        QVector<int> starts{0};
+    };
+    static SearchIndex makeIndex(const Book &book, const std::atomic<bool> *stop);
+    static void appendSearchable(const QString &id, const QString &text, QByteArray *out);
+    void startIndex();
+    void settleIndex() const;
+    mutable SearchIndex search;
+    mutable std::future<SearchIndex> making;
+    std::shared_ptr<std::atomic<bool>> stopMaking;
 };
 
 // Filters the entries on words (all must appear, accents and case aside)

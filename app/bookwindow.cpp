@@ -430,13 +430,18 @@ void BookWindow::exportWeb()
         tr("Page web (*.html)"));
     if (path.isEmpty())
         return;
+    // Written as it is made: a large book's page is never whole in memory.
     WebPage page(doc->book());
-    const QByteArray html = page.html();
     AtomicFile file(path);
-    if (html.isEmpty() || !file.write(html)) {
+    const bool written = file.write([&page](QIODevice *device, QString *error) {
+        if (page.write(device))
+            return true;
+        *error = page.errorString();
+        return false;
+    });
+    if (!written) {
         QMessageBox::critical(this, tr("Page web jouable"),
-                              tr("« %1 » n'a pas pu être écrit : %2")
-                                  .arg(QDir::toNativeSeparators(path), html.isEmpty() ? page.errorString() : file.errorString()));
+                              tr("« %1 » n'a pas pu être écrit : %2").arg(QDir::toNativeSeparators(path), file.errorString()));
         return;
     }
     statusBar()->showMessage(tr("Page web écrite dans %1").arg(QDir::toNativeSeparators(path)), 8000);

@@ -1,5 +1,7 @@
 #include "book/atomicfile.h"
 
+#include "book/digest.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -28,6 +30,36 @@ bool AtomicFile::writeAll(QIODevice &device, const QByteArray &bytes, QString *e
     return true;
 }
 
+namespace {
+
+// Passes what is written on to the file, keeping its digest and size.
+class Digesting : public QIODevice
+{
+public:
+    explicit Digesting(QIODevice *target) : target(target) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+    Digest digest;
+    qint64 written = 0;
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        const qint64 n = target->write(data, size);
+        if (n > 0) {
+            digest.add(data, n);
+            written += n;
+        } else {
+            setErrorString(target->errorString());
+        }
+        return n;
+    }
+
+private:
+    QIODevice *target;
+};
+
+} // namespace
+
 bool AtomicFile::isLink(const QString &path)
 {
     struct stat st;
@@ -35,6 +67,16 @@ bool AtomicFile::isLink(const QString &path)
 }
 
 bool AtomicFile::write(const QVector<QByteArray> &pieces)
+{
+    return write([&pieces](QIODevice *device, QString *error) {
+        for (const QByteArray &piece : pieces)
+            if (!writeAll(*device, piece, error))
+                return false;
+        return true;
+    });
+}
+
+bool AtomicFile::write(const Producer &produce)
 {
     if (links == RefuseLinks && isLink(path)) {
         error = tr("« %1 » est un lien symbolique : Orvandel n'écrit pas à travers")
@@ -50,7 +92,7 @@ bool AtomicFile::write(const QVector<QByteArray> &pieces)
         return false;
     }
     if (durability == Unsynced)
-        return writeUnsynced(pieces);
+        return writeUnsynced(produce);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         error = file.errorString();
@@ -62,12 +104,13 @@ bool AtomicFile::write(const QVector<QByteArray> &pieces)
         file.cancelWriting();
         return false;
     }
-    for (const QByteArray &piece : pieces) {
-        if (!writeAll(file, piece, &error)) {
-            file.cancelWriting();
-            return false;
-        }
+    Digesting out(&file);
+    if (!produce(&out, &error)) {
+        file.cancelWriting();
+        return false;
     }
+    writtenDigest = out.digest.value();
+    writtenSize = out.written;
     if (!file.commit()) {
         error = file.errorString();
         return false;
@@ -75,7 +118,7 @@ bool AtomicFile::write(const QVector<QByteArray> &pieces)
     return true;
 }
 
-bool AtomicFile::writeUnsynced(const QVector<QByteArray> &pieces)
+bool AtomicFile::writeUnsynced(const Producer &produce)
 {
     QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
     if (!file.open()) {
@@ -90,9 +133,11 @@ bool AtomicFile::writeUnsynced(const QVector<QByteArray> &pieces)
         error = QString::fromLocal8Bit(strerror(errno));
         return false;
     }
-    for (const QByteArray &piece : pieces)
-        if (!writeAll(file, piece, &error))
-            return false;
+    Digesting out(&file);
+    if (!produce(&out, &error))
+        return false;
+    writtenDigest = out.digest.value();
+    writtenSize = out.written;
     if (!file.flush()) {
         error = file.errorString();
         return false;

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+
 class QIODevice;
 
 // Replaces a file whole and atomically: the old file stays intact until the
@@ -30,7 +32,15 @@ public:
     // The pieces, one after the other, become the file's bytes.
     bool write(const QVector<QByteArray> &pieces);
     bool write(const QByteArray &bytes) { return write(QVector<QByteArray>{bytes}); }
+    // What `produce` writes into the device it is given becomes the file's
+    // bytes, made as they go rather than whole in memory first; it answers
+    // false, with the reason in `error`, to leave the file as it was.
+    using Producer = std::function<bool(QIODevice *device, QString *error)>;
+    bool write(const Producer &produce);
     QString errorString() const { return error; }
+    // What the last write wrote, to know the file by (Digest) or to read it back against.
+    quint64 digest() const { return writtenDigest; }
+    qint64 size() const { return writtenSize; }
 
     // Writes every byte to an open device, or says why not.
     static bool writeAll(QIODevice &device, const QByteArray &bytes, QString *error);
@@ -43,12 +53,14 @@ public:
     static bool isLink(const QString &path);
 
 private:
-    bool writeUnsynced(const QVector<QByteArray> &pieces);
+    bool writeUnsynced(const Producer &produce);
 
     QString path;
     Links links;
     Durability durability;
     QString error;
+    quint64 writtenDigest = 0;
+    qint64 writtenSize = 0;
 };
 
 #endif

@@ -55,6 +55,28 @@ void Book::indexNumbers(int from)
     }
 }
 
+QByteArray Book::bytes() const
+{
+    QByteArray back;
+    if (!source.isNull() || stored.isNull() || !stored.read(&back))
+        return source;
+    return back;
+}
+
+QByteArray Book::slice(qsizetype at, qsizetype length) const
+{
+    if (!source.isNull() || stored.isNull())
+        return source.mid(int(at), int(length));
+    return stored.readAt(at, length);
+}
+
+// The bytes are gone from memory, known by `file`.
+void Book::leaveInFile(const FileStamp &file)
+{
+    source = QByteArray();
+    stored = file;
+}
+
 int Book::nextNumber() const
 {
     return highest >= EntryId::maximum ? -1 : highest + 1;
@@ -63,13 +85,14 @@ int Book::nextNumber() const
 QVector<int> Book::lineNumbers() const
 {
     QVector<int> lines(entries.size(), 0);
+    const QByteArray fileBytes = bytes();
     int line = 1;
     qsizetype at = 0;
     for (int i = 0; i < spans.size(); ++i) {
         const qsizetype begin = spans.at(i).begin;
-        if (begin < at)
+        if (begin < at || begin > fileBytes.size())
             continue;
-        line += int(std::count(source.constData() + at, source.constData() + begin, '\n'));
+        line += int(std::count(fileBytes.constData() + at, fileBytes.constData() + begin, '\n'));
         at = begin;
         lines[i] = line;
     }
@@ -101,8 +124,7 @@ Book::Edit Book::appending(const Entry &entry) const
         return edit;
     }
     // The first entry of a root that had none starts on a line of its own.
-    const bool onItsOwnLine = insertAt > 0 && source.at(insertAt - 1) == '\n';
-    if (entries.isEmpty() && !onItsOwnLine)
+    if (entries.isEmpty() && !(insertAt > 0 && slice(insertAt - 1, 1) == "\n"))
         out += lineEnd;
     out += '\t';
     edit.element = {out.size(), out.size() + element.size()};
@@ -125,16 +147,36 @@ Book::Edit Book::replacing(int i, const Entry &entry) const
 Book::Edit Book::removing(int i) const
 {
     // An element alone on its line goes with its line; otherwise with the
-    // white space before it on the same line.
+    // white space before it on the same line. The bytes around it are read
+    // a little at a time: a run of white space has no bound.
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    const qsizetype window = 256;
     qsizetype begin = spans.at(i).begin;
     qsizetype end = spans.at(i).end;
-    while (begin > 0 && (source.at(begin - 1) == ' ' || source.at(begin - 1) == '\t'))
-        --begin;
-    const bool startsLine = begin == 0 || source.at(begin - 1) == '\n';
+    for (;;) {
+        const qsizetype from = qMax<qsizetype>(0, begin - window);
+        const QByteArray run = slice(from, begin - from);
+        if (run.size() != begin - from)
+            break;
+        qsizetype k = run.size();
+        while (k > 0 && blank(run.at(int(k - 1))))
+            --k;
+        begin = from + k;
+        if (k > 0 || from == 0)
+            break;
+    }
+    const bool startsLine = begin == 0 || slice(begin - 1, 1) == "\n";
     qsizetype after = end;
-    while (after < source.size() && (source.at(after) == ' ' || source.at(after) == '\t'))
-        ++after;
-    if (startsLine && source.mid(after, lineEnd.size()) == lineEnd)
+    for (;;) {
+        const QByteArray run = slice(after, window);
+        qsizetype k = 0;
+        while (k < run.size() && blank(run.at(int(k))))
+            ++k;
+        after += k;
+        if (k < run.size() || run.size() < window)
+            break;
+    }
+    if (startsLine && slice(after, lineEnd.size()) == lineEnd)
         end = after + lineEnd.size();
     Edit edit;
     edit.kind = Edit::Remove;
@@ -151,7 +193,7 @@ bool Book::undoing(const Edit &edit, Edit *reverse) const
     r.index = edit.index;
     r.at = edit.at;
     r.removed = edit.inserted.size();
-    r.inserted = source.mid(edit.at, edit.removed);
+    r.inserted = slice(edit.at, edit.removed);
     switch (edit.kind) {
     case Edit::Append:
         if (selfClosingRoot)
@@ -174,13 +216,15 @@ bool Book::undoing(const Edit &edit, Edit *reverse) const
 
 void Book::apply(const Edit &edit)
 {
-    source.replace(int(edit.at), int(edit.removed), edit.inserted);
+    if (!source.isNull())
+        source.replace(int(edit.at), int(edit.removed), edit.inserted);
     const qsizetype delta = edit.inserted.size() - edit.removed;
     const Span element{edit.at + edit.element.begin, edit.at + edit.element.end};
+    const QByteArray elementBytes = edit.inserted.mid(edit.element.begin, edit.element.end - edit.element.begin);
     int shiftFrom = edit.index + 1;
     switch (edit.kind) {
     case Edit::Append:
-        entries.append(BookReader::readElement(source.mid(element.begin, element.end - element.begin)));
+        entries.append(BookReader::readElement(elementBytes));
         spans.append(element);
         if (selfClosingRoot) {
             selfClosingRoot = false;
@@ -190,7 +234,7 @@ void Book::apply(const Edit &edit)
         }
         break;
     case Edit::Replace:
-        entries[edit.index] = BookReader::readElement(edit.inserted);
+        entries[edit.index] = BookReader::readElement(elementBytes);
         spans[edit.index] = element;
         insertAt += delta;
         break;
@@ -201,7 +245,7 @@ void Book::apply(const Edit &edit)
         insertAt += delta;
         break;
     case Edit::Insert:
-        entries.insert(edit.index, BookReader::readElement(source.mid(element.begin, element.end - element.begin)));
+        entries.insert(edit.index, BookReader::readElement(elementBytes));
         spans.insert(edit.index, element);
         insertAt += delta;
         break;

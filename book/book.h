@@ -2,6 +2,7 @@
 #define ORVANDEL_BOOK_H
 
 #include "book/entry.h"
+#include "book/filestamp.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -11,7 +12,8 @@
 // The book: its entries as the file holds them, the file's bytes, and where
 // each entry's element lies among those bytes, so that a change rewrites
 // that entry and keeps every other byte. Read by BookReader, changed
-// through BookFile.
+// through BookFile. A book that BookFile read leaves the bytes in its file
+// (they would double what the entries take) and reads them back when asked.
 class Book
 {
 public:
@@ -39,7 +41,9 @@ public:
     // The entry's id read as a number (EntryId::parse), -1 when it is not one.
     int number(int i) const { return numbers.at(i); }
     Span span(int i) const { return spans.at(i); }
-    const QByteArray &bytes() const { return source; }
+    // The file's bytes; read back from the file when the book left them
+    // there, null when the file no longer holds them.
+    QByteArray bytes() const;
 
     // The first entry that bears `number`, or -1 (always for -1, no number).
     int indexOfNumber(int number) const
@@ -79,13 +83,19 @@ public:
 
 private:
     friend class BookReader;
+    friend class BookFile;
     void indexNumbers(int from = 0);
+    // `length` of the file's bytes from `at`, read from the file when they
+    // are left there (a change needs a few of them around an entry).
+    QByteArray slice(qsizetype at, qsizetype length) const;
+    void leaveInFile(const FileStamp &file);
 
     QString root;
     QVector<Entry> entries;
     QVector<int> numbers;
     QVector<Span> spans;
-    QByteArray source;
+    QByteArray source; // null while the bytes are left in the file
+    FileStamp stored;  // where they are then
     QByteArray lineEnd = "\n";
     QString refusal;
     // Where a new entry goes: before the root's closing tag, or in place of

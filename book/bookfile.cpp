@@ -2,6 +2,7 @@
 
 #include "book/atomicfile.h"
 #include "book/bookreader.h"
+#include "book/digest.h"
 #include "book/entryid.h"
 #include "book/entrywriter.h"
 #include "book/xmltext.h"
@@ -10,8 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -32,7 +31,8 @@ bool BookFile::open(const QString &path)
     filePath = path;
     versions = FileHistory(path);
     contents = Book();
-    onDisk.clear();
+    stamp = FileStamp();
+    blank = false;
     current = New;
     hasEdit = false;
     lastError = NoError;
@@ -58,22 +58,29 @@ bool BookFile::open(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return fail(OpenError, tr("« %1 » n'a pas pu être lu : %2")
                                    .arg(QDir::toNativeSeparators(path), file.errorString()));
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return fail(OpenError, tr("« %1 » n'a pas pu être lu : %2")
                                    .arg(QDir::toNativeSeparators(path), file.errorString()));
-    onDisk = bytes;
-    noteStamp();
+    stamp = FileStamp(path, {bytes});
     if (XmlText::isBlank(bytes)) {
+        blank = true;
         current = New;
         return true;
     }
-    BookReader reader;
-    const bool ok = reader.read(bytes);
-    contents = reader.book();
+    bool ok = false;
+    QString why;
+    {
+        BookReader reader;
+        ok = reader.read(bytes);
+        why = reader.errorString();
+        contents = reader.book();
+    }
+    bytes.clear();
+    contents.leaveInFile(stamp);
     if (!ok)
         return fail(ParseError, tr("« %1 » n'est pas un document XML bien formé (%2).")
-                                   .arg(QDir::toNativeSeparators(path), reader.errorString()));
+                                   .arg(QDir::toNativeSeparators(path), why));
     current = Readable;
     return true;
 }
@@ -89,19 +96,6 @@ int BookFile::nextNumber() const
     return qMax(1, contents.nextNumber());
 }
 
-BookFile::Stamp BookFile::stampOf(const QString &path)
-{
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return Stamp();
-    return {qint64(st.st_ino), qint64(st.st_size), qint64(st.st_mtim.tv_sec), qint64(st.st_mtim.tv_nsec)};
-}
-
-void BookFile::noteStamp()
-{
-    stamp = stampOf(filePath);
-}
-
 bool BookFile::changedOnDisk() const
 {
     const QFileInfo info(filePath);
@@ -111,10 +105,47 @@ bool BookFile::changedOnDisk() const
         return true;
     // Unchanged identity, size and time: the file is the one we read or
     // wrote. Otherwise its bytes decide (a file merely touched is unchanged).
-    return !(stampOf(filePath) == stamp) && !AtomicFile::holds(filePath, onDisk);
+    return !stamp.holds();
 }
 
-bool BookFile::writeLocked(const QVector<QByteArray> &pieces, const QString &change)
+bool BookFile::changedError()
+{
+    return fail(ChangedError, tr("« %1 » a été modifié par un autre programme depuis "
+                                 "qu'il a été lu.")
+                                  .arg(QDir::toNativeSeparators(filePath)));
+}
+
+// The file's bytes as last read or written, read back for a change; none
+// for a file that was not there.
+bool BookFile::readBack(QByteArray *bytes)
+{
+    bytes->clear();
+    if (onlyRead)
+        return fail(RefusedError, tr("« %1 » est ouvert en lecture seule.").arg(QDir::toNativeSeparators(filePath)));
+    return !existed || stamp.read(bytes) || changedError();
+}
+
+// `before` is what the file holds (what the history keeps of it).
+bool BookFile::writeLocked(const QVector<QByteArray> &pieces, const QString &change, const QByteArray &before)
+{
+    return writeLocked(
+        [&pieces](QIODevice *device, QString *error) {
+            for (const QByteArray &piece : pieces)
+                if (!AtomicFile::writeAll(*device, piece, error))
+                    return false;
+            return true;
+        },
+        change,
+        [&before](QByteArray *bytes, QString *) {
+            *bytes = before;
+            return true;
+        });
+}
+
+// What `produce` writes becomes the file; `before` gives what the file
+// holds, should the history need a copy of it.
+bool BookFile::writeLocked(const AtomicFile::Producer &produce, const QString &change,
+                           const std::function<bool(QByteArray *, QString *)> &before)
 {
     if (onlyRead)
         return fail(RefusedError, tr("« %1 » est ouvert en lecture seule.").arg(QDir::toNativeSeparators(filePath)));
@@ -134,12 +165,12 @@ bool BookFile::writeLocked(const QVector<QByteArray> &pieces, const QString &cha
     // that a change made meanwhile by a program that takes no lock is seen.
     // A change that does not happen takes its version back out.
     bool inHistory = false;
-    if (existed && !XmlText::isBlank(onDisk) && !changedOnDisk()) {
+    if (existed && !blank && !changedOnDisk()) {
         // The version before is the file itself under a second name, when
         // it is still the file read or written last (same inode, size, time).
-        const Stamp was = stamp;
-        inHistory = versions.keep(onDisk, contents.size(), change, filePath,
-                                  [was](const QString &version) { return stampOf(version) == was; });
+        const FileStamp was = stamp;
+        inHistory = versions.keep(before, contents.size(), change, filePath,
+                                  [was](const QString &version) { return was.isFileAt(version); });
         if (!inHistory && historyRequired)
             return fail(HistoryError, tr("l'historique du livre n'a pas pu être écrit : %1")
                                           .arg(versions.errorString()));
@@ -147,30 +178,32 @@ bool BookFile::writeLocked(const QVector<QByteArray> &pieces, const QString &cha
     if (changedOnDisk()) {
         if (inHistory)
             versions.forgetNewest();
-        return fail(ChangedError, tr("« %1 » a été modifié par un autre programme depuis "
-                                     "qu'il a été lu.")
-                                      .arg(QDir::toNativeSeparators(filePath)));
+        return changedError();
     }
     AtomicFile file(filePath);
-    if (!file.write(pieces)) {
+    if (!file.write(produce)) {
         if (inHistory)
             versions.forgetNewest();
         return fail(WriteError, file.errorString());
     }
     existed = true;
-    noteStamp();
+    stamp = FileStamp(filePath, file.size(), file.digest());
     return true;
 }
 
 bool BookFile::reread(const QByteArray &bytes)
 {
-    BookReader reader;
-    const bool ok = reader.read(bytes);
-    contents = reader.book();
-    onDisk = bytes;
+    bool ok = false;
+    {
+        BookReader reader;
+        ok = reader.read(bytes);
+        message = ok ? QString() : reader.errorString();
+        contents = reader.book();
+    }
+    contents.leaveInFile(stamp); // stamped by the write
+    blank = XmlText::isBlank(bytes);
     current = ok ? Readable : Unreadable;
     lastError = ok ? NoError : ParseError;
-    message = ok ? QString() : reader.errorString();
     return ok;
 }
 
@@ -202,8 +235,8 @@ BookFile::Change BookFile::Change::between(const QByteArray &before, const QByte
 
 bool BookFile::restore(const QByteArray &bytes, const QString &change)
 {
-    const QByteArray before = onDisk;
-    if (!writeLocked({bytes}, change))
+    QByteArray before;
+    if (!readBack(&before) || !writeLocked({bytes}, change, before))
         return false;
     last = Change::between(before, bytes, change);
     hasEdit = false;
@@ -213,6 +246,9 @@ bool BookFile::restore(const QByteArray &bytes, const QString &change)
 
 bool BookFile::apply(const Change &change, const QString &what)
 {
+    QByteArray onDisk;
+    if (!readBack(&onDisk))
+        return false;
     QByteArray bytes;
     bytes.reserve(onDisk.size());
     qsizetype from = 0;
@@ -226,7 +262,7 @@ bool BookFile::apply(const Change &change, const QString &what)
         from = p.at + p.removed.size();
     }
     bytes.append(onDisk.constData() + from, int(onDisk.size() - from));
-    if (!writeLocked({bytes}, what))
+    if (!writeLocked({bytes}, what, onDisk))
         return false;
     last = change;
     last.what = what;
@@ -248,30 +284,91 @@ bool BookFile::applyEdit(const Book::Edit &edit, const QByteArray &expected, con
 {
     if (onlyRead)
         return fail(RefusedError, tr("« %1 » est ouvert en lecture seule.").arg(QDir::toNativeSeparators(filePath)));
-    const QByteArray &bytes = contents.bytes();
     const bool adds = edit.kind == Book::Edit::Append || edit.kind == Book::Edit::Insert;
-    if (current != Readable || edit.at < 0 || edit.at + edit.removed > bytes.size() || edit.removed != expected.size()
-        || QByteArray::fromRawData(bytes.constData() + edit.at, int(edit.removed)) != expected || edit.index < 0
+    if (current != Readable || edit.at < 0 || edit.at + edit.removed > stamp.size() || edit.removed != expected.size()
+        || (edit.removed > 0 && stamp.readAt(edit.at, edit.removed) != expected) || edit.index < 0
         || edit.index > contents.size() - (adds ? 0 : 1))
         return fail(ChangedError, tr("« %1 » n'est plus tel que cette modification l'a laissé.")
                                       .arg(QDir::toNativeSeparators(filePath)));
     return commit(edit, what);
 }
 
+// Writes into `out` the file's bytes with `edit` made, read from the file
+// a piece at a time (the bytes an edit takes out into `removed`): the book's
+// bytes are never whole in memory for a change of one entry. `stale` when
+// they are no longer the bytes last read or written, which the digest of
+// all that was read tells once at the end: what was written then is not kept.
+bool BookFile::writeSpliced(QIODevice *out, const Book::Edit &edit, QByteArray *removed, bool *stale, QString *error)
+{
+    QFile old(filePath);
+    *stale = !old.open(QIODevice::ReadOnly) || old.size() != stamp.size();
+    if (*stale)
+        return false;
+    Digest read;
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    qint64 at = 0;
+    // On to `until`, each piece written out, or kept in `into`.
+    const auto pass = [&](qint64 until, QByteArray *into) {
+        while (at < until) {
+            const qint64 n = old.read(buffer.data(), qMin<qint64>(buffer.size(), until - at));
+            if (n <= 0) {
+                *stale = true;
+                return false;
+            }
+            read.add(buffer.constData(), n);
+            at += n;
+            if (into)
+                into->append(buffer.constData(), int(n));
+            else if (!AtomicFile::writeAll(*out, QByteArray::fromRawData(buffer.constData(), int(n)), error))
+                return false;
+        }
+        return true;
+    };
+    removed->clear();
+    if (!pass(edit.at, nullptr) || !pass(edit.at + edit.removed, removed)
+        || !AtomicFile::writeAll(*out, edit.inserted, error) || !pass(stamp.size(), nullptr))
+        return false;
+    char more;
+    *stale = old.read(&more, 1) != 0 || read.value() != stamp.digest();
+    return !*stale;
+}
+
+// One entry's edit made in the file and in the book.
 bool BookFile::commit(const Book::Edit &edit, const QString &change)
 {
-    const QByteArray &bytes = contents.bytes();
-    const qsizetype tail = edit.at + edit.removed;
-    if (!writeLocked({QByteArray::fromRawData(bytes.constData(), int(edit.at)), edit.inserted,
-                      QByteArray::fromRawData(bytes.constData() + tail, int(bytes.size() - tail))},
-                     change))
+    Book::Edit reverse;
+    const bool undoable = contents.undoing(edit, &reverse);
+    QByteArray removed;
+    bool stale = false;
+    const auto produce = [&](QIODevice *out, QString *error) {
+        if (writeSpliced(out, edit, &removed, &stale, error))
+            return true;
+        if (stale)
+            *error = tr("« %1 » a été modifié par un autre programme depuis qu'il a été lu.")
+                         .arg(QDir::toNativeSeparators(filePath));
         return false;
-    last = {{{edit.at, bytes.mid(edit.at, edit.removed), edit.inserted}}, change};
+    };
+    const FileStamp was = stamp;
+    const auto before = [was](QByteArray *bytes, QString *error) {
+        if (was.read(bytes))
+            return true;
+        *error = tr("le livre a changé pendant qu'il était lu");
+        return false;
+    };
+    if (!writeLocked(produce, change, before)) {
+        if (stale)
+            lastError = ChangedError;
+        return false;
+    }
+    last = {{{edit.at, removed, edit.inserted}}, change};
     edited = edit;
-    hasEdit = contents.undoing(edit, &editReversed);
-    onDisk.clear(); // one owner of the bytes, so that the edit needs no copy of them
+    // What the edit takes back is what the write found there.
+    editReversed = reverse;
+    editReversed.inserted = removed;
+    hasEdit = undoable;
+    contents.stored = stamp;
     contents.apply(edit);
-    onDisk = contents.bytes();
+    blank = false;
     lastError = NoError;
     message.clear();
     return true;
@@ -281,11 +378,13 @@ bool BookFile::append(const Entry &entry, const QString &rootName)
 {
     if (current == Unreadable)
         return fail(RefusedError, message);
+    if (onlyRead)
+        return fail(RefusedError, tr("« %1 » est ouvert en lecture seule.").arg(QDir::toNativeSeparators(filePath)));
     if (current == New) {
         const QByteArray bytes = EntryWriter::newBookText(rootName, entry).toUtf8();
         const QString change = tr("entrée %1 ajoutée").arg(entry.id);
-        const QByteArray before = onDisk;
-        if (!writeLocked({bytes}, change))
+        QByteArray before;
+        if (!readBack(&before) || !writeLocked({bytes}, change, before))
             return false;
         last = Change::between(before, bytes, change);
         hasEdit = false;
@@ -300,8 +399,7 @@ bool BookFile::replace(int index, const Entry &entry)
 {
     if (current != Readable || !contents.isWritable())
         return fail(RefusedError, current == Readable ? contents.whyNotWritable() : message);
-    return commit(contents.replacing(index, entry),
-                  tr("entrée %1 modifiée").arg(contents.entry(index).id));
+    return commit(contents.replacing(index, entry), tr("entrée %1 modifiée").arg(contents.entry(index).id));
 }
 
 bool BookFile::remove(int index)

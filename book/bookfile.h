@@ -1,8 +1,10 @@
 #ifndef ORVANDEL_BOOKFILE_H
 #define ORVANDEL_BOOKFILE_H
 
+#include "book/atomicfile.h"
 #include "book/book.h"
 #include "book/filehistory.h"
+#include "book/filestamp.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -10,7 +12,10 @@
 // An entries file on disk and its book. Every change goes through here: it
 // holds the file's lock, checks that nobody changed the file since it was
 // read, writes the new bytes atomically (only the changed entry differs),
-// and keeps the book in step with the file.
+// and keeps the book in step with the file. The file's bytes are not kept
+// in memory beside the entries: a change of one entry reads them back from
+// the file a piece at a time as it writes the new file, and is kept only
+// when they were still those last read or written.
 class BookFile
 {
     Q_DECLARE_TR_FUNCTIONS(BookFile)
@@ -91,27 +96,23 @@ public:
 
 private:
     bool fail(Error error, const QString &text);
+    bool changedError();
+    bool readBack(QByteArray *bytes);
     bool commit(const Book::Edit &edit, const QString &change);
-    bool writeLocked(const QVector<QByteArray> &pieces, const QString &change);
+    bool writeSpliced(QIODevice *out, const Book::Edit &edit, QByteArray *removed, bool *stale, QString *error);
+    bool writeLocked(const QVector<QByteArray> &pieces, const QString &change, const QByteArray &before);
+    bool writeLocked(const AtomicFile::Producer &produce, const QString &change,
+                     const std::function<bool(QByteArray *, QString *)> &before);
     bool reread(const QByteArray &bytes);
-    void noteStamp();
 
     QString filePath;
     State current = New;
     bool existed = false; // a file stood at the path when it was read
+    bool blank = false;   // and held no text
     Book contents;
-    QByteArray onDisk; // the file's bytes as last read or written
-    // The file's identity, size and time as last read or written: while they
-    // hold, the file is ours and need not be read again to be compared.
-    struct Stamp
-    {
-        qint64 inode = -1, size = -1, seconds = 0, nanoseconds = 0;
-        bool operator==(const Stamp &o) const
-        {
-            return inode == o.inode && size == o.size && seconds == o.seconds && nanoseconds == o.nanoseconds;
-        }
-    } stamp;
-    static Stamp stampOf(const QString &path);
+    // The file as last read or written: while it holds the same bytes, the
+    // file is ours and the book's bytes are read back from it.
+    FileStamp stamp;
     Change last;
     Book::Edit edited, editReversed;
     bool hasEdit = false;

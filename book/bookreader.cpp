@@ -219,7 +219,7 @@ public:
             e.tagName = s.name();
         for (int i = 0; i < s.attributeCount(); ++i) {
             if (s.attributeName(i) == QLatin1String("id"))
-                e.id = s.attributeValue(i);
+                e.id = s.attributeValue(i, false);
             else
                 e.otherAttributes.append({s.attributeName(i), s.attributeValue(i)});
         }

@@ -150,7 +150,11 @@ bool EntryWriter::writeBook(const Book &book, QIODevice *device, QString *error)
 bool EntryWriter::writeBook(const Book &book, const QVector<Entry> &entries, QIODevice *device,
                             QString *error)
 {
-    const QByteArray &bytes = book.bytes();
+    const QByteArray bytes = book.bytes();
+    if (bytes.isNull() && !book.isEmpty()) {
+        *error = tr("le fichier du livre a changé depuis qu'il a été lu");
+        return false;
+    }
     qsizetype at = 0;
     for (int i = 0; i < book.size(); ++i) {
         const Book::Span span = book.span(i);

@@ -3,6 +3,7 @@
 
 #include "book/entry.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 class QIODevice;
@@ -12,6 +13,8 @@ class Book;
 // so that it reads back exactly as it was typed.
 class EntryWriter
 {
+    Q_DECLARE_TR_FUNCTIONS(EntryWriter)
+
 public:
     // One entry's element, from "<Attr" to "\t</Attr>" (the tab that puts
     // it on its line is the book's, not the entry's).

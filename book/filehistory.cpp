@@ -83,6 +83,15 @@ bool FileHistory::writeIndex(const QVector<Version> &newestFirst)
 bool FileHistory::keep(const QByteArray &bytes, int entries, const QString &change, const QString &file,
                        const std::function<bool(const QString &)> &isSame)
 {
+    return keep([&bytes](QByteArray *copy, QString *) {
+        *copy = bytes;
+        return true;
+    }, entries, change, file, isSame);
+}
+
+bool FileHistory::keep(const std::function<bool(QByteArray *bytes, QString *error)> &bytes, int entries,
+                       const QString &change, const QString &file, const std::function<bool(const QString &)> &isSame)
+{
     error.clear();
     const QDir dir(folder());
     if (AtomicFile::isLink(dir.path())) {
@@ -111,10 +120,14 @@ bool FileHistory::keep(const QByteArray &bytes, int entries, const QString &chan
             linked = false;
         }
     }
-    AtomicFile version(path, AtomicFile::RefuseLinks);
-    if (!linked && !version.write(bytes)) {
-        error = tr("« %1 » : %2").arg(QDir::toNativeSeparators(path), version.errorString());
-        return false;
+    if (!linked) {
+        QByteArray copy;
+        QString why;
+        AtomicFile version(path, AtomicFile::RefuseLinks);
+        if (!bytes(&copy, &why) || !version.write(copy)) {
+            error = tr("« %1 » : %2").arg(QDir::toNativeSeparators(path), why.isEmpty() ? version.errorString() : why);
+            return false;
+        }
     }
     // The index lists the versions oldest first; past the limits the oldest go.
     QVector<Version> kept = versions();

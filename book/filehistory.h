@@ -39,6 +39,10 @@ public:
     // a new one, never written in place, so the version stays as it was.
     bool keep(const QByteArray &bytes, int entries, const QString &change, const QString &file = QString(),
               const std::function<bool(const QString &)> &isSame = {});
+    // The same, the bytes asked of `bytes` only when they are to be copied
+    // (it answers false, with the reason, when it cannot give them).
+    bool keep(const std::function<bool(QByteArray *bytes, QString *error)> &bytes, int entries,
+              const QString &change, const QString &file, const std::function<bool(const QString &)> &isSame);
     // Takes back the version the last keep() made, when the change it was
     // kept for did not happen after all.
     bool forgetNewest();

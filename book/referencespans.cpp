@@ -150,14 +150,16 @@ void passElement(TagWalk &walk)
 
 } // namespace
 
-ReferenceSpans ReferenceSpans::of(const Book &book, int index)
+ReferenceSpans ReferenceSpans::of(const Book &book, int index, const QByteArray &bytes)
 {
     // The same elements, in the same order, as the book reader takes the
     // values from: the last Flee and the last Lucky or Unlucky count, every
     // child of Monster and of Choices is a monster or a choice.
     ReferenceSpans spans;
     const Book::Span element = book.span(index);
-    TagWalk walk(book.bytes().constData(), element.begin, element.end);
+    if (element.end > bytes.size())
+        return spans;
+    TagWalk walk(bytes.constData(), element.begin, element.end);
     if (walk.next() != TagWalk::Start)
         return spans;
     spans.id = walk.attribute("id");

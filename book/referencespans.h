@@ -19,8 +19,9 @@ struct ReferenceSpans
     QVector<Span> choices, victories; // one per choice, one per monster
     Span flight = none, lucky = none, unlucky = none;
 
-    // The spans of entry `index` of a book read whole and well-formed.
-    static ReferenceSpans of(const Book &book, int index);
+    // The spans of entry `index` of a book read whole and well-formed,
+    // whose bytes are `bytes` (Book::bytes(), asked for once for all entries).
+    static ReferenceSpans of(const Book &book, int index, const QByteArray &bytes);
 };
 
 #endif

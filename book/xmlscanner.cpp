@@ -143,6 +143,67 @@ QString decoded(const char *p, int length)
 
 XmlScanner::XmlScanner(const QByteArray &bytes) : data(bytes.constData()), size(bytes.size()) {}
 
+QString XmlScanner::shared(const char *utf8, int length, bool pooled) const
+{
+    // Numbers written the plain way ("0", "212", never "012") below this.
+    const int fewNumbers = 4096;
+    // Other values and texts up to this many bytes, this many of them.
+    const int longestWord = 48, mostWords = 4096;
+    if (length <= 0)
+        return decoded(utf8, length);
+    if (length <= 4 && (utf8[0] != '0' || length == 1)) {
+        int value = 0;
+        int i = 0;
+        for (; i < length && utf8[i] >= '0' && utf8[i] <= '9'; ++i)
+            value = value * 10 + (utf8[i] - '0');
+        if (i == length && value < fewNumbers) {
+            if (numbers.isEmpty())
+                numbers.resize(fewNumbers);
+            QString &number = numbers[value];
+            if (number.isNull())
+                number = QString::fromLatin1(utf8, length);
+            return number;
+        }
+    }
+    if (length > longestWord || !pooled)
+        return decoded(utf8, length);
+    quint32 hash = 2166136261u; // FNV-1a
+    for (int i = 0; i < length; ++i)
+        hash = (hash ^ uchar(utf8[i])) * 16777619u;
+    if (words.isEmpty())
+        words.resize(256);
+    for (int slot = int(hash) & (words.size() - 1);; slot = (slot + 1) & (words.size() - 1)) {
+        const Word &word = words.at(slot);
+        if (word.at < 0)
+            break;
+        if (word.hash == hash && word.length == length
+            && std::memcmp(wordBytes.constData() + word.at, utf8, size_t(length)) == 0)
+            return word.value;
+    }
+    const QString made = decoded(utf8, length);
+    if (wordCount == mostWords)
+        return made;
+    // At most half full: room made twice as large, the words placed anew.
+    if (2 * (wordCount + 1) > words.size()) {
+        const QVector<Word> before = words;
+        words = QVector<Word>(2 * before.size());
+        for (const Word &word : before) {
+            int slot = int(word.hash) & (words.size() - 1);
+            while (word.at >= 0 && words.at(slot).at >= 0)
+                slot = (slot + 1) & (words.size() - 1);
+            if (word.at >= 0)
+                words[slot] = word;
+        }
+    }
+    int slot = int(hash) & (words.size() - 1);
+    while (words.at(slot).at >= 0)
+        slot = (slot + 1) & (words.size() - 1);
+    words[slot] = {hash, wordBytes.size(), length, made};
+    wordBytes.append(utf8, length);
+    ++wordCount;
+    return made;
+}
+
 bool XmlScanner::at(const char *literal) const
 {
     const qsizetype length = qsizetype(std::strlen(literal));
@@ -542,7 +603,7 @@ QString XmlScanner::text()
         buffer.reserve(1024); // kept from one text to the next
     buffer.resize(0);
     readBody(&buffer);
-    return stopped ? QString() : decoded(buffer.constData(), buffer.size());
+    return stopped ? QString() : shared(buffer.constData(), buffer.size());
 }
 
 void XmlScanner::readBody(QByteArray *text)
@@ -585,30 +646,11 @@ QLatin1String XmlScanner::attributeName(int i) const
     return QLatin1String(data + a.nameAt, a.nameLength);
 }
 
-QString XmlScanner::attributeValue(int i) const
+QString XmlScanner::attributeValue(int i, bool pooled) const
 {
     const Attribute &a = attributes.at(i);
-    if (a.plain && a.valueLength <= 2) {
-        const uchar *v = reinterpret_cast<const uchar *>(data + a.valueAt);
-        if (a.valueLength == 0)
-            return QString();
-        const auto digit = [](uchar c) { return c >= '0' && c <= '9'; };
-        int key = -1;
-        if (a.valueLength == 1 && v[0] < 0x80)
-            key = v[0];
-        else if (a.valueLength == 2 && digit(v[0]) && digit(v[1]))
-            key = 128 + (v[0] - '0') * 10 + (v[1] - '0');
-        if (key >= 0) {
-            if (!shortValues)
-                shortValues.reset(new QString[128 + 100]);
-            QString &value = shortValues[key];
-            if (value.isNull())
-                value = QString::fromLatin1(data + a.valueAt, a.valueLength);
-            return value;
-        }
-    }
     if (a.plain)
-        return decoded(data + a.valueAt, a.valueLength);
+        return a.valueLength == 0 ? QString() : shared(data + a.valueAt, a.valueLength, pooled);
     QByteArray value;
     value.reserve(a.valueLength);
     const char *p = data + a.valueAt;
@@ -627,7 +669,7 @@ QString XmlScanner::attributeValue(int i) const
             value.append(*p++);
         }
     }
-    return decoded(value.constData(), value.size());
+    return shared(value.constData(), value.size(), pooled);
 }
 
 int XmlScanner::indexOf(const char *name) const

@@ -6,8 +6,6 @@
 #include <QString>
 #include <QVector>
 
-#include <memory>
-
 // Reads UTF-8 XML held in memory element by element, making a string only of
 // what it is asked for. It reads what books are made of and nothing more: a
 // document in UTF-8 without a DOCTYPE, its names plain ASCII without a colon,
@@ -45,7 +43,9 @@ public:
     qsizetype here() const { return pos; }       // past the last tag read
     int attributeCount() const { return attributes.size(); }
     QLatin1String attributeName(int i) const;
-    QString attributeValue(int i) const;
+    // `pooled`: looked up among the short values met before (not an
+    // entry's id, met once).
+    QString attributeValue(int i, bool pooled = true) const;
     // The value of the attribute named so, empty when there is none.
     QString attribute(const char *name) const;
     // Whether the attribute named so has that value, made of plain ASCII.
@@ -68,6 +68,7 @@ private:
     bool readReference(QByteArray *text);
     bool readCharacter();
     void readBody(QByteArray *text);
+    QString shared(const char *utf8, int length, bool pooled = true) const;
     bool skipSpace();
     bool at(const char *literal) const;
     bool giveUp()
@@ -98,9 +99,24 @@ private:
     bool emptyElement = false; // the last start tag ended in "/>": its end is still to come
     bool stopped = false;
     QByteArray buffer;
-    // Values of one ASCII character or two digits ("0", "12"), made once: a
-    // book holds hundreds of thousands of them.
-    mutable std::unique_ptr<QString[]> shortValues;
+    // Short values and texts are made once and shared by every element
+    // that holds them (a book holds hundreds of thousands of "0", "12",
+    // the same monster, the same few words): small numbers by their value,
+    // the rest by their bytes in a table of their own, as long as there
+    // are not too many of them to look up. (Sharing numbers of every size
+    // made the references to a large book's entries one string each, but
+    // reaching them all over memory slowed reading by a fifth.)
+    struct Word
+    {
+        quint32 hash = 0;
+        int at = -1; // its bytes in `wordBytes`; -1 for a free place
+        int length = 0;
+        QString value;
+    };
+    mutable QVector<QString> numbers;
+    mutable QVector<Word> words;
+    mutable QByteArray wordBytes;
+    mutable int wordCount = 0;
 };
 
 #endif

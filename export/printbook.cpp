@@ -25,12 +25,29 @@ PrintBook::PrintBook(const Book &book, const QString &title)
 {
 }
 
+namespace {
+
+// How a browser shows the page.
+const char screenStyle[] = "font-family:serif;max-width:40em;margin:auto";
+
+} // namespace
+
 QString PrintBook::html() const
 {
-    return page(QStringLiteral("font-family:serif;max-width:40em;margin:auto"));
+    return page(QLatin1String(screenStyle));
 }
 
 QString PrintBook::page(const QString &bodyStyle) const
+{
+    QString h;
+    pieces(bodyStyle, [&h](const QString &piece) {
+        h += piece;
+        return true;
+    });
+    return h;
+}
+
+bool PrintBook::pieces(const QString &bodyStyle, const std::function<bool(const QString &)> &out) const
 {
     // Entries in the order of their numbers; those without one come last.
     QVector<int> order(book.size());
@@ -62,14 +79,19 @@ QString PrintBook::page(const QString &bodyStyle) const
             "<tr><td colspan='3'>Or :</td></tr><tr><td colspan='3'>Provisions :</td></tr>"
             "<tr><td colspan='3' height='120'>Équipement :</td></tr></table></div>");
     h += QStringLiteral("<p style='page-break-before: always'></p>");
+    if (!out(h))
+        return false;
     for (const int i : qAsConst(order))
-        h += EntryHtml::of(book, i, EntryHtml::Print);
-    return h + QStringLiteral("</body></html>");
+        if (!out(EntryHtml::of(book, i, EntryHtml::Print)))
+            return false;
+    return out(QStringLiteral("</body></html>"));
 }
 
 bool PrintBook::writeHtml(QIODevice *device)
 {
-    return AtomicFile::writeAll(*device, html().toUtf8(), &error);
+    return pieces(QLatin1String(screenStyle), [this, device](const QString &piece) {
+        return AtomicFile::writeAll(*device, piece.toUtf8(), &error);
+    });
 }
 
 namespace {

@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QString>
 
+#include <functional>
+
 class QIODevice;
 
 // The book as gamebooks are printed: a title page, the rules and an
@@ -24,6 +26,7 @@ public:
 
     // One HTML page for a browser to print.
     QString html() const;
+    // The same written as it is made, one entry at a time.
     bool writeHtml(QIODevice *device);
     // A PDF of the book laid out at `resolution` dots per inch, its pages
     // as Qt's rich text sets the HTML out. Set here (Typesetter), each
@@ -43,6 +46,9 @@ public:
 private:
     QString page(const QString &bodyStyle) const;
     bool printThroughQt(QByteArray *made, int *pages, Paper paper, int resolution);
+    // The page in pieces, one after the other, each given to `out`, which
+    // says false to stop.
+    bool pieces(const QString &bodyStyle, const std::function<bool(const QString &)> &out) const;
 
     const Book &book;
     QString title;

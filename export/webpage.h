@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QString>
 
+#include <functional>
+
 class QIODevice;
 
 // The book as one web page a reader plays in any browser, with no network
@@ -34,10 +36,17 @@ public:
     // U+2028, U+2029 and U+FEFF escaped, so that no text of the book can end
     // the element that holds it, and every text reads back the same.
     QByteArray bookJson() const;
+    // The page written as it is made, one entry at a time: a large book's
+    // page is never whole in memory (the book's data is made twice, once
+    // for its fingerprint, which comes first).
     bool write(QIODevice *device);
     QString errorString() const { return error; }
 
 private:
+    // The book's data in pieces, one after the other, each given to `out`,
+    // which says false to stop.
+    bool data(const std::function<bool(const QByteArray &)> &out) const;
+    bool writePage(QIODevice *device, QString *error) const;
 
     const Book &book;
     QString title;

@@ -53,6 +53,9 @@ public:
 
     Playbook() = default;
     explicit Playbook(const Book &book);
+    // Entry `index` of `book` as a page, made on its own (what the
+    // Playbook of the book holds for it).
+    static Page pageOf(const Book &book, int index);
 
     int size() const { return pages.size(); }
     const Page &page(int i) const { return pages.at(i); }

@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 
 #include <thread>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,6 +79,8 @@ private slots:
     void edits_data();
     void edits();
     void removingEveryEntryThenAdding();
+    void removalTakesItsLine_data();
+    void removalTakesItsLine();
     void badInputs_data();
     void badInputs();
     void scannerReadsAsQtDoes_data();
@@ -97,6 +100,8 @@ private slots:
     void refusedSaves();
     void saveKeepsModeAndOwner();
     void changedOnDiskIsNeverOverwritten();
+    void bytesReadBackFromTheFile_data();
+    void bytesReadBackFromTheFile();
     void writeErrorsAreReported();
     void monsterList();
 };
@@ -384,6 +389,43 @@ void TestBook::edits()
         QVERIFY(editHolds(original, original.replacing(i, fresh), &book));
         QVERIFY(editHolds(original, original.removing(i), &book));
     }
+}
+
+void TestBook::removalTakesItsLine_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QByteArray>("left"); // the file once that entry is removed
+    const QByteArray lines = "<a>\n  <e id=\"1\"/>\n  <e id=\"2\"/> <e id=\"3\"/>\n</a>";
+    QTest::newRow("alone on its line") << lines << 0 << QByteArray("<a>\n  <e id=\"2\"/> <e id=\"3\"/>\n</a>");
+    QTest::newRow("another after it") << lines << 1 << QByteArray("<a>\n  <e id=\"1\"/>\n <e id=\"3\"/>\n</a>");
+    QTest::newRow("another before it") << lines << 2 << QByteArray("<a>\n  <e id=\"1\"/>\n  <e id=\"2\"/>\n</a>");
+    QTest::newRow("CR LF") << QByteArray("<a>\r\n\t<e id=\"1\"/>\t\r\n\t<e id=\"2\"/>\r\n</a>") << 0
+                           << QByteArray("<a>\r\n\t<e id=\"2\"/>\r\n</a>");
+    QTest::newRow("a long run of blanks") << "<a>\n" + QByteArray(1000, ' ') + "<e id=\"1\"/>" + QByteArray(700, '\t') + "\n</a>"
+                                          << 0 << QByteArray("<a>\n</a>");
+}
+
+// An entry alone on its line goes with its line, otherwise with the white
+// space before it on its line, whether the book's bytes are in memory or
+// read back from its file around the entry.
+void TestBook::removalTakesItsLine()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, index);
+    QFETCH(QByteArray, left);
+    BookReader reader;
+    QVERIFY(reader.read(bytes));
+    Book book = reader.book();
+    book.apply(book.removing(index));
+    QCOMPARE(book.bytes(), left);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("livre.xml");
+    QVERIFY(writeBytes(path, bytes));
+    BookFile file;
+    QVERIFY(file.open(path));
+    QVERIFY(file.remove(index));
+    QCOMPARE(readBytes(path), left);
 }
 
 // Emptied entry by entry, a book in the program's layout takes a new first
@@ -897,6 +939,82 @@ void TestBook::changedOnDiskIsNeverOverwritten()
     QVERIFY(file.open(path));
     QVERIFY(file.replace(0, file.book().entry(0)));
     QCOMPARE(readBytes(path), theirs);
+}
+
+void TestBook::bytesReadBackFromTheFile_data()
+{
+    QTest::addColumn<QString>("meanwhile"); // what befalls the file between reading and saving
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("nothing") << "nothing" << true;
+    QTest::newRow("touched") << "touched" << true;
+    QTest::newRow("the same bytes in a new file") << "copied" << true;
+    QTest::newRow("changed in place, size and time kept") << "forged" << false;
+}
+
+// The book's bytes are not kept but read back from the file for each
+// change: a file that still holds them takes the change, splice by splice,
+// whatever its time says; one that does not, whatever its time says, is
+// left alone.
+void TestBook::bytesReadBackFromTheFile()
+{
+    QFETCH(QString, meanwhile);
+    QFETCH(bool, saved);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("livre.xml");
+    QVERIFY(QFile::copy(fixture("book-own.xml"), path));
+    const QByteArray ours = readBytes(path);
+    const QByteArray name = QFile::encodeName(path);
+    // Sets the file's time `seconds` from `from` (its time as it stands when none).
+    const auto setTime = [&name](qint64 seconds, const struct stat *from = nullptr) {
+        struct stat st;
+        if (::stat(name.constData(), &st) != 0)
+            return false;
+        struct timespec times[2] = {st.st_atim, from ? from->st_mtim : st.st_mtim};
+        times[1].tv_sec += seconds;
+        return ::utimensat(AT_FDCWD, name.constData(), times, 0) == 0;
+    };
+    BookFile file;
+    QVERIFY(file.open(path));
+    QVERIFY(file.book().bytes() == ours);
+    struct stat read;
+    QVERIFY(::stat(name.constData(), &read) == 0);
+    QByteArray theirs = ours;
+    if (meanwhile == "touched") {
+        QVERIFY(setTime(-100));
+    } else if (meanwhile == "copied") {
+        QVERIFY(writeBytes(path + ".autre", ours) && ::rename(QFile::encodeName(path + ".autre").constData(), name.constData()) == 0);
+    } else if (meanwhile == "forged") {
+        QVERIFY(theirs.contains("orée"));
+        theirs.replace("orée", "oréa");
+        QFile inPlace(path);
+        QVERIFY(inPlace.open(QIODevice::ReadWrite) && inPlace.write(theirs) == theirs.size());
+        inPlace.close();
+        QVERIFY(setTime(0, &read)); // the same file, size and time as when it was read
+        struct stat now;
+        QVERIFY(::stat(name.constData(), &now) == 0 && now.st_ino == read.st_ino && now.st_size == read.st_size);
+    }
+    const Book::Span first = file.book().span(0);
+    const Entry changed = withText("Une autre orée");
+    QCOMPARE(file.replace(0, changed), saved);
+    if (!saved) {
+        QCOMPARE(file.error(), BookFile::ChangedError);
+        QCOMPARE(readBytes(path), theirs);
+        QVERIFY(file.book().bytes().isNull());
+        return;
+    }
+    const QByteArray after = readBytes(path);
+    QVERIFY(after.startsWith(ours.left(first.begin)) && after.endsWith(ours.mid(first.end)));
+    BookReader reader;
+    QVERIFY(reader.read(after));
+    QCOMPARE(reader.book().entry(0), changed);
+    QVERIFY(file.book().bytes() == after);
+    // What was written is known by its digest: touched again, the file is
+    // still ours, and the next change goes on from its bytes.
+    QVERIFY(setTime(-200));
+    QVERIFY2(file.remove(1), qPrintable(file.errorString()));
+    QVERIFY(reader.read(readBytes(path)));
+    QCOMPARE(reader.book().size(), file.book().size());
+    QCOMPARE(reader.book().entry(0), changed);
 }
 
 void TestBook::writeErrorsAreReported()

@@ -85,6 +85,7 @@ private slots:
     void listByNumber();
     void searchFolding_data();
     void searchFolding();
+    void searchFollowsChanges();
     void playtest();
     void smallerPoints();
     void printedBook();
@@ -831,6 +832,49 @@ void TestGui::searchFolding()
 {
     QFETCH(QString, text);
     QCOMPARE(QString::fromUtf8(BookListModel::foldedUtf8(text)), BookListModel::folded(text));
+}
+
+// After each change, the filter finds what folding each entry's number and
+// text anew finds: the one folded text of the whole book follows entries
+// added, rewritten and removed in its middle.
+void TestGui::searchFollowsChanges()
+{
+    QVERIFY(QFile::copy(fixture("book-own.xml"), path()));
+    BookWindow window;
+    QVERIFY(window.openBook(path()));
+    auto *list = window.findChild<QTableView *>("view_Entries");
+    auto *filter = window.findChild<QLineEdit *>("le_Filter");
+    BookDocument *doc = window.document();
+    const auto check = [&] {
+        for (const QString &word : QStringList{"ore", "oeuvre", "fin", "ΣΑΣ", "écrit", "e", "ﬁnale"}) {
+            filter->setText(word);
+            QStringList shown, found;
+            for (int row = 0; row < list->model()->rowCount(); ++row)
+                shown << list->model()->index(row, BookListModel::Number).data().toString();
+            for (int i = 0; i < doc->book().size(); ++i) {
+                const Entry &e = doc->book().entry(i);
+                if (BookListModel::foldedUtf8(e.id + ' ' + e.text).contains(BookListModel::foldedUtf8(word)))
+                    found << e.id;
+            }
+            shown.sort();
+            found.sort();
+            QVERIFY2(shown == found, qPrintable(QString("%1: %2 instead of %3").arg(word, shown.join(','), found.join(','))));
+        }
+    };
+    check();
+    Entry e = doc->book().entry(1);
+    e.text = "Œuvre écrite à la ﬁnale";
+    QVERIFY(doc->replaceEntry(1, e));
+    check();
+    QVERIFY(doc->removeEntry(0));
+    check();
+    e.id = "050";
+    e.text = "Σας Ωμέγα : fin.";
+    QVERIFY(doc->addEntry(e));
+    check();
+    doc->undo();
+    doc->undo();
+    check();
 }
 
 // The book window as an author uses it: filter, follow a link, edit, delete,

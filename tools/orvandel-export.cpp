@@ -13,31 +13,41 @@
 #include "book/bookfile.h"
 #include "book/bookreader.h"
 #include "book/commandline.h"
+#include "book/digest.h"
 #include "book/entryid.h"
 #include "book/filepaths.h"
 #include "export/printbook.h"
 #include "export/webpage.h"
 
-#include <QBuffer>
 #include <QGuiApplication>
 #include <QFileInfo>
 
 namespace {
 
-// Replaces the file at `path` with `bytes`, then reads it back: an output
-// said to be written holds what was made.
-bool writeChecked(const QString &path, const QByteArray &bytes, QString *error)
+// Replaces the file at `path` with what `produce` writes, made as it is
+// written (a large book's page is never whole in memory), then reads the
+// file back: an output said to be written holds what was made.
+bool writeChecked(const QString &path, const std::function<bool(QIODevice *, QString *)> &produce, QString *error)
 {
     AtomicFile file(path);
-    if (!file.write(bytes)) {
+    if (!file.write(produce)) {
         *error = file.errorString();
         return false;
     }
-    if (!AtomicFile::holds(path, bytes)) {
+    quint64 there = 0;
+    qint64 size = 0;
+    if (!Digest::ofFile(path, &there, &size) || there != file.digest() || size != file.size()) {
         *error = QStringLiteral("le fichier écrit ne contient pas ce qui a été fait");
         return false;
     }
     return true;
+}
+
+bool writeChecked(const QString &path, const QByteArray &bytes, QString *error)
+{
+    return writeChecked(path, [&bytes](QIODevice *device, QString *failure) {
+        return AtomicFile::writeAll(*device, bytes, failure);
+    }, error);
 }
 
 } // namespace
@@ -131,11 +141,14 @@ int main(int argc, char *argv[])
         for (int k = 0; k < 3; ++k) {
             if (outputs[k].isEmpty())
                 continue;
-            QBuffer buffer;
-            buffer.open(QIODevice::WriteOnly);
-            const bool made = k == 0 ? print.writePdf(&buffer, sheet) : k == 1 ? print.writeHtml(&buffer) : web.write(&buffer);
-            QString error = k == 2 ? web.errorString() : print.errorString();
-            if (!made || !writeChecked(outputs[k], buffer.data(), &error))
+            QString error;
+            const auto produce = [&](QIODevice *device, QString *failure) {
+                if (k == 0 ? print.writePdf(device, sheet) : k == 1 ? print.writeHtml(device) : web.write(device))
+                    return true;
+                *failure = k == 2 ? web.errorString() : print.errorString();
+                return false;
+            };
+            if (!writeChecked(outputs[k], produce, &error))
                 return line.fail(QStringLiteral("%1 : %2").arg(outputs[k], error), 3);
         }
         return 0;
