@@ -150,6 +150,7 @@ BookFile::Change BookFind::replaceAll(const Book &book, const QString &with, int
 {
     BookFile::Change change;
     int changed = 0, replacedCount = 0;
+    QByteArray source; // the file's bytes, read once when there is something to replace
     for (int i = 0; i < book.size() && !wanted.isEmpty(); ++i) {
         const int found = in(book.entry(i), i).size();
         if (found == 0)
@@ -157,8 +158,10 @@ BookFile::Change BookFind::replaceAll(const Book &book, const QString &with, int
         const Entry after = replaced(book.entry(i), with);
         if (after == book.entry(i))
             continue; // replaced by the same text
+        if (source.isNull())
+            source = book.bytes();
         const Book::Edit edit = book.replacing(i, after);
-        change.pieces.append({edit.at, book.bytes().mid(edit.at, edit.removed), edit.inserted});
+        change.pieces.append({edit.at, source.mid(edit.at, edit.removed), edit.inserted});
         ++changed;
         replacedCount += found;
     }

@@ -460,15 +460,18 @@ int main(int argc, char *argv[])
     // The book window, a program of its own, against reading the same book
     // in a program of its own (both the work alone, start-up aside); then
     // the search an author types into it, letter by letter.
+    QString memoryLines;
     heading(QStringLiteral("The book window: a program of its own (floor: reading the book, the same)"));
     for (int entries : {10000, 100000}) {
         const QByteArray bytes = generateBook(entries);
         writePlain(book, bytes);
         const Pair window = inTurns([&] { return run(startup, {QStringLiteral("--window"), book, QStringLiteral("torche")}); },
                                     [&] { return run(self, {QStringLiteral("--open-once"), book}); }, fresh);
-        std::vector<double> opens, reads, first, next;
+        std::vector<double> opens, reads, first, next, shown, searched;
         for (const Ran &r : window.runs) {
             opens.push_back(r.field(0));
+            shown.push_back(r.field(8));
+            searched.push_back(r.field(9));
             first.push_back(r.field(2));
             double slowest = 0;
             for (int k = 3; k < 2 + 6; ++k)
@@ -481,12 +484,23 @@ int main(int argc, char *argv[])
         report(QStringLiteral("  first letter of a search (\"t\", cold)"), medianOf(first));
         report(QStringLiteral("  each next letter of \"torche\" (the slowest)"), medianOf(next));
         growth[QStringLiteral("window")][entries] = medianOf(opens);
+        if (entries == 100000) {
+            std::vector<double> bare;
+            for (int k = 0; k < fresh; ++k)
+                bare.push_back(run(startup, {QStringLiteral("--window-bare")}).field(0));
+            const double file = bytes.size() / 1048576.0, floor = medianOf(bare) / 1024;
+            memoryLines += QStringLiteral("the book window at 100000 entries (file %1 MiB): %2 MiB beyond a bare window "
+                                          "(%3x the file), %4 MiB after a search (%5x)\n")
+                               .arg(file, 0, 'f', 1).arg(medianOf(shown) / 1024 - floor, 0, 'f', 1)
+                               .arg((medianOf(shown) / 1024 - floor) / file, 0, 'f', 2)
+                               .arg(medianOf(searched) / 1024 - floor, 0, 'f', 1)
+                               .arg((medianOf(searched) / 1024 - floor) / file, 0, 'f', 2);
+        }
         growth[QStringLiteral("first search")][entries] = medianOf(first);
     }
 
     heading(QStringLiteral("Exports: programs of their own"));
     double htmlAt1000 = 0;
-    QString memoryLines;
     for (int entries : {1000, 100000}) {
         writePlain(book, generateBook(entries));
         const QString out = dir.filePath(QStringLiteral("livre.html"));

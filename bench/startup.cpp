@@ -455,9 +455,12 @@ static int spelling(int count)
     QCoreApplication::processEvents();
     const double floor = clock.nsecsElapsed() / 1e6;
     std::printf("%.3f %.3f %.3f %.3f %d\n", checked, floor, keystroke, open, underlined);
+    return 0;
+}
+
 // The book window on `path`, then `word` typed into its filter: see the
 // top of this file for what it prints.
-static int bookWindow(const QString &path, const QString &word, bool bare = false)
+static int windowFigures(const QString &path, const QString &word, bool bare = false)
 {
     QElapsedTimer clock;
     clock.start();
@@ -508,10 +511,10 @@ int main(int argc, char *argv[])
         return 0;
     }
     if (args.size() >= 3 && args.at(1) == QLatin1String("--window"))
-        return bookWindow(args.at(2), args.value(3));
+        return windowFigures(args.at(2), args.value(3));
     if (args.size() >= 2 && args.at(1) == QLatin1String("--window-bare")) {
         QTemporaryDir dir;
-        return bookWindow(dir.filePath(QStringLiteral("vide.xml")), QString(), true);
+        return windowFigures(dir.filePath(QStringLiteral("vide.xml")), QString(), true);
     }
     if (args.size() >= 5 && args.at(1) == QLatin1String("--replace"))
         return replacing(args.at(2), args.at(3), args.at(4));
