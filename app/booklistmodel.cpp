@@ -152,7 +152,7 @@ void BookListModel::changed(int index, int removed, int inserted, const QVector<
         for (int i = index; i < index + inserted; ++i) {
             findingText[i] = now.at(i);
             if (indexed) {
-                appendSearchable(book->entry(i).id, book->entry(i).text, &folded);
+                appendSearchable(book->entry(i), &folded);
                 ends.append(folded.size());
             }
         }
@@ -249,14 +249,31 @@ QByteArray BookListModel::foldedUtf8(const QString &text)
     return out;
 }
 
-void BookListModel::appendSearchable(const QString &id, const QString &text, QByteArray *out)
+void BookListModel::appendSearchable(const Entry &entry, QByteArray *out)
 {
-    // In UTF-8: half the bytes of the text to go over at each search. The
-    // space keeps the number's folding apart from the text's, as folding
-    // the two joined would.
-    appendFolded(id, out);
-    out->append(' ');
-    appendFolded(text, out);
+    // In UTF-8: half the bytes of the text to go over at each search. A
+    // space keeps each piece's folding apart from the next, as folding them
+    // joined would. Beyond the text, what else the reader reads: the
+    // choices, the monsters' names, the objects, the tests of luck.
+    const auto add = [out](const QString &piece) {
+        if (piece.isEmpty())
+            return;
+        out->append(' ');
+        appendFolded(piece, out);
+    };
+    appendFolded(entry.id, out);
+    add(entry.text);
+    for (const Entry::Choice &c : entry.choices)
+        add(c.text);
+    for (const Entry::Monster &m : entry.monsters)
+        add(m.name);
+    for (const Entry::Object &o : entry.objects) {
+        add(o.text);
+        add(o.other);
+    }
+    add(entry.luck.luckyText);
+    add(entry.luck.unluckyText);
+    add(entry.types.specialText);
 }
 
 BookListModel::SearchIndex BookListModel::makeIndex(const Book &book, const std::atomic<bool> *stop)
@@ -270,7 +287,7 @@ BookListModel::SearchIndex BookListModel::makeIndex(const Book &book, const std:
     for (int i = 0; i < book.size(); ++i) {
         if (stop && i % 1024 == 0 && stop->load())
             return SearchIndex();
-        appendSearchable(book.entry(i).id, book.entry(i).text, &index.folded);
+        appendSearchable(book.entry(i), &index.folded);
         index.starts.append(index.folded.size());
     }
     if (index.folded.capacity() > index.folded.size() + index.folded.size() / 16)

@@ -73,7 +73,7 @@ private:
         QVector<int> starts{0};
     };
     static SearchIndex makeIndex(const Book &book, const std::atomic<bool> *stop);
-    static void appendSearchable(const QString &id, const QString &text, QByteArray *out);
+    static void appendSearchable(const Entry &entry, QByteArray *out);
     void startIndex();
     void settleIndex() const;
     mutable SearchIndex search;

@@ -834,8 +834,8 @@ void TestGui::searchFolding()
     QCOMPARE(QString::fromUtf8(BookListModel::foldedUtf8(text)), BookListModel::folded(text));
 }
 
-// After each change, the filter finds what folding each entry's number and
-// text anew finds: the one folded text of the whole book follows entries
+// After each change, the filter finds what folding each entry's number,
+// text, choices and monsters anew finds: the one folded text of the whole book follows entries
 // added, rewritten and removed in its middle.
 void TestGui::searchFollowsChanges()
 {
@@ -846,14 +846,19 @@ void TestGui::searchFollowsChanges()
     auto *filter = window.findChild<QLineEdit *>("le_Filter");
     BookDocument *doc = window.document();
     const auto check = [&] {
-        for (const QString &word : QStringList{"ore", "oeuvre", "fin", "ΣΑΣ", "écrit", "e", "ﬁnale"}) {
+        for (const QString &word : QStringList{"ore", "oeuvre", "fin", "ΣΑΣ", "écrit", "e", "ﬁnale", "fuir", "orque"}) {
             filter->setText(word);
             QStringList shown, found;
             for (int row = 0; row < list->model()->rowCount(); ++row)
                 shown << list->model()->index(row, BookListModel::Number).data().toString();
             for (int i = 0; i < doc->book().size(); ++i) {
                 const Entry &e = doc->book().entry(i);
-                if (BookListModel::foldedUtf8(e.id + ' ' + e.text).contains(BookListModel::foldedUtf8(word)))
+                QString read = e.id + ' ' + e.text; // and what else a reader reads
+                for (const Entry::Choice &c : e.choices)
+                    read += ' ' + c.text;
+                for (const Entry::Monster &m : e.monsters)
+                    read += ' ' + m.name;
+                if (BookListModel::foldedUtf8(read).contains(BookListModel::foldedUtf8(word)))
                     found << e.id;
             }
             shown.sort();
