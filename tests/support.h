@@ -208,6 +208,18 @@ public:
             get<QLineEdit>(name)->setText(value);
         return *this;
     }
+    // Fields given as "name=value;name=value", spin boxes by their "sb_" names.
+    Form &fill(const QString &fields)
+    {
+        for (const QString &field : fields.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            const QString name = field.section(QLatin1Char('='), 0, 0), value = field.section(QLatin1Char('='), 1);
+            if (name.startsWith(QLatin1String("sb_")))
+                number(qPrintable(name), value.toInt());
+            else
+                text(qPrintable(name), value);
+        }
+        return *this;
+    }
     Form &number(const char *name, int value)
     {
         get<QSpinBox>(name)->setValue(value);

@@ -283,13 +283,7 @@ void TestGui::addRules()
     QFETCH(int, added);
     bind(path());
     Form form(dialog);
-    for (const QString &field : fields.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        const QString name = field.section(QLatin1Char('='), 0, 0), value = field.section(QLatin1Char('='), 1);
-        if (name.startsWith(QLatin1String("sb_")))
-            form.number(qPrintable(name), value.toInt());
-        else
-            form.text(qPrintable(name), value);
-    }
+    form.fill(fields);
     form.click(qPrintable(button));
     form.click(qPrintable(button)); // a successful add clears its inputs (objects excepted)
     const int count = rows(qPrintable(table));
@@ -434,13 +428,7 @@ void TestGui::rowNotAdded()
     QFETCH(bool, asked);
     bind(path());
     Form form(dialog);
-    for (const QString &field : fields.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        const QString name = field.section(QLatin1Char('='), 0, 0), value = field.section(QLatin1Char('='), 1);
-        if (name.startsWith(QLatin1String("sb_")))
-            form.number(qPrintable(name), value.toInt());
-        else
-            form.text(qPrintable(name), value);
-    }
+    form.fill(fields);
     QStringList seen;
     if (asked)
         script->message(&seen, QMessageBox::No);
