@@ -18,6 +18,10 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QRegularExpression>
@@ -42,6 +46,50 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+namespace {
+
+// Gives the form the room there is, and never less than it needs: a short
+// screen scrolls it rather than squeezing its fields (whose wrapped lines
+// would otherwise ask for the height of their longest layout).
+class FormScroll : public QScrollArea
+{
+public:
+    QSize sizeHint() const override
+    {
+        return widget() ? widget()->minimumSizeHint() + QSize(verticalScrollBar()->sizeHint().width(), 0) : QScrollArea::sizeHint();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QScrollArea::resizeEvent(event);
+        fit();
+    }
+    bool viewportEvent(QEvent *event) override
+    {
+        if (event->type() == QEvent::LayoutRequest)
+            fit();
+        return QScrollArea::viewportEvent(event);
+    }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == widget() && event->type() == QEvent::LayoutRequest)
+            QMetaObject::invokeMethod(this, [this] { fit(); }, Qt::QueuedConnection);
+        return QScrollArea::eventFilter(watched, event);
+    }
+
+private:
+    void fit()
+    {
+        if (QWidget *form = widget()) {
+            const QSize least = form->minimumSizeHint();
+            form->resize(qMax(viewport()->width(), least.width()), qMax(viewport()->height(), least.height()));
+        }
+    }
+};
+
+} // namespace
+
 BookWindow::BookWindow(QWidget *parent)
     : QMainWindow(parent)
     , model(new BookListModel(this))
@@ -49,10 +97,12 @@ BookWindow::BookWindow(QWidget *parent)
     , list(new QTableView)
     , filterEdit(new QLineEdit)
     , preview(new QTextBrowser)
+    , form(new EntryUI(this))
+    , formDock(new QDockWidget(this))
 {
     setObjectName(QStringLiteral("BookWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
-    resize(1100, 700);
+    resize(1340, 720);
 
     filter->setSourceModel(model);
     filter->setSortRole(BookListModel::SortRole);
@@ -75,17 +125,37 @@ BookWindow::BookWindow(QWidget *parent)
     preview->setObjectName(QStringLiteral("text_Preview"));
     preview->setOpenLinks(false);
 
-    auto *left = new QWidget;
-    auto *column = new QVBoxLayout(left);
+    // The list over the entry it selects, as a reader reads it; the form
+    // beside them, so that other entries stay readable while writing.
+    auto *top = new QWidget;
+    auto *column = new QVBoxLayout(top);
     column->setContentsMargins(0, 0, 0, 0);
     column->addWidget(filterEdit);
     column->addWidget(list, 1);
-    auto *split = new QSplitter;
-    split->addWidget(left);
+    auto *split = new QSplitter(Qt::Vertical);
+    split->addWidget(top);
     split->addWidget(preview);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
     setCentralWidget(split);
+
+    form->setEmbedded(true);
+    auto *scroll = new FormScroll;
+    scroll->setWidget(form);
+    scroll->setFrameShape(QFrame::NoFrame);
+    formDock->setObjectName(QStringLiteral("dock_Entry"));
+    formDock->setWidget(scroll);
+    formDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    formDock->setWindowTitle(form->windowTitle());
+    connect(form, &QWidget::windowTitleChanged, formDock, &QDockWidget::setWindowTitle);
+    addDockWidget(Qt::RightDockWidgetArea, formDock);
+    resizeDocks({formDock}, {820}, Qt::Horizontal);
+    connect(form, &EntryUI::entrySaved, this, [this](const QString &id) {
+        const int index = doc->book().indexOfNumber(EntryId::parse(id));
+        if (index >= 0)
+            selectEntry(index);
+        statusBar()->showMessage(tr("Entrée %1 enregistrée").arg(id), 4000);
+    });
 
     QToolBar *tools = addToolBar(tr("Livre"));
     tools->setObjectName(QStringLiteral("toolBar_Book"));
@@ -100,6 +170,9 @@ BookWindow::BookWindow(QWidget *parent)
     QAction *add = action(QStringLiteral("actionNew"), tr("Nouvelle entrée"), QKeySequence::New, &BookWindow::newEntry);
     QAction *edit = action(QStringLiteral("actionEdit"), tr("Modifier"), QKeySequence(Qt::Key_F2), &BookWindow::editEntry);
     QAction *remove = action(QStringLiteral("actionDelete"), tr("Supprimer"), QKeySequence::Delete, &BookWindow::deleteEntry);
+    // Suppr deletes an entry from the list only, never while typing in the form.
+    remove->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    list->addAction(remove);
     tools->addSeparator();
     undoAction = action(QStringLiteral("actionUndo"), tr("Annuler"), QKeySequence::Undo, &BookWindow::undo);
     redoAction = action(QStringLiteral("actionRedo"), tr("Rétablir"), QKeySequence(QStringLiteral("Ctrl+Shift+Z")), &BookWindow::redo);
@@ -200,6 +273,9 @@ bool BookWindow::setDocument(const QSharedPointer<BookDocument> &document)
     followAll();
     if (!doc->book().isEmpty())
         selectEntry(0);
+    form->setDocument(doc);
+    form->startNew();
+    form->setReadOnly(doc->isReadOnly());
     return true;
 }
 
@@ -292,16 +368,21 @@ void BookWindow::showLink(const QUrl &url)
         selectEntry(url.path().toInt());
 }
 
+void BookWindow::showEditor()
+{
+    formDock->show();
+    formDock->raise();
+    form->findChild<QWidget *>(QStringLiteral("textEdit"))->setFocus(Qt::OtherFocusReason);
+}
+
 void BookWindow::newEntry()
 {
-    if (doc->isReadOnly())
+    if (doc->isReadOnly() || !form->confirmAbandon())
         return;
-    EntryUI dialog(this);
-    dialog.setDocument(doc);
+    form->startNew();
     if (doc->book().isEmpty() && firstNumber >= 0)
-        dialog.proposeNumber(firstNumber);
-    if (dialog.exec() == QDialog::Accepted && !dialog.savedId().isEmpty())
-        selectEntry(doc->book().indexOfNumber(EntryId::parse(dialog.savedId())));
+        form->proposeNumber(firstNumber);
+    showEditor();
 }
 
 void BookWindow::editEntry()
@@ -309,10 +390,21 @@ void BookWindow::editEntry()
     const int index = selectedEntry();
     if (index < 0)
         return;
-    EntryUI dialog(this);
-    dialog.setDocument(doc, index);
-    dialog.setReadOnly(doc->isReadOnly());
-    dialog.exec();
+    if (index != form->editedEntry()) {
+        if (!form->confirmAbandon())
+            return;
+        form->setDocument(doc, index);
+        form->setReadOnly(doc->isReadOnly());
+    }
+    showEditor();
+}
+
+void BookWindow::closeEvent(QCloseEvent *event)
+{
+    // An entry being written is not dropped with its window.
+    if (!form->confirmAbandon())
+        return event->ignore();
+    QMainWindow::closeEvent(event);
 }
 
 void BookWindow::deleteEntry()

@@ -8,6 +8,8 @@
 #include <QSharedPointer>
 
 class BookFilterModel;
+class EntryUI;
+class QDockWidget;
 class FindReplaceUI;
 class BookListModel;
 class QAction;
@@ -47,6 +49,8 @@ public:
     // Selects entry `index` of the book in the list, clearing the filter if need be.
     void selectEntry(int index);
     int selectedEntry() const;
+    // The form beside the list, where entries are written and changed.
+    EntryUI *editor() const { return form; }
 
 public slots:
     void newEntry();
@@ -63,7 +67,12 @@ public slots:
     void renumber();
     void findReplace();
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
+    // Shows the form and puts the author in its text.
+    void showEditor();
     // After the document changed: the entries from `index` on (`removed` of
     // them gave way to `inserted`), or the whole book.
     void follow(int index, int removed, int inserted);
@@ -78,6 +87,8 @@ private:
     QTableView *list;
     QLineEdit *filterEdit;
     QTextBrowser *preview;
+    EntryUI *form;
+    QDockWidget *formDock;
     QAction *undoAction, *redoAction;
     int firstNumber = -1;
     QMenu *fileMenu = nullptr;

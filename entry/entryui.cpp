@@ -8,6 +8,8 @@
 #include <QCheckBox>
 #include <QCompleter>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMap>
 #include <QMessageBox>
@@ -137,11 +139,17 @@ EntryUI::EntryUI(QWidget *parent)
     number->setObjectName(QStringLiteral("pb_Number"));
     number->setToolTip(tr("Donner à cette entrée un numéro libre, par exemple celui où mène déjà un choix."));
     connect(number, &QPushButton::clicked, this, &EntryUI::changeNumber);
+    sectionNote = new QLabel(this);
+    sectionNote->setObjectName(QStringLiteral("lbl_Sections"));
+    sectionNote->setWordWrap(true);
+    sectionNote->setStyleSheet(QStringLiteral("color: #8a5a00;"));
+    sectionNote->hide();
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(message, 1);
     bottom->addWidget(number);
     auto *outer = new QVBoxLayout(this);
     outer->addWidget(ui->layoutWidget, 1);
+    outer->addWidget(sectionNote);
     outer->addLayout(bottom);
     resize(sizeHint().expandedTo(QSize(900, 640)));
 
@@ -175,6 +183,29 @@ EntryUI::EntryUI(QWidget *parent)
             setTabOrder(previous, w);
         previous = w;
     }
+
+    // The text columns take the width left by the numbers.
+    const auto stretch = [](QTableWidget *table, std::initializer_list<int> texts) {
+        QHeaderView *header = table->horizontalHeader();
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        for (int column : texts)
+            header->setSectionResizeMode(column, QHeaderView::Stretch);
+    };
+    stretch(ui->table_Choice, {1});
+    stretch(ui->table_Monster, {0});
+    stretch(ui->table_Objects, {0, 8});
+
+    // A section's data counts whatever its boxes say: the line under the
+    // form says so whenever they disagree.
+    for (QCheckBox *box : findChildren<QCheckBox *>())
+        connect(box, &QCheckBox::toggled, this, &EntryUI::updateSectionNote);
+    for (QTableWidget *table : {ui->table_Choice, ui->table_Monster})
+        for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+            connect(table->model(), signal, this, &EntryUI::updateSectionNote);
+    for (QLineEdit *edit : {ui->le_FleeRef, ui->le_LuckyValue, ui->le_LuckyText})
+        connect(edit, &QLineEdit::textChanged, this, &EntryUI::updateSectionNote);
+    for (QSpinBox *spin : {ui->sb_FleeRound, ui->sb_BonusHabilete, ui->sb_BonusEndurance, ui->sb_BonusChance})
+        connect(spin, QOverload<int>::of(&QSpinBox::valueChanged), this, &EntryUI::updateSectionNote);
 
     loadMonsterNames();
     shown = formText(collectEntry());
@@ -335,9 +366,63 @@ bool EntryUI::confirmAbandon()
 
 void EntryUI::reject()
 {
-    // Cancel, Escape and closing the window all come here.
-    if (confirmAbandon())
+    // Cancel, Escape and closing the window all come here; inside a window,
+    // only Cancel, which leaves the entry for a new one.
+    if (!confirmAbandon())
+        return;
+    if (embedded)
+        startNew();
+    else
         QDialog::reject();
+}
+
+void EntryUI::setEmbedded(bool inside)
+{
+    setWindowFlags(inside ? Qt::Widget : Qt::Dialog);
+    if (inside && !embedded)
+        layOutBeside();
+    embedded = inside;
+    ui->pb_Cancel->setToolTip(inside ? tr("Abandonner cette entrée et en commencer une nouvelle") : QString());
+}
+
+void EntryUI::keyPressEvent(QKeyEvent *event)
+{
+    if (embedded && event->key() == Qt::Key_Escape) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void EntryUI::saveDone(const QString &id)
+{
+    saved = id;
+    emit entrySaved(id);
+    if (embedded)
+        startNew();
+    else
+        accept();
+}
+
+void EntryUI::updateSectionNote()
+{
+    const Entry e = collectEntry();
+    QStringList unticked;
+    if (!e.choices.isEmpty() && !(e.types.choice && e.choiceActive))
+        unticked << ui->ck_Choice->text();
+    if (!e.monsters.isEmpty() && !e.types.attack)
+        unticked << ui->ck_Attack->text();
+    if (e.hasFlee() && !(e.types.flee && e.flee.active))
+        unticked << ui->ck_Flee->text();
+    if (e.hasLuck() && !(e.types.luck && e.luck.active))
+        unticked << ui->ck_Luck->text();
+    if (e.hasBonus() && !(e.types.bonus && e.bonus.active))
+        unticked << ui->ck_Bonus->text();
+    sectionNote->setVisible(!unticked.isEmpty());
+    sectionNote->setText(unticked.isEmpty() ? QString()
+        : tr("Case décochée, section remplie (%1) : le lecteur la vivra quand même, car seul ce qui est "
+             "rempli compte pour le jeu ; les cases ne changent que le type inscrit. Videz la section pour l'ôter.")
+              .arg(unticked.join(QStringLiteral(", "))));
 }
 
 void EntryUI::askReset()

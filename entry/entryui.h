@@ -10,6 +10,7 @@
 #include <QString>
 
 struct Entry;
+class QKeyEvent;
 class QLabel;
 class QStringListModel;
 class QTableWidget;
@@ -48,8 +49,27 @@ public:
     QString savedId() const { return saved; }
     int bookSize() const { return document->book().size(); }
 
+    // The form inside a window (the book window's editor) rather than over
+    // it: saving moves on to a new entry, "Annuler" abandons the entry shown
+    // (asking first), Escape does nothing.
+    void setEmbedded(bool embedded);
+    // A new entry under the next number, the form emptied.
+    void startNew();
+    // The entry being edited, -1 for a new one.
+    int editedEntry() const { return editedIndex; }
+    // True when leaving the entry shown loses nothing, or the author agrees
+    // to lose it.
+    bool confirmAbandon();
+
+signals:
+    // An entry was written under `id`.
+    void entrySaved(const QString &id);
+
 public slots:
     void reject() override;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 private slots:
     void addChoice();
@@ -76,7 +96,17 @@ private:
     bool isUnsaved() const;
     bool hasRowNotAdded() const;
     static QString formText(Entry entry);
-    bool confirmAbandon();
+    // After a save: a dialog closes, an embedded form moves on.
+    void saveDone(const QString &id);
+    // The book changed while the form is open: the entry being edited is
+    // followed wherever it went, and a new entry's number stays free.
+    void followBook(int index, int removed, int inserted);
+    void watch(const QSharedPointer<BookDocument> &open);
+    void updateTitle();
+    // Lays the form out narrow and tall, for a place beside the list.
+    void layOutBeside();
+    // Says which sections hold data while their box is unticked.
+    void updateSectionNote();
     void loadMonsterNames();
     bool askRootName(QString *rootName, bool *startAtOne);
     static void fillRow(QTableWidget *table, int row, const QStringList &texts);
@@ -92,9 +122,13 @@ private:
     QSharedPointer<BookDocument> document;
     const BookFile *book = nullptr; // the document's file, as read
     int editedIndex = -1; // the entry being edited, -1 for a new one
+    int editedNumber = -1; // its number when it was opened
+    bool embedded = false;
+    bool writing = false;  // our own save is changing the book
     QString shown;        // the form as it was shown, to tell unsaved work
     QString saved;
     QLabel *message = nullptr;
+    QLabel *sectionNote = nullptr;
     QHash<QString, QPair<int, int>> knownMonsters; // name -> Habileté, Endurance
     QStringListModel *monsterNames = nullptr;       // what completes a monster's name
 };

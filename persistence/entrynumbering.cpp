@@ -33,7 +33,7 @@ void EntryUI::changeNumber()
         return refuse(ui->lbl_IndexEntry, tr("Le numéro %1 est déjà pris par une autre entrée.").arg(EntryId::text(number)));
     lastId = number;
     ui->lbl_IndexEntry->setText(EntryId::text(number));
-    setWindowTitle(tr("Entrée %1 — %2").arg(EntryId::text(number), QFileInfo(entriesFile.fileName()).fileName()));
+    updateTitle();
 }
 
 void EntryUI::proposeNumber(int number)
@@ -42,6 +42,7 @@ void EntryUI::proposeNumber(int number)
         return;
     lastId = number;
     ui->lbl_IndexEntry->setText(EntryId::text(number));
+    updateTitle();
 }
 
 bool EntryUI::isFileEmpty(QFile &file)
@@ -49,11 +50,12 @@ bool EntryUI::isFileEmpty(QFile &file)
     // The file is read once, by its document; the numbering and the save
     // both work from what was read. Only a missing or blank file counts as
     // empty: one that cannot be read is never started afresh.
-    document = BookDocument::of(file.fileName());
+    watch(BookDocument::of(file.fileName()));
     document->load();
     Spelling::attach(this, document->spelling());
     book = &document->file();
     editedIndex = -1;
+    editedNumber = -1;
     loadMonsterNames();
     return book->state() == BookFile::New;
 }
@@ -82,13 +84,69 @@ void EntryUI::setReadOnly(bool readOnly)
                                      : QString());
 }
 
+void EntryUI::watch(const QSharedPointer<BookDocument> &open)
+{
+    if (document == open)
+        return;
+    if (document)
+        document->disconnect(this);
+    document = open;
+    connect(document.data(), &BookDocument::entriesChanged, this, &EntryUI::followBook);
+    connect(document.data(), &BookDocument::bookReset, this, [this] { followBook(0, -1, -1); });
+}
+
+void EntryUI::followBook(int index, int removed, int inserted)
+{
+    if (writing || !book)
+        return;
+    const Book &now = book->book();
+    if (editedIndex >= 0) {
+        if (removed >= 0 && editedIndex >= index + removed) {
+            editedIndex += inserted - removed;
+            return;
+        }
+        if (removed >= 0 && editedIndex < index)
+            return;
+        // Changed, moved or gone: found again by the number it had.
+        editedIndex = editedNumber >= 0 ? now.indexOfNumber(editedNumber) : -1;
+        if (editedIndex >= 0)
+            return;
+        // Deleted meanwhile (an undo, another window): the form keeps what
+        // it shows, and saving adds it back rather than replacing another.
+        message->setText(tr("L'entrée %1 n'est plus dans le livre : « Save » l'y ajoutera de nouveau.")
+                             .arg(EntryId::text(qMax(0, editedNumber))));
+        editedNumber = -1;
+    }
+    if (lastId < 0 || now.indexOfNumber(lastId) >= 0) {
+        lastId = book->nextNumber();
+        ui->lbl_IndexEntry->setText(lastId < 0 ? tr("complet") : EntryId::text(lastId));
+    }
+    fileEmpty = book->state() == BookFile::New;
+    updateTitle();
+}
+
+void EntryUI::updateTitle()
+{
+    const QString file = QFileInfo(entriesFile.fileName()).fileName();
+    setWindowTitle(editedIndex >= 0 ? tr("Entrée %1 — %2").arg(ui->lbl_IndexEntry->text(), file)
+                                    : tr("Nouvelle entrée %1 — %2").arg(ui->lbl_IndexEntry->text(), file));
+}
+
+void EntryUI::startNew()
+{
+    resetForm();
+    setDocument(document, -1);
+    shown = formText(collectEntry());
+}
+
 void EntryUI::setDocument(const QSharedPointer<BookDocument> &open, int index)
 {
-    document = open;
+    watch(open);
     document->load();
     Spelling::attach(this, document->spelling());
     book = &document->file();
     editedIndex = index;
+    editedNumber = index >= 0 ? book->book().number(index) : -1;
     loadMonsterNames();
     entriesFile.setFileName(document->path());
     fileEmpty = book->state() == BookFile::New;
@@ -97,10 +155,10 @@ void EntryUI::setDocument(const QSharedPointer<BookDocument> &open, int index)
     if (index >= 0) {
         showEntry(book->book().entry(index));
         lastId = book->book().number(index);
-        setWindowTitle(tr("Entrée %1 — %2").arg(book->book().entry(index).id, QFileInfo(document->path()).fileName()));
+        updateTitle();
         return;
     }
     lastId = book->nextNumber();
     ui->lbl_IndexEntry->setText(lastId < 0 ? tr("complet") : EntryId::text(lastId));
-    setWindowTitle(tr("Nouvelle entrée — %1").arg(QFileInfo(document->path()).fileName()));
+    updateTitle();
 }

@@ -79,11 +79,8 @@ void EntryUI::saveEntry()
         entry.tagName = original.tagName;
         entry.otherAttributes = original.otherAttributes;
         entry.otherChildren = original.otherChildren;
-        if (entry == original) {
-            this->saved = entry.id;
-            accept();
-            return;
-        }
+        if (entry == original)
+            return saveDone(entry.id);
     }
 
     const QString path = entriesFile.fileName();
@@ -115,7 +112,10 @@ void EntryUI::saveEntry()
             != QMessageBox::Yes)
         return;
     auto write = [&] {
-        return editedIndex >= 0 ? document->replaceEntry(editedIndex, entry) : document->addEntry(entry, rootName);
+        writing = true;
+        const bool written = editedIndex >= 0 ? document->replaceEntry(editedIndex, entry) : document->addEntry(entry, rootName);
+        writing = false;
+        return written;
     };
     bool saved = write();
     if (!saved && document->error() == BookFile::HistoryError
@@ -129,11 +129,8 @@ void EntryUI::saveEntry()
         saved = write();
         document->setHistoryRequired(true);
     }
-    if (saved) {
-        this->saved = entry.id;
-        accept();
-        return;
-    }
+    if (saved)
+        return saveDone(entry.id);
     switch (document->error()) {
     case BookFile::HistoryError:
         return;

@@ -22,6 +22,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QDockWidget>
 #include <QSortFilterProxyModel>
 #include <QTreeWidget>
 #include <QElapsedTimer>
@@ -93,6 +94,9 @@ private slots:
     void replaceAllUndone();
     void bookWindowMenus();
     void newBookOpensAgain();
+    void sectionNote_data();
+    void sectionNote();
+    void editorFollowsTheBook();
     void oneDocumentPerBook();
 
 private:
@@ -238,10 +242,9 @@ void TestGui::bookOpenElsewhereIsReadOnly()
     QVERIFY(!saveEnabled);
     if (books->file().book().size() > 0) {
         books->selectEntry(0);
-        saveEnabled = true;
-        script->then(saveOffered);
         emit books->findChild<QTableView *>("view_Entries")->activated(books->findChild<QTableView *>("view_Entries")->currentIndex());
-        QVERIFY(!saveEnabled);
+        QCOMPARE(books->editor()->editedEntry(), 0);
+        QVERIFY(!Form(books->editor()).get<QPushButton>("pb_Save")->isEnabled());
     }
     for (const char *action : {"actionNew", "actionDelete", "actionRenumber", "actionUndo"}) {
         QVERIFY(!books->findChild<QAction *>(action)->isVisible());
@@ -900,17 +903,18 @@ void TestGui::bookWindow()
     QVERIFY(preview->toPlainText().contains("Si vous êtes vainqueur, rendez-vous au 3 (entrée absente)."));
 
     // Saved unchanged, an entry leaves the file as it was; changed, only its bytes change.
-    script->then([](QWidget *modal) { Form(modal).click("pb_Save"); });
+    // The form beside the list: saving moves on to a new entry, the saved one selected.
+    EntryUI *editor = window.editor();
     window.editEntry();
+    Form(editor).click("pb_Save");
     QCOMPARE(readBytes(path()), original);
+    QCOMPARE(editor->editedEntry(), -1);
+    QCOMPARE(window.selectedEntry(), 1);
     const Book::Span span = window.file().book().span(1);
-    QString title;
-    script->then([&](QWidget *modal) {
-        title = modal->windowTitle();
-        Form(modal).text("textEdit", "Un orque furieux.").choice("2", "Fuir").click("pb_Save");
-    });
     window.editEntry();
-    QCOMPARE(title, "Entrée 001 — livre.xml");
+    QCOMPARE(window.findChild<QDockWidget *>("dock_Entry")->windowTitle(), "Entrée 001 — livre.xml");
+    Form(editor).text("textEdit", "Un orque furieux.").choice("2", "Fuir").click("pb_Save");
+    QCOMPARE(Form(editor).shownId(), "003");
     const QByteArray edited = readBytes(path());
     QVERIFY(edited.startsWith(original.left(span.begin)) && edited.endsWith(original.mid(span.end)));
     QVERIFY(edited.contains("<Text>Un orque furieux.</Text>"));
@@ -1001,7 +1005,7 @@ void TestGui::smallerPoints()
         QCOMPARE(form.get<QLabel>("lbl_Message")->text(), "Le numéro 001 est déjà pris par une autre entrée.");
         form.click("pb_Number");
         QCOMPARE(form.shownId(), "007");
-        QVERIFY(modal->windowTitle().startsWith("Entrée 007 — "));
+        QVERIFY(modal->windowTitle().startsWith("Nouvelle entrée 007 — "));
         form.text("textEdit", "Une porte.").choice("0", "Retour").click("pb_Save");
     });
     Form(&window).click("pb_Special");
@@ -1140,13 +1144,10 @@ void TestGui::newBookOpensAgain()
                 .number("sb_FirstNumber", 5);
             qobject_cast<QDialog *>(modal)->accept();
         });
-        QString shownId;
-        script->then([&](QWidget *form) {
-            shownId = Form(form).shownId();
-            Form(form).text("textEdit", "Au seuil du manoir.").choice("6", "Entrer").click("pb_Save");
-        });
         window.newBook();
-        QCOMPARE(shownId, "005");
+        Form form(window.bookWindow()->editor());
+        QCOMPARE(form.shownId(), "005");
+        form.text("textEdit", "Au seuil du manoir.").choice("6", "Entrer").click("pb_Save");
         QVERIFY(readBytes(made).startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Le_Manoir_des_Ombres>\n"
                                            "\t<Attr id=\"005\">\n\t\t<Text>Au seuil du manoir.</Text>"));
         QVERIFY(readBytes(made).contains("<Choices active=\"1\">")); // a choice added ticks its section
@@ -1281,3 +1282,79 @@ void TestGui::flightRoundStartsAtOne()
 
 QTEST_MAIN(TestGui)
 #include "tst_gui.moc"
+
+// A section holding data while its box is unticked is said, and only then.
+void TestGui::sectionNote_data()
+{
+    QTest::addColumn<QString>("fields");
+    QTest::addColumn<QString>("add");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<bool>("on");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("choice unticked") << "le_ChoiceValue=4;le_ChoiceText=Fuir" << "pb_ChoiceAdd" << "ck_Choice" << false << "Choix";
+    QTest::newRow("fight unticked") << "le_MonsterName=Orque;sb_MonsterHabilete=6;sb_MonsterEndurance=5;le_MonsterVictory=3"
+                                    << "pb_MonsterAdd" << "ck_Attack" << false << "Attaque";
+    QTest::newRow("luck never ticked") << "le_LuckyValue=5;le_LuckyText=Ouf" << "" << "ck_Eat" << true << "Tentez votre chance";
+    QTest::newRow("bonus ticked") << "sb_BonusChance=-1" << "" << "ck_Bonus" << true << "";
+    QTest::newRow("flight without a reference") << "sb_FleeRound=2" << "" << "ck_Eat" << false << "";
+    QTest::newRow("flight, active unticked") << "le_FleeRef=9;sb_FleeRound=1" << "" << "ck_FleeActive" << false << "Fuite";
+}
+
+void TestGui::sectionNote()
+{
+    QFETCH(QString, fields);
+    QFETCH(QString, add);
+    QFETCH(QString, box);
+    QFETCH(bool, on);
+    QFETCH(QString, said);
+    bind(path());
+    Form form(dialog);
+    form.check("ck_Flee").check("ck_FleeActive").fill(fields);
+    if (!add.isEmpty())
+        form.click(qPrintable(add));
+    form.check(qPrintable(box), on);
+    auto *note = form.get<QLabel>("lbl_Sections");
+    QCOMPARE(note->isVisibleTo(dialog), !said.isEmpty());
+    if (!said.isEmpty())
+        QVERIFY2(note->text().startsWith(QStringLiteral("Case décochée, section remplie (%1)").arg(said)), qPrintable(note->text()));
+}
+
+// The form beside the list keeps to its entry while the book changes under
+// it, and an entry deleted meanwhile is written again rather than lost.
+void TestGui::editorFollowsTheBook()
+{
+    QVERIFY(QFile::copy(fixture("book-own.xml"), path()));
+    BookWindow window;
+    QVERIFY(window.openBook(path()));
+    window.show();
+    EntryUI *editor = window.editor();
+    BookDocument *doc = window.document();
+    window.selectEntry(2);
+    window.editEntry();
+    Form(editor).text("textEdit", "Le pont s'effondre.");
+    QVERIFY(doc->removeEntry(0));
+    QCOMPARE(editor->editedEntry(), 1);
+    Form(editor).click("pb_Save");
+    QCOMPARE(doc->book().size(), 2);
+    QCOMPARE(doc->book().entry(1).id, "002");
+    QCOMPARE(doc->book().entry(1).text, "Le pont s'effondre.");
+
+    window.selectEntry(1);
+    window.editEntry();
+    Form(editor).text("textEdit", "Le pont tient bon.");
+    QVERIFY(doc->removeEntry(1));
+    QCOMPARE(editor->editedEntry(), -1);
+    QVERIFY(Form(editor).get<QLabel>("lbl_Message")->text().contains("L'entrée 002 n'est plus dans le livre"));
+    QStringList seen;
+    script->message(&seen, QMessageBox::No); // closing asks first, and stays open
+    window.close();
+    QVERIFY(window.isVisible());
+    QCOMPARE(seen.size(), 1);
+    script->message(&seen, QMessageBox::Yes); // an ending
+    Form(editor).click("pb_Save");
+    QCOMPARE(doc->book().size(), 2);
+    QCOMPARE(doc->book().entry(1).id, "002");
+    QCOMPARE(doc->book().entry(1).text, "Le pont tient bon.");
+    window.close();
+    QVERIFY(!window.isVisible());
+}
