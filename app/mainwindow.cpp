@@ -168,6 +168,7 @@ bool MainWindow::openBookWindow(const QString &path)
         }
         windows.removeAll(nullptr);
         windows.append(window);
+        window->installEventFilter(this);
         window->addFileActions({findChild<QAction *>(QStringLiteral("actionNewBook")), ui->actionChooseBook, ui->menuRecent->menuAction(), ui->actionHistory,
                                 ui->actionMonsters},
                                ui->actionQuit);
@@ -183,6 +184,20 @@ bool MainWindow::openBookWindow(const QString &path)
     settings.setValue(QStringLiteral("livresRecents"), QStringList(recent.mid(0, 8)));
     fillRecentBooks();
     return true;
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // Several books open: "Historique…", "Liste des monstres…" and the
+    // others act on the one whose window is in front.
+    if (event->type() == QEvent::WindowActivate)
+        if (auto *window = qobject_cast<BookWindow *>(watched))
+            if (window->document() && window->document() != current.data()) {
+                current = BookDocument::of(window->document()->path());
+                book = current->path();
+                showBook();
+            }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 bool MainWindow::reopenLastBook()

@@ -54,6 +54,10 @@ private slots:
     void showHistory();
     void playBook();
 
+protected:
+    // The book window the author works in gives the book the menus act on.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     bool askForBook();
     void openEntryDialog(bool special);

@@ -1,8 +1,10 @@
 #include "entry/spelling.h"
 
+#include "entry/spellingdelegate.h"
 #include "entry/spellinghighlighter.h"
 #include "spelling/spellchecker.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -33,7 +35,13 @@ QStringList Spelling::proseFields()
 {
     return {QStringLiteral("textEdit"),       QStringLiteral("le_ChoiceText"), QStringLiteral("le_MonsterName"),
             QStringLiteral("le_ObjectText"),  QStringLiteral("le_ObjectOther"), QStringLiteral("le_LuckyText"),
-            QStringLiteral("le_UnluckyText"), QStringLiteral("le_Special")};
+            QStringLiteral("le_UnluckyText"), QStringLiteral("le_Special"),     QStringLiteral("le_Name")};
+}
+
+QStringList Spelling::proseCells()
+{
+    return {QStringLiteral("table_Choice:1"), QStringLiteral("table_Monster:0"), QStringLiteral("table_Objects:0"),
+            QStringLiteral("table_Objects:8"), QStringLiteral("tableWidget:0")};
 }
 
 Spelling *Spelling::attach(QWidget *form, SpellChecker *checker)
@@ -64,24 +72,37 @@ Spelling::Spelling(QWidget *form) : QObject(form), timer(new QTimer(this))
             text->installEventFilter(this);
             text->viewport()->installEventFilter(this);
         } else if (auto *line = form->findChild<QLineEdit *>(name)) {
-            lines << line;
-            line->installEventFilter(this);
-            connect(line, &QLineEdit::textChanged, this, [this, line] { later(line); });
-            connect(line, &QLineEdit::textEdited, this, [this, line] { typedAt.insert(line, line->cursorPosition()); });
-            connect(line, &QLineEdit::cursorPositionChanged, this, [this, line](int, int now) {
-                if (typedAt.contains(line) && typedAt.value(line) != now) {
-                    typedAt.remove(line);
-                    later(line);
-                }
-            });
-            connect(line, &QObject::destroyed, this, [this, line] {
-                lines.removeAll(line);
-                pending.remove(line);
-                underlined.remove(line);
-                typedAt.remove(line);
-            });
+            watch(line);
         }
     }
+    for (const QString &cell : proseCells())
+        if (auto *table = form->findChild<QAbstractItemView *>(cell.section(QLatin1Char(':'), 0, 0))) {
+            auto *delegate = new SpellingDelegate(table);
+            connect(delegate, &SpellingDelegate::editorOpened, this, &Spelling::watch);
+            table->setItemDelegateForColumn(cell.section(QLatin1Char(':'), 1).toInt(), delegate);
+            cells << delegate;
+        }
+}
+
+void Spelling::watch(QLineEdit *line)
+{
+    lines << line;
+    line->installEventFilter(this);
+    connect(line, &QLineEdit::textChanged, this, [this, line] { later(line); });
+    connect(line, &QLineEdit::textEdited, this, [this, line] { typedAt.insert(line, line->cursorPosition()); });
+    connect(line, &QLineEdit::cursorPositionChanged, this, [this, line](int, int now) {
+        if (typedAt.contains(line) && typedAt.value(line) != now) {
+            typedAt.remove(line);
+            later(line);
+        }
+    });
+    connect(line, &QObject::destroyed, this, [this, line] {
+        lines.removeAll(line);
+        pending.remove(line);
+        underlined.remove(line);
+        typedAt.remove(line);
+    });
+    later(line);
 }
 
 void Spelling::setChecker(SpellChecker *other)
@@ -97,6 +118,11 @@ void Spelling::setChecker(SpellChecker *other)
         highlighter = new SpellingHighlighter(text, checker);
     else if (highlighter)
         highlighter->setChecker(checker);
+    for (SpellingDelegate *cell : qAsConst(cells)) {
+        cell->setChecker(checker);
+        if (auto *table = qobject_cast<QAbstractItemView *>(cell->parent()))
+            table->viewport()->update();
+    }
     for (QLineEdit *line : qAsConst(lines))
         later(line);
     static bool told = false;
@@ -113,6 +139,9 @@ void Spelling::recheck()
 {
     if (highlighter)
         highlighter->rehighlight();
+    for (SpellingDelegate *cell : qAsConst(cells))
+        if (auto *table = qobject_cast<QAbstractItemView *>(cell->parent()))
+            table->viewport()->update();
     for (QLineEdit *line : qAsConst(lines))
         later(line);
 }

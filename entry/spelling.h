@@ -14,6 +14,7 @@ class QPoint;
 class QTextEdit;
 class QTimer;
 class SpellChecker;
+class SpellingDelegate;
 class SpellingHighlighter;
 
 // Spelling while writing in a form: the misspelt words of its prose fields
@@ -28,6 +29,8 @@ class Spelling : public QObject
 public:
     // The text edit and the line edits that hold prose (not numbers).
     static QStringList proseFields();
+    // The table columns that hold prose, as "table:column".
+    static QStringList proseCells();
 
     // Checks the form's prose fields against `checker` (the book's); once
     // attached, attaching again only changes the checker.
@@ -48,6 +51,8 @@ protected:
 private:
     explicit Spelling(QWidget *form);
     void setChecker(SpellChecker *checker);
+    // Checks a line edit of prose, one of the form's or a cell's editor.
+    void watch(QLineEdit *line);
     void recheck();
     void later(QLineEdit *line);
     void underline(QLineEdit *line);
@@ -56,6 +61,7 @@ private:
     QTextEdit *text = nullptr;
     SpellingHighlighter *highlighter = nullptr;
     QVector<QLineEdit *> lines;
+    QVector<SpellingDelegate *> cells;
     QSet<QLineEdit *> pending;
     QSet<QLineEdit *> underlined;  // those that show underlines now
     QHash<QLineEdit *, int> typedAt; // where the last keystroke left each cursor

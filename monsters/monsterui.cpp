@@ -1,5 +1,7 @@
 #include "monsters/monsterui.h"
 
+#include "entry/spelling.h"
+
 #include "book/atomicfile.h"
 #include "book/filehistory.h"
 #include "book/monsterlist.h"
@@ -44,6 +46,8 @@ MonsterUI::MonsterUI(const QSharedPointer<BookDocument> &document, QWidget *pare
     ui->tableWidget->setSelectionBehavior(QAbstractItemView::SelectRows);
     ui->tableWidget->setHorizontalHeaderLabels({tr("Nom"), tr("Habileté"), tr("Endurance")});
     setUp();
+    // Monsters' names are the book's words: checked against its dictionary.
+    Spelling::attach(this, document->spelling());
     // The book's own list; the first time, one beside the book made from
     // the monsters its fights name, written once the author says OK.
     const QString chosen = document->monsterListPath();

@@ -1252,6 +1252,13 @@ void TestGui::oneDocumentPerBook()
     books->checkBook();
     QVERIFY2(said.contains("les 2 entrées") && saidAfter.contains("la seule entrée"), qPrintable(said + saidAfter));
 
+    // The menus shared by the windows act on the book in front.
+    QCOMPARE(window.document(), other->document());
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(books, &activate);
+    QCOMPARE(window.document(), books->document());
+    QVERIFY(window.findChild<QLabel *>("lbl_Book")->text().endsWith(QDir::toNativeSeparators(path())));
+
     // Back to the first book: its window, never a claim against ourselves.
     QVERIFY(window.openBookWindow(path()));
     QCOMPARE(window.bookWindow(), books);

@@ -4,11 +4,13 @@
 #include "document/bookdocument.h"
 #include "entry/entryui.h"
 #include "entry/spelling.h"
+#include "monsters/monsterui.h"
 #include "spelling/dictionary.h"
 #include "spelling/spellchecker.h"
 #include "support.h"
 
 #include <QMenu>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -100,6 +102,8 @@ private slots:
     void bookWords();
     void readOnlyBookKeepsNoWords();
     void withoutDictionary();
+    void cells_data();
+    void cells();
 
 private:
     std::unique_ptr<EntryUI> open(const QString &name, bool readOnly = false)
@@ -274,3 +278,52 @@ void TestSpelling::withoutDictionary()
 
 QTEST_MAIN(TestSpelling)
 #include "tst_spelling.moc"
+
+// Table cells of prose are checked as the fields are: underlined where they
+// are shown, and in the editor that opens on them; so is a monster's name
+// in the book's monster list.
+void TestSpelling::cells_data()
+{
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("misspelt");
+    QTest::newRow("choix") << "entrée" << "table_Choice" << 1 << "Ouvrir la portte" << "portte";
+    QTest::newRow("choix, juste") << "entrée" << "table_Choice" << 1 << "Ouvrir la porte" << "";
+    QTest::newRow("choix, numéro") << "entrée" << "table_Choice" << 0 << "portte" << "";
+    QTest::newRow("monstre") << "entrée" << "table_Monster" << 0 << "Orque des cavernnes" << "cavernnes";
+    QTest::newRow("objet, autre") << "entrée" << "table_Objects" << 8 << "Une clef rouilée" << "rouilée";
+    QTest::newRow("liste des monstres") << "monstres" << "tableWidget" << 0 << "Gobelin des maraiss" << "maraiss";
+}
+
+void TestSpelling::cells()
+{
+    QFETCH(QString, form);
+    QFETCH(QString, table);
+    QFETCH(int, column);
+    QFETCH(QString, text);
+    QFETCH(QString, misspelt);
+    std::unique_ptr<QWidget> window;
+    if (form == "monstres")
+        window = std::make_unique<MonsterUI>(BookDocument::of(dir.filePath("livre.xml")));
+    else
+        window = open("livre.xml");
+    window->show();
+    auto *cells = window->findChild<QTableWidget *>(table);
+    cells->setRowCount(1);
+    cells->setColumnWidth(column, 400);
+    cells->setItem(0, column, new QTableWidgetItem(text));
+    QCoreApplication::processEvents();
+    const QImage image = cells->viewport()->grab().toImage();
+    const QRect cell = cells->visualItemRect(cells->item(0, column));
+    bool red = false;
+    for (int x = cell.left(); x < cell.right() && !red; ++x)
+        for (int y = cell.top(); y < cell.bottom() && !red; ++y)
+            red = isRed(image.pixel(x, y));
+    QCOMPARE(red, !misspelt.isEmpty());
+    cells->editItem(cells->item(0, column));
+    auto *editor = cells->viewport()->findChild<QLineEdit *>();
+    QVERIFY(editor);
+    QCOMPARE(underlined(editor), misspelt.isEmpty() ? QStringList{} : QStringList{misspelt});
+}
