@@ -276,6 +276,9 @@ bool BookWindow::setDocument(const QSharedPointer<BookDocument> &document)
     form->setDocument(doc);
     form->startNew();
     form->setReadOnly(doc->isReadOnly());
+    // A book opens to be written in: the author's first keys go to the text.
+    if (!doc->isReadOnly())
+        form->findChild<QWidget *>(QStringLiteral("textEdit"))->setFocus(Qt::OtherFocusReason);
     return true;
 }
 

@@ -64,6 +64,16 @@ MainWindow::MainWindow(QWidget *parent)
         ui->label_2->clear();
     }
     ui->mainToolBar->hide();
+    // Starting without a book, the two ways to one under the entry buttons.
+    const QList<QPair<QAction *, QString>> starts{{creating, QStringLiteral("pb_NewBook")},
+                                                  {ui->actionChooseBook, QStringLiteral("pb_OpenBook")}};
+    for (int i = 0; i < starts.size(); ++i) {
+        auto *button = new QPushButton(starts.at(i).first->text().remove(QLatin1Char('&')), ui->centralWidget);
+        button->setObjectName(starts.at(i).second);
+        button->setGeometry(i == 0 ? ui->pb_Entry->x() : ui->pb_Special->x(), ui->pb_Entry->geometry().bottom() + 12,
+                            ui->pb_Entry->width(), 32);
+        connect(button, &QPushButton::clicked, starts.at(i).first, &QAction::trigger);
+    }
 }
 
 void MainWindow::installFrench(QCoreApplication *app)

@@ -398,10 +398,11 @@ void EntryUI::saveDone(const QString &id)
 {
     saved = id;
     emit entrySaved(id);
-    if (embedded)
-        startNew();
-    else
-        accept();
+    if (!embedded)
+        return accept();
+    // On to the next entry, its text first, wherever the save was asked from.
+    startNew();
+    ui->textEdit->setFocus(Qt::OtherFocusReason);
 }
 
 void EntryUI::updateSectionNote()
