@@ -4,7 +4,12 @@
 #include "app/mapitem.h"
 #include "document/bookdocument.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
+#include <QGraphicsLineItem>
+#include <QGraphicsRectItem>
+#include <QInputDialog>
+#include <QKeyEvent>
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QHBoxLayout>
@@ -124,6 +129,7 @@ BookMapUI::BookMapUI(std::unique_ptr<MapItem> map, int startEntry, QWidget *pare
     reorganizeButton->hide(); // only for a book's own map, whose places are kept
     connect(reorganizeButton, &QPushButton::clicked, this, &BookMapUI::reorganize);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->setObjectName(QStringLiteral("buttons_Map"));
     buttons->button(QDialogButtonBox::Close)->setText(tr("Fermer"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -141,6 +147,7 @@ BookMapUI::BookMapUI(std::unique_ptr<MapItem> map, int startEntry, QWidget *pare
                        "<span style='background:#e0e0e0'>&nbsp;inaccessible&nbsp;</span> ; bord "
                        "<span style='color:#c62828'>rouge</span> : numéro en double, ou un renvoi qui n'est pas un numéro. "
                        "Double-clic sur une case : aller à l'entrée."));
+    view->installEventFilter(this);
 
     auto *bar = new QHBoxLayout;
     bar->addWidget(zoomIn);
@@ -260,6 +267,13 @@ void BookMapUI::placeOverview()
 
 bool BookMapUI::eventFilter(QObject *watched, QEvent *event)
 {
+    if (embedded && watched == view->viewport() && mouse(event))
+        return true;
+    if (embedded && watched == view && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete && selectedEntry() >= 0) {
+        emit deleteAsked(selectedEntry());
+        return true;
+    }
     if (watched == view->viewport() && event->type() == QEvent::Resize)
         placeOverview();
     if (watched == view->viewport() && event->type() == QEvent::Wheel) {
@@ -270,9 +284,14 @@ bool BookMapUI::eventFilter(QObject *watched, QEvent *event)
         }
     }
     if (watched == view->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-        const int entry = item->entryAt(view->mapToScene(static_cast<QMouseEvent *>(event)->pos()));
-        if (entry >= 0) {
-            emit nodeActivated(entry);
+        const int node = item->nodeAt(view->mapToScene(static_cast<QMouseEvent *>(event)->pos()));
+        const MapLayout::Node *box = node >= 0 ? &item->layout().nodes.at(node) : nullptr;
+        if (box && box->entry >= 0) {
+            emit nodeActivated(box->entry);
+            return true;
+        }
+        if (box && box->missing >= 0) {
+            emit missingActivated(box->missing);
             return true;
         }
     }
@@ -347,4 +366,205 @@ std::unique_ptr<MapItem> BookMapUI::layOut(MapLayout map, QWidget *parent)
         return nullptr;
     }
     return std::move(drawing->map);
+}
+
+void BookMapUI::setEmbedded()
+{
+    embedded = true;
+    setWindowFlags(Qt::Widget);
+    if (auto *buttons = findChild<QDialogButtonBox *>(QStringLiteral("buttons_Map")))
+        buttons->hide();
+    legend->setText(legend->text()
+                    + tr(" Glisser une case la déplace ; Maj + glisser depuis une case trace un choix vers une "
+                         "autre case, ou vers le vide pour une nouvelle entrée ; Suppr supprime l'entrée choisie ; "
+                         "Ctrl+G : aller à l'entrée."));
+    refreshing = new QTimer(this);
+    refreshing->setSingleShot(true);
+    refreshing->setInterval(0);
+    connect(refreshing, &QTimer::timeout, this, &BookMapUI::refresh);
+    if (document) {
+        connect(document, &BookDocument::entriesChanged, refreshing, qOverload<>(&QTimer::start));
+        connect(document, &BookDocument::bookReset, refreshing, qOverload<>(&QTimer::start));
+    }
+}
+
+void BookMapUI::refresh()
+{
+    if (!document)
+        return;
+    const int number = selectedEntry() >= 0 ? document->book().number(qMin(selectedEntry(), document->book().size() - 1)) : -1;
+    MapLayout map = BookMap::drawing(document->book(), document->findings());
+    if (!document->placeMap(&map)) {
+        legend->setText(tr("Le livre a beaucoup changé depuis la mise en page de sa carte : « Réorganiser » la refait."));
+        return;
+    }
+    const QPointF centre = view->mapToScene(view->viewport()->rect().center());
+    start = document->book().firstIndex();
+    selectedNode = -1;
+    setMap(new MapItem(std::move(map)));
+    view->centerOn(centre);
+    frameView();
+    const int again = number >= 0 ? document->book().indexOfNumber(number) : -1;
+    if (again >= 0) {
+        selectedNode = again;
+        markSelection();
+    }
+}
+
+int BookMapUI::selectedEntry() const
+{
+    return selectedNode >= 0 && selectedNode < item->layout().nodes.size() ? item->layout().nodes.at(selectedNode).entry : -1;
+}
+
+void BookMapUI::selectEntry(int index)
+{
+    if (index >= 0 && index == selectedEntry())
+        return;
+    const QVector<MapLayout::Node> &nodes = item->layout().nodes;
+    selectedNode = index >= 0 && index < nodes.size() && nodes.at(index).entry == index ? index : -1;
+    markSelection();
+    if (selectedNode >= 0) {
+        const QRectF box = nodes.at(selectedNode).box;
+        if (zoom() < MapItem::readable / 2)
+            zoomBy(MapItem::readable / zoom());
+        view->centerOn(box.center());
+        frameView();
+    }
+}
+
+void BookMapUI::goToEntry()
+{
+    if (!document)
+        return;
+    bool ok = false;
+    const int number = QInputDialog::getInt(this, tr("Aller à l'entrée"), tr("Numéro :"), 1, 0, 999999999, 1, &ok);
+    if (!ok)
+        return;
+    const int index = document->book().indexOfNumber(number);
+    if (index < 0) {
+        legend->setText(tr("Aucune entrée ne porte le numéro %1.").arg(number));
+        return;
+    }
+    selectEntry(index);
+    emit entrySelected(index);
+}
+
+void BookMapUI::markSelection()
+{
+    if (selectedNode < 0) {
+        item->setMarked(-1, {}, {});
+        return;
+    }
+    // The shortest way from the first entry, by the arrows, and the boxes
+    // one arrow away either way.
+    const MapLayout &map = item->layout();
+    QVector<QVector<int>> next(map.nodes.size());
+    QVector<int> near;
+    for (const MapLayout::Edge &edge : map.edges) {
+        if (edge.from < 0 || edge.to < 0)
+            continue;
+        next[edge.from] << edge.to;
+        if (edge.from == selectedNode)
+            near << edge.to;
+        if (edge.to == selectedNode)
+            near << edge.from;
+    }
+    QVector<int> way;
+    if (map.first >= 0) {
+        QVector<int> from(map.nodes.size(), -2);
+        QVector<int> queue{map.first};
+        from[map.first] = -1;
+        for (int k = 0; k < queue.size() && from.at(selectedNode) == -2; ++k)
+            for (int n : next.at(queue.at(k)))
+                if (from.at(n) == -2) {
+                    from[n] = queue.at(k);
+                    queue << n;
+                }
+        for (int n = from.at(selectedNode) == -2 ? -1 : selectedNode; n >= 0; n = from.at(n))
+            way << n;
+    }
+    item->setMarked(selectedNode, way, near);
+}
+
+bool BookMapUI::mouse(QEvent *event)
+{
+    const auto type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
+        return false;
+    auto *press = static_cast<QMouseEvent *>(event);
+    const QPointF at = view->mapToScene(press->pos());
+    const MapLayout &map = item->layout();
+    if (type == QEvent::MouseButtonPress) {
+        if (press->button() != Qt::LeftButton)
+            return false;
+        const int node = item->nodeAt(at);
+        if (node < 0)
+            return false; // the map scrolls under the hand
+        pressedNode = node;
+        pressedAt = at;
+        dragging = false;
+        linking = (press->modifiers() & Qt::ShiftModifier) && map.nodes.at(node).entry >= 0;
+        if (map.nodes.at(node).entry >= 0) {
+            selectedNode = node;
+            markSelection();
+            emit entrySelected(map.nodes.at(node).entry);
+        }
+        view->setFocus(Qt::MouseFocusReason);
+        return true;
+    }
+    if (pressedNode < 0)
+        return false;
+    const QRectF box = map.nodes.at(pressedNode).box;
+    if (type == QEvent::MouseMove) {
+        if (!dragging && (view->mapFromScene(at) - view->mapFromScene(pressedAt)).manhattanLength() < QApplication::startDragDistance())
+            return true;
+        dragging = true;
+        if (linking) {
+            if (!rubber) {
+                rubber = view->scene()->addLine(QLineF(), QPen(QColor(0xc6, 0x28, 0x28), 2, Qt::DashLine));
+                rubber->setZValue(2);
+            }
+            rubber->setLine(QLineF(box.center(), at));
+        } else {
+            if (!ghost) {
+                ghost = view->scene()->addRect(box, QPen(QColor(0x15, 0x65, 0xc0), 2, Qt::DashLine));
+                ghost->setZValue(2);
+            }
+            ghost->setRect(box.translated(at - pressedAt));
+        }
+        return true;
+    }
+    // Released.
+    const int from = pressedNode;
+    pressedNode = -1;
+    delete rubber;
+    rubber = nullptr;
+    delete ghost;
+    ghost = nullptr;
+    if (!dragging)
+        return true;
+    if (linking) {
+        const int target = item->nodeAt(at);
+        if (target == from)
+            return true;
+        const MapLayout::Node *to = target >= 0 ? &map.nodes.at(target) : nullptr;
+        emit linkDrawn(map.nodes.at(from).entry, to ? to->entry : -1, to ? to->missing : -1);
+        return true;
+    }
+    // A box moved by hand stays where it is put, and so do its arrows.
+    MapLayout moved = map;
+    QRectF place = box.translated(at - pressedAt);
+    place.moveTopLeft(QPointF(qMax(0.0, place.left()), qMax(0.0, place.top())));
+    moved.nodes[from].box = place;
+    for (MapLayout::Edge &edge : moved.edges)
+        if (edge.from == from || edge.to == from)
+            BookMap::drawStraight(&edge, moved.nodes.at(edge.from).box, moved.nodes.at(edge.to).box);
+    moved.bounds = moved.bounds.united(place.adjusted(0, 0, 20, 20));
+    const int keep = selectedNode;
+    setMap(new MapItem(std::move(moved)));
+    selectedNode = keep;
+    markSelection();
+    if (document)
+        document->keepMapPlaces(document->book(), item->layout());
+    return true;
 }

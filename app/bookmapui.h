@@ -35,6 +35,16 @@ public:
     // Graphviz failed (said to the author).
     static std::unique_ptr<MapItem> layOut(MapLayout map, QWidget *parent);
 
+    // Inside the book window rather than over it: no "Fermer", and the map
+    // follows every change of its document at once, without a layout.
+    void setEmbedded();
+    // Selects the box of the book's entry `index` and shows it, with its
+    // way from the first entry and the entries next to it.
+    void selectEntry(int index);
+    int selectedEntry() const;
+    // Asks a number and goes to its entry.
+    void goToEntry();
+
     void zoomBy(double factor);
     // What the colours mean, in rich text, under the map.
     void setLegend(const QString &text);
@@ -43,6 +53,15 @@ public:
 signals:
     // Double-click on the n-th entry's box.
     void nodeActivated(int index);
+    // Double-click on the box of a missing entry that references lead to.
+    void missingActivated(int number);
+    // A click on an entry's box.
+    void entrySelected(int index);
+    // An arrow drawn (Shift and drag) from entry `from` to the entry `index`,
+    // or to the missing entry `number` (index -1), or to empty space (both -1).
+    void linkDrawn(int from, int index, int number);
+    // Suppr on a box.
+    void deleteAsked(int index);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -52,6 +71,10 @@ private:
     static std::unique_ptr<MapItem> mapOf(BookDocument *document, QWidget *parent, bool again);
     void setMap(MapItem *map);
     void reorganize();
+    // The document changed: the map drawn again in the places kept.
+    void refresh();
+    void markSelection();
+    bool mouse(QEvent *event);
     void frameView();
     void placeOverview();
     void frameStart();
@@ -64,6 +87,15 @@ private:
     QPointer<BookDocument> document;
     int start;
     bool placed = false;
+    bool embedded = false;
+    int selectedNode = -1;
+    // A box being moved or an arrow being drawn, from a press on a box.
+    int pressedNode = -1;
+    QPointF pressedAt;
+    bool linking = false, dragging = false;
+    class QGraphicsLineItem *rubber = nullptr;
+    class QGraphicsRectItem *ghost = nullptr;
+    class QTimer *refreshing = nullptr;
 };
 
 #endif

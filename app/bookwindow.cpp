@@ -38,7 +38,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QShortcut>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTextBrowser>
@@ -99,6 +101,7 @@ BookWindow::BookWindow(QWidget *parent)
     , preview(new QTextBrowser)
     , form(new EntryUI(this))
     , formDock(new QDockWidget(this))
+    , tabs(new QTabWidget)
 {
     setObjectName(QStringLiteral("BookWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -137,7 +140,16 @@ BookWindow::BookWindow(QWidget *parent)
     split->addWidget(preview);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
-    setCentralWidget(split);
+    // The list and the map, the two ways to see the book, in tabs.
+    tabs->setObjectName(QStringLiteral("tabs_Book"));
+    tabs->setDocumentMode(true);
+    tabs->addTab(split, tr("Entrées"));
+    tabs->addTab(new QWidget, tr("Carte"));
+    connect(tabs, &QTabWidget::currentChanged, this, [this](int tab) {
+        if (tab == 1 && !mapView)
+            showMap();
+    });
+    setCentralWidget(tabs);
 
     form->setEmbedded(true);
     auto *scroll = new FormScroll;
@@ -180,7 +192,7 @@ BookWindow::BookWindow(QWidget *parent)
     redoAction->setEnabled(false);
     tools->addSeparator();
     QAction *check = action(QStringLiteral("actionCheck"), tr("Vérifier"), QKeySequence(QStringLiteral("Ctrl+K")), &BookWindow::checkBook);
-    QAction *map = action(QStringLiteral("actionMap"), tr("Carte"), QKeySequence(QStringLiteral("Ctrl+G")), &BookWindow::showMap);
+    QAction *map = action(QStringLiteral("actionMap"), tr("Carte"), QKeySequence(QStringLiteral("Ctrl+Shift+G")), &BookWindow::showMap);
     QAction *playing = action(QStringLiteral("actionPlay"), tr("Jouer"), QKeySequence(QStringLiteral("Ctrl+J")), &BookWindow::play);
     QAction *readers = action(QStringLiteral("actionSimulate"), tr("Lecteurs simulés"), QKeySequence(), &BookWindow::simulate);
     QAction *print = action(QStringLiteral("actionPrint"), tr("Livre à imprimer…"), QKeySequence::Print, &BookWindow::exportPrint);
@@ -211,6 +223,9 @@ BookWindow::BookWindow(QWidget *parent)
     editing->addAction(replace);
     QMenu *bookMenu = menuBar()->addMenu(tr("&Livre"));
     bookMenu->addActions({check, map, playing, readers});
+    QAction *going = bookMenu->addAction(tr("&Aller à l'entrée…"), this, &BookWindow::goToEntry);
+    going->setObjectName(QStringLiteral("actionGoTo"));
+    going->setShortcut(QKeySequence(QStringLiteral("Ctrl+G")));
     bookMenu->addSeparator();
     bookMenu->addAction(renumbering);
 
@@ -361,6 +376,8 @@ int BookWindow::selectedEntry() const
 
 void BookWindow::updatePreview()
 {
+    if (mapView)
+        mapView->selectEntry(selectedEntry());
     preview->setHtml(EntryHtml::of(doc->book(), selectedEntry(), EntryHtml::Preview));
     showStatus();
 }
@@ -467,16 +484,92 @@ void BookWindow::checkBook()
 
 void BookWindow::showMap()
 {
-    std::unique_ptr<BookMapUI> dialog = BookMapUI::forDocument(doc.data(), this);
-    if (!dialog)
+    if (mapView) {
+        tabs->setCurrentWidget(mapView);
         return;
-    connect(dialog.get(), &BookMapUI::nodeActivated, this, [this, &dialog](int index) {
-        if (index < doc->book().size()) {
-            selectEntry(index);
-            dialog->accept();
-        }
+    }
+    std::unique_ptr<BookMapUI> made = BookMapUI::forDocument(doc.data(), this);
+    if (!made) {
+        tabs->setCurrentIndex(0);
+        return;
+    }
+    mapView = made.release();
+    mapView->setEmbedded();
+    connect(mapView, &BookMapUI::entrySelected, this, &BookWindow::selectEntry);
+    connect(mapView, &BookMapUI::nodeActivated, this, [this](int index) {
+        selectEntry(index);
+        editEntry();
     });
-    dialog->exec();
+    connect(mapView, &BookMapUI::missingActivated, this, [this](int number) {
+        if (doc->isReadOnly() || !form->confirmAbandon())
+            return;
+        form->startNew();
+        form->proposeNumber(number);
+        showEditor();
+    });
+    connect(mapView, &BookMapUI::linkDrawn, this, &BookWindow::addChoiceFromMap);
+    connect(mapView, &BookMapUI::deleteAsked, this, [this](int index) {
+        selectEntry(index);
+        deleteEntry();
+    });
+    const int placeholder = 1;
+    QWidget *old = tabs->widget(placeholder);
+    const QSignalBlocker quiet(tabs);
+    tabs->removeTab(placeholder);
+    delete old;
+    tabs->insertTab(placeholder, mapView, tr("Carte"));
+    tabs->setCurrentWidget(mapView);
+    if (selectedEntry() >= 0)
+        mapView->selectEntry(selectedEntry());
+}
+
+void BookWindow::goToEntry()
+{
+    if (mapView && tabs->currentWidget() == mapView)
+        return mapView->goToEntry();
+    bool ok = false;
+    const int number = QInputDialog::getInt(this, tr("Aller à l'entrée"), tr("Numéro :"), 1, 0, 999999999, 1, &ok);
+    if (!ok)
+        return;
+    const int index = doc->book().indexOfNumber(number);
+    if (index < 0)
+        statusBar()->showMessage(tr("Aucune entrée ne porte le numéro %1.").arg(number), 6000);
+    else
+        selectEntry(index);
+}
+
+void BookWindow::addChoiceFromMap(int from, int index, int number)
+{
+    if (doc->isReadOnly() || from < 0 || from >= doc->book().size())
+        return;
+    const bool fresh = index < 0 && number < 0;
+    const int target = index >= 0 ? doc->book().number(index) : fresh ? doc->file().nextNumber() : number;
+    if (target < 0)
+        return;
+    // The form must not write an older version of the entry over the choice.
+    if ((form->editedEntry() == from || fresh) && !form->confirmAbandon())
+        return;
+    bool ok = false;
+    const QString text = QInputDialog::getText(this, tr("Nouveau choix"),
+                                               tr("Texte du choix de %1 vers %2 :").arg(doc->book().entry(from).id, EntryId::text(target)),
+                                               QLineEdit::Normal, QString(), &ok);
+    if (!ok || text.trimmed().isEmpty())
+        return;
+    Entry entry = doc->book().entry(from);
+    entry.choices.append({EntryId::text(target), text.trimmed()});
+    entry.types.choice = true;
+    entry.choiceActive = true;
+    if (!doc->replaceEntry(from, entry)) {
+        QMessageBox::critical(this, tr("Nouveau choix"), doc->errorString());
+        return;
+    }
+    if (form->editedEntry() == from)
+        form->setDocument(doc, from);
+    if (fresh) {
+        form->startNew();
+        form->proposeNumber(target);
+        showEditor();
+    }
 }
 
 void BookWindow::play()

@@ -8,6 +8,8 @@
 #include <QSharedPointer>
 
 class BookFilterModel;
+class BookMapUI;
+class QTabWidget;
 class EntryUI;
 class QDockWidget;
 class FindReplaceUI;
@@ -66,6 +68,8 @@ public slots:
     void exportWeb();
     void renumber();
     void findReplace();
+    // Asks a number: its entry selected, on the map too when it is shown.
+    void goToEntry();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -73,6 +77,9 @@ protected:
 private:
     // Shows the form and puts the author in its text.
     void showEditor();
+    // An arrow drawn on the map from entry `from`: a choice to the entry
+    // `index`, to the missing entry `number`, or to a new entry.
+    void addChoiceFromMap(int from, int index, int number);
     // After the document changed: the entries from `index` on (`removed` of
     // them gave way to `inserted`), or the whole book.
     void follow(int index, int removed, int inserted);
@@ -89,6 +96,8 @@ private:
     QTextBrowser *preview;
     EntryUI *form;
     QDockWidget *formDock;
+    QTabWidget *tabs;
+    BookMapUI *mapView = nullptr;
     QAction *undoAction, *redoAction;
     int firstNumber = -1;
     QMenu *fileMenu = nullptr;

@@ -296,6 +296,62 @@ int MapItem::entryAt(const QPointF &point) const
     return -1;
 }
 
+int MapItem::nodeAt(const QPointF &point) const
+{
+    if (!map.bounds.contains(point))
+        return -1;
+    const QRect cells = cellsOf(QRectF(point, QSizeF(0, 0)));
+    const int c = cells.top() * columns + cells.left();
+    for (int k = nodeGrid.start.at(c); k < nodeGrid.start.at(c + 1); ++k)
+        if (map.nodes.at(nodeGrid.items.at(k)).box.contains(point))
+            return nodeGrid.items.at(k);
+    return -1;
+}
+
+void MapItem::setMarked(int selectedNode, const QVector<int> &way, const QVector<int> &near)
+{
+    selected = selectedNode;
+    onWay.fill(false, map.nodes.size());
+    nearby.fill(false, map.nodes.size());
+    for (int n : way)
+        if (n >= 0 && n < onWay.size())
+            onWay[n] = true;
+    for (int n : near)
+        if (n >= 0 && n < nearby.size())
+            nearby[n] = true;
+    update();
+}
+
+void MapItem::paintMarks(QPainter *painter, const QRectF &exposed, double zoom) const
+{
+    // Numbers wherever a box is big enough on screen to hold one; the marks
+    // of the selection over everything.
+    const double boxHeight = map.nodes.isEmpty() ? 20 : map.nodes.constFirst().box.height();
+    const bool numbers = zoom < readable && boxHeight * zoom >= 8;
+    const bool marks = selected >= 0 || !onWay.isEmpty();
+    if (!numbers && !marks)
+        return;
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(qMax(1, int(qBound(6.0, boxHeight * zoom * 0.6, 12.0) / zoom)));
+    painter->setFont(font);
+    painter->setRenderHint(QPainter::Antialiasing);
+    ++pass;
+    forEachIn(nodeGrid, exposed, nodeSeen, [&](int i) {
+        const MapLayout::Node &node = map.nodes.at(i);
+        const bool way = i < onWay.size() && onWay.at(i), close = i < nearby.size() && nearby.at(i);
+        if (i == selected || way || close) {
+            painter->setBrush(Qt::NoBrush);
+            painter->setPen(QPen(i == selected ? QColor(0xc6, 0x28, 0x28) : way ? QColor(0x15, 0x65, 0xc0) : QColor(0xef, 0x6c, 0x00),
+                                 (i == selected ? 4 : 3) / qMax(zoom, 0.05)));
+            painter->drawRect(node.box.adjusted(-2, -2, 2, 2));
+        }
+        if (numbers && !node.lines.isEmpty()) {
+            painter->setPen(QColor::fromRgba(node.text));
+            painter->drawText(node.box, Qt::AlignCenter, node.lines.constFirst());
+        }
+    });
+}
+
 QRectF MapItem::entryBox(int index) const
 {
     for (const MapLayout::Node &node : map.nodes)
@@ -333,6 +389,7 @@ void MapItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, Q
     paintLines(painter, exposed, detailed ? NoBoxes : zoom > 0.15 ? OutlinedBoxes : Boxes);
     if (detailed)
         paintDetails(painter, exposed);
+    paintMarks(painter, exposed, zoom);
     if (overviewScale > 0)
         makePicture();
 }

@@ -27,6 +27,11 @@ public:
 
     // The book index of the entry drawn at `point`, or -1.
     int entryAt(const QPointF &point) const;
+    // The box drawn at `point` (an index in layout().nodes), or -1.
+    int nodeAt(const QPointF &point) const;
+    // Boxes drawn brighter than the others: the selected entry's (outlined
+    // thick), those on its way from the first entry and its neighbours.
+    void setMarked(int selectedNode, const QVector<int> &way, const QVector<int> &near);
     // The book's entry drawn over any box that covers it.
     void setFirst(int index) { first = index; }
     // The box of the book's entry `index`; empty when it is not on the map.
@@ -55,6 +60,9 @@ private:
 
     MapLayout map;
     int first = -1;
+    int selected = -1;
+    QVector<bool> onWay, nearby; // by node
+    void paintMarks(QPainter *painter, const QRectF &exposed, double zoom) const;
     double cell = 100;
     int columns = 1, rows = 1;
     Grid nodeGrid, edgeGrid;
