@@ -35,7 +35,12 @@ namespace {
 bool readFile(const QString &path, QByteArray *bytes, QString *error)
 {
     QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+    if (!QFileInfo(path).isFile()) {
+        *error = QStringLiteral("%1 : %2").arg(path, QFileInfo::exists(path) ? QStringLiteral("n'est pas un fichier ordinaire")
+                                                                              : QStringLiteral("fichier introuvable"));
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("%1 : %2").arg(path, file.errorString());
         return false;
     }
@@ -280,7 +285,7 @@ int main(int argc, char *argv[])
     for (const BookMerge::Conflict &c : conflicts)
         line.fail(QStringLiteral("%1 : %2").arg(bookName, c.describe(monsters)), 1);
     if (!conflicts.isEmpty())
-        line.fail(QStringLiteral("%1 : %2 conflit(s) ; le livre garde notre version, la leur est dans %3")
+        line.fail(QStringLiteral("%1 : %2 conflit(s) ; notre version est gardée, la leur est dans %3")
                       .arg(bookName).arg(conflicts.size()).arg(asidePath),
                   1);
     return conflicts.isEmpty() ? 0 : 1;
