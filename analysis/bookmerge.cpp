@@ -16,19 +16,38 @@
 
 namespace {
 
-// One of the three versions: its book, and each entry known by a key that
-// is the same in all three for the same entry: its number ("#42" for "042"
-// and "42" alike), or its id when it is not a number; the second entry
-// under the same id adds "/1", and so on.
+// The key that knows an entry in all three versions: its number ("042"
+// and "42" alike) for the first entry that bears it, which the book's own
+// table finds; anything else (an id that is not a number, the second entry
+// under one number) a key below zero, the same for the same text in all
+// three versions.
+using Key = qint64;
+
+class Keys
+{
+public:
+    Key of(const QString &text)
+    {
+        const auto it = others.constFind(text);
+        if (it != others.constEnd())
+            return *it;
+        return *others.insert(text, -1 - others.size());
+    }
+
+private:
+    QHash<QString, Key> others;
+};
+
+// One of the three versions: its book and each entry's key.
 struct Version
 {
     Book book;
     QByteArray bytes;
     QByteArray lineEnd;
-    QVector<QString> keys;
-    QHash<QString, int> index;
+    QVector<Key> keys;
+    QHash<Key, int> others; // the entries known by a key below zero
 
-    bool read(const QByteArray &data, bool blankAllowed, const QString &which, QString *error)
+    bool read(const QByteArray &data, bool blankAllowed, const QString &which, Keys *known, QString *error)
     {
         if (XmlText::isBlank(data)) {
             if (blankAllowed)
@@ -45,19 +64,22 @@ struct Version
         bytes = book.bytes();
         lineEnd = book.encoded(QStringLiteral("\n"));
         keys.resize(book.size());
-        index.reserve(book.size());
+        QHash<QString, int> seen; // how many entries bore each id so far
         for (int i = 0; i < book.size(); ++i) {
-            const QString key = book.number(i) >= 0 ? QLatin1Char('#') + QString::number(book.number(i))
-                                                    : QLatin1Char('@') + book.entry(i).id;
-            QString unique = key;
-            for (int k = 1; index.contains(unique); ++k)
-                unique = key + QLatin1Char('/') + QString::number(k);
-            keys[i] = unique;
-            index.insert(unique, i);
+            const int n = book.number(i);
+            if (n >= 0 && book.indexOfNumber(n) == i) {
+                keys[i] = n;
+                continue;
+            }
+            const QString text = n >= 0 ? QString::number(n) : QLatin1Char('@') + book.entry(i).id;
+            const int k = seen.value(text, n >= 0 ? 1 : 0);
+            seen.insert(text, k + 1);
+            keys[i] = known->of(k == 0 ? text : text + QLatin1Char('/') + QString::number(k));
+            others.insert(keys.at(i), i);
         }
         return true;
     }
-    int find(const QString &key) const { return index.value(key, -1); }
+    int find(Key key) const { return key >= 0 ? book.indexOfNumber(int(key)) : others.value(key, -1); }
     // Entry i's element, not copied.
     QByteArray element(int i) const
     {
@@ -133,9 +155,11 @@ bool BookMerge::merge(const QByteArray &base, const QByteArray &ours, const QByt
     conflictElements.clear();
     moveList.clear();
     error.clear();
+    Keys known;
     Version b, o, t;
-    if (!b.read(base, true, tr("la version d'origine"), &error) || !o.read(ours, false, tr("notre version"), &error)
-        || !t.read(theirs, false, tr("leur version"), &error))
+    if (!b.read(base, true, tr("la version d'origine"), &known, &error)
+        || !o.read(ours, false, tr("notre version"), &known, &error)
+        || !t.read(theirs, false, tr("leur version"), &known, &error))
         return false;
     if (!o.book.isWritable()) {
         error = o.book.whyNotWritable();
@@ -167,26 +191,37 @@ bool BookMerge::merge(const QByteArray &base, const QByteArray &ours, const QByt
     QSet<int> used;
     int next = -1;
     for (int i = 0; i < t.book.size(); ++i) {
-        const QString &key = t.keys.at(i);
+        const Key key = t.keys.at(i);
         const int mine = o.find(key);
         if (b.find(key) >= 0 || mine < 0 || sameBytes(o.element(mine), t.element(i))
             || o.book.entry(mine) == t.book.entry(i))
             continue;
         const int n = t.book.number(i);
-        if (n < 0 || key.contains(QLatin1Char('/')) || moved.contains(n)) {
+        if (key < 0 || moved.contains(n)) {
             conflictList.append({Conflict::BothAdded, t.book.entry(i).id});
             conflictElements.append(carryBytes ? QByteArray(t.element(i))
                                                : o.book.encoded(EntryWriter::elementXml(t.book.entry(i))));
             continue;
         }
         if (next < 0) {
+            // The numbers past every entry's that a reference names, dangling.
+            next = qMax(o.book.nextNumber(), t.book.nextNumber());
+            const auto note = [&](const QString &text) {
+                const int target = EntryId::parse(text);
+                if (target >= next)
+                    used.insert(target);
+            };
             for (const Version *v : {&o, &t})
                 for (int k = 0; k < v->book.size(); ++k) {
-                    used.insert(v->book.number(k));
-                    for (const Reference &r : Reference::of(v->book.entry(k)))
-                        used.insert(r.target);
+                    const Entry &e = v->book.entry(k);
+                    for (const Entry::Choice &c : e.choices)
+                        note(c.value);
+                    for (const Entry::Monster &m : e.monsters)
+                        note(m.victory);
+                    note(e.flee.ref);
+                    note(e.luck.luckyValue);
+                    note(e.luck.unluckyValue);
                 }
-            next = qMax(o.book.nextNumber(), t.book.nextNumber());
         }
         while (used.contains(next) && next < EntryId::maximum)
             ++next;
@@ -202,10 +237,14 @@ bool BookMerge::merge(const QByteArray &base, const QByteArray &ours, const QByt
     // Theirs' changed entries as they come into the merge: with the moved
     // numbers, and with ours' encoding.
     const Renumbering renumbering = Renumbering::moving(moved);
-    QVector<QByteArray> theirElement(t.book.size());
-    QVector<Entry> theirEntry(t.book.size());
-    QVector<QString> theirKey = t.keys;
-    QHash<QString, int> theirIndex = t.index;
+    QHash<int, QByteArray> theirElement;
+    QHash<int, Entry> theirEntry;
+    QVector<Key> theirKey = t.keys;
+    QHash<Key, int> theirMoves; // theirs' entries found by their new numbers, and not by the old
+    const auto theirFind = [&](Key key) {
+        const auto it = theirMoves.constFind(key);
+        return it != theirMoves.constEnd() ? *it : t.find(key);
+    };
     for (int i = 0; i < t.book.size(); ++i) {
         if (!theirsChanged.at(i))
             continue;
@@ -223,26 +262,26 @@ bool BookMerge::merge(const QByteArray &base, const QByteArray &ours, const QByt
             element = o.book.encoded(EntryWriter::elementXml(entry));
         else if (element.isNull())
             element = t.element(i);
-        theirElement[i] = carried(element);
-        theirEntry[i] = entry;
+        theirElement.insert(i, carried(element));
         const int n = t.book.number(i);
-        if (moved.contains(n) && EntryId::parse(entry.id) == moved.value(n)) {
-            theirIndex.remove(theirKey.at(i));
-            theirKey[i] = QLatin1Char('#') + QString::number(moved.value(n));
-            theirIndex.insert(theirKey.at(i), i);
+        if (moved.contains(n) && theirKey.at(i) == n && EntryId::parse(entry.id) == moved.value(n)) {
+            theirMoves.insert(n, -1);
+            theirKey[i] = moved.value(n);
+            theirMoves.insert(theirKey.at(i), i);
         }
+        theirEntry.insert(i, std::move(entry));
     }
     const auto conflict = [&](Conflict::Kind kind, const QString &id, int their) {
         conflictList.append({kind, id});
-        conflictElements.append(their >= 0 ? theirElement.at(their) : QByteArray());
+        conflictElements.append(their >= 0 ? theirElement.value(their) : QByteArray());
     };
 
     // What becomes of each of ours' entries.
     QVector<int> replaceBy(o.book.size(), -1);
     QVector<bool> remove(o.book.size(), false);
     for (int i = 0; i < o.book.size(); ++i) {
-        const QString &key = o.keys.at(i);
-        const int was = b.find(key), their = theirIndex.value(key, -1);
+        const Key key = o.keys.at(i);
+        const int was = b.find(key), their = theirFind(key);
         if (was < 0)
             continue; // ours' new entry; theirs' of the same number was seen above
         const bool oursChanged = !sameBytes(o.element(i), b.element(was));
@@ -259,8 +298,8 @@ bool BookMerge::merge(const QByteArray &base, const QByteArray &ours, const QByt
             replaceBy[i] = their; // ours at most wrote it anew, the same
             continue;
         }
-        if (sameBytes(o.element(i), theirElement.at(their)) || o.book.entry(i) == theirEntry.at(their)
-            || theirEntry.at(their) == b.book.entry(was))
+        if (sameBytes(o.element(i), theirElement.value(their)) || o.book.entry(i) == theirEntry.value(their)
+            || theirEntry.value(their) == b.book.entry(was))
             continue;
         conflict(Conflict::BothChanged, o.book.entry(i).id, their);
     }
@@ -270,7 +309,7 @@ bool BookMerge::merge(const QByteArray &base, const QByteArray &ours, const QByt
     QMap<int, QVector<int>> insertAfter;
     int anchor = -1;
     for (int i = 0; i < t.book.size(); ++i) {
-        const QString &key = theirKey.at(i);
+        const Key key = theirKey.at(i);
         const int mine = o.find(key);
         if (mine >= 0) {
             anchor = mine;
@@ -278,7 +317,7 @@ bool BookMerge::merge(const QByteArray &base, const QByteArray &ours, const QByt
         }
         const int was = b.find(key);
         if (was >= 0) {
-            if (theirsChanged.at(i) && theirEntry.at(i) != b.book.entry(was))
+            if (theirsChanged.at(i) && theirEntry.value(i) != b.book.entry(was))
                 conflict(Conflict::DeletedByUs, t.book.entry(i).id, i);
             continue;
         }
@@ -299,7 +338,7 @@ bool BookMerge::merge(const QByteArray &base, const QByteArray &ours, const QByt
         const QVector<int> added = insertAfter.value(a);
         if (o.book.isEmpty()) {
             for (const int i : added)
-                book.apply(book.appending(theirEntry.at(i)));
+                book.apply(book.appending(theirEntry.value(i)));
             break;
         }
         for (int k = 0; k < added.size(); ++k) {
@@ -309,7 +348,7 @@ bool BookMerge::merge(const QByteArray &base, const QByteArray &ours, const QByt
             Book::Edit edit;
             edit.kind = Book::Edit::Insert;
             edit.index = a >= 0 ? a + 1 + k : 0;
-            const QByteArray element = theirElement.at(i);
+            const QByteArray element = theirElement.value(i);
             if (a >= 0) {
                 edit.at = book.span(a + k).end;
                 edit.inserted = gap(i, true);
@@ -332,7 +371,7 @@ bool BookMerge::merge(const QByteArray &base, const QByteArray &ours, const QByt
             edit.index = a;
             edit.at = book.span(a).begin;
             edit.removed = book.span(a).end - edit.at;
-            edit.inserted = theirElement.at(replaceBy.at(a));
+            edit.inserted = theirElement.value(replaceBy.at(a));
             edit.element = {0, edit.inserted.size()};
             book.apply(edit);
         }
