@@ -12,6 +12,7 @@
 #include <QMap>
 #include <QSet>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -324,9 +325,8 @@ bool BookMerge::merge(const QByteArray &base, const QByteArray &ours, const QByt
         insertAfter[anchor].append(i);
     }
 
-    // The splices, from the end of ours to its start, so that the places
-    // of the entries yet to come stay where they were read.
-    Book book = o.book;
+    // The model's edits of ours' book, each worked out on ours as it was
+    // read (none reaches another's bytes), then made in one pass.
     const auto gap = [&](int i, bool before) {
         if (!carryBytes)
             return o.lineEnd + '\t';
@@ -334,49 +334,68 @@ bool BookMerge::merge(const QByteArray &base, const QByteArray &ours, const QByt
                                         : (i + 1 < t.book.size() ? t.between(i, i + 1) : QByteArray());
         return bytes.isEmpty() ? o.lineEnd + '\t' : carried(bytes);
     };
-    for (int a = o.book.size() - 1; a >= -1; --a) {
-        const QVector<int> added = insertAfter.value(a);
-        if (o.book.isEmpty()) {
-            for (const int i : added)
-                book.apply(book.appending(theirEntry.value(i)));
-            break;
+    if (o.book.isEmpty()) {
+        // Nothing to go after: theirs' entries follow one another.
+        Book book = o.book;
+        for (const int i : insertAfter.value(-1))
+            book.apply(book.appending(theirEntry.value(i)));
+        merged = book.bytes();
+    } else {
+        QVector<Book::Edit> edits;
+        int first = -1; // ours' first entry that stays
+        for (int a = 0; a < o.book.size(); ++a) {
+            if (remove.at(a)) {
+                edits.append(o.book.removing(a));
+                continue;
+            }
+            if (first < 0)
+                first = a;
+            if (replaceBy.at(a) >= 0) {
+                Book::Edit edit;
+                edit.kind = Book::Edit::Replace;
+                edit.index = a;
+                edit.at = o.book.span(a).begin;
+                edit.removed = o.book.span(a).end - edit.at;
+                edit.inserted = theirElement.value(replaceBy.at(a));
+                edits.append(edit);
+            }
+            if (insertAfter.contains(a)) {
+                Book::Edit edit;
+                edit.kind = Book::Edit::Insert;
+                edit.index = a + 1;
+                edit.at = o.book.span(a).end;
+                for (const int i : insertAfter.value(a))
+                    edit.inserted += gap(i, true) + theirElement.value(i);
+                edits.append(edit);
+            }
         }
-        for (int k = 0; k < added.size(); ++k) {
-            // After `a` in theirs' order; before the first entry, the last
-            // one first.
-            const int i = a >= 0 ? added.at(k) : added.at(added.size() - 1 - k);
+        if (insertAfter.contains(-1)) {
+            // Before the first entry that stays; before all that go when none does.
             Book::Edit edit;
             edit.kind = Book::Edit::Insert;
-            edit.index = a >= 0 ? a + 1 + k : 0;
-            const QByteArray element = theirElement.value(i);
-            if (a >= 0) {
-                edit.at = book.span(a + k).end;
-                edit.inserted = gap(i, true);
-                edit.element = {edit.inserted.size(), edit.inserted.size() + element.size()};
-                edit.inserted += element;
-            } else {
-                edit.at = book.span(0).begin;
-                edit.inserted = element + gap(i, false);
-                edit.element = {0, element.size()};
-            }
-            book.apply(edit);
+            edit.index = 0;
+            edit.at = first >= 0 ? o.book.span(first).begin : edits.first().at;
+            for (const int i : insertAfter.value(-1))
+                edit.inserted += theirElement.value(i) + gap(i, false);
+            edits.append(edit);
         }
-        if (a < 0)
-            break;
-        if (remove.at(a)) {
-            book.apply(book.removing(a));
-        } else if (replaceBy.at(a) >= 0) {
-            Book::Edit edit;
-            edit.kind = Book::Edit::Replace;
-            edit.index = a;
-            edit.at = book.span(a).begin;
-            edit.removed = book.span(a).end - edit.at;
-            edit.inserted = theirElement.value(replaceBy.at(a));
-            edit.element = {0, edit.inserted.size()};
-            book.apply(edit);
+        // In the file's order; where an entry comes in and another goes at
+        // the same place, the new one first.
+        std::stable_sort(edits.begin(), edits.end(), [](const Book::Edit &x, const Book::Edit &y) {
+            return x.at < y.at || (x.at == y.at && x.removed == 0 && y.removed > 0);
+        });
+        qsizetype size = o.bytes.size();
+        for (const Book::Edit &edit : qAsConst(edits))
+            size += edit.inserted.size() - edit.removed;
+        merged.reserve(int(size));
+        qsizetype from = 0;
+        for (const Book::Edit &edit : qAsConst(edits)) {
+            merged.append(o.bytes.constData() + from, int(edit.at - from));
+            merged.append(edit.inserted);
+            from = edit.at + edit.removed;
         }
+        merged.append(o.bytes.constData() + from, int(o.bytes.size() - from));
     }
-    merged = book.bytes();
 
     // The prologue and the root's tags, and what follows the root: taken
     // from theirs when only theirs changed them.

@@ -9,8 +9,9 @@
 // Three versions of a book merged entry by entry, as git hands them to a
 // merge driver: the version both sides started from (the base), ours and
 // theirs. The merge starts from ours and brings in what theirs changed,
-// each change one splice of the book model (Book::apply), so that every
-// byte neither side changed stays as ours has it.
+// each change one of the book model's edits of an entry (Book::Edit, the
+// bytes of that entry's element and nothing else), so that every byte
+// neither side changed stays as ours has it.
 //
 // An entry changed on one side takes that side; changed alike on both, it
 // is taken once. Where the sides disagree (an entry changed both ways, or
