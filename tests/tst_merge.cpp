@@ -211,6 +211,7 @@ void TestMerge::gitMerge_data()
     QTest::newRow("changed here, deleted there")
         << "changed-deleted" << book << false
         << QStringList{QStringLiteral("entrée 002 modifiée de ce côté, supprimée de l'autre")} << false;
+    QTest::newRow("their new first entry, our first deleted") << "before-first" << book << true << QStringList() << false;
     QTest::newRow("their comment and root attribute") << "outside" << book << true << QStringList() << false;
     QTest::newRow("the same change on both sides") << "same-change" << book << true << QStringList() << true;
     QTest::newRow("monsters, disjoint") << "monsters-disjoint" << monsters << true << QStringList() << false;
