@@ -5,7 +5,6 @@
 #include "book/bookreader.h"
 #include "book/entryid.h"
 #include "book/entrywriter.h"
-#include "book/reference.h"
 #include "book/xmltext.h"
 
 #include <QHash>
@@ -224,9 +223,9 @@ bool BookMerge::merge(const QByteArray &base, const QByteArray &ours, const QByt
                     note(e.luck.unluckyValue);
                 }
         }
-        while (used.contains(next) && next < EntryId::maximum)
+        while (next >= 0 && used.contains(next) && next < EntryId::maximum)
             ++next;
-        if (used.contains(next)) {
+        if (next < 0 || used.contains(next)) {
             error = tr("le livre n'a plus de numéro libre pour l'entrée %1").arg(t.book.entry(i).id);
             return false;
         }
