@@ -187,6 +187,8 @@ private slots:
     void threeWay();
     void unreadable_data();
     void unreadable();
+    void commandLine_data();
+    void commandLine();
 };
 
 void TestMerge::gitMerge_data()
@@ -212,6 +214,7 @@ void TestMerge::gitMerge_data()
         << "changed-deleted" << book << false
         << QStringList{QStringLiteral("entrée 002 modifiée de ce côté, supprimée de l'autre")} << false;
     QTest::newRow("their new first entry, our first deleted") << "before-first" << book << true << QStringList() << false;
+    QTest::newRow("their line ends CRLF, ours LF") << "crlf" << book << true << QStringList() << false;
     QTest::newRow("their comment and root attribute") << "outside" << book << true << QStringList() << false;
     QTest::newRow("the same change on both sides") << "same-change" << book << true << QStringList() << true;
     QTest::newRow("monsters, disjoint") << "monsters-disjoint" << monsters << true << QStringList() << false;
@@ -459,6 +462,32 @@ void TestMerge::unreadable()
     QVERIFY(ran.err.startsWith("orvandel-merge: "));
     QCOMPARE(Support::readBytes(oursPath), before);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("livre.xml")});
+}
+
+void TestMerge::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said"); // on standard error
+    const QString book = Support::fixture(QStringLiteral("merge/disjoint/base.xml"));
+    QTest::newRow("two versions") << QStringList{book, book} << 2 << "il faut trois versions";
+    QTest::newRow("four versions") << QStringList{book, book, book, book} << 2 << "argument en trop";
+    QTest::newRow("--setup with two repositories") << QStringList{QStringLiteral("--setup"), book, book} << 2
+                                                   << "--setup prend un dépôt au plus";
+    QTest::newRow("--setup outside a repository") << QStringList{QStringLiteral("--setup"), QStringLiteral("/")} << 2
+                                                  << "git rev-parse";
+    QTest::newRow("an unknown option") << QStringList{QStringLiteral("--theirs")} << 2 << "option inconnue : --theirs";
+}
+
+void TestMerge::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    QTemporaryDir dir;
+    const Ran ran = run(dir.path(), QStringLiteral(ORVANDEL_MERGE), args, dir.path());
+    QCOMPARE(ran.status, status);
+    QVERIFY2(QString::fromUtf8(ran.err).contains(said), ran.err.constData());
 }
 
 QTEST_GUILESS_MAIN(TestMerge)
