@@ -80,7 +80,7 @@ struct Version
         return true;
     }
     int find(Key key) const { return key >= 0 ? book.indexOfNumber(int(key)) : others.value(key, -1); }
-    // Entry i's element, not copied.
+    // Entry i's element, not copied: kept beyond the merge, it is copied first.
     QByteArray element(int i) const
     {
         const Book::Span s = book.span(i);
@@ -199,7 +199,8 @@ bool BookMerge::merge(const QByteArray &base, const QByteArray &ours, const QByt
         const int n = t.book.number(i);
         if (key < 0 || moved.contains(n)) {
             conflictList.append({Conflict::BothAdded, t.book.entry(i).id});
-            conflictElements.append(carryBytes ? QByteArray(t.element(i))
+            const QByteArray element = t.element(i);
+            conflictElements.append(carryBytes ? QByteArray(element.constData(), element.size())
                                                : o.book.encoded(EntryWriter::elementXml(t.book.entry(i))));
             continue;
         }
@@ -262,7 +263,7 @@ bool BookMerge::merge(const QByteArray &base, const QByteArray &ours, const QByt
             element = o.book.encoded(EntryWriter::elementXml(entry));
         else if (element.isNull())
             element = t.element(i);
-        theirElement.insert(i, carried(element));
+        theirElement.insert(i, carried(QByteArray(element.constData(), element.size())));
         const int n = t.book.number(i);
         if (moved.contains(n) && theirKey.at(i) == n && EntryId::parse(entry.id) == moved.value(n)) {
             theirMoves.insert(n, -1);
