@@ -344,6 +344,7 @@ void TestMerge::textDiff()
     const Ran diff = repos.git(repos.bob(), {QStringLiteral("diff"), QStringLiteral("-U100"), QStringLiteral("HEAD~1"),
                                              QStringLiteral("HEAD")});
     QCOMPARE(diff.status, 0);
+    QCOMPARE(QString::fromUtf8(diff.err), QString()); // nothing but the text
     const QStringList shown = QString::fromUtf8(diff.out).split(QLatin1Char('\n'));
     for (const QString &line : lines)
         QVERIFY2(shown.contains(line), qPrintable(line + QStringLiteral("\n---\n") + shown.join(QLatin1Char('\n'))));

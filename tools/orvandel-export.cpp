@@ -26,6 +26,8 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -60,9 +62,15 @@ bool writeChecked(const QString &path, const QByteArray &bytes, QString *error)
 int main(int argc, char *argv[])
 {
     // Laying out a PDF needs fonts, not a display.
+    // The book as text needs no fonts: git runs it for each version it
+    // shows, and nothing but the text may come out.
+    bool textOnly = false;
+    for (int i = 1; i < argc; ++i)
+        textOnly = textOnly || !std::strcmp(argv[i], "--text") || !std::strcmp(argv[i], "-text");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app(textOnly ? new QCoreApplication(argc, argv)
+                                                         : new QGuiApplication(argc, argv));
     CommandLine line(
         QStringLiteral("orvandel-export"),
         QStringLiteral("Renumérote un livre dans un nouveau fichier, ou le publie : à imprimer ou à jouer dans un "
