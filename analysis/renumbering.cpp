@@ -99,6 +99,69 @@ Renumbering Renumbering::make(const Book &book, Mode mode, quint32 seed, const Q
     return r;
 }
 
+Renumbering Renumbering::moving(const QMap<int, int> &table)
+{
+    Renumbering r;
+    r.numbers = table;
+    for (auto it = table.cbegin(); it != table.cend(); ++it)
+        r.entryNumbers.insert(it.key());
+    return r;
+}
+
+// The splices that renumber entry `index`; false when its references
+// cannot all be found in its element.
+bool Renumbering::splices(const Book &book, int index, const QByteArray &source, QVector<Splice> *out) const
+{
+    const Entry &e = book.entry(index);
+    const ReferenceSpans spans = ReferenceSpans::of(book, index, source);
+    if (spans.choices.size() != e.choices.size() || spans.victories.size() != e.monsters.size())
+        return false;
+    bool found = true;
+    auto change = [&](const Book::Span &span, const QString &before) {
+        const QString after = renumbered(before);
+        if (after == before)
+            return;
+        if (span.begin < 0)
+            found = false;
+        else
+            out->append({span, after.toUtf8()});
+    };
+    change(spans.id, e.id);
+    for (int k = 0; k < e.choices.size(); ++k)
+        change(spans.choices.at(k), e.choices.at(k).value);
+    for (int k = 0; k < e.monsters.size(); ++k)
+        change(spans.victories.at(k), e.monsters.at(k).victory);
+    change(spans.flight, e.flee.ref);
+    change(spans.lucky, e.luck.luckyValue);
+    change(spans.unlucky, e.luck.unluckyValue);
+    return found;
+}
+
+QByteArray Renumbering::element(const Book &book, int index, const QByteArray &bytes) const
+{
+    error.clear();
+    const Book::Span span = book.span(index);
+    QVector<Splice> splices;
+    if (span.end <= bytes.size() && this->splices(book, index, bytes, &splices)) {
+        std::sort(splices.begin(), splices.end(),
+                  [](const Splice &a, const Splice &b) { return a.span.begin < b.span.begin; });
+        QByteArray out;
+        qsizetype from = span.begin;
+        for (const Splice &s : qAsConst(splices)) {
+            out.append(bytes.constData() + from, int(s.span.begin - from));
+            out.append(s.text);
+            from = s.span.end;
+        }
+        out.append(bytes.constData() + from, int(span.end - from));
+        // It must read as the entry renumbered, and as nothing else.
+        if (BookReader::readElement(out) == renumbered(book.entry(index)))
+            return out;
+    }
+    error = tr("les numéros de l'entrée %1 n'ont pas pu être changés sans toucher au reste de l'entrée")
+                .arg(book.entry(index).id);
+    return QByteArray();
+}
+
 QString Renumbering::renumbered(const QString &reference) const
 {
     const int n = EntryId::parse(reference);
@@ -107,22 +170,25 @@ QString Renumbering::renumbered(const QString &reference) const
     return EntryId::text(numbers.value(n));
 }
 
+Entry Renumbering::renumbered(Entry e) const
+{
+    e.id = renumbered(e.id);
+    for (Entry::Choice &c : e.choices)
+        c.value = renumbered(c.value);
+    for (Entry::Monster &m : e.monsters)
+        m.victory = renumbered(m.victory);
+    e.flee.ref = renumbered(e.flee.ref);
+    e.luck.luckyValue = renumbered(e.luck.luckyValue);
+    e.luck.unluckyValue = renumbered(e.luck.unluckyValue);
+    return e;
+}
+
 QVector<Entry> Renumbering::entries(const Book &book) const
 {
     QVector<Entry> out;
     out.reserve(book.size());
-    for (int i = 0; i < book.size(); ++i) {
-        Entry e = book.entry(i);
-        e.id = renumbered(e.id);
-        for (Entry::Choice &c : e.choices)
-            c.value = renumbered(c.value);
-        for (Entry::Monster &m : e.monsters)
-            m.victory = renumbered(m.victory);
-        e.flee.ref = renumbered(e.flee.ref);
-        e.luck.luckyValue = renumbered(e.luck.luckyValue);
-        e.luck.unluckyValue = renumbered(e.luck.unluckyValue);
-        out.append(e);
-    }
+    for (int i = 0; i < book.size(); ++i)
+        out.append(renumbered(book.entry(i)));
     return out;
 }
 
@@ -147,40 +213,10 @@ QByteArray Renumbering::build(const Book &book, QVector<BookFile::Change::Piece>
         error = tr("le fichier du livre a changé depuis qu'il a été lu");
         return QByteArray();
     }
-    // Each number that changes, where it is written; the values are
-    // numbers, so their new text needs no escaping.
-    struct Splice
-    {
-        Book::Span span;
-        QByteArray text;
-    };
     QVector<Splice> splices;
     bool found = true;
-    auto change = [&](const Book::Span &span, const QString &before) {
-        const QString after = renumbered(before);
-        if (after == before)
-            return;
-        if (span.begin < 0)
-            found = false;
-        else
-            splices.append({span, after.toUtf8()});
-    };
-    for (int i = 0; i < book.size() && found; ++i) {
-        const Entry &e = book.entry(i);
-        const ReferenceSpans spans = ReferenceSpans::of(book, i, source);
-        if (spans.choices.size() != e.choices.size() || spans.victories.size() != e.monsters.size()) {
-            found = false;
-            break;
-        }
-        change(spans.id, e.id);
-        for (int k = 0; k < e.choices.size(); ++k)
-            change(spans.choices.at(k), e.choices.at(k).value);
-        for (int k = 0; k < e.monsters.size(); ++k)
-            change(spans.victories.at(k), e.monsters.at(k).victory);
-        change(spans.flight, e.flee.ref);
-        change(spans.lucky, e.luck.luckyValue);
-        change(spans.unlucky, e.luck.unluckyValue);
-    }
+    for (int i = 0; i < book.size() && found; ++i)
+        found = this->splices(book, i, source, &splices);
     std::sort(splices.begin(), splices.end(),
               [](const Splice &a, const Splice &b) { return a.span.begin < b.span.begin; });
 

@@ -10,6 +10,7 @@
 // --noout --stream` as a program, libxml2's reader inside one.
 #include "analysis/bookcheck.h"
 #include "analysis/bookmap.h"
+#include "analysis/bookmerge.h"
 #include "book/atomicfile.h"
 #include "book/bookfile.h"
 #include "book/bookreader.h"
@@ -250,6 +251,65 @@ double walkFloor(const Book &book, qint64 steps)
     });
 }
 
+// An author's `changes` changes of a book, made through the book model as
+// the program makes them: texts rewritten, entries added under the next
+// number (each with a choice leading to it), entries deleted.
+QByteArray changedBook(const QByteArray &bytes, quint32 seed, int changes)
+{
+    BookReader reader;
+    if (!reader.read(bytes))
+        qFatal("the generated book does not read");
+    Book book = reader.book();
+    QRandomGenerator random(seed);
+    for (int k = 0; k < changes; ++k) {
+        const int i = int(random.bounded(quint32(book.size())));
+        Entry e = book.entry(i);
+        const int what = int(random.bounded(100));
+        if (what < 70) {
+            e.text = QStringLiteral("Réécrit (%1/%2).").arg(seed).arg(k);
+            book.apply(book.replacing(i, e));
+        } else if (what < 85) {
+            book.apply(book.removing(i));
+        } else {
+            Entry added;
+            added.id = EntryId::text(book.nextNumber());
+            added.text = QStringLiteral("Une nouvelle entrée (%1/%2).").arg(seed).arg(k);
+            e.choices.append({added.id, QStringLiteral("Vers la nouvelle")});
+            book.apply(book.replacing(i, e));
+            book.apply(book.appending(added));
+        }
+    }
+    return book.bytes();
+}
+
+// Two authors' 100 changes each of a 10,000-entry book merged, against
+// reading the three versions, warm in this program.
+void mergeFigure()
+{
+    const QByteArray base = generateBook(10000);
+    const QByteArray ours = changedBook(base, 1, 100), theirs = changedBook(base, 2, 100);
+    // In turns, so that both meet the machine in the same state.
+    std::vector<double> merges, reads;
+    for (int rep = 0; rep < repetitions; ++rep) {
+        BookMerge merge;
+        merges.push_back(timed([&] {
+            if (!merge.merge(base, ours, theirs))
+                qFatal("the merge was refused: %s", qPrintable(merge.errorString()));
+        }));
+        if (merge.result().isEmpty())
+            qFatal("the merge wrote nothing");
+        reads.push_back(timed([&] {
+            for (const QByteArray *bytes : {&base, &ours, &theirs}) {
+                BookReader reader;
+                if (!reader.read(*bytes))
+                    qFatal("a version does not read");
+            }
+        }));
+    }
+    const double merged = medianOf(merges), read = medianOf(reads);
+    report(QStringLiteral("merge two sides' 100 changes of 10,000 entries (floor: reading the 3 books)"), merged, read);
+}
+
 } // namespace
 
 Entry newEntry()
@@ -267,6 +327,13 @@ int main(int argc, char *argv[])
     if (args.size() == 4 && args.at(1) == QLatin1String("--book")) {
         // A generated book to try things on by hand: --book ENTRIES FILE
         writePlain(args.at(3), generateBook(args.at(2).toInt()));
+        return 0;
+    }
+    if (args.size() == 2 && args.at(1) == QLatin1String("--merge")) {
+        // The merge's figure alone.
+        mergeFigure();
+        const Row &row = rows.back();
+        std::printf("\n%s: %.3f ms, floor %.3f ms, %.2fx\n", qPrintable(row.what), row.ms, row.floor, row.ms / row.floor);
         return 0;
     }
     if (args.size() == 4 && args.at(1) == QLatin1String("--gamebook")) {
@@ -461,6 +528,9 @@ int main(int argc, char *argv[])
     // in a program of its own (both the work alone, start-up aside); then
     // the search an author types into it, letter by letter.
     QString memoryLines;
+    heading(QStringLiteral("Merging with git, warm"));
+    mergeFigure();
+
     heading(QStringLiteral("The book window: a program of its own (floor: reading the book, the same)"));
     for (int entries : {10000, 100000}) {
         const QByteArray bytes = generateBook(entries);

@@ -29,6 +29,15 @@ void CommandLine::addOption(const QString &name, const QString &description, con
     parser.addOption(option);
 }
 
+void CommandLine::setArguments(const QVector<QPair<QString, QString>> &arguments, int least)
+{
+    parser.clearPositionalArguments();
+    for (const auto &argument : arguments)
+        parser.addPositionalArgument(argument.first, argument.second);
+    this->least = least;
+    most = arguments.size();
+}
+
 bool CommandLine::read()
 {
     // Qt's own words (a value missing after an option, the headings of the
@@ -61,12 +70,14 @@ bool CommandLine::read()
         status = written();
         return false;
     }
-    const QStringList books = parser.positionalArguments();
-    if (books.size() != 1) {
-        status = refuse(books.isEmpty() ? tr("il manque le livre") : tr("argument en trop : %1").arg(books.at(1)));
+    given = parser.positionalArguments();
+    if (given.size() < least || given.size() > most) {
+        status = refuse(given.size() > most ? tr("argument en trop : %1").arg(given.at(most))
+                        : most == 1         ? tr("il manque le livre")
+                                            : tr("il manque des arguments"));
         return false;
     }
-    bookPath = books.first();
+    bookPath = given.value(0);
     return true;
 }
 

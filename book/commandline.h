@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-// The command line of orvandel-check, orvandel-export and orvandel-play,
+// The command line of orvandel-check, orvandel-export, orvandel-merge and orvandel-play,
 // read one way: --help and --version on standard output (status 0), a
 // wrong command line said on standard error, "tool: why" then the usage,
 // with status 2. Each tool takes one book and options named in English, as
@@ -24,6 +24,10 @@ public:
     void addOption(const QString &name, const QString &description, const QString &valueName = QString(),
                    const QString &defaultValue = QString());
 
+    // For a tool that takes other arguments than one book: each one's name
+    // and description, of which the first `least` are needed.
+    void setArguments(const QVector<QPair<QString, QString>> &arguments, int least);
+
     // Reads the arguments of the application, file names byte for byte.
     // False when the tool ends there, with exitStatus(): the help or the
     // version written (2 when standard output refused them), or the
@@ -32,6 +36,7 @@ public:
     int exitStatus() const { return status; }
 
     QString book() const { return bookPath; }
+    QStringList arguments() const { return given; }
     bool isSet(const QString &option) const { return parser.isSet(option); }
     QString value(const QString &option) const { return parser.value(option); }
 
@@ -55,7 +60,8 @@ private:
 
     QCommandLineParser parser;
     QString tool, bookPath, error;
-    QStringList forms;
+    QStringList forms, given;
+    int least = 1, most = 1;
     int status = 0;
 };
 

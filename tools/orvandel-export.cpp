@@ -1,13 +1,16 @@
 // orvandel-export BOOK.xml --renumber compact|shuffle [--seed S] [--keep 1,400] --output NEW.xml
+// orvandel-export BOOK.xml --text   (the book as text, for git's diff)
 // orvandel-export BOOK.xml --pdf OUT.pdf | --print-html OUT.html | --html OUT.html [--title T] [--paper a4|letter]
 //                 [--renumber compact|shuffle [--seed S] [--keep N,N...]]   (the exported book only)
 //
 // Writes the book renumbered to NEW.xml (atomically, under the same lock as
 // every other write of a book), and the old -> new table beside it as
-// NEW.csv; or the book to print, as a PDF or as one HTML page. Exit status:
+// NEW.csv; or the book to print, as a PDF or as one HTML page; or the book
+// on standard output as text, one block per entry in number order. Exit status:
 // 0, 2 when the book cannot be read or the command line is wrong, 3 when an
 // output cannot be written whole, or would land on the book or on another
 // output (nothing is written then).
+#include "analysis/booktext.h"
 #include "analysis/renumbering.h"
 #include "book/atomicfile.h"
 #include "book/bookfile.h"
@@ -21,6 +24,10 @@
 
 #include <QGuiApplication>
 #include <QFileInfo>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
 
 namespace {
 
@@ -55,16 +62,23 @@ bool writeChecked(const QString &path, const QByteArray &bytes, QString *error)
 int main(int argc, char *argv[])
 {
     // Laying out a PDF needs fonts, not a display.
+    // The book as text needs no fonts: git runs it for each version it
+    // shows, and nothing but the text may come out.
+    bool textOnly = false;
+    for (int i = 1; i < argc; ++i)
+        textOnly = textOnly || !std::strcmp(argv[i], "--text") || !std::strcmp(argv[i], "-text");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app(textOnly ? new QCoreApplication(argc, argv)
+                                                         : new QGuiApplication(argc, argv));
     CommandLine line(
         QStringLiteral("orvandel-export"),
         QStringLiteral("Renumérote un livre dans un nouveau fichier, ou le publie : à imprimer ou à jouer dans un "
                        "navigateur."),
         {QStringLiteral("LIVRE.xml --renumber compact|shuffle [--seed S] [--keep N,N...] --output NOUVEAU.xml"),
          QStringLiteral("LIVRE.xml --html PAGE.html|--pdf LIVRE.pdf|--print-html PAGE.html [--title T] "
-                        "[--paper a4|letter] [--renumber compact|shuffle [--seed S] [--keep N,N...]]")});
+                        "[--paper a4|letter] [--renumber compact|shuffle [--seed S] [--keep N,N...]]"),
+         QStringLiteral("LIVRE.xml --text")});
     const QString fileName = QStringLiteral("FICHIER");
     line.addOption(QStringLiteral("renumber"),
                    QStringLiteral("Renumérote : compact resserre les numéros, shuffle les distribue au hasard."),
@@ -79,6 +93,9 @@ int main(int argc, char *argv[])
     line.addOption(QStringLiteral("html"), QStringLiteral("Écrit une page web où jouer le livre."), fileName);
     line.addOption(QStringLiteral("pdf"), QStringLiteral("Écrit le livre à imprimer en PDF."), fileName);
     line.addOption(QStringLiteral("print-html"), QStringLiteral("Écrit le livre à imprimer en HTML."), fileName);
+    line.addOption(QStringLiteral("text"),
+                   QStringLiteral("Écrit le livre en texte sur la sortie standard, une entrée par bloc dans l'ordre "
+                                  "des numéros (pour les différences de git)."));
     line.addOption(QStringLiteral("title"), QStringLiteral("Le titre du livre publié."), QStringLiteral("T"));
     line.addOption(QStringLiteral("paper"), QStringLiteral("Le format du PDF (a4 par défaut)."),
                    QStringLiteral("a4|letter"), QStringLiteral("a4"));
@@ -102,6 +119,23 @@ int main(int argc, char *argv[])
         return line.refuse(QStringLiteral("--renumber attend compact ou shuffle, pas « %1 »").arg(mode));
     if (paper != QLatin1String("a4") && paper != QLatin1String("letter"))
         return line.refuse(QStringLiteral("--paper attend a4 ou letter, pas « %1 »").arg(paper));
+    if (line.isSet(QStringLiteral("text"))) {
+        // Alone: git runs it on each version of the book it compares.
+        for (const QString &other : {QStringLiteral("renumber"), QStringLiteral("output"), QStringLiteral("html"),
+                                     QStringLiteral("pdf"), QStringLiteral("print-html"), QStringLiteral("title")})
+            if (line.isSet(other))
+                return line.refuse(QStringLiteral("--text ne va pas avec --%1").arg(other));
+        BookFile file;
+        if (!file.open(bookPath))
+            return line.fail(file.errorString());
+        if (file.state() == BookFile::New)
+            return 0; // an empty book reads as no text
+        const QByteArray text = BookText::of(file.book());
+        if (std::fwrite(text.constData(), 1, size_t(text.size()), stdout) != size_t(text.size())
+            || std::fflush(stdout) != 0)
+            return line.fail(QStringLiteral("la sortie standard n'a pas pu être écrite"), 3);
+        return 0;
+    }
     // --renumber with --output renumbers the book into a new file; with an
     // export and no --output, only the exported book is renumbered.
     const bool exporting = !pdfPath.isEmpty() || !htmlPath.isEmpty() || !webPath.isEmpty();

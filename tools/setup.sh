@@ -9,7 +9,7 @@ ORVANDEL_BUILD_DIR="${ORVANDEL_BUILD_DIR:-$ORVANDEL_ROOT/build}"
 orvandel_packages=(cmake g++ make qtbase5-dev libqt5xml5 qttools5-dev-tools
                    libqt5svg5-dev libgraphviz-dev graphviz pkg-config libxml2-utils xvfb xauth
                    qttranslations5-l10n poppler-utils chromium nodejs zlib1g-dev
-                   libxml2-dev time libhunspell-dev hunspell-fr)
+                   libxml2-dev time libhunspell-dev hunspell-fr git)
 
 orvandel_install_missing() {
     local missing=()
