@@ -148,6 +148,8 @@ BookWindow::BookWindow(QWidget *parent)
     connect(tabs, &QTabWidget::currentChanged, this, [this](int tab) {
         if (tab == 1 && !mapView)
             showMap();
+        else
+            followTab();
     });
     setCentralWidget(tabs);
 
@@ -486,7 +488,7 @@ void BookWindow::showMap()
 {
     if (mapView) {
         tabs->setCurrentWidget(mapView);
-        return;
+        return followTab();
     }
     std::unique_ptr<BookMapUI> made = BookMapUI::forDocument(doc.data(), this);
     if (!made) {
@@ -514,13 +516,26 @@ void BookWindow::showMap()
     });
     const int placeholder = 1;
     QWidget *old = tabs->widget(placeholder);
-    const QSignalBlocker quiet(tabs);
-    tabs->removeTab(placeholder);
-    delete old;
-    tabs->insertTab(placeholder, mapView, tr("Carte"));
-    tabs->setCurrentWidget(mapView);
+    {
+        const QSignalBlocker quiet(tabs);
+        tabs->removeTab(placeholder);
+        delete old;
+        tabs->insertTab(placeholder, mapView, tr("Carte"));
+        tabs->setCurrentWidget(mapView);
+    }
+    followTab();
     if (selectedEntry() >= 0)
         mapView->selectEntry(selectedEntry());
+}
+
+void BookWindow::followTab()
+{
+    // The map takes the whole width until an entry is opened from it; the
+    // form keeps its place while anything in it is not saved.
+    if (tabs->currentIndex() == 1 && !form->isUnsaved())
+        formDock->hide();
+    else if (tabs->currentIndex() == 0)
+        formDock->show();
 }
 
 void BookWindow::goToEntry()

@@ -77,6 +77,8 @@ protected:
 private:
     // Shows the form and puts the author in its text.
     void showEditor();
+    // The form's place as the list or the map is shown.
+    void followTab();
     // An arrow drawn on the map from entry `from`: a choice to the entry
     // `index`, to the missing entry `number`, or to a new entry.
     void addChoiceFromMap(int from, int index, int number);

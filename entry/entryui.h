@@ -60,6 +60,8 @@ public:
     // True when leaving the entry shown loses nothing, or the author agrees
     // to lose it.
     bool confirmAbandon();
+    // Something typed that is not saved.
+    bool isUnsaved() const;
 
 signals:
     // An entry was written under `id`.
@@ -93,7 +95,6 @@ private:
     Entry collectEntry() const;
     // Says in the dialog why something was refused, and puts the focus there.
     void refuse(QWidget *where, const QString &why);
-    bool isUnsaved() const;
     bool hasRowNotAdded() const;
     static QString formText(Entry entry);
     // After a save: a dialog closes, an embedded form moves on.
