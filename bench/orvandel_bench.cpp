@@ -712,6 +712,17 @@ int main(int argc, char *argv[])
             report(QStringLiteral("the first map of %1 entries, %2 (laid out)").arg(entries).arg(where), medianOf(first));
             report(QStringLiteral("  opened again in the same window"), medianOf(again));
             report(QStringLiteral("  opened again in a program of its own (places kept)"), medianOf(fresh));
+            if (!underX) {
+                // Written first: the map's places kept beside the book.
+                std::vector<double> added, listOnly;
+                for (int k = 0; k < (quick ? 3 : 5); ++k) {
+                    const Ran add = run(startup, {QStringLiteral("--map-add"), book}, false, env);
+                    added.push_back(add.field(0));
+                    listOnly.push_back(add.field(1));
+                }
+                report(QStringLiteral("  an entry added, shown on the map (floor: added, list only)"), medianOf(added),
+                       medianOf(listOnly));
+            }
             if (entries != 10000)
                 continue;
             const double emptyView = medianOf(empty);
