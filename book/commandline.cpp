@@ -61,7 +61,9 @@ bool CommandLine::read()
         status = written();
         return false;
     }
-    const QStringList books = parser.positionalArguments();
+    QStringList books = parser.positionalArguments();
+    if (!bookOption.isEmpty() && parser.isSet(bookOption))
+        books.prepend(parser.value(bookOption));
     if (books.size() != 1) {
         status = refuse(books.isEmpty() ? tr("il manque le livre") : tr("argument en trop : %1").arg(books.at(1)));
         return false;
