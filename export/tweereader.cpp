@@ -260,7 +260,7 @@ bool TweeReader::parse(const QString &text)
             return fail(p.line, tr("deux passages s'appellent « %1 »").arg(p.name));
         names.insert(p.name);
         if (p.name == QLatin1String("StoryTitle")) {
-            storyTitle = p.content.trimmed();
+            storyTitle = unescapedContent(p.content.trimmed());
         } else if (p.name == QLatin1String("StoryData")) {
             const QJsonDocument data = QJsonDocument::fromJson(p.content.toUtf8());
             if (!data.isObject()) {

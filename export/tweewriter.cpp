@@ -124,7 +124,8 @@ QByteArray TweeWriter::bytes()
     QSet<QString> names;
     for (int i = 0; i < book.size(); ++i) {
         const QString &id = book.entry(i).id;
-        if (id.isEmpty() || id.trimmed() != id || names.contains(id)) {
+        if (id.isEmpty() || id.trimmed() != id || id.contains(QLatin1Char('\n')) || id.contains(QLatin1Char('\r'))
+            || names.contains(id)) {
             error = id.isEmpty() ? tr("l'entrée n° %1 n'a pas de numéro pour nommer son passage").arg(i + 1)
                 : names.contains(id) ? tr("deux entrées portent le numéro « %1 » : un passage Twine a un nom à lui")
                                            .arg(id)
@@ -144,7 +145,8 @@ QByteArray TweeWriter::bytes()
                            {"start", book.entry(start).id},
                            {"zoom", 1},
                            {"orvandel-root", book.rootName()}};
-    QByteArray out = ":: StoryTitle\n" + QString(title).replace(QLatin1Char('\n'), QLatin1Char(' ')).toUtf8()
+    QByteArray out = ":: StoryTitle\n"
+        + TweeReader::escapedContent(QString(title).replace(QLatin1Char('\n'), QLatin1Char(' '))).toUtf8()
         + "\n\n:: StoryData\n" + QJsonDocument(data).toJson(QJsonDocument::Indented) + '\n';
     for (int i = 0; i < book.size(); ++i)
         out += passage(i).toUtf8() + '\n';

@@ -24,8 +24,8 @@ public:
 
     QString ifid() const;
     // The story's text in UTF-8; null, with errorString(), when an entry
-    // cannot name a passage (no number, white space around it, a number
-    // borne twice).
+    // cannot name a passage (no number, white space around it or a line
+    // break in it, a number borne twice).
     QByteArray bytes();
     // The file at `path` replaced atomically by the story, and read back.
     bool write(const QString &path);
