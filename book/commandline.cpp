@@ -71,6 +71,8 @@ bool CommandLine::read()
         return false;
     }
     given = parser.positionalArguments();
+    if (!bookOption.isEmpty() && parser.isSet(bookOption))
+        given.prepend(parser.value(bookOption));
     if (given.size() < least || given.size() > most) {
         status = refuse(given.size() > most ? tr("argument en trop : %1").arg(given.at(most))
                         : most == 1         ? tr("il manque le livre")

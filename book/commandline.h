@@ -33,6 +33,9 @@ public:
     // version written (2 when standard output refused them), or the
     // command line refused.
     bool read();
+    // The book may be given by `option` instead of as an argument (one of
+    // the two, never both).
+    void setBookOption(const QString &option) { bookOption = option; }
     int exitStatus() const { return status; }
 
     QString book() const { return bookPath; }
@@ -59,7 +62,7 @@ private:
     int written() const;
 
     QCommandLineParser parser;
-    QString tool, bookPath, error;
+    QString tool, bookPath, bookOption, error;
     QStringList forms, given;
     int least = 1, most = 1;
     int status = 0;

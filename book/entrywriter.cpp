@@ -138,6 +138,16 @@ QString EntryWriter::newBookText(const QString &rootName, const Entry &entry)
         + QLatin1Char('>');
 }
 
+QString EntryWriter::newBookText(const QString &rootName, const QVector<Entry> &entries)
+{
+    // Each entry added goes right after the one before, before the line
+    // end of the root's closing tag.
+    QString text = QLatin1String("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<") + rootName + QLatin1String(">\n");
+    for (const Entry &e : entries)
+        text += QLatin1Char('\t') + elementXml(e);
+    return text + QLatin1String("\n</") + rootName + QLatin1Char('>');
+}
+
 bool EntryWriter::writeBook(const Book &book, QIODevice *device, QString *error)
 {
     QVector<Entry> entries;

@@ -22,6 +22,9 @@ public:
 
     // The whole text of a new entries file holding one entry.
     static QString newBookText(const QString &rootName, const Entry &entry);
+    // The whole text of a new entries file holding `entries` (at least
+    // one), byte for byte what adding them one after the other writes.
+    static QString newBookText(const QString &rootName, const QVector<Entry> &entries);
 
     // The book written back from its model: each entry written anew, every
     // byte between entries as the file had it. For a file in the program's

@@ -10,7 +10,7 @@ namespace {
 QString target(const Book &book, const QString &reference, EntryHtml::Use use)
 {
     const int index = book.indexOfNumber(EntryId::parse(reference));
-    if (use == EntryHtml::Print)
+    if (use == EntryHtml::Print || (use == EntryHtml::Ebook && index < 0))
         return EntryHtml::escaped(index < 0 ? reference.trimmed() : book.entry(index).id);
     if (index < 0)
         return QStringLiteral("<span style='color:#c62828'>%1 (%2)</span>")
@@ -44,7 +44,11 @@ QString EntryHtml::of(const Book &book, int i, Use use)
 {
     if (i < 0 || i >= book.size())
         return QString();
-    const Entry &e = book.entry(i);
+    return of(book, book.entry(i), use);
+}
+
+QString EntryHtml::of(const Book &book, const Entry &e, Use use)
+{
     auto to = [&](const QString &reference) { return target(book, reference, use); };
     QString h = QStringLiteral("<h2 class='n'>%1</h2><p>%2</p>").arg(escaped(e.id), escaped(e.text));
     if (e.hasBonus())

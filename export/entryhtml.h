@@ -12,14 +12,18 @@
 // rendez-vous au 212."). The printed book and the book window's preview
 // both show an entry this way; the preview adds what the author needs:
 // references as links (a missing entry marked), a fight's odds, an ending
-// said.
+// said. An e-book prints the entry with each reference to an entry of the
+// book as a link ("entry:INDEX", as the preview's), for its own pages to
+// point at.
 class EntryHtml
 {
     Q_DECLARE_TR_FUNCTIONS(EntryHtml)
 
 public:
-    enum Use { Print, Preview };
+    enum Use { Print, Preview, Ebook };
     static QString of(const Book &book, int index, Use use);
+    // `entry` as if it stood in `book` (its references read there).
+    static QString of(const Book &book, const Entry &entry, Use use);
     // A value as it stands in HTML text, line ends kept.
     static QString escaped(const QString &text);
 };

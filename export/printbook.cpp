@@ -47,41 +47,54 @@ QString PrintBook::page(const QString &bodyStyle) const
     return h;
 }
 
-bool PrintBook::pieces(const QString &bodyStyle, const std::function<bool(const QString &)> &out) const
+QVector<int> PrintBook::order(const Book &book)
 {
-    // Entries in the order of their numbers; those without one come last.
     QVector<int> order(book.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+    std::stable_sort(order.begin(), order.end(), [&book](int a, int b) {
         const qint64 x = book.number(a) < 0 ? qint64(1) << 40 : book.number(a);
         const qint64 y = book.number(b) < 0 ? qint64(1) << 40 : book.number(b);
         return x < y;
     });
+    return order;
+}
+
+QString PrintBook::rules()
+{
+    return tr("<div class='page'><h1 style='page-break-before: always'>Règles</h1>"
+              "<p>Lancez un dé et ajoutez 6 : c'est votre HABILETÉ. Lancez deux dés et ajoutez 12 : "
+              "c'est votre ENDURANCE. Lancez un dé et ajoutez 6 : c'est votre CHANCE.</p>"
+              "<p><b>Combat.</b> À chaque assaut, lancez deux dés pour vous et ajoutez votre "
+              "HABILETÉ, puis deux dés pour le monstre et ajoutez son HABILETÉ. Le plus fort blesse "
+              "l'autre de 2 points d'ENDURANCE ; à égalité, personne n'est blessé. Celui dont "
+              "l'ENDURANCE tombe à 0 a perdu.</p>"
+              "<p><b>Tentez votre chance.</b> Lancez deux dés : si le total est inférieur ou égal à "
+              "votre CHANCE, vous êtes chanceux. Dans les deux cas, ôtez 1 point de CHANCE.</p>"
+              "<p><b>Repas.</b> Là où c'est permis, un repas rend 4 points d'ENDURANCE.</p></div>");
+}
+
+QString PrintBook::adventureSheet()
+{
+    return tr("<div class='page'><h1 style='page-break-before: always'>Feuille d'aventure</h1>"
+              "<table border='1' cellspacing='0' cellpadding='10' width='100%'>"
+              "<tr><td>HABILETÉ<br>Départ :</td><td>ENDURANCE<br>Départ :</td><td>CHANCE<br>Départ :</td></tr>"
+              "<tr><td colspan='3'>Or :</td></tr><tr><td colspan='3'>Provisions :</td></tr>"
+              "<tr><td colspan='3' height='120'>Équipement :</td></tr></table></div>");
+}
+
+bool PrintBook::pieces(const QString &bodyStyle, const std::function<bool(const QString &)> &out) const
+{
     QString h = QStringLiteral("<!DOCTYPE html><html lang='fr'><head><meta charset='utf-8'><title>%1</title>"
                                "<style>body{%2}"
                                "h2.n{text-align:center;margin-top:1.5em}"
                                "@media print{.page{page-break-after:always}}</style></head><body>")
                     .arg(EntryHtml::escaped(title), bodyStyle);
     h += QStringLiteral("<div class='page'><h1 align='center'>%1</h1></div>").arg(EntryHtml::escaped(title));
-    h += tr("<div class='page'><h1 style='page-break-before: always'>Règles</h1>"
-            "<p>Lancez un dé et ajoutez 6 : c'est votre HABILETÉ. Lancez deux dés et ajoutez 12 : "
-            "c'est votre ENDURANCE. Lancez un dé et ajoutez 6 : c'est votre CHANCE.</p>"
-            "<p><b>Combat.</b> À chaque assaut, lancez deux dés pour vous et ajoutez votre "
-            "HABILETÉ, puis deux dés pour le monstre et ajoutez son HABILETÉ. Le plus fort blesse "
-            "l'autre de 2 points d'ENDURANCE ; à égalité, personne n'est blessé. Celui dont "
-            "l'ENDURANCE tombe à 0 a perdu.</p>"
-            "<p><b>Tentez votre chance.</b> Lancez deux dés : si le total est inférieur ou égal à "
-            "votre CHANCE, vous êtes chanceux. Dans les deux cas, ôtez 1 point de CHANCE.</p>"
-            "<p><b>Repas.</b> Là où c'est permis, un repas rend 4 points d'ENDURANCE.</p></div>");
-    h += tr("<div class='page'><h1 style='page-break-before: always'>Feuille d'aventure</h1>"
-            "<table border='1' cellspacing='0' cellpadding='10' width='100%'>"
-            "<tr><td>HABILETÉ<br>Départ :</td><td>ENDURANCE<br>Départ :</td><td>CHANCE<br>Départ :</td></tr>"
-            "<tr><td colspan='3'>Or :</td></tr><tr><td colspan='3'>Provisions :</td></tr>"
-            "<tr><td colspan='3' height='120'>Équipement :</td></tr></table></div>");
+    h += rules() + adventureSheet();
     h += QStringLiteral("<p style='page-break-before: always'></p>");
     if (!out(h))
         return false;
-    for (const int i : qAsConst(order))
+    for (const int i : order(book))
         if (!out(EntryHtml::of(book, i, EntryHtml::Print)))
             return false;
     return out(QStringLiteral("</body></html>"));

@@ -43,6 +43,13 @@ public:
     bool writePdf(QIODevice *device, Paper paper = A4, int resolution = 150, Typesetting typesetting = Own);
     QString errorString() const { return error; }
 
+    // The pages before the entries, each in a <div class='page'>, as the
+    // book prints them: the rules of the game, the adventure sheet.
+    static QString rules();
+    static QString adventureSheet();
+    // The entries in the order of their numbers; those without one come last.
+    static QVector<int> order(const Book &book);
+
 private:
     QString page(const QString &bodyStyle) const;
     bool printThroughQt(QByteArray *made, int *pages, Paper paper, int resolution);

@@ -1,12 +1,17 @@
 // orvandel-export BOOK.xml --renumber compact|shuffle [--seed S] [--keep 1,400] --output NEW.xml
 // orvandel-export BOOK.xml --text   (the book as text, for git's diff)
-// orvandel-export BOOK.xml --pdf OUT.pdf | --print-html OUT.html | --html OUT.html [--title T] [--paper a4|letter]
+// orvandel-export BOOK.xml --pdf OUT.pdf | --print-html OUT.html | --html OUT.html | --epub OUT.epub
+//                 | --twee OUT.twee [--title T] [--paper a4|letter]
 //                 [--renumber compact|shuffle [--seed S] [--keep N,N...]]   (the exported book only)
+// orvandel-export --import-twee STORY.twee --output BOOK.xml
 //
 // Writes the book renumbered to NEW.xml (atomically, under the same lock as
 // every other write of a book), and the old -> new table beside it as
 // NEW.csv; or the book to print, as a PDF or as one HTML page; or the book
-// on standard output as text, one block per entry in number order. Exit status:
+// on standard output as text, one block per entry in number order; or
+// as an EPUB or as a Twine story (Twee 3); or a book made from a Twine
+// story, with the passages -> numbers table beside it as BOOK-passages.csv.
+// Exit status:
 // 0, 2 when the book cannot be read or the command line is wrong, 3 when an
 // output cannot be written whole, or would land on the book or on another
 // output (nothing is written then).
@@ -19,11 +24,15 @@
 #include "book/digest.h"
 #include "book/entryid.h"
 #include "book/filepaths.h"
+#include "export/epubbook.h"
 #include "export/printbook.h"
+#include "export/tweereader.h"
+#include "export/tweewriter.h"
 #include "export/webpage.h"
 
-#include <QGuiApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 
 #include <cstdio>
 #include <cstring>
@@ -73,11 +82,14 @@ int main(int argc, char *argv[])
                                                          : new QGuiApplication(argc, argv));
     CommandLine line(
         QStringLiteral("orvandel-export"),
-        QStringLiteral("Renumérote un livre dans un nouveau fichier, ou le publie : à imprimer ou à jouer dans un "
-                       "navigateur."),
+        QStringLiteral("Renumérote un livre dans un nouveau fichier, ou le publie : à imprimer, à jouer dans un "
+                       "navigateur, à lire sur liseuse (EPUB), en histoire Twine (Twee) ; ou fait un livre d'une "
+                       "histoire Twine."),
         {QStringLiteral("LIVRE.xml --renumber compact|shuffle [--seed S] [--keep N,N...] --output NOUVEAU.xml"),
-         QStringLiteral("LIVRE.xml --html PAGE.html|--pdf LIVRE.pdf|--print-html PAGE.html [--title T] "
-                        "[--paper a4|letter] [--renumber compact|shuffle [--seed S] [--keep N,N...]]"),
+         QStringLiteral("LIVRE.xml --html PAGE.html|--pdf LIVRE.pdf|--print-html PAGE.html|--epub LIVRE.epub|"
+                        "--twee HISTOIRE.twee [--title T] [--paper a4|letter] "
+                        "[--renumber compact|shuffle [--seed S] [--keep N,N...]]"),
+         QStringLiteral("--import-twee HISTOIRE.twee --output LIVRE.xml"),
          QStringLiteral("LIVRE.xml --text")});
     const QString fileName = QStringLiteral("FICHIER");
     line.addOption(QStringLiteral("renumber"),
@@ -96,6 +108,13 @@ int main(int argc, char *argv[])
     line.addOption(QStringLiteral("text"),
                    QStringLiteral("Écrit le livre en texte sur la sortie standard, une entrée par bloc dans l'ordre "
                                   "des numéros (pour les différences de git)."));
+    line.addOption(QStringLiteral("epub"), QStringLiteral("Écrit le livre en EPUB 3, pour les liseuses."), fileName);
+    line.addOption(QStringLiteral("twee"), QStringLiteral("Écrit le livre en histoire Twine (Twee 3)."), fileName);
+    line.addOption(QStringLiteral("import-twee"),
+                   QStringLiteral("Fait un livre (--output) d'une histoire Twine (Twee 3), et la table des passages "
+                                  "à côté (-passages.csv)."),
+                   fileName);
+    line.setBookOption(QStringLiteral("import-twee"));
     line.addOption(QStringLiteral("title"), QStringLiteral("Le titre du livre publié."), QStringLiteral("T"));
     line.addOption(QStringLiteral("paper"), QStringLiteral("Le format du PDF (a4 par défaut)."),
                    QStringLiteral("a4|letter"), QStringLiteral("a4"));
@@ -114,7 +133,29 @@ int main(int argc, char *argv[])
     const QString bookPath = line.book(), mode = line.value(QStringLiteral("renumber")),
                   output = line.value(QStringLiteral("output")), pdfPath = line.value(QStringLiteral("pdf")),
                   htmlPath = line.value(QStringLiteral("print-html")), webPath = line.value(QStringLiteral("html")),
-                  title = line.value(QStringLiteral("title")), paper = line.value(QStringLiteral("paper"));
+                  title = line.value(QStringLiteral("title")), paper = line.value(QStringLiteral("paper")),
+                  epubPath = line.value(QStringLiteral("epub")), tweePath = line.value(QStringLiteral("twee"));
+    if (line.isSet(QStringLiteral("import-twee"))) {
+        if (output.isEmpty() || !mode.isEmpty() || !pdfPath.isEmpty() || !htmlPath.isEmpty() || !webPath.isEmpty()
+            || !epubPath.isEmpty() || !tweePath.isEmpty())
+            return line.refuse(QStringLiteral("--import-twee attend --output, et rien d'autre à écrire"));
+        const QString table = TweeReader::tablePath(output);
+        FilePaths paths;
+        if (!paths.outputsApart({bookPath}, {output, table}))
+            return line.fail(paths.errorString(), 3);
+        QFile story(bookPath);
+        if (!story.open(QIODevice::ReadOnly))
+            return line.fail(QStringLiteral("%1 : %2").arg(bookPath, story.errorString()));
+        TweeReader reader;
+        const bool read = reader.read(story.readAll());
+        for (const QString &note : reader.warnings())
+            line.fail(QStringLiteral("%1 : %2").arg(bookPath, note), 0);
+        if (!read)
+            return line.fail(QStringLiteral("%1 : %2").arg(bookPath, reader.errorString()));
+        if (!reader.writeBook(output))
+            return line.fail(reader.errorString(), 3);
+        return 0;
+    }
     if (!mode.isEmpty() && mode != QLatin1String("compact") && mode != QLatin1String("shuffle"))
         return line.refuse(QStringLiteral("--renumber attend compact ou shuffle, pas « %1 »").arg(mode));
     if (paper != QLatin1String("a4") && paper != QLatin1String("letter"))
@@ -122,7 +163,8 @@ int main(int argc, char *argv[])
     if (line.isSet(QStringLiteral("text"))) {
         // Alone: git runs it on each version of the book it compares.
         for (const QString &other : {QStringLiteral("renumber"), QStringLiteral("output"), QStringLiteral("html"),
-                                     QStringLiteral("pdf"), QStringLiteral("print-html"), QStringLiteral("title")})
+                                     QStringLiteral("pdf"), QStringLiteral("print-html"), QStringLiteral("title"),
+                                     QStringLiteral("epub"), QStringLiteral("twee"), QStringLiteral("import-twee")})
             if (line.isSet(other))
                 return line.refuse(QStringLiteral("--text ne va pas avec --%1").arg(other));
         BookFile file;
@@ -138,11 +180,13 @@ int main(int argc, char *argv[])
     }
     // --renumber with --output renumbers the book into a new file; with an
     // export and no --output, only the exported book is renumbered.
-    const bool exporting = !pdfPath.isEmpty() || !htmlPath.isEmpty() || !webPath.isEmpty();
+    const bool exporting = !pdfPath.isEmpty() || !htmlPath.isEmpty() || !webPath.isEmpty() || !epubPath.isEmpty()
+        || !tweePath.isEmpty();
     const bool renumber = !output.isEmpty();
     if (renumber == exporting)
-        return line.refuse(renumber ? QStringLiteral("--output ne va pas avec --html, --pdf ou --print-html")
-                                    : QStringLiteral("rien à écrire : --output, --html, --pdf ou --print-html"));
+        return line.refuse(renumber
+                               ? QStringLiteral("--output ne va pas avec --html, --pdf, --print-html, --epub ou --twee")
+                               : QStringLiteral("rien à écrire : --output, --html, --pdf, --print-html, --epub ou --twee"));
     if (renumber && mode.isEmpty())
         return line.refuse(QStringLiteral("--output attend --renumber compact ou shuffle"));
     // The old -> new table goes beside the renumbered book, under its name.
@@ -150,7 +194,7 @@ int main(int argc, char *argv[])
     const QString table =
         renumber ? named.path() + QLatin1Char('/') + named.completeBaseName() + QStringLiteral(".csv") : QString();
     FilePaths paths;
-    if (!paths.outputsApart({bookPath}, {output, table, pdfPath, htmlPath, webPath}))
+    if (!paths.outputsApart({bookPath}, {output, table, pdfPath, htmlPath, webPath, epubPath, tweePath}))
         return line.fail(paths.errorString(), 3);
 
     BookFile file;
@@ -170,17 +214,33 @@ int main(int argc, char *argv[])
         const Book &printed = mode.isEmpty() ? file.book() : renumbered.book();
         PrintBook print(printed, title);
         WebPage web(printed, title);
+        EpubBook epub(printed, title);
+        TweeWriter twee(printed, title);
         const PrintBook::Paper sheet = paper == QLatin1String("letter") ? PrintBook::Letter : PrintBook::A4;
-        const QString outputs[] = {pdfPath, htmlPath, webPath};
-        for (int k = 0; k < 3; ++k) {
+        const QString outputs[] = {pdfPath, htmlPath, webPath, epubPath, tweePath};
+        for (int k = 0; k < 5; ++k) {
             if (outputs[k].isEmpty())
                 continue;
             QString error;
             const auto produce = [&](QIODevice *device, QString *failure) {
-                if (k == 0 ? print.writePdf(device, sheet) : k == 1 ? print.writeHtml(device) : web.write(device))
-                    return true;
-                *failure = k == 2 ? web.errorString() : print.errorString();
-                return false;
+                bool done = false;
+                QString why;
+                switch (k) {
+                case 0: done = print.writePdf(device, sheet), why = print.errorString(); break;
+                case 1: done = print.writeHtml(device), why = print.errorString(); break;
+                case 2: done = web.write(device), why = web.errorString(); break;
+                case 3: done = epub.write(device), why = epub.errorString(); break;
+                default: {
+                    const QByteArray story = twee.bytes();
+                    if (story.isNull())
+                        why = twee.errorString();
+                    else
+                        done = AtomicFile::writeAll(*device, story, &why);
+                }
+                }
+                if (!done)
+                    *failure = why;
+                return done;
             };
             if (!writeChecked(outputs[k], produce, &error))
                 return line.fail(QStringLiteral("%1 : %2").arg(outputs[k], error), 3);
