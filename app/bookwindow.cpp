@@ -12,7 +12,9 @@
 #include "entry/entryui.h"
 #include "monsters/monsterui.h"
 #include "export/entryhtml.h"
+#include "export/epubbook.h"
 #include "export/printbook.h"
+#include "export/tweewriter.h"
 #include "export/webpage.h"
 #include "book/atomicfile.h"
 
@@ -207,6 +209,8 @@ BookWindow::BookWindow(QWidget *parent)
     fileMenu->setObjectName(QStringLiteral("menuFile"));
     QMenu *exporting = fileMenu->addMenu(tr("&Exporter"));
     exporting->addActions({print, web});
+    exporting->addAction(tr("Livre numérique (EPUB)…"), this, &BookWindow::exportEpub)->setObjectName(QStringLiteral("actionEpub"));
+    exporting->addAction(tr("Histoire Twine (Twee)…"), this, &BookWindow::exportTwee)->setObjectName(QStringLiteral("actionTwee"));
     fileMenu->addSeparator();
     QAction *closing = fileMenu->addAction(tr("&Fermer"), this, &QWidget::close);
     closing->setObjectName(QStringLiteral("actionClose"));
@@ -648,6 +652,38 @@ void BookWindow::exportWeb()
         return;
     }
     statusBar()->showMessage(tr("Page web écrite dans %1").arg(QDir::toNativeSeparators(path)), 8000);
+}
+
+void BookWindow::exportEpub()
+{
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Livre numérique"), QFileInfo(doc->path()).completeBaseName() + QStringLiteral(".epub"),
+        tr("Livre numérique EPUB (*.epub)"));
+    if (path.isEmpty())
+        return;
+    EpubBook book(doc->book());
+    if (!book.write(path)) {
+        QMessageBox::critical(this, tr("Livre numérique"),
+                              tr("« %1 » n'a pas pu être écrit : %2").arg(QDir::toNativeSeparators(path), book.errorString()));
+        return;
+    }
+    statusBar()->showMessage(tr("Livre numérique écrit dans %1").arg(QDir::toNativeSeparators(path)), 8000);
+}
+
+void BookWindow::exportTwee()
+{
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("Histoire Twine"), QFileInfo(doc->path()).completeBaseName() + QStringLiteral(".twee"),
+        tr("Histoire Twine (*.twee)"));
+    if (path.isEmpty())
+        return;
+    TweeWriter story(doc->book());
+    if (!story.write(path)) {
+        QMessageBox::critical(this, tr("Histoire Twine"),
+                              tr("« %1 » n'a pas pu être écrit : %2").arg(QDir::toNativeSeparators(path), story.errorString()));
+        return;
+    }
+    statusBar()->showMessage(tr("Histoire Twine écrite dans %1").arg(QDir::toNativeSeparators(path)), 8000);
 }
 
 void BookWindow::renumber()

@@ -66,6 +66,8 @@ public slots:
     void simulate();
     void exportPrint();
     void exportWeb();
+    void exportEpub();
+    void exportTwee();
     void renumber();
     void findReplace();
     // Asks a number: its entry selected, on the map too when it is shown.

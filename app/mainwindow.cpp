@@ -9,6 +9,7 @@
 #include "app/playui.h"
 #include "book/bookfile.h"
 #include "book/monsterlist.h"
+#include "export/tweereader.h"
 #include "entry/entryui.h"
 #include "monsters/monsterui.h"
 #include "ui_mainwindow.h"
@@ -47,6 +48,10 @@ MainWindow::MainWindow(QWidget *parent)
     creating->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+N")));
     connect(creating, &QAction::triggered, this, &MainWindow::newBook);
     ui->actionChooseBook->associatedWidgets().value(0)->insertAction(ui->actionChooseBook, creating);
+    auto *importing = new QAction(tr("&Importer une histoire Twine…"), this);
+    importing->setObjectName(QStringLiteral("actionImportTwee"));
+    connect(importing, &QAction::triggered, this, &MainWindow::importTwee);
+    ui->actionChooseBook->associatedWidgets().value(0)->insertAction(ui->menuRecent->menuAction(), importing);
     // Quitter leaves the program: every window closes, the book windows and
     // what they opened too, and with the last one the program ends.
     connect(ui->actionQuit, &QAction::triggered, this, &QApplication::closeAllWindows);
@@ -130,6 +135,45 @@ void MainWindow::newBook()
     window->newEntry();
 }
 
+void MainWindow::importTwee()
+{
+    QWidget *over = QApplication::activeWindow() ? QApplication::activeWindow() : this;
+    const QString story = QFileDialog::getOpenFileName(over, tr("Importer une histoire Twine"), QString(),
+                                                       tr("Histoire Twine (*.twee *.tw)"));
+    if (story.isEmpty())
+        return;
+    QFile file(story);
+    TweeReader reader;
+    if (!file.open(QIODevice::ReadOnly) || !reader.read(file.readAll())) {
+        QMessageBox::critical(over, tr("Importer une histoire Twine"),
+                              file.error() != QFile::NoError ? file.errorString() : reader.errorString());
+        return;
+    }
+    const QString book = QFileDialog::getSaveFileName(over, tr("Livre à créer"),
+                                                      QFileInfo(story).absolutePath() + QLatin1Char('/')
+                                                          + QFileInfo(story).completeBaseName() + QStringLiteral(".xml"),
+                                                      tr("Fichier XML (*.xml)"), nullptr,
+                                                      QFileDialog::DontConfirmOverwrite);
+    if (book.isEmpty())
+        return;
+    // A book is never replaced by an import: it would lose every entry.
+    if (QFileInfo::exists(book)) {
+        QMessageBox::critical(over, tr("Importer une histoire Twine"),
+                              tr("« %1 » existe déjà : choisissez un autre nom.").arg(QDir::toNativeSeparators(book)));
+        return;
+    }
+    if (!reader.writeBook(book)) {
+        QMessageBox::critical(over, tr("Importer une histoire Twine"), reader.errorString());
+        return;
+    }
+    if (openBookWindow(book))
+        bookWindow()->statusBar()->showMessage(
+            tr("%1 passages importés ; la table des passages est dans %2")
+                .arg(reader.entries().size())
+                .arg(QDir::toNativeSeparators(TweeReader::tablePath(book))),
+            10000);
+}
+
 void MainWindow::loadObjectUI()
 {
 }
@@ -179,7 +223,8 @@ bool MainWindow::openBookWindow(const QString &path)
         windows.removeAll(nullptr);
         windows.append(window);
         window->installEventFilter(this);
-        window->addFileActions({findChild<QAction *>(QStringLiteral("actionNewBook")), ui->actionChooseBook, ui->menuRecent->menuAction(), ui->actionHistory,
+        window->addFileActions({findChild<QAction *>(QStringLiteral("actionNewBook")), ui->actionChooseBook,
+                                findChild<QAction *>(QStringLiteral("actionImportTwee")), ui->menuRecent->menuAction(), ui->actionHistory,
                                 ui->actionMonsters},
                                ui->actionQuit);
     }

@@ -42,6 +42,8 @@ public:
 public slots:
     // "Nouveau livre…": the book made from its title, opened, its first entry begun.
     void newBook();
+    // A book made from a Twine story (Twee 3), then opened.
+    void importTwee();
 
 private slots:
     void loadEntryUI();

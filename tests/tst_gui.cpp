@@ -11,6 +11,7 @@
 #include "app/mainwindow.h"
 #include "app/playui.h"
 #include "export/printbook.h"
+#include "export/tweereader.h"
 #include "book/bookreader.h"
 #include "book/entryid.h"
 #include "book/entrywriter.h"
@@ -98,6 +99,7 @@ private slots:
     void sectionNote();
     void editorFollowsTheBook();
     void mapWorkspace();
+    void twineBothWays();
     void oneDocumentPerBook();
 
 private:
@@ -1469,6 +1471,37 @@ void TestGui::mapWorkspace()
     view = map->findChild<QGraphicsView *>("view_Map");
     QVERIFY(QLineF(layout().nodes.at(1).box.topLeft(), moved.topLeft()).length() < 0.5);
     QCOMPARE(readBytes(path()), original);
+}
+
+// A Twine story imported from the menu opens as a book; the book goes out
+// again as a story Orvandel reads back, and as an EPUB.
+void TestGui::twineBothWays()
+{
+    MainWindow window;
+    window.show();
+    script->file(fixture("story-twine.twee")).file(path());
+    window.findChild<QAction *>("actionImportTwee")->trigger();
+    BookWindow *books = window.bookWindow();
+    QVERIFY(books);
+    const QByteArray made = readBytes(path());
+    QVERIFY(xmllintAccepts(path()));
+    const int entries = books->document()->book().size();
+    QVERIFY(entries >= 4);
+    // Never over a book that is there.
+    QStringList seen;
+    script->file(fixture("story-twine.twee")).file(path()).message(&seen);
+    window.findChild<QAction *>("actionImportTwee")->trigger();
+    QVERIFY2(seen.value(0).contains("existe déjà"), qPrintable(seen.value(0)));
+    QCOMPARE(readBytes(path()), made);
+
+    script->file(path("histoire.twee"));
+    books->findChild<QAction *>("actionTwee")->trigger();
+    TweeReader again;
+    QVERIFY2(again.read(readBytes(path("histoire.twee"))), qPrintable(again.errorString()));
+    QCOMPARE(again.entries().size(), entries);
+    script->file(path("livre.epub"));
+    books->findChild<QAction *>("actionEpub")->trigger();
+    QVERIFY(readBytes(path("livre.epub")).startsWith("PK\x03\x04"));
 }
 
 #include "tst_gui.moc"
