@@ -5,6 +5,10 @@
 #include "document/bookdocument.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QSpinBox>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <QDialogButtonBox>
 #include <QGraphicsLineItem>
 #include <QGraphicsRectItem>
@@ -149,11 +153,24 @@ BookMapUI::BookMapUI(std::unique_ptr<MapItem> map, int startEntry, QWidget *pare
                        "Double-clic sur une case : aller à l'entrée."));
     view->installEventFilter(this);
 
+    around = new QCheckBox(tr("Autour de l'entrée :"), this);
+    around->setObjectName(QStringLiteral("ck_Around"));
+    around->setToolTip(tr("Ne montrer que les entrées à quelques pas de l'entrée choisie"));
+    steps = new QSpinBox(this);
+    steps->setObjectName(QStringLiteral("sb_Around"));
+    steps->setRange(1, 20);
+    steps->setValue(2);
+    steps->setSuffix(tr(" pas"));
+    connect(around, &QCheckBox::toggled, this, &BookMapUI::showAround);
+    connect(steps, QOverload<int>::of(&QSpinBox::valueChanged), this, &BookMapUI::showAround);
+
     auto *bar = new QHBoxLayout;
     bar->addWidget(zoomIn);
     bar->addWidget(zoomOut);
     bar->addWidget(fit);
     bar->addWidget(reorganizeButton);
+    bar->addWidget(around);
+    bar->addWidget(steps);
     bar->addStretch(1);
     bar->addWidget(buttons);
     auto *layout = new QVBoxLayout(this);
@@ -248,6 +265,7 @@ void BookMapUI::frameView()
 {
     if (!overview)
         return;
+    moveOverview();
     const QSizeF map = item->boundingRect().size() * zoom();
     static_cast<MiniMap *>(overview)->frame(view->mapToScene(view->viewport()->rect()).boundingRect(),
                                             map.width() <= view->viewport()->width()
@@ -258,11 +276,22 @@ void BookMapUI::placeOverview()
 {
     if (!overview)
         return;
-    // In the lower right corner of the map, clear of the scroll bars.
-    const QRect room = view->viewport()->geometry();
-    overview->move(room.right() - overview->width() - 8, room.bottom() - overview->height() - 8);
     overview->raise();
     frameView();
+}
+
+void BookMapUI::moveOverview()
+{
+    // In the lower right corner of the map, clear of the scroll bars; in the
+    // lower left one when the selected entry lies under it.
+    const QRect room = view->viewport()->geometry();
+    QRect corner(room.right() - overview->width() - 8, room.bottom() - overview->height() - 8, overview->width(), overview->height());
+    if (selectedNode >= 0 && selectedNode < item->layout().nodes.size()) {
+        const QRect box = view->mapFromScene(item->layout().nodes.at(selectedNode).box).boundingRect().translated(room.topLeft());
+        if (box.intersects(corner.adjusted(-8, -8, 8, 8)))
+            corner.moveLeft(room.left() + 8);
+    }
+    overview->move(corner.topLeft());
 }
 
 bool BookMapUI::eventFilter(QObject *watched, QEvent *event)
@@ -272,6 +301,27 @@ bool BookMapUI::eventFilter(QObject *watched, QEvent *event)
     if (embedded && watched == view && event->type() == QEvent::KeyPress
         && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete && selectedEntry() >= 0) {
         emit deleteAsked(selectedEntry());
+        return true;
+    }
+    if (watched == view->viewport() && event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        const int node = item->nodeAt(view->mapToScene(help->pos()));
+        QString tip;
+        if (node >= 0) {
+            const MapLayout::Node &box = item->layout().nodes.at(node);
+            if (box.missing >= 0)
+                tip = tr("%1 : entrée absente (double-clic pour l'écrire)").arg(box.missing);
+            else if (document && box.entry >= 0 && box.entry < document->book().size()) {
+                const Entry &entry = document->book().entry(box.entry);
+                const QStringList words = entry.text.simplified().split(QLatin1Char(' '));
+                tip = QStringLiteral("%1 — %2%3").arg(entry.id, words.mid(0, 16).join(QLatin1Char(' ')),
+                                                      words.size() > 16 ? QStringLiteral("…") : QString());
+            }
+        }
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, view->viewport());
         return true;
     }
     if (watched == view->viewport() && event->type() == QEvent::Resize)
@@ -453,6 +503,7 @@ void BookMapUI::markSelection()
 {
     if (selectedNode < 0) {
         item->setMarked(-1, {}, {});
+        item->setShownOnly({});
         return;
     }
     // The shortest way from the first entry, by the arrows, and the boxes
@@ -484,6 +535,48 @@ void BookMapUI::markSelection()
             way << n;
     }
     item->setMarked(selectedNode, way, near);
+    frameView();
+    if (around->isChecked())
+        showAround();
+}
+
+void BookMapUI::showAround()
+{
+    if (!around->isChecked() || selectedNode < 0) {
+        item->setShownOnly({});
+        return;
+    }
+    // Arrows either way count as one step.
+    const MapLayout &map = item->layout();
+    QVector<QVector<int>> links(map.nodes.size());
+    for (const MapLayout::Edge &edge : map.edges)
+        if (edge.from >= 0 && edge.to >= 0) {
+            links[edge.from] << edge.to;
+            links[edge.to] << edge.from;
+        }
+    QVector<int> distance(map.nodes.size(), -1);
+    QVector<int> queue{selectedNode};
+    distance[selectedNode] = 0;
+    for (int k = 0; k < queue.size(); ++k)
+        if (distance.at(queue.at(k)) < steps->value())
+            for (int n : links.at(queue.at(k)))
+                if (distance.at(n) < 0) {
+                    distance[n] = distance.at(queue.at(k)) + 1;
+                    queue << n;
+                }
+    QVector<bool> shown(map.nodes.size(), false);
+    QRectF seen;
+    for (int n : queue) {
+        shown[n] = true;
+        seen = seen.united(map.nodes.at(n).box);
+    }
+    item->setShownOnly(shown);
+    // The part shown fills the view, not smaller than reading size allows.
+    const QSizeF room = view->viewport()->size();
+    const double fit = qMin(room.width() / (seen.width() + 40), room.height() / (seen.height() + 40));
+    zoomBy(qMin(fit, 1.0) / zoom());
+    view->centerOn(seen.center());
+    frameView();
 }
 
 bool BookMapUI::mouse(QEvent *event)

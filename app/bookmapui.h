@@ -74,9 +74,12 @@ private:
     // The document changed: the map drawn again in the places kept.
     void refresh();
     void markSelection();
+    // "Autour de l'entrée": only the boxes a few arrows from the selected one.
+    void showAround();
     bool mouse(QEvent *event);
     void frameView();
     void placeOverview();
+    void moveOverview();
     void frameStart();
 
     QGraphicsView *view;
@@ -96,6 +99,8 @@ private:
     class QGraphicsLineItem *rubber = nullptr;
     class QGraphicsRectItem *ghost = nullptr;
     class QTimer *refreshing = nullptr;
+    class QCheckBox *around = nullptr;
+    class QSpinBox *steps = nullptr;
 };
 
 #endif

@@ -392,6 +392,12 @@ void BookWindow::showLink(const QUrl &url)
 {
     if (url.scheme() == QLatin1String("entry"))
         selectEntry(url.path().toInt());
+    // A reference to an entry not yet written: the form starts it.
+    if (url.scheme() == QLatin1String("missing") && !doc->isReadOnly() && form->confirmAbandon()) {
+        form->startNew();
+        form->proposeNumber(url.path().toInt());
+        showEditor();
+    }
 }
 
 void BookWindow::showEditor()

@@ -308,6 +308,12 @@ int MapItem::nodeAt(const QPointF &point) const
     return -1;
 }
 
+void MapItem::setShownOnly(const QVector<bool> &shown)
+{
+    shownOnly = shown;
+    update();
+}
+
 void MapItem::setMarked(int selectedNode, const QVector<int> &way, const QVector<int> &near)
 {
     selected = selectedNode;
@@ -337,6 +343,8 @@ void MapItem::paintMarks(QPainter *painter, const QRectF &exposed, double zoom) 
     painter->setRenderHint(QPainter::Antialiasing);
     ++pass;
     forEachIn(nodeGrid, exposed, nodeSeen, [&](int i) {
+        if (hidden(i))
+            return;
         const MapLayout::Node &node = map.nodes.at(i);
         const bool way = i < onWay.size() && onWay.at(i), close = i < nearby.size() && nearby.at(i);
         if (i == selected || way || close) {
@@ -379,7 +387,7 @@ void MapItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, Q
     const QRectF exposed = option->exposedRect.intersected(map.bounds);
     if (exposed.isEmpty())
         return;
-    if (overviewScale > 0 && zoom <= overviewScale) {
+    if (overviewScale > 0 && zoom <= overviewScale && shownOnly.isEmpty()) {
         const QRectF source(exposed.topLeft() * overviewScale, exposed.size() * overviewScale);
         painter->setRenderHint(QPainter::SmoothPixmapTransform, zoom > overviewScale / 2);
         painter->drawImage(exposed, picture(), source);
@@ -422,7 +430,7 @@ void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxe
     };
     visit(edgeGrid, edgeSeen, map.edges.size(), [&](int i) {
         const MapLayout::Edge &edge = map.edges.at(i);
-        if (edge.curve.isEmpty())
+        if (edge.curve.isEmpty() || hidden(edge.from) || hidden(edge.to))
             return;
         if (boxes == NoBoxes) {
             // Close up, lines follow their curves: an edge that bends is
@@ -449,6 +457,8 @@ void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxe
         uchar *bits = picture.bits();
         const qsizetype stride = picture.bytesPerLine();
         visit(nodeGrid, nodeSeen, map.nodes.size(), [&](int i) {
+            if (hidden(i))
+                return;
             const MapLayout::Node &node = map.nodes.at(i);
             const QRect box = toPicture.mapRect(node.box).toRect();
             const QRect filled = box & all;
@@ -490,6 +500,8 @@ void MapItem::paintDetails(QPainter *painter, const QRectF &exposed) const
     ++pass;
     forEachIn(edgeGrid, exposed, edgeSeen, [&](int i) {
         const MapLayout::Edge &edge = map.edges.at(i);
+        if (hidden(edge.from) || hidden(edge.to))
+            return;
         const QColor colour = QColor::fromRgba(edge.colour);
         if (!edge.curve.isEmpty() && near.contains(edge.tip)) {
             painter->setPen(Qt::NoPen);
@@ -534,6 +546,8 @@ void MapItem::paintDetails(QPainter *painter, const QRectF &exposed) const
     };
     int start = -1;
     forEachIn(nodeGrid, exposed, nodeSeen, [&](int i) {
+        if (hidden(i))
+            return;
         if (map.nodes.at(i).entry == first)
             start = i;
         drawNode(i);

@@ -8,6 +8,7 @@
 #include <QStaticText>
 #include <QImage>
 
+#include <algorithm>
 #include <future>
 
 // The laid-out map as one graphics item. Only what lies in the exposed part
@@ -32,6 +33,9 @@ public:
     // Boxes drawn brighter than the others: the selected entry's (outlined
     // thick), those on its way from the first entry and its neighbours.
     void setMarked(int selectedNode, const QVector<int> &way, const QVector<int> &near);
+    // Only the boxes marked true, and the arrows between them; all when empty.
+    void setShownOnly(const QVector<bool> &shown);
+    int shownCount() const { return shownOnly.isEmpty() ? map.nodes.size() : int(std::count(shownOnly.begin(), shownOnly.end(), true)); }
     // The book's entry drawn over any box that covers it.
     void setFirst(int index) { first = index; }
     // The box of the book's entry `index`; empty when it is not on the map.
@@ -62,6 +66,8 @@ private:
     int first = -1;
     int selected = -1;
     QVector<bool> onWay, nearby; // by node
+    QVector<bool> shownOnly;     // by node; empty: every box
+    bool hidden(int node) const { return !shownOnly.isEmpty() && (node < 0 || node >= shownOnly.size() || !shownOnly.at(node)); }
     void paintMarks(QPainter *painter, const QRectF &exposed, double zoom) const;
     double cell = 100;
     int columns = 1, rows = 1;

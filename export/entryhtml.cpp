@@ -12,6 +12,12 @@ QString target(const Book &book, const QString &reference, EntryHtml::Use use)
     const int index = book.indexOfNumber(EntryId::parse(reference));
     if (use == EntryHtml::Print || (use == EntryHtml::Ebook && index < 0))
         return EntryHtml::escaped(index < 0 ? reference.trimmed() : book.entry(index).id);
+    // A missing entry with a number is a link that writes it.
+    const int number = EntryId::parse(reference);
+    if (index < 0 && number >= 0)
+        return QStringLiteral("<a href='missing:%1' style='color:#c62828'>%2 (%3)</a>")
+            .arg(number)
+            .arg(EntryHtml::escaped(reference.trimmed()), EntryHtml::tr("entrée absente : l'écrire"));
     if (index < 0)
         return QStringLiteral("<span style='color:#c62828'>%1 (%2)</span>")
             .arg(EntryHtml::escaped(reference.trimmed()), EntryHtml::tr("entrée absente"));

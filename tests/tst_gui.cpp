@@ -26,6 +26,8 @@
 #include <QDockWidget>
 #include <QSortFilterProxyModel>
 #include <QTreeWidget>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <QElapsedTimer>
 #include <QGraphicsView>
 #include <QMainWindow>
@@ -100,6 +102,8 @@ private slots:
     void editorFollowsTheBook();
     void mapWorkspace();
     void twineBothWays();
+    void mapReading_data();
+    void mapReading();
     void oneDocumentPerBook();
 
 private:
@@ -920,7 +924,11 @@ void TestGui::bookWindow()
     QVERIFY(preview->toHtml().contains("entry:1"));
     emit preview->anchorClicked(QUrl("entry:1"));
     QCOMPARE(window.selectedEntry(), 1);
-    QVERIFY(preview->toPlainText().contains("Si vous êtes vainqueur, rendez-vous au 3 (entrée absente)."));
+    QVERIFY(preview->toPlainText().contains("Si vous êtes vainqueur, rendez-vous au 3 (entrée absente : l'écrire)."));
+    // That link starts the missing entry in the form.
+    QVERIFY(preview->toHtml().contains("missing:3"));
+    emit preview->anchorClicked(QUrl("missing:3"));
+    QCOMPARE(Form(window.editor()).shownId(), "003");
 
     // Saved unchanged, an entry leaves the file as it was; changed, only its bytes change.
     // The form beside the list: saving moves on to a new entry, the saved one selected.
@@ -1502,6 +1510,74 @@ void TestGui::twineBothWays()
     script->file(path("livre.epub"));
     books->findChild<QAction *>("actionEpub")->trigger();
     QVERIFY(readBytes(path("livre.epub")).startsWith("PK\x03\x04"));
+}
+
+// Finding one's way on a large map: only the entries a few arrows away on
+// demand, the corner view moved off the entry looked at, the first words of
+// a box in its tool tip.
+void TestGui::mapReading_data()
+{
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<int>("steps");
+    QTest::newRow("one step") << 40 << 1;
+    QTest::newRow("three steps") << 40 << 3;
+    QTest::newRow("the first entry") << 0 << 2;
+}
+
+void TestGui::mapReading()
+{
+    QFETCH(int, entry);
+    QFETCH(int, steps);
+    QVERIFY(writeBytes(path(), generateBook(300)));
+    BookWindow window;
+    QVERIFY(window.openBook(path()));
+    window.resize(1000, 700);
+    window.show();
+    window.showMap();
+    QTest::qWait(20); // laid out in its tab
+    auto *map = window.findChild<BookMapUI *>();
+    auto *view = map->findChild<QGraphicsView *>("view_Map");
+    MapItem *item = nullptr;
+    for (QGraphicsItem *drawn : view->scene()->items())
+        item = item ? item : dynamic_cast<MapItem *>(drawn);
+    QVERIFY(item);
+    const MapLayout &layout = item->layout();
+    map->selectEntry(entry);
+
+    // Within `steps` arrows, either way.
+    QSet<int> near{entry};
+    for (int k = 0; k < steps; ++k) {
+        QSet<int> next = near;
+        for (const MapLayout::Edge &edge : layout.edges) {
+            if (near.contains(edge.from))
+                next.insert(edge.to);
+            if (near.contains(edge.to))
+                next.insert(edge.from);
+        }
+        near = next;
+    }
+    Form(map).number("sb_Around", steps).check("ck_Around");
+    QCOMPARE(item->shownCount(), near.size());
+    Form(map).check("ck_Around", false);
+    QCOMPARE(item->shownCount(), layout.nodes.size());
+
+    // The entry looked at, brought under the corner view, pushes it aside.
+    auto *overview = map->findChild<QWidget *>("map_Overview");
+    map->zoomBy(2.0 / map->zoom());
+    const QRectF box = layout.nodes.at(entry).box;
+    const QSize room = view->viewport()->size();
+    view->centerOn(box.center() - QPointF(room.width() / 2 - 60, room.height() / 2 - 40) / map->zoom());
+    QCoreApplication::processEvents();
+    QVERIFY(overview->isVisible());
+    const QRect under = view->mapFromScene(box).boundingRect();
+    QVERIFY2(under.right() > room.width() - 100 && under.bottom() > room.height() - 80, "the box is not in the corner");
+    QVERIFY(!overview->geometry().intersects(under));
+    QVERIFY2(overview->x() < room.width() / 2, qPrintable(QString("overview %1,%2 %3x%4; box %5,%6 %7x%8; room %9x%10").arg(overview->x()).arg(overview->y()).arg(overview->width()).arg(overview->height()).arg(under.x()).arg(under.y()).arg(under.width()).arg(under.height()).arg(room.width()).arg(room.height())));
+
+    QHelpEvent tip(QEvent::ToolTip, view->mapFromScene(box.center()), view->viewport()->mapToGlobal(view->mapFromScene(box.center())));
+    QApplication::sendEvent(view->viewport(), &tip);
+    const Entry &shown = window.document()->book().entry(entry);
+    QVERIFY2(QToolTip::text().startsWith(shown.id + " — " + shown.text.simplified().section(' ', 0, 3)), qPrintable(QToolTip::text()));
 }
 
 #include "tst_gui.moc"
