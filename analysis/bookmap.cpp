@@ -1,5 +1,7 @@
 #include "analysis/bookmap.h"
 
+#include "analysis/layeredlayout.h"
+
 #include "book/reference.h"
 
 #include <QHash>
@@ -83,6 +85,10 @@ const int layeredReferences = 150;
 // entries take, 41 s at ten thousand). The map view sets them apart itself,
 // in a few milliseconds, and lays out without it.
 const int separatedBoxes = 1000;
+// Up to this many entries a map too rich in references for Graphviz's
+// layered layout gets one of our own (LayeredLayout), still read from the
+// top down; beyond, the force-directed one.
+const int layeredEntries = 1000;
 
 namespace {
 
@@ -470,6 +476,11 @@ void BookMap::drawStraight(MapLayout::Edge *edge, const QRectF &from, const QRec
 
 bool BookMap::layOut(MapLayout *map, QString *error)
 {
+    // Too many references for Graphviz's layers, few enough entries for ours.
+    if (!map->layered && map->nodes.size() <= layeredEntries) {
+        LayeredLayout::place(map);
+        return true;
+    }
     return withLayout(dotOf(*map, false), error, [map](Agraph_t *graph) {
         QHash<Agnode_t *, int> indexOf;
         indexOf.reserve(map->nodes.size());
