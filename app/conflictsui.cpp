@@ -265,8 +265,9 @@ bool ConflictsUI::put(int row, bool present, const Entry &entry)
     Choice &choice = choices[row];
     choice.made = true;
     choice.always = false;
-    choice.present = present;
-    choice.entry = present ? document->book().entry(indexInBook(conflicts.at(row).id)) : Entry();
+    const int at = indexInBook(conflicts.at(row).id);
+    choice.present = present && at >= 0;
+    choice.entry = choice.present ? document->book().entry(at) : Entry();
     refresh();
     finishIfSettled();
     return true;
