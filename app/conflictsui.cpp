@@ -308,7 +308,8 @@ void ConflictsUI::showConflict()
     const BookConflicts::Conflict &c = conflicts.at(row);
     const Book &book = document->book();
     const int i = indexInBook(c.id);
-    note->setText(c.note.isEmpty() ? tr("Entrée %1 en conflit.").arg(c.id) : c.note);
+    // The merge's note, as a sentence: "Entrée 042 modifiée des deux côtés : …".
+    note->setText(c.note.isEmpty() ? tr("Entrée %1 en conflit.").arg(c.id) : c.note.left(1).toUpper() + c.note.mid(1));
     const QString absent = tr("<p><i>L'entrée n'est pas dans cette version.</i></p>");
     if (c.kind == BookMerge::Conflict::Outside && !c.hasTheirs) {
         ours->setHtml(tr("<p><i>Le livre garde notre début et notre fin de fichier. Leur version n'est pas "

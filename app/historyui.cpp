@@ -116,6 +116,8 @@ HistoryUI::HistoryUI(const FileHistory &history, const QString &what, const QStr
     tabs->addTab(kept, tr("Versions gardées par Orvandel"));
     tabs->addTab(committed, tr("Commits git"));
     layout->addWidget(tabs, 1);
+    if (versions.isEmpty())
+        tabs->setCurrentIndex(1);
     layout->addWidget(buttons);
 
     gitCommits = new BookCommits(bookPath, this);
@@ -137,9 +139,10 @@ void HistoryUI::fillCommits()
     const QVector<BookCommits::Commit> &commits = gitCommits->commits();
     commitState->setText(commits.isEmpty()
                              ? tr("Le livre est dans un dépôt git, mais n'y a pas encore été enregistré (git add, git commit).")
-                             : tr("%n commit(s) du livre, le plus récent en haut. Restaurer un commit remet le livre tel "
-                                  "qu'il y était, en une modification que Ctrl+Z défait.",
-                                  nullptr, commits.size()));
+                             : (commits.size() == 1 ? tr("Un commit du livre.") : tr("%1 commits du livre, le plus récent en haut.").arg(commits.size()))
+                                   + QLatin1Char(' ')
+                                   + tr("Restaurer un commit remet le livre tel qu'il y était, en une modification que "
+                                        "Ctrl+Z défait."));
     commitTable->setRowCount(commits.size());
     for (int r = 0; r < commits.size(); ++r) {
         const BookCommits::Commit &c = commits.at(r);
