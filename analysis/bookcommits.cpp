@@ -33,7 +33,7 @@ bool runGit(const QString &dir, const QStringList &args, QByteArray *out, QStrin
     }
     git.closeWriteChannel();
     // Read as it comes: a pipe that fills would stop git.
-    QByteArray all;
+    QByteArray all, said;
     while (git.state() != QProcess::NotRunning) {
         if (!git.waitForReadyRead(gitWait) && git.state() != QProcess::NotRunning) {
             git.kill();
@@ -42,11 +42,13 @@ bool runGit(const QString &dir, const QStringList &args, QByteArray *out, QStrin
             return false;
         }
         all += git.readAllStandardOutput();
+        said += git.readAllStandardError();
     }
     all += git.readAllStandardOutput();
+    said += git.readAllStandardError();
     if (git.exitStatus() != QProcess::NormalExit || git.exitCode() != 0) {
-        const QString said = QString::fromUtf8(git.readAllStandardError()).trimmed();
-        *error = said.isEmpty() ? BookCommits::tr("git a échoué") : said;
+        const QString why = QString::fromUtf8(said).trimmed();
+        *error = why.isEmpty() ? BookCommits::tr("git a échoué") : why;
         return false;
     }
     *out = all;
