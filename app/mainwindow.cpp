@@ -7,6 +7,7 @@
 #include "app/bookwindow.h"
 #include "app/historyui.h"
 #include "app/playui.h"
+#include "analysis/bookcommits.h"
 #include "book/bookfile.h"
 #include "book/monsterlist.h"
 #include "export/tweereader.h"
@@ -387,30 +388,42 @@ void MainWindow::showHistory()
     if (book.isEmpty() && !askForBook())
         return;
     current->load();
-    HistoryUI dialog(current->file().history(), QFileInfo(book).fileName(), this);
-    if (current->isReadOnly()) {
-        auto *restore = dialog.findChild<QPushButton *>(QStringLiteral("pb_Restore"));
-        restore->setEnabled(false);
-        restore->setToolTip(tr("Le livre est ouvert en lecture seule."));
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.chosen().name.isEmpty())
+    HistoryUI dialog(current->file().history(), QFileInfo(book).fileName(), book, this);
+    if (current->isReadOnly())
+        dialog.forbidRestore(tr("Le livre est ouvert en lecture seule."));
+    if (dialog.exec() != QDialog::Accepted)
         return;
-    const FileHistory::Version version = dialog.chosen();
-    const QString when = QLocale(QLocale::French).toString(version.when, QStringLiteral("d MMMM yyyy, HH:mm:ss"));
     QByteArray bytes;
-    if (!current->file().history().read(version, &bytes)) {
-        QMessageBox::critical(this, tr("Historique du livre"),
-                              tr("La version n'a pas pu être restaurée : %1").arg(current->file().history().errorString()));
-        return;
+    QString what, done;
+    if (dialog.chosenCommit() >= 0) {
+        const BookCommits::Commit commit = dialog.commits()->commits().at(dialog.chosenCommit());
+        if (!dialog.commits()->read(dialog.chosenCommit(), &bytes)) {
+            QMessageBox::critical(this, tr("Historique du livre"),
+                                  tr("Le commit n'a pas pu être restauré : %1").arg(dialog.commits()->errorString()));
+            return;
+        }
+        what = tr("commit %1 « %2 » restauré").arg(commit.hash.left(8), commit.message);
+        done = tr("Commit %1 « %2 » restauré").arg(commit.hash.left(8), commit.message);
+    } else {
+        if (dialog.chosen().name.isEmpty())
+            return;
+        const FileHistory::Version version = dialog.chosen();
+        const QString when = QLocale(QLocale::French).toString(version.when, QStringLiteral("d MMMM yyyy, HH:mm:ss"));
+        if (!current->file().history().read(version, &bytes)) {
+            QMessageBox::critical(this, tr("Historique du livre"),
+                                  tr("La version n'a pas pu être restaurée : %1").arg(current->file().history().errorString()));
+            return;
+        }
+        what = tr("version du %1 restaurée").arg(when);
+        done = tr("Version du %1 restaurée").arg(when);
     }
     // One change among others: Ctrl+Z in the book window takes it back.
-    if (!current->restore(bytes, tr("version du %1 restaurée").arg(when))) {
+    if (!current->restore(bytes, what)) {
         QMessageBox::critical(this, tr("Historique du livre"),
                               tr("La version n'a pas pu être restaurée : %1").arg(current->errorString()));
         return;
     }
-    statusBar()->showMessage(tr("Version du %1 restaurée (%2 entrées)").arg(when).arg(current->book().size()),
-                             5000);
+    statusBar()->showMessage(tr("%1 (%2 entrées)").arg(done).arg(current->book().size()), 5000);
 }
 
 void MainWindow::playBook()
