@@ -1,6 +1,7 @@
 #include "app/bookwindow.h"
 
 #include "app/bookcheckui.h"
+#include "app/conflictsui.h"
 #include "app/findreplaceui.h"
 #include "app/bookmapui.h"
 #include "app/booklistmodel.h"
@@ -229,6 +230,12 @@ BookWindow::BookWindow(QWidget *parent)
     editing->addAction(replace);
     QMenu *bookMenu = menuBar()->addMenu(tr("&Livre"));
     bookMenu->addActions({check, map, playing, readers});
+    bookMenu->addAction(tr("Conflits de la fusion…"), this, [this] {
+        if (ConflictsUI::hasConflicts(doc->path()))
+            ConflictsUI::open(doc, this);
+        else
+            statusBar()->showMessage(tr("Aucun conflit de fusion à régler pour ce livre."), 6000);
+    })->setObjectName(QStringLiteral("actionConflicts"));
     QAction *going = bookMenu->addAction(tr("&Aller à l'entrée…"), this, &BookWindow::goToEntry);
     going->setObjectName(QStringLiteral("actionGoTo"));
     going->setShortcut(QKeySequence(QStringLiteral("Ctrl+G")));
@@ -271,6 +278,7 @@ bool BookWindow::setDocument(const QSharedPointer<BookDocument> &document)
     connect(doc.data(), &BookDocument::bookReset, this, &BookWindow::followAll);
     connect(doc.data(), &BookDocument::reloaded, this, [this](const QString &why) {
         statusBar()->showMessage(why, 8000);
+        showConflicts(); // a merge rewrites the book under us
     });
     connect(doc.data(), &BookDocument::problem, this, [this](const QString &why) {
         QMessageBox::critical(this, tr("Annuler"), why);
@@ -300,6 +308,8 @@ bool BookWindow::setDocument(const QSharedPointer<BookDocument> &document)
     // A book opens to be written in: the author's first keys go to the text.
     if (!doc->isReadOnly())
         form->findChild<QWidget *>(QStringLiteral("textEdit"))->setFocus(Qt::OtherFocusReason);
+    // A git merge left co-authors' entries to choose between: shown at once.
+    QTimer::singleShot(0, this, &BookWindow::showConflicts);
     return true;
 }
 
@@ -546,6 +556,12 @@ void BookWindow::followTab()
         formDock->hide();
     else if (tabs->currentIndex() == 0)
         formDock->show();
+}
+
+void BookWindow::showConflicts()
+{
+    if (doc && !doc->isReadOnly() && !findChild<ConflictsUI *>() && ConflictsUI::hasConflicts(doc->path()))
+        ConflictsUI::open(doc, this);
 }
 
 void BookWindow::goToEntry()

@@ -72,6 +72,8 @@ public slots:
     void findReplace();
     // Asks a number: its entry selected, on the map too when it is shown.
     void goToEntry();
+    // The entries a git merge left to choose between, when there are.
+    void showConflicts();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

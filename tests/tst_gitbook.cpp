@@ -7,6 +7,7 @@
 // theirs, the two sides of a merge.
 #include "analysis/bookcommits.h"
 #include "analysis/bookconflicts.h"
+#include "app/bookwindow.h"
 #include "app/conflictsui.h"
 #include "app/historyui.h"
 #include "app/mainwindow.h"
@@ -102,6 +103,7 @@ private slots:
     void settleConflict_data();
     void settleConflict();
     void allSettled();
+    void bookWindowShowsThem();
 
 private:
     QString history() const { return repository.filePath(QStringLiteral("histoire")); }
@@ -369,6 +371,18 @@ void TestGitBook::allSettled()
     QVERIFY(!QFileInfo::exists(conflicts));
     QVERIFY(!ConflictsUI::hasConflicts(path));
     QVERIFY(window.findChild<QLabel *>("lbl_Status")->text().contains("git add livre.xml"));
+}
+
+// The book window of a merged book shows its conflicts as it opens.
+void TestGitBook::bookWindowShowsThem()
+{
+    QString path;
+    QVERIFY(merged(&path));
+    BookWindow window;
+    QVERIFY(window.openBook(path));
+    window.show();
+    QTRY_VERIFY(window.findChild<ConflictsUI *>());
+    QCOMPARE(window.findChild<ConflictsUI *>()->count(), 3);
 }
 
 QTEST_MAIN(TestGitBook)
