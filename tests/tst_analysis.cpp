@@ -284,10 +284,12 @@ void TestAnalysis::mapLabelsStayShort()
 void TestAnalysis::mapLaidOut_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::newRow("layered, with findings") << readBytes(fixture("check-flawed.xml"));
-    QTest::newRow("by force") << generateBook(300);
-    QTest::newRow("by force, few") << generateBook(70);
-    QTest::newRow("by force, spread out") << generateBook(1500);
+    QTest::addColumn<bool>("downwards"); // each entry below, or right of, one that leads to it
+    QTest::newRow("layered by Graphviz, with findings") << readBytes(fixture("check-flawed.xml")) << false;
+    QTest::newRow("layered, many references") << generateBook(300) << true;
+    QTest::newRow("layered, few") << generateBook(70) << true;
+    QTest::newRow("layered, a gamebook in columns") << generateGamebook(400) << true;
+    QTest::newRow("by force, spread out") << generateBook(1500) << false;
 }
 
 void TestAnalysis::mapLaidOut()
@@ -314,6 +316,36 @@ void TestAnalysis::mapLaidOut()
         QCOMPARE(node.lines.value(0), book.entry(node.entry).id);
     }
     QVERIFY(!nodeOf.contains(-1));
+    QFETCH(bool, downwards);
+    QCOMPARE(layout.layered, downwards || layout.nodes.size() < 100);
+    if (downwards) {
+        // The map reads as the adventure goes: from the first entry, each
+        // entry comes after one a step nearer the start, lower in its column
+        // or in a column to the left.
+        QVector<int> steps(layout.nodes.size(), -1);
+        QVector<int> queue{layout.first};
+        steps[layout.first] = 0;
+        for (int k = 0; k < queue.size(); ++k)
+            for (const MapLayout::Edge &e : qAsConst(layout.edges))
+                if (e.from == queue.at(k) && steps.at(e.to) < 0) {
+                    steps[e.to] = steps.at(e.from) + 1;
+                    queue << e.to;
+                }
+        QVERIFY(queue.size() > layout.nodes.size() / 2);
+        for (int n : qAsConst(queue)) {
+            if (n == layout.first)
+                continue;
+            const QRectF box = layout.nodes.at(n).box;
+            bool after = false;
+            for (const MapLayout::Edge &e : qAsConst(layout.edges))
+                if (e.to == n && steps.at(e.from) == steps.at(n) - 1) {
+                    const QRectF from = layout.nodes.at(e.from).box;
+                    after = after || from.bottom() < box.top() || from.right() < box.left();
+                }
+            QVERIFY2(after, qPrintable(layout.nodes.at(n).lines.value(0)));
+        }
+        QCOMPARE(layout.nodes.at(layout.first).box.top(), 20.0);
+    }
     for (int a = 0; a < layout.nodes.size(); ++a)
         for (int b = a + 1; b < layout.nodes.size(); ++b)
             QVERIFY2(!layout.nodes.at(a).box.intersects(layout.nodes.at(b).box),
