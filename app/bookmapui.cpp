@@ -189,8 +189,9 @@ BookMapUI::~BookMapUI()
     overview = nullptr;
 }
 
-void BookMapUI::setMap(MapItem *map)
+void BookMapUI::setMap(MapItem *map, bool sameOverview)
 {
+    const QRectF before = item ? item->boundingRect() : QRectF();
     QGraphicsScene *scene = view->scene();
     if (item) {
         scene->removeItem(item);
@@ -200,6 +201,12 @@ void BookMapUI::setMap(MapItem *map)
     item->setFirst(start);
     scene->addItem(item);
     scene->setSceneRect(item->boundingRect().adjusted(-20, -20, 20, 20));
+    // Drawing the whole map in small takes longer than all the rest for a
+    // large book: an entry added or changed leaves the picture as it was.
+    if (sameOverview && overview && before == item->boundingRect()) {
+        placeOverview();
+        return;
+    }
     delete overview;
     overview = new MiniMap(item->thumbnail(180), item->boundingRect(),
                            [this](const QPointF &at) { view->centerOn(at); }, view);
@@ -451,7 +458,7 @@ void BookMapUI::refresh()
     const QPointF centre = view->mapToScene(view->viewport()->rect().center());
     start = document->book().firstIndex();
     selectedNode = -1;
-    setMap(new MapItem(std::move(map)));
+    setMap(new MapItem(std::move(map)), true);
     view->centerOn(centre);
     frameView();
     const int again = number >= 0 ? document->book().indexOfNumber(number) : -1;
@@ -654,7 +661,7 @@ bool BookMapUI::mouse(QEvent *event)
             BookMap::drawStraight(&edge, moved.nodes.at(edge.from).box, moved.nodes.at(edge.to).box);
     moved.bounds = moved.bounds.united(place.adjusted(0, 0, 20, 20));
     const int keep = selectedNode;
-    setMap(new MapItem(std::move(moved)));
+    setMap(new MapItem(std::move(moved)), true);
     selectedNode = keep;
     markSelection();
     if (document)

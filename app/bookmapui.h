@@ -69,7 +69,8 @@ protected:
 
 private:
     static std::unique_ptr<MapItem> mapOf(BookDocument *document, QWidget *parent, bool again);
-    void setMap(MapItem *map);
+    // `sameOverview`: the corner view's picture stays (the book barely changed).
+    void setMap(MapItem *map, bool sameOverview = false);
     void reorganize();
     // The document changed: the map drawn again in the places kept.
     void refresh();

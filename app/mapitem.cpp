@@ -131,8 +131,8 @@ MapItem::MapItem(MapLayout layout)
     buildGrids();
     if (map.nodes.size() < pictureFrom || map.bounds.isEmpty())
         return;
-    // Made aside once the map is first painted, on its start at reading size
-    // (or when first needed): the first paint far out waits for it.
+    // Made aside once the author zooms out towards it (or when first
+    // needed): the first paint far out waits for it.
     overviewScale = qMin(pictureZoom, pictureSide / qMax(map.bounds.width(), map.bounds.height()));
 }
 
@@ -398,7 +398,10 @@ void MapItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, Q
     if (detailed)
         paintDetails(painter, exposed);
     paintMarks(painter, exposed, zoom);
-    if (overviewScale > 0)
+    // The picture of the whole map is begun as the author zooms out towards
+    // it, not while working close up: a map that follows every change of
+    // the book would otherwise draw itself whole at each one.
+    if (overviewScale > 0 && zoom <= overviewScale * 4)
         makePicture();
 }
 

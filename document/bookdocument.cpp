@@ -52,10 +52,15 @@ BookDocument::BookDocument(const QString &path) : bookPath(path), watcher(new QF
     connect(watcher, &QFileSystemWatcher::fileChanged, this, [this] {
         QTimer::singleShot(100, this, &BookDocument::followDisk);
     });
+    placesLater = new QTimer(this);
+    placesLater->setSingleShot(true);
+    placesLater->setInterval(2000);
+    connect(placesLater, &QTimer::timeout, this, &BookDocument::writePlaces);
 }
 
 BookDocument::~BookDocument()
 {
+    writePlaces();
     for (auto it = documents().begin(); it != documents().end();) {
         if (it.value().isNull())
             it = documents().erase(it);
@@ -337,7 +342,7 @@ bool BookDocument::placeMap(MapLayout *map)
     if (!places.place(book(), map, &changed))
         return false;
     if (changed)
-        keepPlaces(MapPlaces::of(book(), *map));
+        keepPlaces(MapPlaces::of(book(), *map), false);
     return true;
 }
 
@@ -347,12 +352,23 @@ void BookDocument::keepMapPlaces(const Book &book, const MapLayout &map)
     keepPlaces(MapPlaces::of(book, map));
 }
 
-void BookDocument::keepPlaces(const MapPlaces &kept)
+void BookDocument::keepPlaces(const MapPlaces &kept, bool now)
 {
     places = kept;
     // Never beside a book that is not written yet.
-    if (!isReadOnly() && !places.isEmpty())
+    placesUnwritten = !isReadOnly() && !places.isEmpty();
+    if (now)
+        writePlaces();
+    else if (placesUnwritten)
+        placesLater->start();
+}
+
+void BookDocument::writePlaces()
+{
+    placesLater->stop();
+    if (placesUnwritten)
         places.write(MapPlaces::pathFor(bookPath));
+    placesUnwritten = false;
 }
 
 void BookDocument::undo()

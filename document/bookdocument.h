@@ -17,6 +17,7 @@
 #include <memory>
 
 class QFileSystemWatcher;
+class QTimer;
 class QLockFile;
 class BookFind;
 class Renumbering;
@@ -134,7 +135,11 @@ private:
     // After a change was saved: its command, the findings, the windows told.
     bool pushEntry(const QString &text, int index, int removed, int inserted);
     bool pushWhole(const QString &text);
-    void keepPlaces(const MapPlaces &kept);
+    // `now`: written at once (a layout, a box moved by hand); otherwise a
+    // moment later, so that a map following each change of the book does
+    // not write its places at every one.
+    void keepPlaces(const MapPlaces &kept, bool now = true);
+    void writePlaces();
 
     QString bookPath;
     BookFile bookFile;
@@ -152,6 +157,8 @@ private:
     QUndoStack commands;
     MapPlaces places;
     bool placesRead = false;
+    bool placesUnwritten = false;
+    QTimer *placesLater;
     BookFile::Error lastError = BookFile::NoError;
     QString message;
 };

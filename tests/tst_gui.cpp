@@ -1521,7 +1521,7 @@ void TestGui::mapReading_data()
     QTest::addColumn<int>("steps");
     QTest::newRow("one step") << 40 << 1;
     QTest::newRow("three steps") << 40 << 3;
-    QTest::newRow("the first entry") << 0 << 2;
+    QTest::newRow("further on") << 150 << 2;
 }
 
 void TestGui::mapReading()
