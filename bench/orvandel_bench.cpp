@@ -732,6 +732,19 @@ int main(int argc, char *argv[])
             report(QStringLiteral("  the whole map"), medianOf(whole), emptyView);
         }
     }
+    {
+        // A gamebook's map laid out in layers of our own, against the same
+        // map opened in its places, each a program of its own.
+        writePlain(book, generateGamebook(1000));
+        std::vector<double> laidOut, placed;
+        for (int k = 0; k < (quick ? 3 : 7); ++k) {
+            QFile::remove(book + QStringLiteral(".carte"));
+            laidOut.push_back(run(startup, {QStringLiteral("--map-reopen"), book}, false, offscreen()).field(0));
+            placed.push_back(run(startup, {QStringLiteral("--map-reopen"), book}, false, offscreen()).field(0));
+        }
+        report(QStringLiteral("the layered map of a 1,000-entry gamebook (floor: opened in its places)"),
+               medianOf(laidOut), medianOf(placed));
+    }
     if (xvfb.state() == QProcess::Running) {
         xvfb.terminate();
         xvfb.waitForFinished();
