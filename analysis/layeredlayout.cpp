@@ -88,13 +88,38 @@ void LayeredLayout::place(MapLayout *map)
             sweep(r, next, +1);
     }
 
-    // Places: layers one under the other, each centred on the widest.
+    // A layer wider than the map would be square is set on several lines,
+    // in its order (a book of random links has few, very wide layers).
     const double gap = 24, between = 56;
+    double area = 0, broadest = 0;
+    for (int n = 0; n < count; ++n) {
+        const QSizeF size = boxFor(map->nodes.at(n));
+        map->nodes[n].box.setSize(size);
+        area += (size.width() + gap) * (size.height() + between);
+        broadest = qMax(broadest, size.width() + gap);
+    }
+    const double limit = qMax(broadest, std::sqrt(area * 1.6));
+    QVector<QVector<int>> lines;
+    for (const QVector<int> &row : qAsConst(rows)) {
+        double width = 0;
+        lines.append(QVector<int>());
+        for (int n : row) {
+            const double w = map->nodes.at(n).box.width() + gap;
+            if (width + w > limit && !lines.constLast().isEmpty()) {
+                lines.append(QVector<int>());
+                width = 0;
+            }
+            lines.last() << n;
+            width += w;
+        }
+    }
+    rows = lines;
+
+    // Places: layers one under the other, each centred on the widest.
     QVector<double> widths(rows.size()), heights(rows.size());
     for (int r = 0; r < rows.size(); ++r) {
         for (int n : qAsConst(rows.at(r))) {
-            const QSizeF size = boxFor(map->nodes.at(n));
-            map->nodes[n].box.setSize(size);
+            const QSizeF size = map->nodes.at(n).box.size();
             widths[r] += size.width() + gap;
             heights[r] = qMax(heights.at(r), size.height());
         }

@@ -181,7 +181,7 @@ static int mapRepaints(const QString &path, const QString &prefix)
     // Out from reading size to the whole map, one wheel notch at a time.
     const double fit = qMin(view->viewport()->width() / view->sceneRect().width(),
                             view->viewport()->height() / view->sceneRect().height());
-    while (dialog.zoom() > fit) {
+    while (dialog.zoom() > fit && dialog.zoom() > 0.021) { // the view zooms out no further than 0.02
         dialog.zoomBy(1 / 1.15);
         zoom << repaintMs(view);
         if (qEnvironmentVariableIsSet("ORVANDEL_PROBE_VERBOSE"))
