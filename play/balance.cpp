@@ -8,38 +8,22 @@ namespace {
 
 enum Way { Choice = 1, Victory = 2, HardVictory = 4, Flight = 8, Luck = 16 };
 
-// The entries a reader can arrive at from the first one through ways of the
-// kinds in `allowed`, whatever the dice.
-QVector<bool> reachable(const Playbook &book, const QVector<bool> &hardFight, int allowed)
+// Every way out of entry `i`, with its kind.
+template<typename Follow>
+void waysOut(const Playbook &book, const QVector<bool> &hardFight, int i, Follow follow)
 {
-    QVector<bool> seen(book.size(), false);
-    QVector<int> queue;
-    if (book.first() < 0)
-        return seen;
-    seen[book.first()] = true;
-    queue.append(book.first());
-    for (int at = 0; at < queue.size(); ++at) {
-        const int i = queue.at(at);
-        const Playbook::Page &p = book.page(i);
-        auto follow = [&](const Playbook::Way &way, int kind) {
-            if ((allowed & kind) && way.target >= 0 && !seen.at(way.target)) {
-                seen[way.target] = true;
-                queue.append(way.target);
-            }
-        };
-        if (!p.monsters.isEmpty()) {
-            follow(p.victory, hardFight.at(i) ? HardVictory : Victory);
-            if (p.flee)
-                follow(p.fleeTo, Flight);
-        }
-        if (p.luck) {
-            follow(p.lucky, Luck);
-            follow(p.unlucky, Luck);
-        }
-        for (const Playbook::Way &way : p.choices)
-            follow(way, Choice);
+    const Playbook::Page &p = book.page(i);
+    if (!p.monsters.isEmpty()) {
+        follow(p.victory, hardFight.at(i) ? HardVictory : Victory);
+        if (p.flee)
+            follow(p.fleeTo, Flight);
     }
-    return seen;
+    if (p.luck) {
+        follow(p.lucky, Luck);
+        follow(p.unlucky, Luck);
+    }
+    for (const Playbook::Way &way : p.choices)
+        follow(way, Choice);
 }
 
 } // namespace
@@ -95,16 +79,52 @@ Balance::Balance(const Playbook &book, const Simulation::Report &report) : book(
     }
     if (report.neverVisited.isEmpty())
         return;
-    const int all = Choice | Victory | HardVictory | Flight | Luck;
-    const QVector<bool> any = reachable(book, hard, all);
-    const QVector<bool> noFlight = reachable(book, hard, all & ~Flight);
-    const QVector<bool> noLuck = reachable(book, hard, all & ~Luck);
-    const QVector<bool> noHardWin = reachable(book, hard, all & ~HardVictory);
-    for (int i : report.neverVisited)
-        never.append({i, !any.at(i) ? NoPath
-                         : !noFlight.at(i) ? OnlyByFlight
-                         : !noLuck.at(i) ? OnlyByLuck
-                         : !noHardWin.at(i) ? OnlyPastHardFight : Rare});
+    // Where the readers went is known; an entry none reached lies behind
+    // ways they never took. Every path from the entries they did reach is
+    // followed, noting which of the three unlikely ways (a flight, a side of
+    // a test of luck, a victory over a nearly impossible fight) it needed:
+    // an entry's reason is its least demanding path.
+    enum Needs { ByFlight = 1, ByLuck = 2, PastHardFight = 4, AllNeeds = 8 };
+    const auto visited = [&report](int i) { return i < report.reached.size() && report.reached.at(i) > 0; };
+    QVector<quint8> paths(book.size(), 0); // bit m: a path needing exactly the set m
+    QVector<QPair<int, int>> queue;
+    const auto reach = [&](int entry, int needs) {
+        if (!visited(entry) && !(paths.at(entry) & (1 << needs))) {
+            paths[entry] |= quint8(1 << needs);
+            queue.append({entry, needs});
+        }
+    };
+    const auto onward = [&](int from, int needs) {
+        waysOut(book, hard, from, [&](const Playbook::Way &way, int kind) {
+            if (way.target >= 0)
+                reach(way.target, needs | (kind == Flight ? ByFlight : kind == Luck ? ByLuck
+                                           : kind == HardVictory ? PastHardFight : 0));
+        });
+    };
+    for (int i = 0; i < book.size(); ++i)
+        if (visited(i))
+            onward(i, 0);
+    if (book.first() >= 0)
+        reach(book.first(), 0);
+    for (int at = 0; at < queue.size(); ++at)
+        onward(queue.at(at).first, queue.at(at).second);
+    for (int i : report.neverVisited) {
+        const int p = paths.at(i);
+        never.append({i, p == 0 ? NoPath
+                         : p & (1 << 0) ? Rare
+                         : p & (1 << ByFlight) ? OnlyByFlight
+                         : p & (1 << ByLuck) ? OnlyByLuck
+                         : p & (1 << PastHardFight) ? OnlyPastHardFight
+                         // every path needs two of them: the first that every one needs
+                         : [p] {
+                               int common = AllNeeds - 1;
+                               for (int m = 0; m < AllNeeds; ++m)
+                                   if (p & (1 << m))
+                                       common &= m;
+                               return common & ByFlight ? OnlyByFlight : common & ByLuck ? OnlyByLuck
+                                                                                        : OnlyPastHardFight;
+                           }()});
+    }
 }
 
 int Balance::victories() const

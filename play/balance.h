@@ -26,10 +26,11 @@ public:
     static Word word(double averageOdds);
     static QString wordText(Word word);
 
-    // Why nobody reached an entry. A flight, a test of luck or a fight the
-    // average reader nearly never wins is on every way there; or no way
-    // leads there at all; or the ways exist and the readers simply never
-    // drew them.
+    // Why nobody reached an entry: every way there leaves the entries the
+    // readers did reach by a flight none took, by the side of a test of
+    // luck none got, or past a fight the average reader nearly never wins;
+    // or no way leads there at all; or an ordinary choice or victory leads
+    // there and the readers simply never drew it.
     enum Reason { Rare, OnlyByFlight, OnlyByLuck, OnlyPastHardFight, NoPath };
     static QString reasonText(Reason reason);
 
@@ -45,7 +46,7 @@ public:
         Reason reason = Rare;
     };
     // One bar of a chart: what it stands for and how many adventures.
-    enum Kind { Ending, FightDeath, OtherDeath, BrokenReference, Loop, Monster };
+    enum Kind { Ending, FightDeath, OtherDeath, BrokenReference, Loop, Monster, Others };
     struct Bar
     {
         QString label;
