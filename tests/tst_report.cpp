@@ -89,6 +89,7 @@ void TestReport::unvisitedReasons_data()
     QTest::newRow("sans lien") << "report-unvisited.xml" << int(Simulation::Random) << 200 << "001" << "aucun chemin" << "noPath";
     QTest::newRow("chance jamais obtenue") << "report-unvisited.xml" << int(Simulation::Random) << 200 << "002" << "seulement par un test de chance" << "luck";
     QTest::newRow("fuite jamais prise") << "report-unvisited.xml" << int(Simulation::Random) << 200 << "004" << "seulement par une fuite" << "flight";
+    QTest::newRow("au-delà d'une fuite") << "report-unvisited.xml" << int(Simulation::Random) << 200 << "006" << "seulement par une fuite" << "flight";
     QTest::newRow("combat presque impossible") << "report-unvisited.xml" << int(Simulation::Random) << 200 << "005" << "seulement après un combat presque impossible" << "hardFight";
     QTest::newRow("seule une fuite y mène") << "play-flight.xml" << int(Simulation::Random) << 300 << "001" << "seulement par une fuite" << "flight";
     QTest::newRow("le prudent fuit") << "play-flight.xml" << int(Simulation::Cautious) << 300 << "001" << "" << "";
