@@ -38,6 +38,7 @@ PlayUI::PlayUI(const Book &book, int entry, quint32 seed, QWidget *parent)
     log->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     log->setResizeMode(QListView::Adjust);
     log->setUniformItemSizes(false);
+    log->setMinimumWidth(300);
     where->setObjectName(QStringLiteral("lbl_Start"));
 
     auto *left = new QVBoxLayout;

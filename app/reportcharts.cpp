@@ -17,6 +17,19 @@ using namespace QtCharts;
 
 namespace {
 
+// A share axis from 0 to a little past the longest bar, its labels as
+// precise as the bars are small: "0,25 %" rather than "0 %" four times.
+QValueAxis *shareAxis(double most)
+{
+    auto *axis = new QValueAxis;
+    axis->setRange(0, most > 0 ? qMin(100.0, most * 1.1) : 1.0);
+    axis->applyNiceNumbers();
+    axis->setLabelFormat(most >= 10 ? QStringLiteral("%.0f %%") : most >= 1 ? QStringLiteral("%.1f %%")
+                                                                            : QStringLiteral("%.2f %%"));
+    axis->setTitleText(ReportCharts::tr("part des aventures"));
+    return axis;
+}
+
 // The colours of the ways an adventure ends, the same in every chart.
 QColor colour(Balance::Kind kind)
 {
@@ -65,7 +78,7 @@ QChart *barChart(const QString &title, QVector<Balance::Bar> bars, int adventure
         bars.append(rest);
     }
     auto *chart = new QChart;
-    chart->setTitle(title);
+    chart->setTitle(bars.isEmpty() ? ReportCharts::tr("%1 : aucune").arg(title) : title);
     chart->setAnimationOptions(QChart::NoAnimation);
     auto *series = new QHorizontalStackedBarSeries;
     QMap<int, QBarSet *> sets;
@@ -95,13 +108,10 @@ QChart *barChart(const QString &title, QVector<Balance::Bar> bars, int adventure
     categories->append(labels);
     chart->addAxis(categories, Qt::AlignLeft);
     series->attachAxis(categories);
-    auto *values = new QValueAxis;
     double most = 0;
     for (const Balance::Bar &b : bars)
         most = qMax(most, adventures ? 100.0 * b.count / adventures : 0.0);
-    values->setRange(0, most > 0 ? qMin(100.0, most * 1.1) : 1.0);
-    values->setLabelFormat(QStringLiteral("%.0f %%"));
-    values->setTitleText(ReportCharts::tr("part des aventures"));
+    QValueAxis *values = shareAxis(most);
     chart->addAxis(values, Qt::AlignBottom);
     series->attachAxis(values);
     chart->legend()->setVisible(sets.size() > 1);
@@ -137,7 +147,7 @@ QChart *ReportCharts::lengths(const Balance &balance)
     set->setColor(QColor(0x1e, 0x6a, 0xa8));
     QStringList labels;
     double most = 0;
-    for (const Balance::Bin &b : balance.lengths()) {
+    for (const Balance::Bin &b : balance.lengths(lengthBins)) {
         labels << (b.from == b.to ? QString::number(b.from) : QStringLiteral("%1–%2").arg(b.from).arg(b.to));
         const double share = balance.adventures() ? 100.0 * b.count / balance.adventures() : 0.0;
         set->append(share);
@@ -151,10 +161,7 @@ QChart *ReportCharts::lengths(const Balance &balance)
     categories->setTitleText(tr("entrées parcourues"));
     chart->addAxis(categories, Qt::AlignBottom);
     series->attachAxis(categories);
-    auto *values = new QValueAxis;
-    values->setRange(0, most > 0 ? qMin(100.0, most * 1.1) : 1.0);
-    values->setLabelFormat(QStringLiteral("%.0f %%"));
-    values->setTitleText(tr("part des aventures"));
+    QValueAxis *values = shareAxis(most);
     chart->addAxis(values, Qt::AlignLeft);
     series->attachAxis(values);
     chart->legend()->setVisible(false);

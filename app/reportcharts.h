@@ -22,6 +22,8 @@ class ReportCharts
 public:
     // A chart holds at most this many bars; the rest become one more bar.
     static constexpr int mostBars = 25;
+    // The lengths' histogram: few enough bins for their ranges to be read.
+    static constexpr int lengthBins = 12;
 
     static QtCharts::QChart *endings(const Balance &balance);
     static QtCharts::QChart *deathsByEntry(const Balance &balance);

@@ -245,7 +245,12 @@ QVector<Balance::Bin> Balance::lengths(int bins) const
 QString Balance::headline() const
 {
     const int of = r->adventures;
-    auto share = [of](int n) { return percent(of ? double(n) / of : 0.0); };
+    // The count beside a share that rounds to 0 or 100 % without being it.
+    auto share = [of](int n) {
+        const QString p = percent(of ? double(n) / of : 0.0);
+        const int shown = of ? qRound(1000.0 * n / of) : 0;
+        return (shown == 0 && n > 0) || (shown == 1000 && n < of) ? tr("%1 (%2)").arg(p).arg(n) : p;
+    };
     int broken = 0, loops = 0;
     for (int n : r->broken)
         broken += n;
