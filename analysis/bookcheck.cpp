@@ -29,8 +29,8 @@ QString BookCheck::fightOdds(const Entry &entry)
     for (const Entry::Monster &m : entry.monsters)
         names << m.name;
     const FightOdds::Profiles odds = FightOdds::profiles(opponents(entry));
-    return tr("Combat contre %1 : %2 (moyen), %3 (faible), %4 (fort)")
-        .arg(names.join(QStringLiteral(", ")), percent(odds.average), percent(odds.weakest),
+    return tr("Combat contre %1 : %2 (faible), %3 (moyen), %4 (fort)")
+        .arg(names.join(QStringLiteral(", ")), percent(odds.weakest), percent(odds.average),
              percent(odds.strongest));
 }
 

@@ -51,7 +51,7 @@ public:
     {
         return BookCheck(monsterNames, hardFight).findings(book);
     }
-    // "Combat contre Troll : 61 % (moyen), 23 % (faible), 92 % (fort)".
+    // "Combat contre Troll : 23 % (faible), 61 % (moyen), 92 % (fort)".
     static QString fightOdds(const Entry &entry);
 
     // "dangling", "unreachable", ... as the command line prints them.

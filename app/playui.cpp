@@ -12,10 +12,11 @@ PlayUI::PlayUI(const Book &book, int entry, quint32 seed, QWidget *parent)
     : QDialog(parent)
     , book(book)
     , playbook(book)
-    , startEntry(entry)
+    , startEntry(entry < 0 ? playbook.first() : entry)
     , seed(seed ? seed : QRandomGenerator::global()->generate())
     , sheet(new QLabel)
     , status(new QLabel)
+    , where(new QLabel)
     , text(new QTextBrowser)
     , log(new QListWidget)
     , actions(new QVBoxLayout)
@@ -31,6 +32,14 @@ PlayUI::PlayUI(const Book &book, int entry, quint32 seed, QWidget *parent)
     status->setWordWrap(true);
     text->setObjectName(QStringLiteral("text_Entry"));
     log->setObjectName(QStringLiteral("list_Log"));
+    // The journal's lines are sentences: they wrap rather than run off.
+    log->setWordWrap(true);
+    log->setTextElideMode(Qt::ElideNone);
+    log->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    log->setResizeMode(QListView::Adjust);
+    log->setUniformItemSizes(false);
+    log->setMinimumWidth(300);
+    where->setObjectName(QStringLiteral("lbl_Start"));
 
     auto *left = new QVBoxLayout;
     left->addWidget(new QLabel(tr("<b>Feuille d'aventure</b>")));
@@ -38,20 +47,29 @@ PlayUI::PlayUI(const Book &book, int entry, quint32 seed, QWidget *parent)
     left->addWidget(new QLabel(tr("<b>Journal</b>")));
     left->addWidget(log, 1);
     auto *right = new QVBoxLayout;
+    right->addWidget(where);
     right->addWidget(text, 3);
     right->addWidget(status);
     right->addLayout(actions);
     auto *bottom = new QDialogButtonBox;
     auto *back = bottom->addButton(tr("Revenir en arrière"), QDialogButtonBox::ActionRole);
     back->setObjectName(QStringLiteral("pb_Back"));
-    auto *again = bottom->addButton(tr("Recommencer"), QDialogButtonBox::ResetRole);
+    // Started elsewhere than at the first entry: "Recommencer" offers both.
+    const bool elsewhere = startEntry >= 0 && startEntry != playbook.first() && playbook.first() >= 0;
+    auto *again = bottom->addButton(elsewhere ? tr("Recommencer à la première entrée (%1)").arg(entryName(playbook.first()))
+                                              : tr("Recommencer"),
+                                    QDialogButtonBox::ResetRole);
     again->setObjectName(QStringLiteral("pb_Restart"));
+    connect(again, &QPushButton::clicked, this, [this] { restartFrom(playbook.first()); });
+    if (elsewhere) {
+        auto *here = bottom->addButton(tr("Recommencer à l'entrée %1").arg(entryName(startEntry)),
+                                       QDialogButtonBox::ResetRole);
+        here->setObjectName(QStringLiteral("pb_RestartHere"));
+        const int entry = startEntry;
+        connect(here, &QPushButton::clicked, this, [this, entry] { restartFrom(entry); });
+    }
     bottom->addButton(QDialogButtonBox::Close)->setText(tr("Fermer"));
     connect(back, &QPushButton::clicked, this, [this] { act(adventure->back()); });
-    connect(again, &QPushButton::clicked, this, [this] {
-        this->seed = QRandomGenerator::global()->generate();
-        restart();
-    });
     connect(bottom, &QDialogButtonBox::rejected, this, &QDialog::reject);
     right->addWidget(bottom);
     auto *columns = new QHBoxLayout(this);
@@ -60,14 +78,26 @@ PlayUI::PlayUI(const Book &book, int entry, quint32 seed, QWidget *parent)
     restart();
 }
 
+QString PlayUI::entryName(int entry) const
+{
+    return entry >= 0 && entry < playbook.size() ? playbook.page(entry).id : QString();
+}
+
+void PlayUI::restartFrom(int entry)
+{
+    seed = QRandomGenerator::global()->generate();
+    startEntry = entry;
+    restart();
+}
+
 void PlayUI::restart()
 {
     dice = std::make_unique<SeededDice>(seed);
     adventure = std::make_unique<Adventure>(playbook, *dice);
-    if (startEntry < 0)
-        adventure->start();
-    else
-        adventure->start(adventure->rollSheet(), startEntry);
+    adventure->start(adventure->rollSheet(), startEntry);
+    where->setText(startEntry == playbook.first() ? tr("Départ : la première entrée, %1.").arg(entryName(startEntry))
+                                                  : tr("Départ : l'entrée %1 (et non la première, %2).")
+                                                        .arg(entryName(startEntry), entryName(playbook.first())));
     refresh();
 }
 
@@ -99,7 +129,7 @@ void PlayUI::refresh()
     log->clear();
     log->addItems(now.log);
     log->scrollToBottom();
-    setWindowTitle(tr("Jouer le livre — graine %1").arg(seed));
+    setWindowTitle(tr("Jouer depuis l'entrée %1 — graine %2").arg(entryName(startEntry)).arg(seed));
 
     if (now.entry >= 0 && now.entry < book.size()) {
         const Entry &entry = book.entry(now.entry);
@@ -126,9 +156,14 @@ void PlayUI::refresh()
     case Adventure::Fighting: {
         const Fight &fight = now.fight;
         const Fight::Opponent &monster = fight.all().at(fight.current());
-        status->setText(tr("Combat contre %1 (Habileté %2, Endurance %3), tour %4.")
-                            .arg(monster.name.toHtmlEscaped()).arg(monster.habilete)
-                            .arg(fight.currentEndurance()).arg(fight.roundsFought() + 1));
+        // The round just fought, with its dice, above the next one.
+        QString last;
+        if (!now.log.isEmpty() && now.events.size() > now.firstEvent
+            && now.events.last().kind == Adventure::Event::Round)
+            last = now.log.last().toHtmlEscaped() + QStringLiteral("<br>");
+        status->setText(last + tr("Combat contre %1 (Habileté %2, Endurance %3), tour %4.")
+                                   .arg(monster.name.toHtmlEscaped()).arg(monster.habilete)
+                                   .arg(fight.currentEndurance()).arg(fight.roundsFought() + 1));
         addButton(QStringLiteral("pb_Round"), tr("Combattre un tour (lancer les dés)"), [this] { return adventure->fightRound(); });
         if (adventure->canFlee())
             addButton(QStringLiteral("pb_Flee"), tr("Fuir"), [this] { return adventure->flee(); });
@@ -146,6 +181,13 @@ void PlayUI::refresh()
     case Adventure::Over:
         break;
     }
-    if (adventure->canEat())
-        addButton(QStringLiteral("pb_Eat"), tr("Prendre un repas (+4 Endurance)"), [this] { return adventure->eat(); });
+    if (adventure->canEat()) {
+        addButton(QStringLiteral("pb_Eat"), tr("Prendre un repas (+%1 Endurance, %2 provisions)")
+                                                .arg(adventure->rules().meal).arg(s.provisions),
+                  [this] { return adventure->eat(); });
+    } else if (page.meal && !now.mealTaken && s.provisions == 0) {
+        auto *none = new QLabel(tr("Un repas est permis ici. Pas de provisions."));
+        none->setObjectName(QStringLiteral("lbl_NoFood"));
+        actions->addWidget(none);
+    }
 }

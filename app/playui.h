@@ -21,23 +21,28 @@ class PlayUI : public QDialog
     Q_OBJECT
 
 public:
-    // Starts at `entry` (an index of the book; -1: its first entry).
+    // Starts at `entry` (an index of the book; -1: its first entry), and
+    // says so; a start elsewhere than the first entry can be restarted from
+    // either.
     PlayUI(const Book &book, int entry = -1, quint32 seed = 0, QWidget *parent = nullptr);
 
 private:
     void restart();
+    void restartFrom(int entry);
+    QString entryName(int entry) const;
     void refresh();
     void act(bool done);
     void addButton(const QString &name, const QString &text, const std::function<bool()> &action);
 
     const Book &book;
     Playbook playbook;
-    int startEntry;
+    int startEntry; // where this run started, an index
     quint32 seed;
     std::unique_ptr<SeededDice> dice;
     std::unique_ptr<Adventure> adventure;
     QLabel *sheet;
     QLabel *status;
+    QLabel *where;
     QTextBrowser *text;
     QListWidget *log;
     QVBoxLayout *actions;

@@ -527,7 +527,7 @@ int main(int argc, char *argv[])
     // The book window, a program of its own, against reading the same book
     // in a program of its own (both the work alone, start-up aside); then
     // the search an author types into it, letter by letter.
-    QString memoryLines;
+    QString memoryLines, reportLine;
     heading(QStringLiteral("Merging with git, warm"));
     mergeFigure();
 
@@ -622,6 +622,17 @@ int main(int argc, char *argv[])
         report(QStringLiteral("simulate 100,000 readers of a 400-entry gamebook (%1 entries each; floor: the walk)")
                    .arg(double(last.steps) / qMax(1, last.adventures), 0, 'f', 0),
                simulation, median([&] { return walkFloor(reader.book(), last.steps); }, 3));
+        // The same readers in the "Lecteurs simulés" window: the report, its
+        // verdicts and its four charts drawn, against the simulation alone,
+        // in turns in the probe (a window of its own).
+        writePlain(book, generateGamebook(400));
+        const Ran shown = run(startup, {QStringLiteral("--report"), book, QStringLiteral("100000"),
+                                        QString::number(quick ? 3 : 5)});
+        report(QStringLiteral("the report and its charts, 100,000 readers of 400 entries (floor: the simulation)"),
+               shown.field(1), shown.field(0));
+        reportLine = QStringLiteral("the report with its charts for 100,000 readers of a 400-entry gamebook: %1 s "
+                                    "(target 2.5 s), the simulation alone %2 s\n")
+                         .arg(shown.field(1) / 1000, 0, 'f', 2).arg(shown.field(0) / 1000, 0, 'f', 2);
         const QVector<Fight::Opponent> three{{QStringLiteral("Orque"), 8, 10},
                                              {QStringLiteral("Troll"), 9, 12},
                                              {QStringLiteral("Loup"), 7, 8}};
@@ -794,7 +805,7 @@ int main(int argc, char *argv[])
         if (checkPeak > 0)
             std::printf("orvandel-check on it: peak %.1f MiB = %.2fx the file\n", checkPeak, checkPeak / file);
     }
-    std::printf("%s%s", qPrintable(memoryLines), qPrintable(svgLine));
+    std::printf("%s%s%s", qPrintable(memoryLines), qPrintable(svgLine), qPrintable(reportLine));
     if (!cold)
         std::printf("(the page cache cannot be dropped here: no figure for a book opened the first time)\n");
     return 0;

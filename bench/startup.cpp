@@ -36,6 +36,10 @@
 // misspelt) to its misspelt words underlined, the same text set into a
 // plain text edit, one keystroke in the middle of it, the form's opening
 // (the dictionary read then, once per run), and the count underlined.
+// With --report BOOK N REPS it prints the median milliseconds of N
+// simulated readers of BOOK alone, then of the "Lecteurs simulés" window
+// running the same N (the report, its verdicts and its four charts, each
+// chart drawn), taken in turns REPS times each.
 #include "analysis/bookfind.h"
 #include "analysis/bookmap.h"
 #include "app/bookmapui.h"
@@ -48,6 +52,8 @@
 #include "app/bookwindow.h"
 #include "document/bookdocument.h"
 #include "app/mainwindow.h"
+#include "app/simulationui.h"
+#include "play/simulation.h"
 #include "entry/entryui.h"
 #include "spelling/spellchecker.h"
 
@@ -72,6 +78,8 @@
 #include <QTextLayout>
 #include <QWindow>
 #include <QTimer>
+#include <QSpinBox>
+#include <QtCharts/QChartView>
 
 #include <algorithm>
 #include <cstdio>
@@ -541,6 +549,42 @@ static int windowFigures(const QString &path, const QString &word, bool bare = f
     return 0;
 }
 
+int reportFigures(const QString &path, int readers, int reps)
+{
+    BookFile file;
+    if (!file.open(path) || file.state() != BookFile::Readable)
+        return 2;
+    const Book &book = file.book();
+    const Playbook playbook(book);
+    SimulationUI window(book);
+    window.resize(1366, 768);
+    window.show();
+    window.findChild<QSpinBox *>(QStringLiteral("sb_Readers"))->setMaximum(readers);
+    window.findChild<QSpinBox *>(QStringLiteral("sb_Readers"))->setValue(readers);
+    QCoreApplication::processEvents();
+    std::vector<double> alone, shown;
+    QElapsedTimer clock;
+    for (int rep = 0; rep < reps; ++rep) {
+        clock.start();
+        const Simulation::Report r = Simulation(playbook).run(readers, 1);
+        alone.push_back(clock.nsecsElapsed() / 1e6);
+        if (r.adventures != readers)
+            return 2;
+        clock.restart();
+        window.run();
+        for (auto *view : window.findChildren<QtCharts::QChartView *>())
+            view->grab();
+        QCoreApplication::processEvents();
+        shown.push_back(clock.nsecsElapsed() / 1e6);
+    }
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.at(v.size() / 2);
+    };
+    std::printf("%.3f %.3f\n", median(alone), median(shown));
+    return 0;
+}
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -573,6 +617,8 @@ int main(int argc, char *argv[])
         return mapReopen(args.at(2));
     if (args.size() >= 3 && args.at(1) == QLatin1String("--map-add"))
         return mapAdd(args.at(2));
+    if (args.size() >= 5 && args.at(1) == QLatin1String("--report"))
+        return reportFigures(args.at(2), args.at(3).toInt(), args.at(4).toInt());
     if (args.size() >= 4 && args.at(1) == QLatin1String("--map-wait"))
         return mapWait(args.at(2), args.at(3).toDouble());
     if (args.contains(QLatin1String("--minimal"))) {

@@ -216,12 +216,25 @@ bool Adventure::fightRound()
     ev.outcome = r.outcome;
     now.events.append(ev);
     if (recording) {
+        // "Vous : 5+2+7 = 14 · Troll : 4+3+8 = 15 → vous perdez 2 points d'Endurance"
         const QString name = now.fight.all().at(r.monster).name;
-        note(tr("Ronde %1 contre %2 : %3 contre %4, %5")
-                 .arg(now.fight.roundsFought()).arg(name)
-                 .arg(r.adventurerScore).arg(r.monsterScore)
-                 .arg(r.outcome == Fight::Won ? tr("vous le blessez")
-                      : r.outcome == Fight::Lost ? tr("il vous blesse") : tr("égalité")));
+        auto sum = [](const int *dice, int habilete, int total) {
+            QStringList terms;
+            for (int i = 0; i < Rules::fightDice; ++i)
+                terms << QString::number(dice[i]);
+            terms << QString::number(habilete);
+            return QStringLiteral("%1 = %2").arg(terms.join(QLatin1Char('+'))).arg(total);
+        };
+        const QString points = laws.wound == 1 ? tr("1 point d'Endurance") : tr("%1 points d'Endurance").arg(laws.wound);
+        note(tr("Ronde %1 — Vous : %2 · %3 : %4 → %5")
+                 .arg(now.fight.roundsFought())
+                 .arg(sum(r.adventurerDice, now.sheet.habilete, r.adventurerScore), name,
+                      sum(r.monsterDice, now.fight.all().at(r.monster).habilete, r.monsterScore),
+                      r.outcome == Fight::Won ? tr("%1 perd %2").arg(name, points)
+                      : r.outcome == Fight::Lost ? tr("vous perdez %1").arg(points)
+                                                 : tr("égalité, personne n'est blessé")));
+        if (now.fight.current() != r.monster && now.sheet.endurance > 0)
+            note(tr("Vous avez vaincu %1.").arg(name));
     }
     if (now.sheet.endurance <= 0) {
         now.killedBy = r.monster;
@@ -274,13 +287,20 @@ bool Adventure::testLuck()
         ev.dice[i] = dice->d6();
         total += ev.dice[i];
     }
-    const bool lucky = total <= now.sheet.chance;
+    const int chance = now.sheet.chance;
+    const bool lucky = total <= chance;
     ev.value = lucky;
     now.events.append(ev);
     now.sheet.chance = qMax(0, now.sheet.chance - laws.luckCost);
     now.luckDone = true;
-    note(lucky ? tr("Test de chance : %1, chanceux.").arg(total)
-               : tr("Test de chance : %1, malchanceux.").arg(total));
+    QStringList faces;
+    for (int i = 0; i < Rules::luckDice; ++i)
+        faces << QString::number(ev.dice[i]);
+    note(lucky ? tr("Test de chance : %1 = %2, Chance %3 : chanceux.").arg(faces.join(QLatin1Char('+'))).arg(total).arg(chance)
+               : tr("Test de chance : %1 = %2, Chance %3 : malchanceux.").arg(faces.join(QLatin1Char('+'))).arg(total).arg(chance));
+    const QString told = (lucky ? page().luckyText : page().unluckyText).trimmed();
+    if (!told.isEmpty())
+        note(QStringLiteral("« %1 »").arg(told));
     const Playbook::Way &way = lucky ? page().lucky : page().unlucky;
     if (way.isSet())
         go(way);

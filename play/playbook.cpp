@@ -57,6 +57,8 @@ Playbook::Page Playbook::pageOf(const Book &book, int index)
         p.luck = true;
         p.lucky = way(e.luck.luckyValue);
         p.unlucky = way(e.luck.unluckyValue);
+        p.luckyText = e.luck.luckyText;
+        p.unluckyText = e.luck.unluckyText;
     }
     for (const Entry::Choice &c : e.choices) {
         p.choices.append(way(c.value));

@@ -46,6 +46,7 @@ public:
         Way fleeTo;
         bool luck = false;
         Way lucky, unlucky;
+        QString luckyText, unluckyText; // what the reader reads after the dice
         QVector<Way> choices;
         QVector<QString> choiceTexts;
         bool wayOut = false; // false: reaching it ends the adventure

@@ -1,5 +1,6 @@
 #include "play/simulation.h"
 
+#include "play/balance.h"
 #include "play/fightodds.h"
 
 #include <QJsonArray>
@@ -106,6 +107,9 @@ Simulation::Report Simulation::run(int adventures, quint32 seed)
         const Adventure::State &s = a.state();
         r.steps += s.steps;
         r.longest = qMax(r.longest, s.steps);
+        if (s.steps >= r.lengths.size())
+            r.lengths.resize(s.steps + 1);
+        ++r.lengths[s.steps];
         switch (s.ending) {
         case Adventure::Finished: ++r.finished[s.entry]; break;
         case Adventure::Died: {
@@ -147,6 +151,8 @@ QString Simulation::text(const Report &r) const
     line(tr("Aventures simulées : %1 (graine %2, lecteur %3)")
              .arg(r.adventures).arg(r.seed)
              .arg(r.strategy == Cautious ? tr("prudent") : tr("au hasard")));
+    const Balance balance(*book, r);
+    line(balance.headline());
     line(tr("Fins atteintes :"));
     for (auto it = r.finished.cbegin(); it != r.finished.cend(); ++it)
         line(tr("  %1 : %2 (%3)").arg(id(it.key()), share(it.value(), r.adventures)).arg(it.value()));
@@ -184,17 +190,9 @@ QString Simulation::text(const Report &r) const
              .arg(QString::number(r.adventures ? double(r.steps) / r.adventures : 0.0, 'f', 1)
                       .replace(QLatin1Char('.'), QLatin1Char(',')))
              .arg(r.longest));
-    QStringList never;
-    for (int i : r.neverVisited)
-        never << id(i);
-    line(tr("Entrées jamais visitées (%1) : %2").arg(never.size())
-             .arg(never.isEmpty() ? tr("aucune") : never.join(QStringLiteral(", "))));
-    if (!r.fights.isEmpty())
-        line(tr("Chances exactes de gagner chaque combat (faible 7/14, moyen 9/19, fort 12/24) :"));
-    for (const auto &f : r.fights)
-        line(tr("  %1 : %2, %3, %4").arg(id(f.first), share(qRound(f.second.weakest * 1000), 1000),
-                                          share(qRound(f.second.average * 1000), 1000),
-                                          share(qRound(f.second.strongest * 1000), 1000)));
+    out += balance.text();
+    if (r.neverVisited.isEmpty())
+        line(tr("Entrées jamais visitées : aucune"));
     return out;
 }
 
@@ -229,15 +227,30 @@ QByteArray Simulation::json(const Report &r) const
     QJsonArray never;
     for (int i : r.neverVisited)
         never.append(id(i));
+    const Balance balance(*book, r);
+    static const char *const words[] = {"easy", "even", "hard", "nearlyImpossible"};
     QJsonArray fights;
-    for (const auto &f : r.fights)
-        fights.append(QJsonObject{{QStringLiteral("entry"), id(f.first)},
-                                  {QStringLiteral("weakest"), f.second.weakest},
-                                  {QStringLiteral("average"), f.second.average},
-                                  {QStringLiteral("strongest"), f.second.strongest}});
+    for (const Balance::FightVerdict &f : balance.fights())
+        fights.append(QJsonObject{{QStringLiteral("entry"), id(f.entry)},
+                                  {QStringLiteral("weakest"), f.odds.weakest},
+                                  {QStringLiteral("average"), f.odds.average},
+                                  {QStringLiteral("strongest"), f.odds.strongest},
+                                  {QStringLiteral("verdict"), QLatin1String(words[f.word])}});
+    static const char *const reasons[] = {"rare", "flight", "luck", "hardFight", "noPath"};
+    QJsonArray unvisited;
+    for (const Balance::Unvisited &u : balance.unvisited())
+        unvisited.append(QJsonObject{{QStringLiteral("entry"), id(u.entry)},
+                                     {QStringLiteral("reason"), QLatin1String(reasons[u.reason])}});
+    QJsonArray lengths;
+    for (const Balance::Bin &b : balance.lengths())
+        lengths.append(QJsonObject{{QStringLiteral("from"), b.from}, {QStringLiteral("to"), b.to},
+                                   {QStringLiteral("count"), b.count}});
     const QJsonObject root{
         {QStringLiteral("seed"), double(r.seed)},
         {QStringLiteral("adventures"), r.adventures},
+        {QStringLiteral("victories"), balance.victories()},
+        {QStringLiteral("fightDeaths"), balance.fightDeaths()},
+        {QStringLiteral("otherDeaths"), balance.otherDeaths()},
         {QStringLiteral("strategy"), strategyName(r.strategy)},
         {QStringLiteral("stepLimit"), r.stepLimit},
         {QStringLiteral("endings"), counts(r.finished)},
@@ -247,6 +260,8 @@ QByteArray Simulation::json(const Report &r) const
         {QStringLiteral("averagePath"), r.adventures ? double(r.steps) / r.adventures : 0.0},
         {QStringLiteral("longestPath"), r.longest},
         {QStringLiteral("neverVisited"), never},
+        {QStringLiteral("unvisited"), unvisited},
+        {QStringLiteral("lengths"), lengths},
         {QStringLiteral("fightOdds"), fights},
     };
     return QJsonDocument(root).toJson(QJsonDocument::Indented);

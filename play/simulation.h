@@ -51,6 +51,7 @@ public:
         QMap<int, int> broken;   // entry whose reference led nowhere -> adventures
         QMap<int, int> looped;   // entry where the step limit was reached -> adventures
         qint64 steps = 0;        // entries arrived at, over all adventures
+        QVector<int> lengths;    // lengths[n]: the adventures that arrived at n entries
         int longest = 0;
         QVector<int> neverVisited;
         QVector<int> reached;    // per entry, the adventures that arrived there

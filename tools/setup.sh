@@ -7,7 +7,7 @@ ORVANDEL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 ORVANDEL_BUILD_DIR="${ORVANDEL_BUILD_DIR:-$ORVANDEL_ROOT/build}"
 
 orvandel_packages=(cmake g++ make qtbase5-dev libqt5xml5 qttools5-dev-tools
-                   libqt5svg5-dev libgraphviz-dev graphviz pkg-config libxml2-utils xvfb xauth
+                   libqt5svg5-dev libqt5charts5-dev libgraphviz-dev graphviz pkg-config libxml2-utils xvfb xauth
                    qttranslations5-l10n poppler-utils chromium nodejs zlib1g-dev
                    libxml2-dev time libhunspell-dev hunspell-fr git libkf5archive-dev epubcheck)
 # npm comes with some builds of nodejs; Debian's own package otherwise.
