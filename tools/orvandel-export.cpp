@@ -165,6 +165,11 @@ int main(int argc, char *argv[])
             return line.fail(QStringLiteral("%1 : %2").arg(bookPath, reader.errorString()));
         if (!reader.writeBook(output))
             return line.fail(reader.errorString(), 3);
+        // The story's title becomes the book's, kept beside it.
+        BookTitle named;
+        named.title = reader.title();
+        if (!named.title.trimmed().isEmpty() && !named.write(output))
+            return line.fail(named.errorString(), 3);
         return 0;
     }
     if (!mode.isEmpty() && mode != QLatin1String("compact") && mode != QLatin1String("shuffle"))
@@ -226,8 +231,16 @@ int main(int argc, char *argv[])
         const Book &printed = mode.isEmpty() ? file.book() : renumbered.book();
         // What is wrong with the book, said before it is published (as the
         // book stands: the numbers the author knows).
-        for (const QString &fault : BookCheck::faults(file.book()))
-            line.fail(QStringLiteral("%1 : %2").arg(bookPath, fault), 0);
+        // A book full of them says the first ones: orvandel-check lists all.
+        const QStringList faults = BookCheck::faults(file.book());
+        const int said = 50;
+        for (int f = 0; f < faults.size() && f < said; ++f)
+            line.fail(QStringLiteral("%1 : %2").arg(bookPath, faults.at(f)), 0);
+        if (faults.size() > said)
+            line.fail(QStringLiteral("%1 : … et %2 défauts de plus (orvandel-check les donne tous)")
+                          .arg(bookPath)
+                          .arg(faults.size() - said),
+                      0);
         BookTitle kept;
         kept.read(bookPath);
         const QString shownTitle = title.isEmpty() ? kept.shownTitle(printed) : title;
