@@ -469,12 +469,7 @@ void TestGui::endingAskedOnce()
     script->then([&](QWidget *modal) {
         auto *box = qobject_cast<QMessageBox *>(modal);
         QVERIFY(box);
-        seen << box->windowTitle();
-        QStringList offered;
-        for (QAbstractButton *b : box->buttons())
-            offered << b->text();
-        offered.sort();
-        QCOMPARE(offered, (QStringList{"Annuler", "Une fin, sans plus", "Une mort", "Une victoire"}));
+        seen << box->windowTitle() + '|' + box->findChild<QAbstractButton *>(answer.startsWith("pb_") ? answer : "pb_Death")->text();
         QCOMPARE(static_cast<QAbstractButton *>(box->defaultButton()), box->button(QMessageBox::No));
         QAbstractButton *press = answer == "yes" ? box->button(QMessageBox::Yes)
             : answer == "no"                     ? box->button(QMessageBox::No)
@@ -483,7 +478,7 @@ void TestGui::endingAskedOnce()
         press->click();
     });
     Form(dialog).text("textEdit", "La fin.").click("pb_Save");
-    QCOMPARE(seen, QStringList{"Une fin ?"});
+    QCOMPARE(seen, QStringList{answer == "pb_Victory" ? "Une fin ?|Une victoire" : "Une fin ?|Une mort"});
     QSharedPointer<BookDocument> document = BookDocument::of(path());
     if (mark < 0) {
         QCOMPARE(document->book().size(), before);
