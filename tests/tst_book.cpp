@@ -65,8 +65,6 @@ class TestBook : public QObject
     Q_OBJECT
 
 private slots:
-    void endMarks_data();
-    void endMarks();
     void element_data();
     void element();
     void typeCodes_data();
@@ -109,37 +107,6 @@ private slots:
 };
 
 // Each row's element, byte for byte, stands in data/format/<row>.xml.
-void TestBook::endMarks_data()
-{
-    QTest::addColumn<QString>("attribute"); // as the element holds it
-    QTest::addColumn<int>("mark");
-    QTest::newRow("unmarked") << "" << int(Entry::End::Unmarked);
-    QTest::newRow("victory") << " fin=\"victoire\"" << int(Entry::End::Victory);
-    QTest::newRow("death") << " fin=\"mort\"" << int(Entry::End::Death);
-    QTest::newRow("a word not known") << " fin=\"peut-être\"" << int(Entry::End::Unmarked);
-}
-
-// An ending's mark is an attribute of its element that readers of today's
-// books pass over: it reads back and is written back to the byte; a reader
-// with no ENDURANCE left dies whatever it says.
-void TestBook::endMarks()
-{
-    QFETCH(QString, attribute);
-    QFETCH(int, mark);
-    const QByteArray file = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Livre>\n\t<Attr id=\"006\"%1>\n"
-                                           "\t\t<Text>Fin.</Text>\n\t\t<Type>X</Type>\n\t</Attr>\n</Livre>")
-                                .arg(attribute).toUtf8();
-    BookReader reader;
-    QVERIFY(reader.read(file));
-    Entry e = reader.book().entry(0);
-    QCOMPARE(int(e.endMark()), mark);
-    QCOMPARE(int(e.endFor(1)), mark);
-    QCOMPARE(e.endFor(0), Entry::End::Death);
-    QCOMPARE(EntryWriter::newBookText("Livre", e).toUtf8(), file);
-    e.setEndMark(Entry::End::Death); // the one mark replaced
-    QCOMPARE(EntryWriter::elementXml(e).count(QStringLiteral(" fin=")), 1);
-}
-
 void TestBook::element_data()
 {
     QTest::addColumn<Entry>("entry");

@@ -455,6 +455,7 @@ void TestTools::printedFacts_data()
     QTest::newRow("a victory") << "006" << "Vous avez réussi !" << "tombe.";
     QTest::newRow("a death") << "007" << "Votre aventure s'achève ici." << "s'abat.";
     QTest::newRow("an ending, no more") << "008" << "Fin." << "retombe.";
+    QTest::newRow("a mark not known") << "010" << "Fin." << "Rien ne bouge.";
     QTest::newRow("victory at 0 ENDURANCE") << "009" << "Perdez 30 points d'ENDURANCE. Votre aventure s'achève ici." << "maudit.";
 }
 
