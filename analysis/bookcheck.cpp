@@ -3,6 +3,7 @@
 #include "book/reference.h"
 #include "play/fightodds.h"
 #include "play/playbook.h"
+#include "play/rules.h"
 
 namespace {
 
@@ -140,6 +141,9 @@ QVector<BookFinding> BookCheck::findings(const Book &book)
     // Entry by entry, in the order the author reads them: the number, the
     // ways out, the fight, the monsters, then whether the entry is reached.
     const QString ending = tr("fin de l'aventure : aucune sortie");
+    const QString victory = tr("fin de l'aventure : victoire");
+    const QString death = tr("fin de l'aventure : mort");
+    const QString deadly = tr("fin marquée victoire, mais le lecteur y perd toute son ENDURANCE : c'est une mort");
     const QString unreachable = start < 0 ? tr("aucune entrée numérotée d'où partir")
                                           : tr("aucun chemin n'y mène depuis l'entrée %1").arg(book.entry(start).id);
     QVector<BookFinding> findings;
@@ -156,8 +160,15 @@ QVector<BookFinding> BookCheck::findings(const Book &book)
         }
         Own &own = entries[i];
         // No way out: the adventure ends here, in victory or in death.
-        if (own.ways == 0)
-            findings.append({BookFinding::Ending, i, ending});
+        if (own.ways == 0) {
+            const Entry &e = book.entry(i);
+            const BookFinding::Kind kind = endingKind(e);
+            findings.append({kind, i,
+                             kind == BookFinding::Victory ? victory
+                                 : kind == BookFinding::Ending ? ending
+                                 : e.endMark() == Entry::End::Death ? death
+                                                                   : deadly});
+        }
         QVector<Reference> references; // read again to word one that is wrong
         for (int r = 0; r < own.ways; ++r) {
             const int way = firstWay.at(i) + r;
@@ -182,8 +193,8 @@ QVector<BookFinding> BookCheck::findings(const Book &book)
             findings.append({BookFinding::HardFight, i, own.hardFight});
         if (own.idleFlight)
             findings.append({BookFinding::IdleFlight, i,
-                             tr("fuite vers %1 sans tour : elle n'est jamais proposée ; dites à quel tour "
-                                "elle devient possible").arg(book.entry(i).flee.ref.trimmed())});
+                             tr("fuite vers %1 sans assaut : elle n'est jamais proposée ; dites après quel "
+                                "assaut elle devient possible").arg(book.entry(i).flee.ref.trimmed())});
         for (const QString &name : qAsConst(own.unknownMonsters))
             findings.append({BookFinding::UnknownMonster, i,
                              tr("« %1 » n'est pas dans le fichier des monstres").arg(name)});
@@ -204,6 +215,8 @@ QString BookCheck::key(BookFinding::Kind kind)
     case BookFinding::UnknownMonster: return QStringLiteral("unknown-monster");
     case BookFinding::HardFight: return QStringLiteral("hard-fight");
     case BookFinding::IdleFlight: return QStringLiteral("idle-flight");
+    case BookFinding::Victory: return QStringLiteral("victory");
+    case BookFinding::Death: return QStringLiteral("death");
     }
     return QString();
 }
@@ -219,6 +232,8 @@ QString BookCheck::title(BookFinding::Kind kind)
     case BookFinding::UnknownMonster: return tr("Monstre inconnu");
     case BookFinding::HardFight: return tr("Combat difficile");
     case BookFinding::IdleFlight: return tr("Fuite jamais proposée");
+    case BookFinding::Victory: return tr("Victoire");
+    case BookFinding::Death: return tr("Mort");
     }
     return QString();
 }
@@ -227,4 +242,42 @@ bool BookCheck::isError(BookFinding::Kind kind)
 {
     return kind == BookFinding::Dangling || kind == BookFinding::DuplicateId
         || kind == BookFinding::NotANumber;
+}
+
+BookFinding::Kind BookCheck::endingKind(const Entry &entry)
+{
+    // The most a reader starts with, under the book's rules as printed.
+    const Rules rules;
+    const int most = rules.enduranceDice * Rules::dieSides + rules.enduranceBase;
+    const int left = entry.hasBonus() ? most + Rules::bounded(entry.bonus.endurance) : most;
+    switch (entry.endFor(left)) {
+    case Entry::End::Victory: return BookFinding::Victory;
+    case Entry::End::Death: return BookFinding::Death;
+    case Entry::End::Unmarked: break;
+    }
+    return BookFinding::Ending;
+}
+
+QStringList BookCheck::faults(const Book &book)
+{
+    QStringList out;
+    for (const BookFinding &f : run(book))
+        if (isError(f.kind))
+            out << tr("%1 : %2 : %3").arg(book.entry(f.entry).id, title(f.kind), f.detail);
+    return out;
+}
+
+QString BookCheck::exportQuestion(const QStringList &faults)
+{
+    if (faults.isEmpty())
+        return QString();
+    // A long list is cut: the check list shows it whole.
+    const int shown = 12;
+    QStringList lines = faults.mid(0, shown);
+    if (faults.size() > shown)
+        lines << tr("… et %1 de plus").arg(faults.size() - shown);
+    return (faults.size() == 1 ? tr("La vérification du livre trouve un défaut :")
+                               : tr("La vérification du livre trouve %1 défauts :").arg(faults.size()))
+        + QLatin1Char('\n')
+        + lines.join(QLatin1Char('\n')) + QStringLiteral("\n\n") + tr("Exporter quand même ?");
 }

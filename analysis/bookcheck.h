@@ -11,7 +11,10 @@
 
 struct BookFinding
 {
-    enum Kind { Dangling, Unreachable, Ending, DuplicateId, NotANumber, UnknownMonster, HardFight, IdleFlight };
+    // An entry without a way out is an Ending ("Fin"), a Victory or a Death,
+    // as its author marked it.
+    enum Kind { Dangling, Unreachable, Ending, DuplicateId, NotANumber, UnknownMonster, HardFight, IdleFlight,
+                Victory, Death };
     Kind kind;
     int entry;      // index into the book
     QString detail; // in French, for the author
@@ -60,6 +63,23 @@ public:
     static QString title(BookFinding::Kind kind);
     // Findings that make the book wrong rather than worth a look.
     static bool isError(BookFinding::Kind kind);
+    // An entry where the adventure ends, however it ends.
+    static bool isEnding(BookFinding::Kind kind)
+    {
+        return kind == BookFinding::Ending || kind == BookFinding::Victory || kind == BookFinding::Death;
+    }
+    // How the adventure ends at `entry`, which has no way out: a death when
+    // marked so, or when the entry itself takes away more ENDURANCE than
+    // any reader starts with, whatever the mark.
+    static BookFinding::Kind endingKind(const Entry &entry);
+
+    // What is wrong with the book (isError findings), one line each
+    // ("042 : Renvoi vers une entrée absente : choix vers 099 : cette
+    // entrée n'existe pas"), for an export to say before it is made.
+    static QStringList faults(const Book &book);
+    // The question put before exporting a book with `faults`, ending with
+    // "Exporter quand même ?"; empty when there are none.
+    static QString exportQuestion(const QStringList &faults);
 
 private:
     // What one entry's own checks found. Where its ways out lead stands in

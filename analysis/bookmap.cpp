@@ -169,7 +169,9 @@ MapLayout BookMap::drawing(const Book &book, const QVector<BookFinding> &finding
     for (const BookFinding &f : findings) {
         switch (f.kind) {
         case BookFinding::Unreachable: unreachable.insert(f.entry); break;
-        case BookFinding::Ending: ending.insert(f.entry); break;
+        case BookFinding::Ending:
+        case BookFinding::Victory:
+        case BookFinding::Death: ending.insert(f.entry); break;
         case BookFinding::DuplicateId: // the entry that bore the number first, too
             duplicate.insert(f.entry);
             duplicate.insert(book.indexOfNumber(book.number(f.entry)));

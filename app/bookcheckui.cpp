@@ -66,7 +66,7 @@ void BookCheckUI::showFindings(const Book &book, const QVector<BookFinding> &fin
     // Endings are what a book needs, not faults: counted and named apart.
     QStringList endings;
     for (const BookFinding &f : findings)
-        if (f.kind == BookFinding::Ending)
+        if (BookCheck::isEnding(f.kind))
             endings << book.entry(f.entry).id;
     const int faults = findings.size() - endings.size();
     const QString entries = book.size() == 1 ? tr("la seule entrée") : tr("les %1 entrées").arg(book.size());
@@ -77,11 +77,16 @@ void BookCheckUI::showFindings(const Book &book, const QVector<BookFinding> &fin
         lines << (faults == 1 ? tr("1 constat dans %1 du livre :").arg(entries)
                               : tr("%1 constats dans %2 du livre :").arg(faults).arg(entries));
     for (auto it = counts.cbegin(); it != counts.cend(); ++it)
-        if (it.key() != BookFinding::Ending)
+        if (!BookCheck::isEnding(BookFinding::Kind(it.key())))
             lines << QStringLiteral("• %1 : %2").arg(BookCheck::title(BookFinding::Kind(it.key()))).arg(it.value());
     lines << (endings.isEmpty() ? tr("Aucune fin : aucune entrée n'achève l'aventure.")
                                 : endings.size() == 1 ? tr("1 fin : %1").arg(endings.first())
                                                       : tr("%1 fins : %2").arg(endings.size()).arg(endings.join(QStringLiteral(", "))));
+    if (counts.value(BookFinding::Victory) || counts.value(BookFinding::Death))
+        lines << tr("Victoires : %1 · Morts : %2 · Fins sans plus : %3")
+                     .arg(counts.value(BookFinding::Victory))
+                     .arg(counts.value(BookFinding::Death))
+                     .arg(counts.value(BookFinding::Ending));
     BookCounts sizes;
     sizes.reset(book);
     lines << BookCounts::said(sizes.totals()) + QLatin1Char('.');
@@ -95,7 +100,9 @@ void BookCheckUI::showFindings(const Book &book, const QVector<BookFinding> &fin
         const BookFinding &f = findings.at(r);
         auto *kind = new QTableWidgetItem(BookCheck::title(f.kind));
         kind->setData(Qt::UserRole, BookCheck::key(f.kind));
-        if (f.kind == BookFinding::Ending)
+        if (f.kind == BookFinding::Death)
+            kind->setForeground(QColor(0x4a, 0x14, 0x8c));
+        else if (BookCheck::isEnding(f.kind))
             kind->setForeground(QColor(0x2e, 0x7d, 0x32));
         else if (BookCheck::isError(f.kind))
             kind->setForeground(QColor(0xc6, 0x28, 0x28));

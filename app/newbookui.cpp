@@ -1,6 +1,7 @@
 #include "app/newbookui.h"
 
 #include "book/atomicfile.h"
+#include "book/booktitle.h"
 #include "book/entryid.h"
 #include "book/xmltext.h"
 
@@ -19,6 +20,7 @@
 NewBookUI::NewBookUI(const QString &folder, QWidget *parent)
     : QDialog(parent)
     , titleEdit(new QLineEdit)
+    , authorEdit(new QLineEdit)
     , first(new QSpinBox)
     , folderEdit(new QLineEdit(QDir::toNativeSeparators(folder)))
     , where(new QLabel)
@@ -26,6 +28,8 @@ NewBookUI::NewBookUI(const QString &folder, QWidget *parent)
     setWindowTitle(tr("Nouveau livre"));
     titleEdit->setObjectName(QStringLiteral("le_Title"));
     titleEdit->setPlaceholderText(tr("Le Manoir des Ombres"));
+    authorEdit->setObjectName(QStringLiteral("le_Author"));
+    authorEdit->setPlaceholderText(tr("Votre nom, tel que le lecteur le lira"));
     first->setObjectName(QStringLiteral("sb_FirstNumber"));
     first->setRange(0, EntryId::maximum);
     first->setValue(1);
@@ -49,6 +53,7 @@ NewBookUI::NewBookUI(const QString &folder, QWidget *parent)
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto *form = new QFormLayout(this);
     form->addRow(tr("Titre :"), titleEdit);
+    form->addRow(tr("Auteur :"), authorEdit);
     form->addRow(tr("Première entrée :"), first);
     form->addRow(tr("Dossier :"), folderRow);
     form->addRow(where);
@@ -67,6 +72,11 @@ NewBookUI::NewBookUI(const QString &folder, QWidget *parent)
 QString NewBookUI::title() const
 {
     return titleEdit->text().simplified();
+}
+
+QString NewBookUI::author() const
+{
+    return authorEdit->text().simplified();
 }
 
 int NewBookUI::firstNumber() const
@@ -117,6 +127,14 @@ bool NewBookUI::create()
     AtomicFile out(info.absoluteFilePath());
     if (!out.write(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<%1>\n</%1>\n").arg(root).toUtf8())) {
         error = tr("Le livre n'a pas pu être créé : %1").arg(out.errorString());
+        return false;
+    }
+    // The title and author as the reader will read them, kept beside the book.
+    BookTitle named;
+    named.title = title();
+    named.author = author();
+    if (!named.write(info.absoluteFilePath())) {
+        error = tr("Le titre du livre n'a pas pu être gardé : %1").arg(named.errorString());
         return false;
     }
     return true;

@@ -7,8 +7,9 @@ class QLabel;
 class QLineEdit;
 class QSpinBox;
 
-// "Nouveau livre…": a title, the first entry's number and a folder; the
-// file's name and the book's inner name are made from the title.
+// "Nouveau livre…": a title, its author, the first entry's number and a
+// folder; the file's name and the book's inner name are made from the
+// title, which is kept with the author beside the book (BookTitle).
 class NewBookUI : public QDialog
 {
     Q_OBJECT
@@ -17,6 +18,7 @@ public:
     explicit NewBookUI(const QString &folder, QWidget *parent = nullptr);
 
     QString title() const;
+    QString author() const;
     int firstNumber() const;
     // Where the book goes: the folder, and a file named after the title.
     QString path() const;
@@ -24,7 +26,8 @@ public:
     // file systems refuse; empty for a title without any letter or digit.
     static QString fileNameFrom(const QString &title);
 
-    // Makes the book's file, empty, with a root named after the title;
+    // Makes the book's file, empty, with a root named after the title, and
+    // keeps the title and author beside it;
     // false, with errorString(), when it cannot (it exists already, the
     // folder cannot be written).
     bool create();
@@ -33,7 +36,7 @@ public:
     void accept() override;
 
 private:
-    QLineEdit *titleEdit;
+    QLineEdit *titleEdit, *authorEdit;
     QSpinBox *first;
     QLineEdit *folderEdit;
     QLabel *where;

@@ -116,3 +116,24 @@ Entry::Types Entry::parseTypeCodes(const QString &codes)
     }
     return t;
 }
+
+Entry::End Entry::endMark() const
+{
+    for (const auto &a : otherAttributes)
+        if (a.first == endAttribute()) {
+            if (a.second == QLatin1String("victoire"))
+                return End::Victory;
+            if (a.second == QLatin1String("mort"))
+                return End::Death;
+        }
+    return End::Unmarked;
+}
+
+void Entry::setEndMark(End end)
+{
+    for (int i = otherAttributes.size() - 1; i >= 0; --i)
+        if (otherAttributes.at(i).first == endAttribute())
+            otherAttributes.remove(i);
+    if (end != End::Unmarked)
+        otherAttributes.append({endAttribute(), end == End::Victory ? QStringLiteral("victoire") : QStringLiteral("mort")});
+}

@@ -83,6 +83,19 @@ struct Entry
         return !choices.isEmpty() || !monsters.isEmpty() || hasFlee() || hasLuck();
     }
 
+    // How an ending ends, as its author marked it: kept as the attribute
+    // fin="victoire" or fin="mort" of the entry's element (among
+    // otherAttributes), which programs reading today's books pass over.
+    // An entry without the attribute is an ending and nothing more ("Fin").
+    enum class End { Unmarked, Victory, Death };
+    End endMark() const;
+    void setEndMark(End end);
+    // The ending a reader lives who reaches this entry with `endurance`
+    // points left once the entry is read: a death at 0 or below, whatever
+    // the mark.
+    End endFor(int endurance) const { return endurance <= 0 ? End::Death : endMark(); }
+    static QString endAttribute() { return QStringLiteral("fin"); }
+
     // "E,B,O,L,A,F,S<special>,C" in that order, or "X" when none applies.
     QString typeCodes() const;
     // The Type boxes from written type codes; typeCodes() gives the same text

@@ -26,6 +26,12 @@ public:
     static QString of(const Book &book, const Entry &entry, Use use);
     // A value as it stands in HTML text, line ends kept.
     static QString escaped(const QString &text);
+    // A change of the sheet as gamebooks say it: "Ajoutez 2 points
+    // d'ENDURANCE. Perdez 1 point de CHANCE." (empty for none).
+    static QString bonusSentences(int habilete, int endurance, int chance);
+    // What an object gives, in HTML: "Vous trouvez : Bourse de cuir,
+    // 10 pièces d'or et 2 repas. Ajoutez 1 point de CHANCE."
+    static QString findSentence(const Entry::Object &object);
 };
 
 #endif

@@ -1,5 +1,7 @@
 #include "export/epubbook.h"
 
+#include "book/booktitle.h"
+
 #include "book/atomicfile.h"
 #include "book/xmltext.h"
 #include "export/bookidentity.h"
@@ -19,6 +21,7 @@ namespace {
 const char style[] = "body{font-family:serif;line-height:1.4;margin:0 .5em}\n"
                      "h1{text-align:center}\n"
                      "h1.title{margin-top:30%}\n"
+                     "p.author{text-align:center;font-size:1.2em}\n"
                      "h2.n{text-align:center;margin-top:1.5em;page-break-after:avoid}\n"
                      "section.entry{page-break-inside:auto}\n"
                      "table{border-collapse:collapse;margin:.5em 0}\n"
@@ -45,8 +48,8 @@ QString entriesFile(int position)
 
 } // namespace
 
-EpubBook::EpubBook(const Book &book, const QString &title)
-    : book(book), title(title.isEmpty() ? book.rootName() : title)
+EpubBook::EpubBook(const Book &book, const QString &title, const QString &author)
+    : book(book), title(title.isEmpty() ? BookTitle::titleFromRoot(book.rootName()) : title), author(author)
 {
 }
 
@@ -125,7 +128,10 @@ QByteArray EpubBook::bytes()
     // Name in the archive, then the page, in the reader's order.
     QVector<QPair<QString, QString>> pages;
     pages.append({QStringLiteral("title.xhtml"),
-                  page(title, QStringLiteral("<h1 class=\"title\">%1</h1>").arg(text(title)))});
+                  page(title, QStringLiteral("<h1 class=\"title\">%1</h1>%2")
+                                  .arg(text(title), author.isEmpty() ? QString()
+                                                                     : QStringLiteral("<p class=\"author\">%1</p>")
+                                                                           .arg(text(author))))});
     pages.append({QStringLiteral("rules.xhtml"), page(tr("Règles"), xhtml(PrintBook::rules(), link))});
     pages.append({QStringLiteral("sheet.xhtml"), page(tr("Feuille d'aventure"), xhtml(PrintBook::adventureSheet(), link))});
     QString navigation = tr("<li><a href=\"title.xhtml\">%1</a></li><li><a href=\"rules.xhtml\">Règles</a></li>"
@@ -159,10 +165,11 @@ QByteArray EpubBook::bytes()
                        "<package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\" unique-identifier=\"uid\" "
                        "xml:lang=\"fr\"><metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
                        "<dc:identifier id=\"uid\">urn:uuid:%1</dc:identifier><dc:title>%2</dc:title>"
-                       "<dc:language>fr</dc:language><meta property=\"dcterms:modified\">%3</meta></metadata>\n"
+                       "<dc:language>fr</dc:language>%6<meta property=\"dcterms:modified\">%3</meta></metadata>\n"
                        "<manifest>%4</manifest>\n<spine>%5</spine></package>\n")
             .arg(BookIdentity::of(book, title).toString(QUuid::WithoutBraces), text(title),
-                 QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-ddThh:mm:ssZ")), manifest, spine);
+                 QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-ddThh:mm:ssZ")), manifest, spine,
+                 author.isEmpty() ? QString() : QStringLiteral("<dc:creator>%1</dc:creator>").arg(text(author)));
     const QString container = QStringLiteral(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<container version=\"1.0\" xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\"><rootfiles>"

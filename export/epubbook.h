@@ -24,7 +24,8 @@ class EpubBook
 public:
     static constexpr int entriesPerFile = 100;
 
-    explicit EpubBook(const Book &book, const QString &title = QString());
+    // Without a title, the book's root name read as words.
+    explicit EpubBook(const Book &book, const QString &title = QString(), const QString &author = QString());
 
     // The EPUB's bytes; null, with errorString(), when a page is not
     // well-formed XHTML or the archive cannot be made.
@@ -46,7 +47,7 @@ private:
     bool wellFormed(const QString &name, const QString &xhtml);
 
     const Book &book;
-    QString title;
+    QString title, author;
     QString error;
 };
 

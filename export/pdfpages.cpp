@@ -508,7 +508,7 @@ QVector<int> PdfPages::widthsUsed(const Face &face) const
     return used;
 }
 
-QByteArray PdfPages::finish(const QString &title, const QString &creator)
+QByteArray PdfPages::finish(const QString &title, const QString &creator, const QString &author)
 {
     newPage(); // closes the last page
     pages.removeLast();
@@ -591,8 +591,9 @@ QByteArray PdfPages::finish(const QString &title, const QString &creator)
     startObject(1);
     out += "<< /Type /Catalog /Pages 2 0 R >>\nendobj\n";
     startObject(3);
-    out += "<< /Title <FEFF" + hexUtf16(title) + "> /Creator <FEFF" + hexUtf16(creator) + "> /Producer <FEFF"
-        + hexUtf16(creator) + "> >>\nendobj\n";
+    out += "<< /Title <FEFF" + hexUtf16(title) + ">"
+        + (author.isEmpty() ? QByteArray() : " /Author <FEFF" + hexUtf16(author) + ">") + " /Creator <FEFF"
+        + hexUtf16(creator) + "> /Producer <FEFF" + hexUtf16(creator) + "> >>\nendobj\n";
     // The page tree last: its count is what a reader of the file finds first from the end.
     startObject(2);
     out += "<< /Type /Pages /Kids [";

@@ -43,7 +43,7 @@ public:
     // for each glyph is enough).
     void reads(const QRawFont &font, const QVector<quint32> &glyphs, const QString &text);
     // The whole file; null when a font could not be read.
-    QByteArray finish(const QString &title, const QString &creator);
+    QByteArray finish(const QString &title, const QString &creator, const QString &author = QString());
 
 private:
     struct Face // a font file, embedded once

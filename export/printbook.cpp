@@ -1,6 +1,7 @@
 #include "export/printbook.h"
 
 #include "book/atomicfile.h"
+#include "book/booktitle.h"
 #include "book/entryid.h"
 #include "export/entryhtml.h"
 #include "export/pdfpages.h"
@@ -13,15 +14,19 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
+#include <QTextLayout>
+#include <QTextTable>
 
 #include <algorithm>
 #include <numeric>
 
 
-PrintBook::PrintBook(const Book &book, const QString &title)
-    : book(book), title(title.isEmpty() ? book.rootName() : title)
+PrintBook::PrintBook(const Book &book, const QString &title, const QString &author)
+    : book(book), title(title.isEmpty() ? BookTitle::titleFromRoot(book.rootName()) : title), author(author)
 {
 }
 
@@ -68,6 +73,8 @@ QString PrintBook::rules()
               "HABILETÉ, puis deux dés pour le monstre et ajoutez son HABILETÉ. Le plus fort blesse "
               "l'autre de 2 points d'ENDURANCE ; à égalité, personne n'est blessé. Celui dont "
               "l'ENDURANCE tombe à 0 a perdu.</p>"
+              "<p><b>Fuite.</b> Là où le livre le permet, vous pouvez fuir un combat après l'assaut qu'il "
+              "indique ; s'il le dit, fuir vous coûte 2 points d'ENDURANCE.</p>"
               "<p><b>Tentez votre chance.</b> Lancez deux dés : si le total est inférieur ou égal à "
               "votre CHANCE, vous êtes chanceux. Dans les deux cas, ôtez 1 point de CHANCE.</p>"
               "<p><b>Repas.</b> Là où c'est permis, un repas rend 4 points d'ENDURANCE.</p></div>");
@@ -86,10 +93,14 @@ bool PrintBook::pieces(const QString &bodyStyle, const std::function<bool(const 
 {
     QString h = QStringLiteral("<!DOCTYPE html><html lang='fr'><head><meta charset='utf-8'><title>%1</title>"
                                "<style>body{%2}"
-                               "h2.n{text-align:center;margin-top:1.5em}"
+                               "h2.n{text-align:center;margin-top:1.5em;page-break-after:avoid;break-after:avoid}"
+                               "table{page-break-inside:avoid;break-inside:avoid;page-break-after:avoid;break-after:avoid}"
                                "@media print{.page{page-break-after:always}}</style></head><body>")
                     .arg(EntryHtml::escaped(title), bodyStyle);
-    h += QStringLiteral("<div class='page'><h1 align='center'>%1</h1></div>").arg(EntryHtml::escaped(title));
+    h += QStringLiteral("<div class='page'><h1 align='center'>%1</h1>%2</div>")
+             .arg(EntryHtml::escaped(title),
+                  author.isEmpty() ? QString()
+                                   : QStringLiteral("<p align='center'><big>%1</big></p>").arg(EntryHtml::escaped(author)));
     h += rules() + adventureSheet();
     h += QStringLiteral("<p style='page-break-before: always'></p>");
     if (!out(h))
@@ -147,6 +158,67 @@ bool withinReach(const QTextDocument &document)
     return height >= top && height <= drawnReach;
 }
 
+// The page a block's first line stands on, pages `height` high.
+int pageOfFirstLine(const QTextDocument &document, const QTextBlock &block, qreal height)
+{
+    const QRectF box = document.documentLayout()->blockBoundingRect(block);
+    const QTextLayout *layout = block.layout();
+    const qreal top = box.top() + (layout && layout->lineCount() > 0 ? layout->lineAt(0).y() : 0);
+    return int(top / height);
+}
+
+// As the book is set here (Typesetter): an entry's number stays on the page
+// of its text's first line, a fight on the page of the line after it; the
+// page breaks before the number or the fight otherwise. Each break moves
+// what follows, which is looked at again from there (Qt lays the document
+// out again down to the line asked about: the line after a table is asked
+// about before the table).
+void keepTogether(QTextDocument &document, qreal height)
+{
+    const QAbstractTextDocumentLayout *layout = document.documentLayout();
+    const auto breakAfter = [](const QTextBlock &block) {
+        QTextBlockFormat format = block.blockFormat();
+        format.setPageBreakPolicy(format.pageBreakPolicy() | QTextFormat::PageBreak_AlwaysAfter);
+        QTextCursor(block).setBlockFormat(format);
+    };
+    QTextBlock before; // the block above, which a page break follows
+    bool entries = false;
+    for (auto it = document.rootFrame()->begin(); !it.atEnd(); ++it) {
+        auto next = it;
+        ++next;
+        if (next.atEnd() || !next.currentBlock().isValid()) {
+            before = it.currentBlock();
+            continue;
+        }
+        // What follows: the first line of text below (Qt ends a table with
+        // an empty block of its own, laid out within it).
+        QTextBlock following = next.currentBlock();
+        while (following.isValid() && following.text().isEmpty())
+            following = following.next();
+        if (!following.isValid())
+            break;
+        const int after = pageOfFirstLine(document, following, height);
+        // The pages before the entries are set as they are.
+        entries = entries || (it.currentBlock().isValid() && it.currentBlock().blockFormat().headingLevel() == 2);
+        if (!entries) {
+        } else if (auto *table = qobject_cast<QTextTable *>(it.currentFrame())) {
+            const QRectF box = layout->frameBoundingRect(table);
+            // Split over two pages, or on the page before the line after it.
+            if (before.isValid() && int(box.top() / height) != after)
+                breakAfter(before);
+        } else if (it.currentBlock().isValid() && it.currentBlock().blockFormat().headingLevel() == 2) {
+            const QTextBlock heading = it.currentBlock();
+            if (pageOfFirstLine(document, heading, height) != after
+                && heading.blockFormat().pageBreakPolicy() == QTextFormat::PageBreak_Auto) {
+                QTextBlockFormat format = heading.blockFormat();
+                format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+                QTextCursor(heading).setBlockFormat(format);
+            }
+        }
+        before = it.currentBlock();
+    }
+}
+
 } // namespace
 
 bool PrintBook::writePdf(QIODevice *device, Paper paper, int resolution, Typesetting typesetting)
@@ -163,7 +235,7 @@ bool PrintBook::writePdf(QIODevice *device, Paper paper, int resolution, Typeset
         Typesetter typesetter(pdf, body.size(), resolution);
         if (typesetter.set(page(QStringLiteral("font-family:serif"))) == Typesetter::Done) {
             pages = pdf.pageCount();
-            made = pdf.finish(title, QStringLiteral("Orvandel"));
+            made = pdf.finish(title, QStringLiteral("Orvandel"), author);
         }
         if (made.isNull())
             typesetting = QtPrinting;
@@ -209,11 +281,13 @@ bool PrintBook::printThroughQt(QByteArray *bytes, int *laidOut, Paper paper, int
     frame.setMargin(0);
     document.rootFrame()->setFrameFormat(frame);
     document.setPageSize(body);
-    const int pages = document.pageCount();
     if (!withinReach(document)) {
         error = tr("le livre est trop long pour un seul PDF (au plus %1 pages)").arg(int(drawnReach / body.height()));
         return false;
     }
+
+    keepTogether(document, body.height());
+    const int pages = document.pageCount();
 
     QPainter painter;
     if (!painter.begin(&pdf)) {

@@ -22,7 +22,9 @@ class PrintBook
 public:
     enum Paper { A4, Letter };
 
-    explicit PrintBook(const Book &book, const QString &title = QString());
+    // Without a title, the book's root name read as words
+    // (BookTitle::titleFromRoot); the author, when given, under the title.
+    explicit PrintBook(const Book &book, const QString &title = QString(), const QString &author = QString());
 
     // One HTML page for a browser to print.
     QString html() const;
@@ -58,7 +60,7 @@ private:
     bool pieces(const QString &bodyStyle, const std::function<bool(const QString &)> &out) const;
 
     const Book &book;
-    QString title;
+    QString title, author;
     QString error;
 };
 

@@ -1,5 +1,7 @@
 #include "export/tweewriter.h"
 
+#include "book/booktitle.h"
+
 #include "book/atomicfile.h"
 #include "book/entryid.h"
 #include "export/bookidentity.h"
@@ -28,8 +30,8 @@ QString linkText(const QString &text)
 
 } // namespace
 
-TweeWriter::TweeWriter(const Book &book, const QString &title)
-    : book(book), title(title.isEmpty() ? book.rootName() : title)
+TweeWriter::TweeWriter(const Book &book, const QString &title, const QString &author)
+    : book(book), title(title.isEmpty() ? BookTitle::titleFromRoot(book.rootName()) : title), author(author)
 {
 }
 
@@ -139,12 +141,14 @@ QByteArray TweeWriter::bytes()
         return QByteArray();
     }
     const int start = book.firstIndex() < 0 ? 0 : book.firstIndex();
-    const QJsonObject data{{"ifid", ifid()},
+    QJsonObject data{{"ifid", ifid()},
                            {"format", storyFormat},
                            {"format-version", storyFormatVersion},
                            {"start", book.entry(start).id},
                            {"zoom", 1},
                            {"orvandel-root", book.rootName()}};
+    if (!author.isEmpty())
+        data.insert(QStringLiteral("orvandel-author"), author);
     QByteArray out = ":: StoryTitle\n"
         + TweeReader::escapedContent(QString(title).replace(QLatin1Char('\n'), QLatin1Char(' '))).toUtf8()
         + "\n\n:: StoryData\n" + QJsonDocument(data).toJson(QJsonDocument::Indented) + '\n';

@@ -20,7 +20,8 @@ class TweeWriter
     Q_DECLARE_TR_FUNCTIONS(TweeWriter)
 
 public:
-    explicit TweeWriter(const Book &book, const QString &title = QString());
+    // Without a title, the book's root name read as words.
+    explicit TweeWriter(const Book &book, const QString &title = QString(), const QString &author = QString());
 
     QString ifid() const;
     // The story's text in UTF-8; null, with errorString(), when an entry
@@ -38,7 +39,7 @@ private:
     QString readable(const Entry &entry) const;
 
     const Book &book;
-    QString title;
+    QString title, author;
     QString error;
 };
 

@@ -272,6 +272,16 @@ const Typesetter::Shaped &Typesetter::shapeWith(const QFont &font, int format, c
     return *table.insert(key, shaped);
 }
 
+qreal Typesetter::lineHeight(int format, bool step)
+{
+    // As paragraph() sets a line of that format alone: its height, or how
+    // far down the next block starts.
+    const Shaped &empty = shape(format, QString());
+    return step ? std::max(std::ceil(empty.ascent + empty.descent + empty.leading),
+                           empty.ascent + empty.descent + std::max(empty.leading, qreal(0)))
+                : empty.ascent + empty.descent + std::max(empty.leading, qreal(0));
+}
+
 bool Typesetter::draw(const Shaped &shaped, qreal x, qreal baseline)
 {
     for (const PdfPages::Text &run : shaped.runs)
@@ -360,11 +370,21 @@ bool Typesetter::front(const QString &html)
 bool Typesetter::paragraph(const QVector<Piece> &pieces, int format, bool centred, qreal top, qreal bottom,
                            bool pageBreak)
 {
+    if (!pageBreak) {
+        y += qRound(64 * (afterTable ? top : std::max(margin, top))) / 64.0; // in Qt's 64ths
+        // An entry's number stays with the first line of its text: when the
+        // number fits at the page's foot and that line does not, both go to
+        // the next page (as printing through Qt breaks the page there).
+        if (format == Heading2 && y > page * body.height() && y < (page + 1) * body.height()) {
+            const qreal below = y + lineHeight(Heading2, true)
+                + qRound(64 * std::max(bottom, textMargins.first * scale)) / 64.0 + lineHeight(0, false);
+            if (y + lineHeight(Heading2, false) <= (page + 1) * body.height() && below > (page + 1) * body.height())
+                pageBreak = true;
+        }
+    }
     if (pageBreak) {
         newPage();
         y = page * body.height() + top;
-    } else {
-        y += qRound(64 * (afterTable ? top : std::max(margin, top))) / 64.0; // in Qt's 64ths
     }
     // The paragraph's text with its formats, its forced line ends as '\n'.
     QString text;
@@ -494,6 +514,15 @@ bool Typesetter::table(const QVector<QVector<Cell>> &rows)
         height += h + 2 * border;
     if (width > body.width())
         return fail(QStringLiteral("un tableau plus large que la page"));
+    // A fight stays with the line that follows it ("Si vous êtes
+    // vainqueur…"): a table that fits at the page's foot while that line
+    // does not goes to the next page.
+    const qreal foot = (page + 1) * body.height();
+    if (y > page * body.height() && y + height <= foot
+        && y + height + qRound(64 * textMargins.first * scale) / 64.0 + lineHeight(0, false) > foot) {
+        newPage();
+        y = page * body.height();
+    }
     place(height);
     // Qt draws a table from its top rounded to a whole unit.
     const qreal top = std::round(y - page * body.height());

@@ -63,6 +63,7 @@ private:
     const Shaped &shape(int format, const QString &text);
     const Shaped &shapeWith(const QFont &font, int format, const QString &text);
     QFont font(int format) const;
+    qreal lineHeight(int format, bool step);
     bool paragraph(const QVector<Piece> &pieces, int format, bool centred, qreal top, qreal bottom, bool pageBreak);
     bool table(const QVector<QVector<Cell>> &rows);
     bool front(const QString &html);

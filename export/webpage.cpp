@@ -1,5 +1,7 @@
 #include "export/webpage.h"
 
+#include "book/booktitle.h"
+
 #include "book/atomicfile.h"
 #include "play/playbook.h"
 
@@ -44,8 +46,8 @@ button{font:inherit;margin:.3em .3em 0 0;padding:.4em .8em}a.choix{font-weight:b
 
 } // namespace
 
-WebPage::WebPage(const Book &book, const QString &title, const Rules &rules)
-    : book(book), title(title.isEmpty() ? book.rootName() : title), rules(rules)
+WebPage::WebPage(const Book &book, const QString &title, const Rules &rules, const QString &author)
+    : book(book), title(title.isEmpty() ? BookTitle::titleFromRoot(book.rootName()) : title), author(author), rules(rules)
 {
     // A resource of a static library is linked in only when named.
     Q_INIT_RESOURCE(webpage);
@@ -180,8 +182,10 @@ bool WebPage::writePage(QIODevice *device, QString *failure) const
     const auto put = [device, failure](const QByteArray &bytes) { return AtomicFile::writeAll(*device, bytes, failure); };
     return put("<!DOCTYPE html>\n<html lang=\"fr\"><head><meta charset=\"utf-8\">"
                "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-               "<title></title><style>" + QByteArray(style) + "</style></head><body>"
-               "<h1 id=\"titre\"></h1><div id=\"feuille\"></div><main id=\"entree\"></main>"
+               "<title>" + title.toHtmlEscaped().toUtf8() + "</title><style>" + QByteArray(style) + "</style></head><body>"
+               "<h1 id=\"titre\">" + title.toHtmlEscaped().toUtf8() + "</h1>"
+               + (author.isEmpty() ? QByteArray() : "<p id=\"auteur\">" + author.toHtmlEscaped().toUtf8() + "</p>")
+               + "<div id=\"feuille\"></div><main id=\"entree\"></main>"
                "<div id=\"actions\"></div><p id=\"sauvegarde\" class=\"fin\" hidden>Votre progression ne peut plus "
                "être enregistrée dans ce navigateur (stockage plein ou refusé) : elle sera perdue en fermant "
                "cette page.</p><ol id=\"journal\"></ol><pre id=\"trace\" hidden></pre>"

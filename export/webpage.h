@@ -28,7 +28,8 @@ class WebPage
 
 public:
     // The page plays by `rules`, whose numbers it carries with the book.
-    explicit WebPage(const Book &book, const QString &title = QString(), const Rules &rules = Rules());
+    explicit WebPage(const Book &book, const QString &title = QString(), const Rules &rules = Rules(),
+                     const QString &author = QString());
     // Empty, with errorString() saying why, when this program lacks the
     // page's engine.
     QByteArray html() const;
@@ -49,7 +50,7 @@ private:
     bool writePage(QIODevice *device, QString *error) const;
 
     const Book &book;
-    QString title;
+    QString title, author;
     Rules rules;
     QByteArray script;
     QString error;

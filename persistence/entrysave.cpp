@@ -13,6 +13,7 @@
 #include <QFormLayout>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 bool EntryUI::askRootName(QString *rootName, bool *startAtOne)
 {
@@ -65,23 +66,47 @@ void EntryUI::saveEntry()
     Entry entry = collectEntry();
     if (entry.text.isEmpty())
         return refuse(ui->textEdit, tr("Il manque le texte de l'entrée."));
-    // An ending is asked about once: rewriting one that already was needs no question.
+    // An ending is asked about once: rewriting one that already was needs no
+    // question, and keeps its mark. The author says how it ends: a victory,
+    // a death, or an ending and nothing more.
     const bool wasAnEnding = editedIndex >= 0 && !book->book().entry(editedIndex).hasWayOut();
-    if (!entry.hasWayOut() && !wasAnEnding
-        && QMessageBox::question(this, tr("Une fin ?"),
-                                 tr("Cette entrée n'a aucune sortie : l'enregistrer comme une fin ?"),
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-            != QMessageBox::Yes)
-        return;
+    bool marked = false;
+    Entry::End end = Entry::End::Unmarked;
+    if (!entry.hasWayOut() && !wasAnEnding) {
+        QMessageBox ask(QMessageBox::Question, tr("Une fin ?"),
+                        tr("Cette entrée n'a aucune sortie : l'enregistrer comme une fin ?\n\n"
+                           "Comment l'aventure s'achève-t-elle ici ?"),
+                        QMessageBox::Yes | QMessageBox::No, this);
+        QPushButton *victory = ask.addButton(tr("Une victoire"), QMessageBox::AcceptRole);
+        victory->setObjectName(QStringLiteral("pb_Victory"));
+        QPushButton *death = ask.addButton(tr("Une mort"), QMessageBox::AcceptRole);
+        death->setObjectName(QStringLiteral("pb_Death"));
+        ask.button(QMessageBox::Yes)->setText(tr("Une fin, sans plus"));
+        ask.button(QMessageBox::No)->setText(tr("Annuler"));
+        ask.setDefaultButton(QMessageBox::No);
+        ask.setEscapeButton(QMessageBox::No);
+        ask.exec();
+        if (ask.clickedButton() == victory)
+            end = Entry::End::Victory;
+        else if (ask.clickedButton() == death)
+            end = Entry::End::Death;
+        else if (ask.clickedButton() != ask.button(QMessageBox::Yes))
+            return;
+        marked = true;
+    }
     if (editedIndex >= 0) {
         // What the form does not show stays as the book had it.
         const Entry &original = book->book().entry(editedIndex);
         entry.tagName = original.tagName;
         entry.otherAttributes = original.otherAttributes;
         entry.otherChildren = original.otherChildren;
-        if (entry == original)
-            return saveDone(entry.id);
     }
+    // An entry given a way out is no longer an ending: its mark goes, and
+    // the question comes again if it becomes one.
+    if (marked || entry.hasWayOut())
+        entry.setEndMark(end);
+    if (editedIndex >= 0 && entry == book->book().entry(editedIndex))
+        return saveDone(entry.id);
 
     const QString path = entriesFile.fileName();
     const QString shownPath = QDir::toNativeSeparators(path);

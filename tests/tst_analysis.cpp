@@ -78,6 +78,8 @@ class TestAnalysis : public QObject
     Q_OBJECT
 
 private slots:
+    void endings_data();
+    void endings();
     void findings_data();
     void findings();
     void oneIdParserForNumberingAndChecks();
@@ -107,6 +109,37 @@ private slots:
     void webPageUnderNode_data();
     void webPageUnderNode();
 };
+
+void TestAnalysis::endings_data()
+{
+    QTest::addColumn<QString>("line"); // as orvandel-check prints it
+    QTest::addColumn<QString>("title"); // as the check list names it
+    QTest::newRow("marked victory") << "victory\t006\tfin de l'aventure : victoire" << "Victoire";
+    QTest::newRow("marked death") << "death\t007\tfin de l'aventure : mort" << "Mort";
+    QTest::newRow("unmarked") << "ending\t008\tfin de l'aventure : aucune sortie" << "Fin";
+    QTest::newRow("victory reached with no ENDURANCE")
+        << "death\t009\tfin marquée victoire, mais le lecteur y perd toute son ENDURANCE : c'est une mort" << "Mort";
+    QTest::newRow("a mark not known") << "ending\t010\tfin de l'aventure : aucune sortie" << "Fin";
+}
+
+// The check tells a victory from a death from an ending and no more; an
+// ending no reader leaves alive is a death whatever its mark. Endings are
+// no faults: an export is asked about the broken reference only.
+void TestAnalysis::endings()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, title);
+    QVERIFY2(check({fixture("print-facts.xml")}).out.split('\n').contains(line), qPrintable(line));
+    BookReader reader;
+    QVERIFY(reader.read(readBytes(fixture("print-facts.xml"))));
+    const Book &book = reader.book();
+    const QString id = line.section('\t', 1, 1);
+    for (const BookFinding &f : BookCheck::run(book))
+        if (book.entry(f.entry).id == id && BookCheck::isEnding(f.kind))
+            QCOMPARE(BookCheck::title(f.kind), title);
+    QCOMPARE(BookCheck::faults(book), QStringList{"001 : Renvoi vers une entrée absente : choix vers 99 : cette entrée n'existe pas"});
+    QVERIFY(BookCheck::exportQuestion(BookCheck::faults(book)).endsWith("\n\nExporter quand même ?"));
+}
 
 void TestAnalysis::findings_data()
 {
@@ -351,7 +384,7 @@ void TestAnalysis::mapLaidOut()
             QVERIFY2(!layout.nodes.at(a).box.intersects(layout.nodes.at(b).box),
                      qPrintable(layout.nodes.at(a).lines.value(0) + " / " + layout.nodes.at(b).lines.value(0)));
     for (const BookFinding &f : findings) {
-        if (f.kind == BookFinding::Ending)
+        if (BookCheck::isEnding(f.kind))
             QCOMPARE(layout.nodes.at(nodeOf.at(f.entry)).shape, MapLayout::DoubleOctagon);
         // Every entry that bears a number held twice, the first one too.
         if (f.kind == BookFinding::DuplicateId)

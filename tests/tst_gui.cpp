@@ -72,6 +72,7 @@ private slots:
     void rootName();
     void rowNotAdded_data();
     void rowNotAdded();
+    void endingAskedOnce_data();
     void endingAskedOnce();
     void changedUnderOurFeet();
     void unreadableBook();
@@ -448,22 +449,57 @@ void TestGui::rowNotAdded()
         QVERIFY(seen.value(0).startsWith("Abandonner cette entrée ?|"));
 }
 
-// An ending is asked about when it is first saved, not each time it is rewritten.
+void TestGui::endingAskedOnce_data()
+{
+    QTest::addColumn<QString>("answer"); // the button pressed
+    QTest::addColumn<int>("mark");       // Entry::End, -1 when nothing is saved
+    QTest::newRow("a victory") << "pb_Victory" << int(Entry::End::Victory);
+    QTest::newRow("a death") << "pb_Death" << int(Entry::End::Death);
+    QTest::newRow("an ending, no more") << "yes" << int(Entry::End::Unmarked);
+    QTest::newRow("cancelled") << "no" << -1;
+}
+
+// An ending is asked about when it is first saved, not each time it is
+// rewritten: the author says whether it is a victory, a death or an ending
+// and no more, and the mark stays when the entry is written again.
 void TestGui::endingAskedOnce()
 {
+    QFETCH(QString, answer);
+    QFETCH(int, mark);
     QVERIFY(QFile::copy(fixture("book-own.xml"), path()));
+    BookReader reader;
+    QVERIFY(reader.read(readBytes(path())));
+    const int before = reader.book().size();
     bind(path());
     QStringList seen;
-    script->message(&seen, QMessageBox::Yes);
+    script->then([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY(box);
+        seen << box->windowTitle() + '|' + box->findChild<QAbstractButton *>(answer.startsWith("pb_") ? answer : "pb_Death")->text();
+        QCOMPARE(static_cast<QAbstractButton *>(box->defaultButton()), box->button(QMessageBox::No));
+        QAbstractButton *press = answer == "yes" ? box->button(QMessageBox::Yes)
+            : answer == "no"                     ? box->button(QMessageBox::No)
+                                                 : box->findChild<QAbstractButton *>(answer);
+        QVERIFY(press);
+        press->click();
+    });
     Form(dialog).text("textEdit", "La fin.").click("pb_Save");
-    QCOMPARE(seen.size(), 1);
+    QCOMPARE(seen, QStringList{answer == "pb_Victory" ? "Une fin ?|Une victoire" : "Une fin ?|Une mort"});
+    QSharedPointer<BookDocument> document = BookDocument::of(path());
+    if (mark < 0) {
+        QCOMPARE(document->book().size(), before);
+        return;
+    }
+    QCOMPARE(document->book().size(), before + 1);
+    QCOMPARE(int(document->book().entry(before).endMark()), mark);
     EntryUI again;
-    const QSharedPointer<BookDocument> document = BookDocument::of(path());
-    again.setDocument(document, document->book().size() - 1);
+    again.setDocument(document, before);
     again.show();
     Form(&again).text("textEdit", "La fin, enfin.").click("pb_Save");
     QCOMPARE(seen.size(), 1);
     QVERIFY(readBytes(path()).contains("La fin, enfin."));
+    QCOMPARE(int(BookDocument::of(path())->book().entry(before).endMark()), mark);
+    QVERIFY(xmllintAccepts(path()));
 }
 
 void TestGui::changedUnderOurFeet()
@@ -1059,7 +1095,7 @@ void TestGui::printedBook()
     const QString out = QString::fromUtf8(text.readAllStandardOutput()).replace(QChar(0xFB01), "fi").simplified();
     int at = out.indexOf("La Tour");
     QVERIFY2(at >= 0, qPrintable(out.left(300)));
-    for (const char *expected : {"Règles", "Feuille d'aventure", "000", "Départ.", "Si vous voulez aller en 001, rendez-vous au 001.",
+    for (const char *expected : {"Règles", "Feuille d'aventure", "000", "Départ.", "Aller en 001.",
                                  "001", "Combat.", "Dragon", "002", "Une fin ?", "002", "Le même numéro, encore.", "005",
                                  "Personne ne vient ici."}) {
         const int next = out.indexOf(QString::fromUtf8(expected), at);
@@ -1168,8 +1204,8 @@ void TestGui::newBookOpensAgain()
         MainWindow window;
         window.show();
         script->then([this](QWidget *modal) {
-            Form(modal).text("le_Title", "Le Manoir : des Ombres").text("le_Folder", dir->path())
-                .number("sb_FirstNumber", 5);
+            Form(modal).text("le_Title", "Le Manoir : des Ombres").text("le_Author", "Jeanne  Martin")
+                .text("le_Folder", dir->path()).number("sb_FirstNumber", 5);
             qobject_cast<QDialog *>(modal)->accept();
         });
         window.newBook();
@@ -1179,6 +1215,8 @@ void TestGui::newBookOpensAgain()
         QVERIFY(readBytes(made).startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Le_Manoir_des_Ombres>\n"
                                            "\t<Attr id=\"005\">\n\t\t<Text>Au seuil du manoir.</Text>"));
         QVERIFY(readBytes(made).contains("<Choices active=\"1\">")); // a choice added ticks its section
+        // The title and author as typed, kept beside the book.
+        QCOMPARE(readBytes(made + ".titre"), QByteArray("titre=Le Manoir : des Ombres\nauteur=Jeanne Martin\n"));
     }
     // A second book of the same title is refused, the first left alone.
     const QByteArray first = readBytes(made);

@@ -91,6 +91,8 @@ private slots:
     void tweeReadsBack();
     void extweeReads_data();
     void extweeReads();
+    void titlePublished_data();
+    void titlePublished();
     void storyImported_data();
     void storyImported();
     void storyNumbered_data();
@@ -328,6 +330,52 @@ void TestPublish::extweeReads()
         QCOMPARE(p.value("metadata").toObject(), ours.passages().at(k).metadata);
         QVERIFY(p.value("metadata").toObject().contains(QLatin1String("orvandel")));
     }
+}
+
+void TestPublish::titlePublished_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QByteArray>("kept"); // beside the book
+    QTest::addColumn<QStringList>("holds"); // what the output (for an EPUB, its package) says
+    const QByteArray kept("titre=Le Manoir <des> Ombres & co\nauteur=Jeanne Martin\n");
+    // (The PDF's, and a book without them: TestTools::printedFacts.)
+    QTest::newRow("web page") << "--html" << kept
+                              << QStringList{"<title>Le Manoir &lt;des&gt; Ombres &amp; co</title>",
+                                             "<h1 id=\"titre\">Le Manoir &lt;des&gt; Ombres &amp; co</h1>",
+                                             "<p id=\"auteur\">Jeanne Martin</p>"};
+    QTest::newRow("page to print") << "--print-html" << kept
+                                   << QStringList{"<title>Le Manoir &lt;des&gt; Ombres &amp; co</title>",
+                                                  "<h1 align='center'>Le Manoir &lt;des&gt; Ombres &amp; co</h1>",
+                                                  "Jeanne Martin"};
+    QTest::newRow("EPUB") << "--epub" << kept
+                          << QStringList{"<dc:title>Le Manoir &lt;des&gt; Ombres &amp; co</dc:title>",
+                                         "<dc:creator>Jeanne Martin</dc:creator>"};
+    QTest::newRow("Twee") << "--twee" << kept
+                          << QStringList{":: StoryTitle\nLe Manoir <des> Ombres & co\n", "\"orvandel-author\": \"Jeanne Martin\""};
+}
+
+// The title and author kept beside the book are those every published
+// form shows; without them, the book's root name read as words.
+void TestPublish::titlePublished()
+{
+    QFETCH(QString, option);
+    QFETCH(QByteArray, kept);
+    QFETCH(QStringList, holds);
+    QTemporaryDir folder;
+    const QString book = folder.filePath(QStringLiteral("livre.xml")), out = folder.filePath(QStringLiteral("sortie"));
+    QVERIFY(QFile::copy(fixture(QStringLiteral("print-facts.xml")), book) && writeBytes(book + QStringLiteral(".titre"), kept));
+    const Run done = exporter({book, option, out});
+    QVERIFY2(done.status == 0, done.err.constData());
+    QString said = QString::fromUtf8(readBytes(out));
+    if (option == QLatin1String("--epub")) {
+        KZip zip(out);
+        QVERIFY(zip.open(QIODevice::ReadOnly));
+        const auto *package = dynamic_cast<const KArchiveFile *>(zip.directory()->entry(QStringLiteral("EPUB/package.opf")));
+        QVERIFY(package);
+        said = QString::fromUtf8(package->data());
+    }
+    for (const QString &h : holds)
+        QVERIFY2(said.contains(h), qPrintable(h + QStringLiteral(" | ") + said.left(2000)));
 }
 
 void TestPublish::storyImported_data()

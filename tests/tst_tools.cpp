@@ -4,6 +4,7 @@
 #include "analysis/bookmap.h"
 #include "book/entryid.h"
 #include "book/entrywriter.h"
+#include "book/bookreader.h"
 #include "export/printbook.h"
 #include "support.h"
 
@@ -77,6 +78,13 @@ QString pdfInfo(const QString &path, const QString &field)
         .trimmed();
 }
 
+// Text as a reader compares it: one space for any run of white space, no
+// hyphens (pdftotext joins a word cut at one), the "fi" glyph as letters.
+QString readerText(QString text)
+{
+    return text.replace(QChar(0xFB01), QLatin1String("fi")).remove(QLatin1Char('-')).simplified();
+}
+
 QString pdfText(const QString &path, int from, int to)
 {
     return QString::fromUtf8(run("pdftotext", {"-f", QString::number(from), "-l", QString::number(to), path, "-"}).out);
@@ -101,6 +109,10 @@ private slots:
     void pdfRefused();
     void pdfSetAsQtSetsIt_data();
     void pdfSetAsQtSetsIt();
+    void printedFacts_data();
+    void printedFacts();
+    void exportSaysFaults_data();
+    void exportSaysFaults();
     void printedTextsEscaped_data();
     void printedTextsEscaped();
     void dotLabelsReadBack_data();
@@ -325,8 +337,8 @@ void TestTools::pdfSetAsQtSetsIt_data()
     QTest::addColumn<QString>("producer"); // of the PDF set here
     QTest::newRow("generated, a4") << "print-generated.xml" << int(PrintBook::A4) << "siffle" << "Orvandel";
     QTest::newRow("generated, letter") << "print-generated.xml" << int(PrintBook::Letter) << "ENDURANCE" << "Orvandel";
-    QTest::newRow("every section, a4") << "print-every-section.xml" << int(PrintBook::A4) << "Habileté" << "Orvandel";
-    QTest::newRow("every section, letter") << "print-every-section.xml" << int(PrintBook::Letter) << "malchanceux," << "Orvandel";
+    QTest::newRow("every section, a4") << "print-every-section.xml" << int(PrintBook::A4) << "CHANCE." << "Orvandel";
+    QTest::newRow("every section, letter") << "print-every-section.xml" << int(PrintBook::Letter) << "malchanceux." << "Orvandel";
     // Left to Qt's printing whole: the two are one.
     QTest::newRow("right to left") << "print-right-to-left.xml" << int(PrintBook::A4) << "voyageur." << "Qt 5";
 }
@@ -389,6 +401,21 @@ void TestTools::pdfSetAsQtSetsIt()
                         .arg(a.page).arg(a.text).arg(a.left).arg(a.top).arg(b.page).arg(b.text).arg(b.left).arg(b.top);
     }
     QVERIFY2(first.isEmpty(), qPrintable(first));
+    // No page ends on an entry's number or on a fight: the number stands with
+    // the first line of its text, a fight with the line after it (these books
+    // have both at a page's foot).
+    QMap<int, QPair<qreal, QStringList>> last; // each page's last line
+    for (const Word &w : qAsConst(made[0])) {
+        auto &line = last[w.page];
+        if (w.page > 3 && w.top < foot - 1 && w.top > line.first - 1) {
+            if (w.top > line.first + 1)
+                line = {w.top, QStringList()};
+            line.second << w.text;
+        }
+    }
+    for (auto it = last.cbegin(); it != last.cend(); ++it)
+        QVERIFY2(!QRegularExpression("^\\d{3}$").match(it->second.join(' ')).hasMatch() && !it->second.contains("ENDURANCE"),
+                 qPrintable(QString("page %1 ends on %2").arg(it.key()).arg(it->second.join(' '))));
     // And the pages look the same: the same ink in the same shades, within
     // half a grey level a pixel on average (glyphs drawn a little apart).
     QVERIFY(!drawn[0].isEmpty());
@@ -401,6 +428,104 @@ void TestTools::pdfSetAsQtSetsIt()
             off += std::abs(int(uchar(a.at(i))) - int(uchar(b.at(i))));
         QVERIFY2(off < a.size() / 2, qPrintable(QString("page %1 differs by %2").arg(page + 1).arg(off)));
     }
+}
+
+void TestTools::printedFacts_data()
+{
+    // Each fact within its entry, after the one before it there.
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("title page") << "" << "La Tour du Sorcier Jeanne Martin 1 Règles" << "";
+    QTest::newRow("choice as a wish") << "001" << "Si vous voulez ouvrir la porte, rendez-vous au 002." << "Vous entrez dans la tour.";
+    QTest::newRow("choice that names its number") << "001" << "Si vous voulez combattre, rendez-vous au 003." << "au 002.";
+    QTest::newRow("choice of purpose") << "001" << "Pour fuir, rendez-vous au 004." << "au 003.";
+    QTest::newRow("choice without text") << "001" << "Rendez-vous au 005." << "au 004.";
+    QTest::newRow("broken reference") << "001" << "Si vous voulez sauter par la fenêtre, rendez-vous au 99 (entrée absente)." << "au 005.";
+    QTest::newRow("bonus") << "002" << "Ajoutez 2 points d'ENDURANCE. Perdez 1 point de CHANCE." << "Une salle basse.";
+    QTest::newRow("object, gold, provisions, bonus; meal")
+        << "002" << "Vous trouvez : Bourse de cuir, 10 pièces d'or et 2 repas. Ajoutez 1 point de CHANCE. Vous pouvez prendre un repas." << "de CHANCE.";
+    QTest::newRow("fight") << "003" << "Troll HABILETÉ 8 ENDURANCE 10" << "l'escalier.";
+    QTest::newRow("flight and its penalty") << "003" << "Après 2 assauts, vous pouvez prendre la fuite : rendez-vous au 004. Si vous fuyez, perdez 2 points d'ENDURANCE." << "ENDURANCE 10";
+    QTest::newRow("victory") << "003" << "Si vous êtes vainqueur, rendez-vous au 006." << "perdez 2 points";
+    QTest::newRow("test of luck") << "004" << "Tentez votre chance." << "somnole.";
+    QTest::newRow("lucky, unlucky") << "004" << "Si vous êtes chanceux : Le garde ne se réveille pas. Rendez-vous au 005. "
+                                                "Si vous êtes malchanceux : Le garde vous voit. Rendez-vous au 007." << "votre chance.";
+    QTest::newRow("flight without a fight") << "005" << "Si vous prenez la fuite, rendez-vous au 006." << "ténèbres.";
+    QTest::newRow("a victory") << "006" << "Vous avez réussi !" << "tombe.";
+    QTest::newRow("a death") << "007" << "Votre aventure s'achève ici." << "s'abat.";
+    QTest::newRow("an ending, no more") << "008" << "Fin." << "retombe.";
+    QTest::newRow("a mark not known") << "010" << "Fin." << "Rien ne bouge.";
+    QTest::newRow("victory at 0 ENDURANCE") << "009" << "Perdez 30 points d'ENDURANCE. Votre aventure s'achève ici." << "maudit.";
+}
+
+// The printed book says all a reader needs, as gamebooks say it, each
+// entry's facts in its order; the title and author kept beside the book
+// are the title page's and the PDF's.
+void TestTools::printedFacts()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, text);
+    QFETCH(QString, after);
+    static QString printed, title, author;
+    if (printed.isEmpty()) {
+        QTemporaryDir dir;
+        QVERIFY(QFile::copy(fixture("print-facts.xml"), dir.filePath("livre.xml")));
+        QVERIFY(writeBytes(dir.filePath("livre.xml.titre"), "auteur=Jeanne Martin\n"));
+        const Run done = run(ORVANDEL_EXPORT, {"livre.xml", "--pdf", "livre.pdf"}, dir.path());
+        QVERIFY2(done.status == 0, done.err.constData());
+        printed = readerText(pdfText(dir.filePath("livre.pdf"), 1, 100));
+        title = pdfInfo(dir.filePath("livre.pdf"), "Title");
+        author = pdfInfo(dir.filePath("livre.pdf"), "Author");
+    }
+    // No title kept: the root name, read as words.
+    QCOMPARE(title, "La Tour du Sorcier");
+    QCOMPARE(author, "Jeanne Martin");
+    // The entry: from its number on a line of its own to the next one's.
+    int from = 0, to = printed.size();
+    if (!entry.isEmpty()) {
+        const QRegularExpression heading(QString("(^| )%1 ").arg(entry));
+        from = printed.indexOf(heading, printed.indexOf(" Équipement :"));
+        QVERIFY2(from >= 0, qPrintable(entry));
+        const int next = printed.indexOf(QRegularExpression(" \\d{3} "), from + 4);
+        to = next < 0 ? printed.size() : next;
+    }
+    const QString section = printed.mid(from, to - from);
+    const int previous = section.indexOf(readerText(after));
+    QVERIFY2(previous >= 0, qPrintable(section));
+    QVERIFY2(section.indexOf(readerText(text), previous) >= 0, qPrintable(section));
+}
+
+void TestTools::exportSaysFaults_data()
+{
+    QTest::addColumn<QString>("book");
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QStringList>("faults"); // what standard error says, in its order
+    const QStringList flawed{"livre.xml : 000 : Renvoi vers une entrée absente : choix vers 99 : cette entrée n'existe pas",
+                             "livre.xml : 001 : Renvoi qui n'est pas un numéro : victoire : « abc » n'est pas un numéro d'entrée",
+                             "livre.xml : 002 : Numéro en double : le numéro 2 est déjà celui de l'entrée de la ligne 13"};
+    // (A story has no room for two entries of one number: no Twee of that one.)
+    for (const char *option : {"--pdf", "--print-html", "--html", "--epub", "--twee"}) {
+        if (strcmp(option, "--twee"))
+            QTest::addRow("flawed, %s", option) << "check-flawed.xml" << QString(option) << flawed;
+        QTest::addRow("clean, %s", option) << "check-clean.xml" << QString(option) << QStringList();
+    }
+}
+
+// Before a book is published its check runs: what is wrong with it is said
+// on standard error, and the book is published all the same.
+void TestTools::exportSaysFaults()
+{
+    QFETCH(QString, book);
+    QFETCH(QString, option);
+    QFETCH(QStringList, faults);
+    QTemporaryDir dir;
+    QVERIFY(QFile::copy(fixture(book), dir.filePath("livre.xml")));
+    const Run done = run(ORVANDEL_EXPORT, {"livre.xml", option, "sortie"}, dir.path());
+    QCOMPARE(done.status, 0);
+    QVERIFY(QFileInfo(dir.filePath("sortie")).size() > 0);
+    const QStringList said = QString::fromUtf8(done.err).split('\n').filter(QRegularExpression("^orvandel-export: "));
+    QCOMPARE(said.join('\n').remove("orvandel-export: "), faults.join('\n'));
 }
 
 void TestTools::printedTextsEscaped_data()

@@ -1,7 +1,7 @@
 // orvandel-export BOOK.xml --renumber compact|shuffle [--seed S] [--keep 1,400] --output NEW.xml
 // orvandel-export BOOK.xml --text   (the book as text, for git's diff)
 // orvandel-export BOOK.xml --pdf OUT.pdf | --print-html OUT.html | --html OUT.html | --epub OUT.epub
-//                 | --twee OUT.twee [--title T] [--paper a4|letter]
+//                 | --twee OUT.twee [--title T] [--author A] [--paper a4|letter]
 //                 [--renumber compact|shuffle [--seed S] [--keep N,N...]]   (the exported book only)
 // orvandel-export --import-twee STORY.twee --output BOOK.xml
 //
@@ -11,15 +11,21 @@
 // on standard output as text, one block per entry in number order; or
 // as an EPUB or as a Twine story (Twee 3); or a book made from a Twine
 // story, with the passages -> numbers table beside it as BOOK-passages.csv.
+// The title and author published are those kept beside the book
+// (BOOK.titre), unless --title or --author say otherwise. Before a book is
+// published, its check runs: what is wrong with it is said on standard
+// error, one line each, and the book is published all the same.
 // Exit status:
 // 0, 2 when the book cannot be read or the command line is wrong, 3 when an
 // output cannot be written whole, or would land on the book or on another
 // output (nothing is written then).
+#include "analysis/bookcheck.h"
 #include "analysis/booktext.h"
 #include "analysis/renumbering.h"
 #include "book/atomicfile.h"
 #include "book/bookfile.h"
 #include "book/bookreader.h"
+#include "book/booktitle.h"
 #include "book/commandline.h"
 #include "book/digest.h"
 #include "book/entryid.h"
@@ -87,7 +93,7 @@ int main(int argc, char *argv[])
                        "histoire Twine."),
         {QStringLiteral("LIVRE.xml --renumber compact|shuffle [--seed S] [--keep N,N...] --output NOUVEAU.xml"),
          QStringLiteral("LIVRE.xml --html PAGE.html|--pdf LIVRE.pdf|--print-html PAGE.html|--epub LIVRE.epub|"
-                        "--twee HISTOIRE.twee [--title T] [--paper a4|letter] "
+                        "--twee HISTOIRE.twee [--title T] [--author A] [--paper a4|letter] "
                         "[--renumber compact|shuffle [--seed S] [--keep N,N...]]"),
          QStringLiteral("--import-twee HISTOIRE.twee --output LIVRE.xml"),
          QStringLiteral("LIVRE.xml --text")});
@@ -115,7 +121,12 @@ int main(int argc, char *argv[])
                                   "à côté (-passages.csv)."),
                    fileName);
     line.setBookOption(QStringLiteral("import-twee"));
-    line.addOption(QStringLiteral("title"), QStringLiteral("Le titre du livre publié."), QStringLiteral("T"));
+    line.addOption(QStringLiteral("title"),
+                   QStringLiteral("Le titre du livre publié (celui gardé à côté du livre par défaut)."),
+                   QStringLiteral("T"));
+    line.addOption(QStringLiteral("author"),
+                   QStringLiteral("L'auteur du livre publié (celui gardé à côté du livre par défaut)."),
+                   QStringLiteral("A"));
     line.addOption(QStringLiteral("paper"), QStringLiteral("Le format du PDF (a4 par défaut)."),
                    QStringLiteral("a4|letter"), QStringLiteral("a4"));
     if (!line.read())
@@ -154,6 +165,11 @@ int main(int argc, char *argv[])
             return line.fail(QStringLiteral("%1 : %2").arg(bookPath, reader.errorString()));
         if (!reader.writeBook(output))
             return line.fail(reader.errorString(), 3);
+        // The story's title becomes the book's, kept beside it.
+        BookTitle named;
+        named.title = reader.title();
+        if (!named.title.trimmed().isEmpty() && !named.write(output))
+            return line.fail(named.errorString(), 3);
         return 0;
     }
     if (!mode.isEmpty() && mode != QLatin1String("compact") && mode != QLatin1String("shuffle"))
@@ -164,7 +180,8 @@ int main(int argc, char *argv[])
         // Alone: git runs it on each version of the book it compares.
         for (const QString &other : {QStringLiteral("renumber"), QStringLiteral("output"), QStringLiteral("html"),
                                      QStringLiteral("pdf"), QStringLiteral("print-html"), QStringLiteral("title"),
-                                     QStringLiteral("epub"), QStringLiteral("twee"), QStringLiteral("import-twee")})
+                                     QStringLiteral("epub"), QStringLiteral("twee"), QStringLiteral("import-twee"),
+                                     QStringLiteral("author")})
             if (line.isSet(other))
                 return line.refuse(QStringLiteral("--text ne va pas avec --%1").arg(other));
         BookFile file;
@@ -212,10 +229,26 @@ int main(int argc, char *argv[])
                 return line.fail(QStringLiteral("%1 : %2").arg(bookPath, r.errorString()));
         }
         const Book &printed = mode.isEmpty() ? file.book() : renumbered.book();
-        PrintBook print(printed, title);
-        WebPage web(printed, title);
-        EpubBook epub(printed, title);
-        TweeWriter twee(printed, title);
+        // What is wrong with the book, said before it is published (as the
+        // book stands: the numbers the author knows).
+        // A book full of them says the first ones: orvandel-check lists all.
+        const QStringList faults = BookCheck::faults(file.book());
+        const int said = 50;
+        for (int f = 0; f < faults.size() && f < said; ++f)
+            line.fail(QStringLiteral("%1 : %2").arg(bookPath, faults.at(f)), 0);
+        if (faults.size() > said)
+            line.fail(QStringLiteral("%1 : … et %2 défauts de plus (orvandel-check les donne tous)")
+                          .arg(bookPath)
+                          .arg(faults.size() - said),
+                      0);
+        BookTitle kept;
+        kept.read(bookPath);
+        const QString shownTitle = title.isEmpty() ? kept.shownTitle(printed) : title;
+        const QString author = line.isSet(QStringLiteral("author")) ? line.value(QStringLiteral("author")) : kept.author;
+        PrintBook print(printed, shownTitle, author);
+        WebPage web(printed, shownTitle, Rules(), author);
+        EpubBook epub(printed, shownTitle, author);
+        TweeWriter twee(printed, shownTitle, author);
         const PrintBook::Paper sheet = paper == QLatin1String("letter") ? PrintBook::Letter : PrintBook::A4;
         const QString outputs[] = {pdfPath, htmlPath, webPath, epubPath, tweePath};
         for (int k = 0; k < 5; ++k) {
