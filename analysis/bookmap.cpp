@@ -165,13 +165,13 @@ QByteArray dotOf(const MapLayout &map, bool separateInGraphviz)
 MapLayout BookMap::drawing(const Book &book, const QVector<BookFinding> &findings,
                            const QVector<int> &reached, int readers)
 {
-    QSet<int> unreachable, ending, duplicate, notANumber;
+    QSet<int> unreachable, ending, victory, death, duplicate, notANumber;
     for (const BookFinding &f : findings) {
         switch (f.kind) {
         case BookFinding::Unreachable: unreachable.insert(f.entry); break;
-        case BookFinding::Ending:
-        case BookFinding::Victory:
-        case BookFinding::Death: ending.insert(f.entry); break;
+        case BookFinding::Victory: victory.insert(f.entry); ending.insert(f.entry); break;
+        case BookFinding::Death: death.insert(f.entry); ending.insert(f.entry); break;
+        case BookFinding::Ending: ending.insert(f.entry); break;
         case BookFinding::DuplicateId: // the entry that bore the number first, too
             duplicate.insert(f.entry);
             duplicate.insert(book.indexOfNumber(book.number(f.entry)));
@@ -213,8 +213,9 @@ MapLayout BookMap::drawing(const Book &book, const QVector<BookFinding> &finding
                 node.dashed = true;
             }
             if (ending.contains(i)) {
+                // A victory in green, a death in grey-red, any other ending in gold.
                 node.shape = MapLayout::DoubleOctagon;
-                node.fill = 0xffffe082;
+                node.fill = victory.contains(i) ? 0xffa5d6a7 : death.contains(i) ? 0xffef9a9a : 0xffffe082;
             }
             if (duplicate.contains(i) || notANumber.contains(i)) {
                 node.pen = red;

@@ -148,6 +148,8 @@ BookMapUI::BookMapUI(std::unique_ptr<MapItem> map, int startEntry, QWidget *pare
                        "renvoi qui n'est pas un numéro (<span style='color:#c62828'>« ? »</span>). Cases : "
                        "<span style='background:#c8e6c9'>&nbsp;début&nbsp;</span> "
                        "<span style='background:#ffe082'>&nbsp;fin&nbsp;</span> "
+                       "<span style='background:#a5d6a7'>&nbsp;victoire&nbsp;</span> "
+                       "<span style='background:#ef9a9a'>&nbsp;mort&nbsp;</span> "
                        "<span style='background:#e0e0e0'>&nbsp;inaccessible&nbsp;</span> ; bord "
                        "<span style='color:#c62828'>rouge</span> : numéro en double, ou un renvoi qui n'est pas un numéro. "
                        "Double-clic sur une case : aller à l'entrée."));

@@ -18,6 +18,7 @@
 #include "export/tweewriter.h"
 #include "export/webpage.h"
 #include "book/atomicfile.h"
+#include "book/booktitle.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -360,7 +361,7 @@ void BookWindow::showStatus()
     QString status = tr("%1 — %2").arg(where, BookCounts::said(doc->counts().totals()));
     int faults = 0;
     for (const BookFinding &f : findings)
-        faults += f.kind != BookFinding::Ending;
+        faults += !BookCheck::isEnding(f.kind);
     if (faults > 0)
         status += faults == 1 ? tr(" ; 1 constat") : tr(" ; %1 constats").arg(faults);
     const int selected = selectedEntry();
@@ -627,19 +628,56 @@ void BookWindow::simulate()
     dialog.exec();
 }
 
+bool BookWindow::readyToPublish(const QString &what, BookTitle *title)
+{
+    // The check first: what is wrong is said, and the author decides.
+    const QStringList faults = BookCheck::faults(doc->book());
+    if (!faults.isEmpty()
+        && QMessageBox::question(this, what, BookCheck::exportQuestion(faults), QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No)
+            != QMessageBox::Yes)
+        return false;
+    // The title and author, asked once and kept beside the book.
+    if (title->read(doc->path()))
+        return true;
+    QDialog ask(this);
+    ask.setWindowTitle(tr("Titre et auteur"));
+    auto *name = new QLineEdit(title->shownTitle(doc->book()), &ask);
+    name->setObjectName(QStringLiteral("le_BookTitle"));
+    auto *author = new QLineEdit(&ask);
+    author->setObjectName(QStringLiteral("le_BookAuthor"));
+    auto *said = new QLabel(tr("Ils figurent sur la couverture du livre imprimé, de la page web, de l'EPUB et de "
+                               "l'histoire Twine ; Orvandel ne les demande qu'une fois."),
+                            &ask);
+    said->setWordWrap(true);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &ask);
+    connect(buttons, &QDialogButtonBox::accepted, &ask, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &ask, &QDialog::reject);
+    auto *form = new QFormLayout(&ask);
+    form->addRow(tr("Titre :"), name);
+    form->addRow(tr("Auteur :"), author);
+    form->addRow(said);
+    form->addRow(buttons);
+    if (ask.exec() != QDialog::Accepted)
+        return false;
+    title->title = name->text().trimmed();
+    title->author = author->text().trimmed();
+    if (!doc->isReadOnly() && !title->write(doc->path()))
+        statusBar()->showMessage(tr("Le titre n'a pas pu être gardé : %1").arg(title->errorString()), 8000);
+    return true;
+}
+
 void BookWindow::exportPrint()
 {
+    BookTitle title;
+    if (!readyToPublish(tr("Livre à imprimer"), &title))
+        return;
     const QString path = QFileDialog::getSaveFileName(
         this, tr("Livre à imprimer"), QFileInfo(doc->path()).completeBaseName() + QStringLiteral(".pdf"),
         tr("Document PDF (*.pdf)"));
     if (path.isEmpty())
         return;
-    bool ok = false;
-    const QString title = QInputDialog::getText(this, tr("Livre à imprimer"), tr("Titre du livre :"),
-                                                QLineEdit::Normal, doc->book().rootName(), &ok);
-    if (!ok)
-        return;
-    PrintBook print(doc->book(), title);
+    PrintBook print(doc->book(), title.shownTitle(doc->book()), title.author);
     QBuffer pdf;
     pdf.open(QIODevice::WriteOnly);
     AtomicFile file(path);
@@ -654,13 +692,16 @@ void BookWindow::exportPrint()
 
 void BookWindow::exportWeb()
 {
+    BookTitle title;
+    if (!readyToPublish(tr("Page web jouable"), &title))
+        return;
     const QString path = QFileDialog::getSaveFileName(
         this, tr("Page web jouable"), QFileInfo(doc->path()).completeBaseName() + QStringLiteral(".html"),
         tr("Page web (*.html)"));
     if (path.isEmpty())
         return;
     // Written as it is made: a large book's page is never whole in memory.
-    WebPage page(doc->book());
+    WebPage page(doc->book(), title.shownTitle(doc->book()), Rules(), title.author);
     AtomicFile file(path);
     const bool written = file.write([&page](QIODevice *device, QString *error) {
         if (page.write(device))
@@ -678,12 +719,15 @@ void BookWindow::exportWeb()
 
 void BookWindow::exportEpub()
 {
+    BookTitle title;
+    if (!readyToPublish(tr("Livre numérique"), &title))
+        return;
     const QString path = QFileDialog::getSaveFileName(
         this, tr("Livre numérique"), QFileInfo(doc->path()).completeBaseName() + QStringLiteral(".epub"),
         tr("Livre numérique EPUB (*.epub)"));
     if (path.isEmpty())
         return;
-    EpubBook book(doc->book());
+    EpubBook book(doc->book(), title.shownTitle(doc->book()), title.author);
     if (!book.write(path)) {
         QMessageBox::critical(this, tr("Livre numérique"),
                               tr("« %1 » n'a pas pu être écrit : %2").arg(QDir::toNativeSeparators(path), book.errorString()));
@@ -694,12 +738,15 @@ void BookWindow::exportEpub()
 
 void BookWindow::exportTwee()
 {
+    BookTitle title;
+    if (!readyToPublish(tr("Histoire Twine"), &title))
+        return;
     const QString path = QFileDialog::getSaveFileName(
         this, tr("Histoire Twine"), QFileInfo(doc->path()).completeBaseName() + QStringLiteral(".twee"),
         tr("Histoire Twine (*.twee)"));
     if (path.isEmpty())
         return;
-    TweeWriter story(doc->book());
+    TweeWriter story(doc->book(), title.shownTitle(doc->book()), title.author);
     if (!story.write(path)) {
         QMessageBox::critical(this, tr("Histoire Twine"),
                               tr("« %1 » n'a pas pu être écrit : %2").arg(QDir::toNativeSeparators(path), story.errorString()));

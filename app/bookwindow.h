@@ -8,6 +8,7 @@
 #include <QSharedPointer>
 
 class BookFilterModel;
+class BookTitle;
 class BookMapUI;
 class QTabWidget;
 class EntryUI;
@@ -81,6 +82,9 @@ protected:
 private:
     // Shows the form and puts the author in its text.
     void showEditor();
+    // Before an export: the check's faults, and the title and author (asked
+    // the first time); false when the author stops there.
+    bool readyToPublish(const QString &what, BookTitle *title);
     // The form's place as the list or the map is shown.
     void followTab();
     // An arrow drawn on the map from entry `from`: a choice to the entry

@@ -10,6 +10,7 @@
 #include "analysis/bookcommits.h"
 #include "book/bookfile.h"
 #include "book/monsterlist.h"
+#include "book/booktitle.h"
 #include "export/tweereader.h"
 #include "entry/entryui.h"
 #include "monsters/monsterui.h"
@@ -167,6 +168,11 @@ void MainWindow::importTwee()
         QMessageBox::critical(over, tr("Importer une histoire Twine"), reader.errorString());
         return;
     }
+    // The story's title is the book's.
+    BookTitle title;
+    title.title = reader.title();
+    if (!title.title.isEmpty() && !title.write(book))
+        QMessageBox::warning(over, tr("Importer une histoire Twine"), title.errorString());
     if (openBookWindow(book))
         bookWindow()->statusBar()->showMessage(
             tr("%1 passages importés ; la table des passages est dans %2")

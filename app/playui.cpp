@@ -161,10 +161,10 @@ void PlayUI::refresh()
         if (!now.log.isEmpty() && now.events.size() > now.firstEvent
             && now.events.last().kind == Adventure::Event::Round)
             last = now.log.last().toHtmlEscaped() + QStringLiteral("<br>");
-        status->setText(last + tr("Combat contre %1 (Habileté %2, Endurance %3), tour %4.")
+        status->setText(last + tr("Combat contre %1 (Habileté %2, Endurance %3), assaut %4.")
                                    .arg(monster.name.toHtmlEscaped()).arg(monster.habilete)
                                    .arg(fight.currentEndurance()).arg(fight.roundsFought() + 1));
-        addButton(QStringLiteral("pb_Round"), tr("Combattre un tour (lancer les dés)"), [this] { return adventure->fightRound(); });
+        addButton(QStringLiteral("pb_Round"), tr("Combattre un assaut (lancer les dés)"), [this] { return adventure->fightRound(); });
         if (adventure->canFlee())
             addButton(QStringLiteral("pb_Flee"), tr("Fuir"), [this] { return adventure->flee(); });
         break;

@@ -34,7 +34,8 @@ QValueAxis *shareAxis(double most)
 QColor colour(Balance::Kind kind)
 {
     switch (kind) {
-    case Balance::Ending: return QColor(0x3a, 0x8d, 0x3f);
+    case Balance::Victory: return QColor(0x3a, 0x8d, 0x3f);
+    case Balance::Ending: return QColor(0xc9, 0xa2, 0x27);
     case Balance::FightDeath: return QColor(0xc6, 0x28, 0x28);
     case Balance::OtherDeath: return QColor(0x8e, 0x24, 0xaa);
     case Balance::BrokenReference: return QColor(0xef, 0x8f, 0x00);
@@ -48,7 +49,8 @@ QColor colour(Balance::Kind kind)
 QString kindName(Balance::Kind kind)
 {
     switch (kind) {
-    case Balance::Ending: return ReportCharts::tr("fin atteinte");
+    case Balance::Victory: return ReportCharts::tr("victoire");
+    case Balance::Ending: return ReportCharts::tr("fin sans marque");
     case Balance::FightDeath: return ReportCharts::tr("mort au combat");
     case Balance::OtherDeath: return ReportCharts::tr("autre mort");
     case Balance::BrokenReference: return ReportCharts::tr("renvoi rompu");

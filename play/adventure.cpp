@@ -165,7 +165,7 @@ const Playbook::Way *Adventure::settle()
     else if (!p.choices.isEmpty())
         now.phase = Choosing;
     else
-        end(now.sheet.endurance <= 0 ? Died : Finished);
+        end(now.sheet.endurance <= 0 || p.deathMarked ? Died : Finished);
     return nullptr;
 }
 
@@ -194,8 +194,12 @@ void Adventure::end(Ending ending)
     if (recording) {
         now.trace << traceLine(QLatin1String(words[ending]));
         switch (ending) {
-        case Finished: note(tr("Fin de l'aventure.")); break;
-        case Died: note(tr("Vous êtes mort.")); break;
+        case Finished:
+            note(book->page(now.entry).victoryMarked ? tr("Vous avez réussi !") : tr("Fin de l'aventure."));
+            break;
+        case Died: note(book->page(now.entry).deathMarked && now.sheet.endurance > 0 ? tr("Votre aventure s'achève ici.")
+                                                                                       : tr("Vous êtes mort."));
+            break;
         case Looped: note(tr("Plus de %1 entrées parcourues : l'aventure tourne en rond.").arg(laws.stepLimit)); break;
         default: break;
         }

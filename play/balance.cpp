@@ -130,8 +130,16 @@ Balance::Balance(const Playbook &book, const Simulation::Report &report) : book(
 int Balance::victories() const
 {
     int n = 0;
-    for (int count : r->finished)
-        n += count;
+    for (auto it = r->finished.cbegin(); it != r->finished.cend(); ++it)
+        n += book->page(it.key()).victoryMarked ? it.value() : 0;
+    return n;
+}
+
+int Balance::plainEndings() const
+{
+    int n = 0;
+    for (auto it = r->finished.cbegin(); it != r->finished.cend(); ++it)
+        n += book->page(it.key()).victoryMarked ? 0 : it.value();
     return n;
 }
 
@@ -156,7 +164,9 @@ QVector<Balance::Bar> Balance::endings() const
 {
     QVector<Bar> bars;
     for (auto it = r->finished.cbegin(); it != r->finished.cend(); ++it)
-        bars.append({tr("fin %1").arg(book->page(it.key()).id), it.value(), Ending, it.key()});
+        bars.append(book->page(it.key()).victoryMarked
+                        ? Bar{tr("victoire %1").arg(book->page(it.key()).id), it.value(), Victory, it.key()}
+                        : Bar{tr("fin %1").arg(book->page(it.key()).id), it.value(), Ending, it.key()});
     for (auto it = r->deaths.cbegin(); it != r->deaths.cend(); ++it) {
         const QVector<int> &d = it.value();
         int inFight = 0;
@@ -256,9 +266,10 @@ QString Balance::headline() const
         broken += n;
     for (int n : r->looped)
         loops += n;
-    return tr("Victoire (une fin atteinte vivant) : %1 des lecteurs ; morts au combat %2, autres morts %3, "
-              "renvois rompus %4, boucles %5")
-        .arg(share(victories()), share(fightDeaths()), share(otherDeaths()), share(broken), share(loops));
+    return tr("Victoires : %1 des lecteurs ; fins sans marque %2, morts au combat %3, autres morts %4, "
+              "renvois rompus %5, boucles %6")
+        .arg(share(victories()), share(plainEndings()), share(fightDeaths()), share(otherDeaths()), share(broken),
+             share(loops));
 }
 
 QString Balance::text() const

@@ -46,7 +46,7 @@ public:
         Reason reason = Rare;
     };
     // One bar of a chart: what it stands for and how many adventures.
-    enum Kind { Ending, FightDeath, OtherDeath, BrokenReference, Loop, Monster, Others };
+    enum Kind { Ending, FightDeath, OtherDeath, BrokenReference, Loop, Monster, Others, Victory };
     struct Bar
     {
         QString label;
@@ -63,8 +63,10 @@ public:
     Balance(const Playbook &book, const Simulation::Report &report);
 
     int adventures() const { return r->adventures; }
-    // Adventures that reached an ending alive.
+    // Adventures that reached alive an ending marked a victory, and one
+    // marked neither victory nor death.
     int victories() const;
+    int plainEndings() const;
     // Deaths in a fight (Endurance brought to 0 by a monster), and the others.
     int fightDeaths() const;
     int otherDeaths() const;

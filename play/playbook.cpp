@@ -33,6 +33,8 @@ Playbook::Page Playbook::pageOf(const Book &book, int index)
     const Entry &e = book.entry(index);
     Page p;
     p.id = e.id;
+    p.victoryMarked = e.endMark() == Entry::End::Victory;
+    p.deathMarked = e.endMark() == Entry::End::Death;
     if (e.hasBonus()) {
         p.habilete = Rules::bounded(e.bonus.habilete);
         p.endurance = Rules::bounded(e.bonus.endurance);

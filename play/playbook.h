@@ -50,6 +50,9 @@ public:
         QVector<Way> choices;
         QVector<QString> choiceTexts;
         bool wayOut = false; // false: reaching it ends the adventure
+        // How the author marked it, as an ending: a victory, a death (the
+        // reader dies there, alive or not), or neither.
+        bool victoryMarked = false, deathMarked = false;
     };
 
     Playbook() = default;

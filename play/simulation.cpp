@@ -249,6 +249,7 @@ QByteArray Simulation::json(const Report &r) const
         {QStringLiteral("seed"), double(r.seed)},
         {QStringLiteral("adventures"), r.adventures},
         {QStringLiteral("victories"), balance.victories()},
+        {QStringLiteral("plainEndings"), balance.plainEndings()},
         {QStringLiteral("fightDeaths"), balance.fightDeaths()},
         {QStringLiteral("otherDeaths"), balance.otherDeaths()},
         {QStringLiteral("strategy"), strategyName(r.strategy)},

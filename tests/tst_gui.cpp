@@ -1,5 +1,6 @@
 // The windows as an author uses them: the main window, the entry form, saving
 // through the entry dialog, the monster list and the check dialog.
+#include "analysis/bookcheck.h"
 #include "analysis/bookmap.h"
 #include "analysis/mapplaces.h"
 #include "app/booklistmodel.h"
@@ -15,6 +16,7 @@
 #include "book/bookreader.h"
 #include "book/entryid.h"
 #include "book/entrywriter.h"
+#include "book/booktitle.h"
 #include "book/filehistory.h"
 #include "entry/entryui.h"
 #include "monsters/monsterui.h"
@@ -103,6 +105,7 @@ private slots:
     void editorFollowsTheBook();
     void mapWorkspace();
     void twineBothWays();
+    void publishAsksOnce();
     void mapReading_data();
     void mapReading();
     void oneDocumentPerBook();
@@ -1540,13 +1543,21 @@ void TestGui::twineBothWays()
     QVERIFY2(seen.value(0).contains("existe déjà"), qPrintable(seen.value(0)));
     QCOMPARE(readBytes(path()), made);
 
+    // Its faults are said before each export (the author goes on), its title
+    // is the story's: nothing more is asked.
+    const bool faulty = !BookCheck::faults(books->document()->book()).isEmpty();
+    if (faulty)
+        script->message(&seen, QMessageBox::Yes);
     script->file(path("histoire.twee"));
     books->findChild<QAction *>("actionTwee")->trigger();
     TweeReader again;
     QVERIFY2(again.read(readBytes(path("histoire.twee"))), qPrintable(again.errorString()));
     QCOMPARE(again.entries().size(), entries);
+    if (faulty)
+        script->message(&seen, QMessageBox::Yes);
     script->file(path("livre.epub"));
     books->findChild<QAction *>("actionEpub")->trigger();
+    QVERIFY(!faulty || seen.constLast().endsWith("Exporter quand même ?"));
     QVERIFY(readBytes(path("livre.epub")).startsWith("PK\x03\x04"));
 }
 
@@ -1616,6 +1627,34 @@ void TestGui::mapReading()
     QApplication::sendEvent(view->viewport(), &tip);
     const Entry &shown = window.document()->book().entry(entry);
     QVERIFY2(QToolTip::text().startsWith(shown.id + " — " + shown.text.simplified().section(' ', 0, 3)), qPrintable(QToolTip::text()));
+}
+
+// Before an export the book's faults are said, and "No" stops there; the
+// title and author are asked the first time only, and kept beside the book.
+void TestGui::publishAsksOnce()
+{
+    QVERIFY(QFile::copy(fixture("book-own.xml"), path())); // leads to a missing 3
+    BookWindow window;
+    QVERIFY(window.openBook(path()));
+    window.show();
+    QStringList seen;
+    script->message(&seen, QMessageBox::No);
+    window.exportWeb();
+    QVERIFY2(seen.value(0).contains("Exporter quand même ?"), qPrintable(seen.value(0)));
+    QVERIFY(!QFile::exists(BookTitle::pathFor(path())));
+
+    script->message(&seen, QMessageBox::Yes).then([](QWidget *modal) {
+        Form(modal).text("le_BookTitle", "La Forêt d'Ombre").text("le_BookAuthor", "Anne Martin");
+        qobject_cast<QDialog *>(modal)->accept();
+    }).file(path("page.html"));
+    window.exportWeb();
+    QVERIFY(readBytes(path("page.html")).contains("<title>La Forêt d'Ombre</title>"));
+    BookTitle kept;
+    QVERIFY(kept.read(path()));
+    QCOMPARE(kept.author, "Anne Martin");
+    script->message(&seen, QMessageBox::Yes).file(path("livre.twee"));
+    window.exportTwee();
+    QVERIFY(readBytes(path("livre.twee")).contains(":: StoryTitle\nLa Forêt d'Ombre"));
 }
 
 #include "tst_gui.moc"

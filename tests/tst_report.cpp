@@ -74,6 +74,7 @@ private slots:
     void playtestJournal();
     void roundsWithTheirDice();
     void startAndRestart();
+    void endingMarks();
 };
 
 // Each entry nobody reached, with the way it lies behind, in the text, the
@@ -210,8 +211,10 @@ void TestReport::chartsHoldTheReport()
     const QMap<QString, double> lengths = bars(window.findChild<QChartView *>("chart_Lengths"));
     QCOMPARE(lengths.value("2"), percent(r.adventures - won));
     QCOMPARE(lengths.value("3"), percent(won));
-    QVERIFY(form.get<QLabel>("lbl_Headline")->text().startsWith(
-        QString("Victoire (une fin atteinte vivant) : %1 des lecteurs").arg(shown(double(won) / r.adventures))));
+    // No ending of this book is marked: they are endings, not victories.
+    QVERIFY2(form.get<QLabel>("lbl_Headline")->text().startsWith(
+        QString("Victoires : %1 des lecteurs ; fins sans marque %2").arg(shown(0.0), shown(double(won) / r.adventures))),
+             qPrintable(form.get<QLabel>("lbl_Headline")->text()));
 
     QTemporaryDir dir;
     QString error;
@@ -329,6 +332,24 @@ void TestReport::startAndRestart()
     QCOMPARE(Form(&first).get<QPushButton>("pb_Restart")->text(), "Recommencer");
     QVERIFY(!first.findChild<QPushButton *>("pb_RestartHere"));
     QCOMPARE(Form(&first).get<QLabel>("lbl_Start")->text(), "Départ : la première entrée, 000.");
+}
+
+// An ending marked a victory counts as one, one marked a death as a death
+// even reached alive, an unmarked one as neither.
+void TestReport::endingMarks()
+{
+    const Playbook playbook(readFixture("report-marks.xml"));
+    Simulation simulation(playbook);
+    const Simulation::Report r = simulation.run(3000, 5);
+    const QJsonObject json = QJsonDocument::fromJson(simulation.json(r)).object();
+    const int victories = json["victories"].toInt(), plain = json["plainEndings"].toInt(),
+              deaths = json["otherDeaths"].toInt();
+    QVERIFY(victories > 800 && plain > 800 && deaths > 800);
+    QCOMPARE(victories + plain + deaths, 3000);
+    QCOMPARE(r.finished.value(1), victories); // the victory, entry 002
+    QCOMPARE(r.finished.value(3), plain);
+    QVERIFY(!r.finished.contains(2));
+    QCOMPARE(r.deaths.value(2).value(r.deaths.value(2).size() - 1), deaths);
 }
 
 QTEST_MAIN(TestReport)
