@@ -74,12 +74,12 @@ public:
             git.waitForFinished();
         }
     }
-    // The object `spec` ("HASH:path"): false when it is missing (the book
+    // The object `name` ("HASH:path"): false when it is missing (the book
     // was not there), or git stopped answering (`broken` then).
-    bool get(const QString &spec, QByteArray *id, QByteArray *bytes, bool *broken)
+    bool get(const QString &name, QByteArray *id, QByteArray *bytes, bool *broken)
     {
         *broken = false;
-        git.write(spec.toUtf8() + '\n');
+        git.write(name.toUtf8() + '\n');
         QByteArray header;
         if (!line(&header)) {
             *broken = true;
@@ -229,9 +229,9 @@ void BookCommits::start()
             return;
         QHash<QByteArray, Book> books;
         QHash<QByteArray, bool> readable;
-        const auto bookOf = [&](const QString &spec, Book *book, bool *present, bool *broken, QByteArray *kept) {
+        const auto bookOf = [&](const QString &name, Book *book, bool *present, bool *broken, QByteArray *kept) {
             QByteArray id, bytes;
-            *present = blobs.get(spec, &id, &bytes, broken);
+            *present = blobs.get(name, &id, &bytes, broken);
             *kept = id;
             if (!*present)
                 return true;
