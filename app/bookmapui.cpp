@@ -491,23 +491,6 @@ void BookMapUI::selectEntry(int index)
     }
 }
 
-void BookMapUI::goToEntry()
-{
-    if (!document)
-        return;
-    bool ok = false;
-    const int number = QInputDialog::getInt(this, tr("Aller à l'entrée"), tr("Numéro :"), 1, 0, 999999999, 1, &ok);
-    if (!ok)
-        return;
-    const int index = document->book().indexOfNumber(number);
-    if (index < 0) {
-        legend->setText(tr("Aucune entrée ne porte le numéro %1.").arg(number));
-        return;
-    }
-    selectEntry(index);
-    emit entrySelected(index);
-}
-
 void BookMapUI::markSelection()
 {
     if (selectedNode < 0) {

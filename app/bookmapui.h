@@ -42,8 +42,6 @@ public:
     // way from the first entry and the entries next to it.
     void selectEntry(int index);
     int selectedEntry() const;
-    // Asks a number and goes to its entry.
-    void goToEntry();
 
     void zoomBy(double factor);
     // What the colours mean, in rich text, under the map.

@@ -567,8 +567,7 @@ void BookWindow::showConflicts()
 
 void BookWindow::goToEntry()
 {
-    if (mapView && tabs->currentWidget() == mapView)
-        return mapView->goToEntry();
+    // Selected in the list, and on the map too (centred there) when it is open.
     bool ok = false;
     const int number = QInputDialog::getInt(this, tr("Aller à l'entrée"), tr("Numéro :"), 1, 0, 999999999, 1, &ok);
     if (!ok)

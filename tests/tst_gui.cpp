@@ -1591,7 +1591,15 @@ void TestGui::mapReading()
         item = item ? item : dynamic_cast<MapItem *>(drawn);
     QVERIFY(item);
     const MapLayout &layout = item->layout();
-    map->selectEntry(entry);
+    // "Aller à l'entrée…" by its number: selected in the list and on the map.
+    const int number = window.document()->book().number(entry);
+    script->then([number](QWidget *ask) {
+        qobject_cast<QInputDialog *>(ask)->setIntValue(number);
+        qobject_cast<QDialog *>(ask)->accept();
+    });
+    window.findChild<QAction *>("actionGoTo")->trigger();
+    QCOMPARE(window.selectedEntry(), entry);
+    QCOMPARE(map->selectedEntry(), entry);
 
     // Within `steps` arrows, either way.
     QSet<int> near{entry};
