@@ -6,7 +6,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QThread>
 #include <QVarLengthArray>
+
+#include <thread>
+#include <vector>
 
 bool Simulation::parseStrategy(const QString &name, Strategy *strategy)
 {
@@ -87,22 +91,17 @@ void Simulation::play(Adventure &adventure, SeededDice &dice)
     }
 }
 
-Simulation::Report Simulation::run(int adventures, quint32 seed)
+// Plays adventures [from, to) into `r`, whose `reached` is sized already.
+void Simulation::runPart(Report &r, int from, int to, quint32 seed)
 {
-    Report r;
-    r.seed = seed;
-    r.adventures = adventures;
-    r.strategy = strategy;
-    r.stepLimit = rules.stepLimit;
-    r.reached = QVector<int>(book->size(), 0);
     QVector<int> lastSeen(book->size(), -1);
-    for (int k = 0; k < adventures; ++k) {
+    for (int k = from; k < to; ++k) {
         SeededDice dice(seed + quint32(k));
         Adventure a(*book, dice, rules);
         a.setRecording(false);
         a.trackVisits(&r.reached, &lastSeen, k);
         if (!a.start())
-            break;
+            return;
         play(a, dice);
         const Adventure::State &s = a.state();
         r.steps += s.steps;
@@ -124,6 +123,66 @@ Simulation::Report Simulation::run(int adventures, quint32 seed)
         case Adventure::NotOver: break;
         }
     }
+}
+
+namespace {
+
+void addCounts(QMap<int, int> &to, const QMap<int, int> &from)
+{
+    for (auto it = from.cbegin(); it != from.cend(); ++it)
+        to[it.key()] += it.value();
+}
+
+void addVector(QVector<int> &to, const QVector<int> &from)
+{
+    if (to.size() < from.size())
+        to.resize(from.size());
+    for (int i = 0; i < from.size(); ++i)
+        to[i] += from.at(i);
+}
+
+} // namespace
+
+// Each adventure depends only on its own seed, so the adventures are shared
+// out between the cores in runs of consecutive numbers and the counts added
+// up: the report is the same whatever the number of cores.
+Simulation::Report Simulation::run(int adventures, quint32 seed)
+{
+    Report r;
+    r.seed = seed;
+    r.adventures = adventures;
+    r.strategy = strategy;
+    r.stepLimit = rules.stepLimit;
+    r.reached = QVector<int>(book->size(), 0);
+
+    const int parts = qBound(1, qMin(threads > 0 ? threads : QThread::idealThreadCount(), adventures / minimumPart), maximumParts);
+    QVector<Report> partial(parts - 1);
+    std::vector<std::thread> workers;
+    const auto bounds = [adventures, parts](int p) { return int(qint64(adventures) * p / parts); };
+    for (int p = 1; p < parts; ++p) {
+        Report &mine = partial[p - 1];
+        mine.reached = r.reached;
+        // each worker has its own copy: the odds cache is not shared
+        workers.emplace_back([this, &mine, p, bounds, seed] {
+            Simulation own(*this);
+            own.runPart(mine, bounds(p), bounds(p + 1), seed);
+        });
+    }
+    runPart(r, 0, bounds(1), seed);
+    for (std::thread &w : workers)
+        w.join();
+    for (const Report &m : qAsConst(partial)) {
+        addCounts(r.finished, m.finished);
+        addCounts(r.broken, m.broken);
+        addCounts(r.looped, m.looped);
+        for (auto it = m.deaths.cbegin(); it != m.deaths.cend(); ++it)
+            addVector(r.deaths[it.key()], it.value());
+        r.steps += m.steps;
+        r.longest = qMax(r.longest, m.longest);
+        addVector(r.lengths, m.lengths);
+        addVector(r.reached, m.reached);
+    }
+
     for (int i = 0; i < r.reached.size(); ++i)
         if (r.reached.at(i) == 0)
             r.neverVisited.append(i);

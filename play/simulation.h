@@ -68,18 +68,26 @@ public:
     void play(Adventure &adventure, SeededDice &dice);
 
     Report run(int adventures, quint32 seed);
+    // How many threads run() may use; 0, the default, means one per core.
+    void setThreads(int count) { threads = count; }
 
     // The report for the author, in French, and the same for a program.
     QString text(const Report &report) const;
     QByteArray json(const Report &report) const;
 
+    // Below this many adventures a part, a thread costs more than it saves.
+    static constexpr int minimumPart = 2000;
+    static constexpr int maximumParts = 16;
+
 private:
     double odds(int entry, const Sheet &sheet);
+    void runPart(Report &r, int from, int to, quint32 seed);
 
     const Playbook *book;
     Strategy strategy;
     Rules rules;
     QHash<quint64, double> oddsCache;
+    int threads = 0;
 };
 
 #endif

@@ -437,6 +437,33 @@ private slots:
         QTEST(never.join(QLatin1Char(' ')), "never");
     }
 
+    // Sharing the readers between threads changes nothing in the report.
+    void sameReportOnAnyCores_data()
+    {
+        QTest::addColumn<QString>("book");
+        QTest::addColumn<int>("strategy");
+        QTest::newRow("fourche") << "play-fork.xml" << int(Simulation::Random);
+        QTest::newRow("chance et boucle") << "play-luck.xml" << int(Simulation::Random);
+        QTest::newRow("fuite prudente") << "play-flight.xml" << int(Simulation::Cautious);
+    }
+    void sameReportOnAnyCores()
+    {
+        QFETCH(QString, book);
+        QFETCH(int, strategy);
+        const Playbook playbook = load(book);
+        Simulation one(playbook, Simulation::Strategy(strategy));
+        one.setThreads(1);
+        Simulation three(playbook, Simulation::Strategy(strategy));
+        three.setThreads(3);
+        const int readers = 3 * Simulation::minimumPart + 7;
+        const Simulation::Report a = one.run(readers, 99);
+        const Simulation::Report b = three.run(readers, 99);
+        QCOMPARE(b.reached, a.reached);
+        QCOMPARE(b.lengths, a.lengths);
+        QCOMPARE(b.steps, a.steps);
+        QCOMPARE(three.json(b), one.json(a));
+    }
+
     void command_data()
     {
         QTest::addColumn<QStringList>("args");
