@@ -203,6 +203,10 @@ void BookMapUI::setMap(MapItem *map, bool sameOverview)
     item->setFirst(start);
     scene->addItem(item);
     scene->setSceneRect(item->boundingRect().adjusted(-20, -20, 20, 20));
+    // A map opened or laid out anew is about to be looked around; one that
+    // follows the book draws its picture once it stands still.
+    if (!sameOverview)
+        item->beginPicture();
     // Drawing the whole map in small takes longer than all the rest for a
     // large book: an entry added or changed leaves the picture as it was.
     if (sameOverview && overview && before == item->boundingRect()) {
@@ -460,7 +464,7 @@ void BookMapUI::refresh()
     const QPointF centre = view->mapToScene(view->viewport()->rect().center());
     start = document->book().firstIndex();
     selectedNode = -1;
-    setMap(new MapItem(std::move(map)), true);
+    setMap(new MapItem(std::move(map), item), true);
     view->centerOn(centre);
     frameView();
     const int again = number >= 0 ? document->book().indexOfNumber(number) : -1;
@@ -646,7 +650,7 @@ bool BookMapUI::mouse(QEvent *event)
             BookMap::drawStraight(&edge, moved.nodes.at(edge.from).box, moved.nodes.at(edge.to).box);
     moved.bounds = moved.bounds.united(place.adjusted(0, 0, 20, 20));
     const int keep = selectedNode;
-    setMap(new MapItem(std::move(moved)), true);
+    setMap(new MapItem(std::move(moved), item), true);
     selectedNode = keep;
     markSelection();
     if (document)

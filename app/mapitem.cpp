@@ -1,11 +1,14 @@
 #include "app/mapitem.h"
 
+#include <QGraphicsScene>
+#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStaticText>
 #include <QStyleOptionGraphicsItem>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <utility>
 
@@ -124,11 +127,12 @@ QPolygonF arrowHead(const QPointF &from, const QPointF &tip)
 
 } // namespace
 
-MapItem::MapItem(MapLayout layout)
+MapItem::MapItem(MapLayout layout, const MapItem *before)
     : map(std::move(layout))
 {
     setFlag(ItemUsesExtendedStyleOption); // paint() is told which part is exposed
-    buildGrids();
+    age.start();
+    buildGrids(before);
     if (map.nodes.size() < pictureFrom || map.bounds.isEmpty())
         return;
     // Made aside once the author zooms out towards it (or when first
@@ -140,7 +144,10 @@ void MapItem::makePicture() const
 {
     if (overviewMade.valid())
         return;
-    overviewMade = std::async(std::launch::async, [this] {
+    // The scene outlives the thread: an item waits for it as it goes, and
+    // a scene takes its items down before it goes itself.
+    QGraphicsScene *shownIn = scene();
+    overviewMade = std::async(std::launch::async, [this, shownIn] {
         QImage picture(qMax(1, int(std::ceil(map.bounds.width() * overviewScale))),
                        qMax(1, int(std::ceil(map.bounds.height() * overviewScale))), QImage::Format_RGB32);
         QPainter painter(&picture);
@@ -148,10 +155,26 @@ void MapItem::makePicture() const
         paintLines(&painter, map.bounds, Boxes);
         painter.end();
         overview = std::move(picture);
+        if (shownIn)
+            QMetaObject::invokeMethod(shownIn, [shownIn] { shownIn->update(); }, Qt::QueuedConnection);
     });
 }
 
-MapItem::~MapItem() = default;
+bool MapItem::pictureReady() const
+{
+    return overviewMade.valid() && overviewMade.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+
+MapItem::~MapItem()
+{
+    pictureDropped = true; // the picture's thread stops short
+}
+
+void MapItem::beginPicture()
+{
+    if (overviewScale > 0)
+        makePicture();
+}
 
 const QImage &MapItem::picture() const
 {
@@ -160,13 +183,79 @@ const QImage &MapItem::picture() const
     return overview;
 }
 
-void MapItem::buildGrids()
+namespace {
+
+// What decides the cells an item is listed in: a box's rectangle, an
+// arrow's course and label. Equal keys, equal cells.
+quint64 nodeKey(const MapLayout::Node &node)
 {
-    // About eight boxes to a cell.
-    const double area = qMax(1.0, map.bounds.width() * map.bounds.height());
-    cell = qMax(60.0, std::sqrt(area * 8 / qMax(1, map.nodes.size())));
-    columns = qMax(1, int(std::ceil(map.bounds.width() / cell)));
-    rows = qMax(1, int(std::ceil(map.bounds.height() / cell)));
+    const qreal at[4] = {node.box.x(), node.box.y(), node.box.width(), node.box.height()};
+    return qHashBits(at, sizeof at, 7);
+}
+
+bool sameCourse(const MapLayout::Edge &a, const MapLayout::Edge &b)
+{
+    return a.curve == b.curve && a.tip == b.tip && a.label.isEmpty() == b.label.isEmpty()
+        && (a.label.isEmpty() || a.labelAt == b.labelAt);
+}
+
+quint64 edgeKey(const MapLayout::Edge &edge)
+{
+    quint64 h = qHashBits(edge.curve.constData(), size_t(edge.curve.size()) * sizeof(QPointF), 11);
+    const qreal at[4] = {edge.tip.x(), edge.tip.y(), edge.label.isEmpty() ? -1e300 : edge.labelAt.x(),
+                         edge.label.isEmpty() ? -1e300 : edge.labelAt.y()};
+    return h * 31 + qHashBits(at, sizeof at, 13);
+}
+
+// The cells of each item of a grid, item by item: cells[start[i]] to
+// cells[start[i + 1]].
+struct ItemCells
+{
+    QVector<int> start, cells;
+};
+
+template<typename Grid>
+ItemCells byItem(const Grid &grid, int count)
+{
+    ItemCells out;
+    out.start.fill(0, count + 1);
+    for (const int item : grid.items)
+        ++out.start[item + 1];
+    for (int i = 0; i < count; ++i)
+        out.start[i + 1] += out.start[i];
+    QVector<int> next = out.start;
+    out.cells.resize(grid.items.size());
+    for (int c = 0; c + 1 < grid.start.size(); ++c)
+        for (int k = grid.start.at(c); k < grid.start.at(c + 1); ++k)
+            out.cells[next[grid.items.at(k)]++] = c;
+    return out;
+}
+
+} // namespace
+
+void MapItem::buildGrids(const MapItem *before)
+{
+    // The grid of the map before is kept when the map has grown or shrunk
+    // little and still lies within it: then the items that did not move
+    // keep their cells, and only those new or moved are followed across
+    // the cells. A map following the book changes an entry or two at once.
+    const bool keep = before && map.nodes.size() * 4 >= before->map.nodes.size() * 3
+        && map.nodes.size() * 3 <= before->map.nodes.size() * 4
+        && map.bounds.right() <= before->columns * before->cell && map.bounds.bottom() <= before->rows * before->cell;
+    if (keep) {
+        cell = before->cell;
+        columns = before->columns;
+        rows = before->rows;
+    } else {
+        // About eight boxes to a cell, and room below and to the right
+        // for boxes to come.
+        const double area = qMax(1.0, map.bounds.width() * map.bounds.height());
+        cell = qMax(60.0, std::sqrt(area * 8 / qMax(1, map.nodes.size())));
+        columns = qMax(1, int(std::ceil(qMax(0.0, map.bounds.right()) / cell)));
+        rows = qMax(1, int(std::ceil(qMax(0.0, map.bounds.bottom()) / cell)));
+        columns += columns / 10 + 2;
+        rows += rows / 10 + 2;
+    }
 
     // Cells are listed item by item, each cell once for an item; then
     // counted out into the grid, each cell's items in order.
@@ -196,10 +285,41 @@ void MapItem::buildGrids()
         }
     };
 
+    // An item of the map before in the same place, or -1.
+    const auto match = [](const auto &now, const auto &was, auto key, auto same) {
+        QVector<int> found(now.size(), -1);
+        QHash<quint64, int> at;
+        at.reserve(was.size());
+        for (int i = 0; i < was.size(); ++i)
+            at.insert(key(was.at(i)), i);
+        for (int i = 0; i < now.size(); ++i) {
+            const int k = at.value(key(now.at(i)), -1);
+            if (k >= 0 && same(now.at(i), was.at(k)))
+                found[i] = k;
+        }
+        return found;
+    };
+    const auto copied = [](QVector<QPair<int, int>> &pairs, const ItemCells &was, int from, int item) {
+        for (int k = was.start.at(from); k < was.start.at(from + 1); ++k)
+            pairs.append({was.cells.at(k), item});
+    };
+
     QVector<QPair<int, int>> pairs;
     pairs.reserve(map.nodes.size() * 2);
-    for (int i = 0; i < map.nodes.size(); ++i)
-        mark(pairs, map.nodes.at(i).box.adjusted(-3, -3, 3, 3), i);
+    if (keep) {
+        const QVector<int> was = match(map.nodes, before->map.nodes, nodeKey,
+                                       [](const MapLayout::Node &a, const MapLayout::Node &b) { return a.box == b.box; });
+        const ItemCells cellsWere = byItem(before->nodeGrid, before->map.nodes.size());
+        for (int i = 0; i < map.nodes.size(); ++i) {
+            if (was.at(i) >= 0)
+                copied(pairs, cellsWere, was.at(i), i);
+            else
+                mark(pairs, map.nodes.at(i).box.adjusted(-3, -3, 3, 3), i);
+        }
+    } else {
+        for (int i = 0; i < map.nodes.size(); ++i)
+            mark(pairs, map.nodes.at(i).box.adjusted(-3, -3, 3, 3), i);
+    }
     fill(nodeGrid, pairs);
     lastItem.fill(-1);
 
@@ -229,8 +349,18 @@ void MapItem::buildGrids()
         }
     };
     pairs.clear();
-    pairs.reserve(map.edges.size() * 4);
+    pairs.reserve(keep ? before->edgeGrid.items.size() + 64 : map.edges.size() * 4);
+    QVector<int> edgeWas;
+    ItemCells edgeCellsWere;
+    if (keep) {
+        edgeWas = match(map.edges, before->map.edges, edgeKey, sameCourse);
+        edgeCellsWere = byItem(before->edgeGrid, before->map.edges.size());
+    }
     for (int i = 0; i < map.edges.size(); ++i) {
+        if (keep && edgeWas.at(i) >= 0) {
+            copied(pairs, edgeCellsWere, edgeWas.at(i), i);
+            continue;
+        }
         const MapLayout::Edge &edge = map.edges.at(i);
         if (edge.curve.size() == 4 && straight(edge.curve.constData())) {
             markLine(edge.curve.constFirst(), edge.tip, i);
@@ -387,7 +517,10 @@ void MapItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, Q
     const QRectF exposed = option->exposedRect.intersected(map.bounds);
     if (exposed.isEmpty())
         return;
-    if (overviewScale > 0 && zoom <= overviewScale && shownOnly.isEmpty()) {
+    // Until the picture is made the map is painted as closer up: a zoom
+    // step never waits for it.
+    if (overviewScale > 0 && zoom <= overviewScale && shownOnly.isEmpty()
+        && pictureReady()) {
         const QRectF source(exposed.topLeft() * overviewScale, exposed.size() * overviewScale);
         painter->setRenderHint(QPainter::SmoothPixmapTransform, zoom > overviewScale / 2);
         painter->drawImage(exposed, picture(), source);
@@ -399,9 +532,9 @@ void MapItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, Q
         paintDetails(painter, exposed);
     paintMarks(painter, exposed, zoom);
     // The picture of the whole map is begun as the author zooms out towards
-    // it, not while working close up: a map that follows every change of
-    // the book would otherwise draw itself whole at each one.
-    if (overviewScale > 0 && zoom <= overviewScale * 4)
+    // it, or once the map has stood still a moment; not at each change of
+    // the book the map follows.
+    if (overviewScale > 0 && !overviewMade.valid() && (zoom <= overviewScale * 4 || age.hasExpired(1000)))
         makePicture();
 }
 
@@ -424,8 +557,11 @@ void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxe
     const bool whole = exposed.contains(map.bounds);
     const auto visit = [&](const Grid &grid, QVector<quint32> &seen, int count, auto use) {
         if (whole) {
-            for (int i = 0; i < count; ++i)
+            for (int i = 0; i < count; ++i) {
+                if (!(i & 255) && pictureDropped.load(std::memory_order_relaxed))
+                    return;
                 use(i);
+            }
         } else {
             ++pass;
             forEachIn(grid, exposed, seen, use);

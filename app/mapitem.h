@@ -8,7 +8,10 @@
 #include <QStaticText>
 #include <QImage>
 
+#include <QElapsedTimer>
+
 #include <algorithm>
+#include <atomic>
 #include <future>
 
 // The laid-out map as one graphics item. Only what lies in the exposed part
@@ -19,7 +22,9 @@
 class MapItem : public QGraphicsItem
 {
 public:
-    explicit MapItem(MapLayout layout);
+    // `before`, the item this one replaces: what has not moved since is
+    // found again through its grid.
+    explicit MapItem(MapLayout layout, const MapItem *before = nullptr);
     ~MapItem() override;
 
     QRectF boundingRect() const override { return map.bounds; }
@@ -40,6 +45,9 @@ public:
     void setFirst(int index) { first = index; }
     // The box of the book's entry `index`; empty when it is not on the map.
     QRectF entryBox(int index) const;
+    // Begins the picture of the whole map shown far out, in a thread of its
+    // own; painting never waits for it. Once added to a scene.
+    void beginPicture();
     // The whole map in plain boxes and lines, at most `side` pixels wide or high.
     QImage thumbnail(int side) const;
 
@@ -52,7 +60,7 @@ private:
     {
         QVector<int> start, items;
     };
-    void buildGrids();
+    void buildGrids(const MapItem *before);
     QRect cellsOf(const QRectF &rect) const;
     template<typename Visit>
     void forEachIn(const Grid &grid, const QRectF &rect, QVector<quint32> &seen, Visit visit) const;
@@ -61,6 +69,7 @@ private:
     void paintDetails(QPainter *painter, const QRectF &exposed) const;
     void makePicture() const;
     const QImage &picture() const;
+    bool pictureReady() const;
 
     MapLayout map;
     int first = -1;
@@ -77,6 +86,8 @@ private:
     mutable quint32 pass = 0;
     mutable QCache<int, QVector<QStaticText>> labels{5000};
     mutable QImage overview;
+    QElapsedTimer age;
+    mutable std::atomic<bool> pictureDropped{false};
     double overviewScale = 0;
     // Last: the picture's thread ends before what it draws from goes.
     mutable std::future<void> overviewMade;

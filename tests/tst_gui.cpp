@@ -23,6 +23,9 @@
 #include "bookgen.h"
 #include "support.h"
 
+#include <QPainter>
+#include <QStyleOptionGraphicsItem>
+#include <QRandomGenerator>
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QDockWidget>
@@ -86,6 +89,8 @@ private slots:
     void mapLayoutCanBeCancelled();
     void mapView_data();
     void mapView();
+    void mapFollowsChanges_data();
+    void mapFollowsChanges();
     void mapKeptWithTheBook();
     void bookWindow();
     void listByNumber_data();
@@ -714,6 +719,131 @@ void TestGui::mapLayoutCanBeCancelled()
     QString error;
     QVERIFY(BookMap::layOut(BookMap::dot(readFixture("check-clean.xml"), {}), &small, &error));
     QTest::qWait(50);
+}
+
+namespace {
+
+// A map of `count` boxes on a jittered lattice, arrows straight and
+// curved between random boxes, some with labels.
+MapLayout syntheticMap(int count, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    MapLayout map;
+    const int side = int(std::ceil(std::sqrt(double(count))));
+    for (int i = 0; i < count; ++i) {
+        MapLayout::Node node;
+        node.entry = i;
+        node.box = QRectF(130.0 * (i % side) + random.bounded(30), 90.0 * (i / side) + random.bounded(30), 60, 36);
+        node.fill = 0xff000000u | random.generate();
+        map.nodes << node;
+        map.bounds |= node.box;
+    }
+    for (int i = 0; i < count * 2; ++i) {
+        MapLayout::Edge edge;
+        edge.from = int(random.bounded(count));
+        edge.to = i % 5 ? int(random.bounded(count)) : qBound(0, edge.from + side + 1, count - 1);
+        BookMap::drawStraight(&edge, map.nodes.at(edge.from).box, map.nodes.at(edge.to).box);
+        if (i % 7 == 0 && edge.curve.size() == 4)
+            edge.curve[1] += QPointF(0, 80); // bends
+        if (i % 11 == 0) {
+            edge.label = QStringLiteral("Fuir");
+            edge.labelAt = (edge.curve.constFirst() + edge.tip) / 2;
+        }
+        map.edges << edge;
+    }
+    map.bounds.setTopLeft(QPointF(0, 0));
+    return map;
+}
+
+QImage rendered(MapItem *item, const QRectF &part, double zoom)
+{
+    QImage image((part.size() * zoom).toSize(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.scale(zoom, zoom);
+    painter.translate(-part.topLeft());
+    QStyleOptionGraphicsItem option;
+    option.exposedRect = part;
+    item->paint(&painter, &option, nullptr);
+    return image;
+}
+
+} // namespace
+
+void TestGui::mapFollowsChanges_data()
+{
+    QTest::addColumn<QString>("change");
+    for (const char *change : {"box added below", "box moved", "arrow added", "arrow removed", "box removed",
+                               "grown far beyond"})
+        QTest::newRow(change) << QString(change);
+}
+
+// A map item made from the one before it, as the map follows the book,
+// finds and paints every box and arrow as one made from nothing does.
+void TestGui::mapFollowsChanges()
+{
+    QFETCH(QString, change);
+    const MapLayout before = syntheticMap(2500, 5);
+    const MapItem first(before);
+    MapLayout after = before;
+    const int n = after.nodes.size();
+    if (change == "box added below" || change == "grown far beyond") {
+        MapLayout::Node node = after.nodes.at(7);
+        node.entry = n;
+        node.box.moveTopLeft(QPointF(200, after.bounds.bottom() + (change == "box added below" ? 40 : 9000)));
+        after.nodes << node;
+        MapLayout::Edge edge;
+        edge.from = 3;
+        edge.to = n;
+        BookMap::drawStraight(&edge, after.nodes.at(3).box, node.box);
+        after.edges << edge;
+        after.bounds |= node.box;
+    } else if (change == "box moved") {
+        after.nodes[40].box.translate(-300, 500);
+        for (MapLayout::Edge &edge : after.edges)
+            if (edge.from == 40 || edge.to == 40)
+                BookMap::drawStraight(&edge, after.nodes.at(edge.from).box, after.nodes.at(edge.to).box);
+    } else if (change == "arrow added") {
+        MapLayout::Edge edge;
+        edge.from = 0;
+        edge.to = n - 1;
+        BookMap::drawStraight(&edge, after.nodes.at(0).box, after.nodes.at(n - 1).box);
+        after.edges.insert(10, edge);
+    } else if (change == "arrow removed") {
+        after.edges.remove(20);
+    } else if (change == "box removed") {
+        after.nodes.remove(100);
+        QVector<MapLayout::Edge> kept;
+        for (MapLayout::Edge edge : qAsConst(after.edges)) {
+            if (edge.from == 100 || edge.to == 100)
+                continue;
+            edge.from -= edge.from > 100;
+            edge.to -= edge.to > 100;
+            kept << edge;
+        }
+        after.edges = kept;
+    }
+    auto *followed = new MapItem(after, &first);
+    auto *fresh = new MapItem(after);
+    for (const MapLayout::Node &node : qAsConst(after.nodes)) {
+        QCOMPARE(followed->entryAt(node.box.center()), fresh->entryAt(node.box.center()));
+        QCOMPARE(followed->nodeAt(node.box.topLeft() + QPointF(1, 1)), fresh->nodeAt(node.box.topLeft() + QPointF(1, 1)));
+    }
+    // Parts of the map close up and further out, arrows crossing them.
+    const QSizeF size = after.bounds.size();
+    for (const QRectF &part : {QRectF(QPointF(0, 0), size / 3), QRectF(QPointF(size.width() / 2, size.height() / 3), size / 4),
+                               QRectF(QPointF(0, size.height() * 0.8), size / 5)})
+        for (const double zoom : {1.0, 0.3}) {
+            const QImage a = rendered(followed, part, zoom), b = rendered(fresh, part, zoom);
+            // Lines drawn in another order blend a shade apart where they cross.
+            int most = 0;
+            for (int y = 0; y < a.height(); ++y)
+                for (int x = 0; x < a.width(); ++x)
+                    most = qMax(most, qAbs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y))));
+            QVERIFY2(most <= 8, qPrintable(QString("zoom %1 at %2,%3: %4").arg(zoom).arg(part.x()).arg(part.y()).arg(most)));
+        }
+    delete followed;
+    delete fresh;
 }
 
 void TestGui::mapView_data()
