@@ -207,30 +207,6 @@ quint64 edgeKey(const MapLayout::Edge &edge)
     return h * 31 + qHashBits(at, sizeof at, 13);
 }
 
-// The cells of each item of a grid, item by item: cells[start[i]] to
-// cells[start[i + 1]].
-struct ItemCells
-{
-    QVector<int> start, cells;
-};
-
-template<typename Grid>
-ItemCells byItem(const Grid &grid, int count)
-{
-    ItemCells out;
-    out.start.fill(0, count + 1);
-    for (const int item : grid.items)
-        ++out.start[item + 1];
-    for (int i = 0; i < count; ++i)
-        out.start[i + 1] += out.start[i];
-    QVector<int> next = out.start;
-    out.cells.resize(grid.items.size());
-    for (int c = 0; c + 1 < grid.start.size(); ++c)
-        for (int k = grid.start.at(c); k < grid.start.at(c + 1); ++k)
-            out.cells[next[grid.items.at(k)]++] = c;
-    return out;
-}
-
 } // namespace
 
 void MapItem::buildGrids(const MapItem *before)
@@ -285,42 +261,90 @@ void MapItem::buildGrids(const MapItem *before)
         }
     };
 
-    // An item of the map before in the same place, or -1.
-    const auto match = [](const auto &now, const auto &was, auto key, auto same) {
-        QVector<int> found(now.size(), -1);
+    // For each item of the map before, the same item now when it lies
+    // where it lay, or -1. Items mostly follow in the same order; those
+    // out of step are found by their key. Each is taken once.
+    const auto match = [](const auto &now, const auto &was, auto key, auto same, QVector<bool> *fresh) {
+        QVector<int> found(was.size(), -1);
+        fresh->fill(true, now.size());
         QHash<quint64, int> at;
-        at.reserve(was.size());
-        for (int i = 0; i < was.size(); ++i)
-            at.insert(key(was.at(i)), i);
+        int o = 0;
         for (int i = 0; i < now.size(); ++i) {
-            const int k = at.value(key(now.at(i)), -1);
-            if (k >= 0 && same(now.at(i), was.at(k)))
-                found[i] = k;
+            int k = -1;
+            if (o < was.size() && same(now.at(i), was.at(o))) {
+                k = o;
+            } else {
+                if (at.isEmpty()) {
+                    at.reserve(was.size());
+                    for (int w = was.size() - 1; w >= 0; --w)
+                        at.insert(key(was.at(w)), w);
+                }
+                k = at.value(key(now.at(i)), -1);
+                if (k >= 0 && !same(now.at(i), was.at(k)))
+                    k = -1;
+            }
+            if (k >= 0 && found.at(k) < 0) {
+                found[k] = i;
+                (*fresh)[i] = false;
+                o = k + 1;
+            }
         }
         return found;
     };
-    const auto copied = [](QVector<QPair<int, int>> &pairs, const ItemCells &was, int from, int item) {
-        for (int k = was.start.at(from); k < was.start.at(from + 1); ++k)
-            pairs.append({was.cells.at(k), item});
+    // The grid before, each item renumbered or left out, then the pairs
+    // of the items new to it, cell by cell.
+    const auto carry = [cells](Grid &grid, const Grid &was, const QVector<int> &now, const QVector<QPair<int, int>> &pairs) {
+        grid.start.fill(0, cells + 1);
+        for (int c = 0; c < cells; ++c)
+            for (int k = was.start.at(c); k < was.start.at(c + 1); ++k)
+                grid.start[c + 1] += now.at(was.items.at(k)) >= 0;
+        for (const QPair<int, int> &pair : pairs)
+            ++grid.start[pair.first + 1];
+        for (int c = 0; c < cells; ++c)
+            grid.start[c + 1] += grid.start[c];
+        QVector<int> next = grid.start;
+        grid.items.resize(grid.start.at(cells));
+        for (int c = 0; c < cells; ++c)
+            for (int k = was.start.at(c); k < was.start.at(c + 1); ++k)
+                if (now.at(was.items.at(k)) >= 0)
+                    grid.items[next[c]++] = now.at(was.items.at(k));
+        for (const QPair<int, int> &pair : pairs)
+            grid.items[next[pair.first]++] = pair.second;
+        // Each cell's items in order, as a grid made anew lists them: the
+        // later box over the earlier one.
+        bool inOrder = true;
+        for (int k = 0, last = -1; k < now.size() && inOrder; ++k) {
+            inOrder = now.at(k) < 0 || now.at(k) > last;
+            last = qMax(last, now.at(k));
+        }
+        const auto sortCell = [&grid](int c) {
+            std::sort(grid.items.begin() + grid.start.at(c), grid.items.begin() + grid.start.at(c + 1));
+        };
+        if (inOrder) {
+            for (const QPair<int, int> &pair : pairs)
+                sortCell(pair.first);
+        } else {
+            for (int c = 0; c < cells; ++c)
+                sortCell(c);
+        }
     };
 
     QVector<QPair<int, int>> pairs;
-    pairs.reserve(map.nodes.size() * 2);
+    QVector<bool> fresh;
     if (keep) {
-        const QVector<int> was = match(map.nodes, before->map.nodes, nodeKey,
-                                       [](const MapLayout::Node &a, const MapLayout::Node &b) { return a.box == b.box; });
-        const ItemCells cellsWere = byItem(before->nodeGrid, before->map.nodes.size());
-        for (int i = 0; i < map.nodes.size(); ++i) {
-            if (was.at(i) >= 0)
-                copied(pairs, cellsWere, was.at(i), i);
-            else
+        const QVector<int> now = match(map.nodes, before->map.nodes, nodeKey,
+                                       [](const MapLayout::Node &a, const MapLayout::Node &b) { return a.box == b.box; },
+                                       &fresh);
+        for (int i = 0; i < map.nodes.size(); ++i)
+            if (fresh.at(i))
                 mark(pairs, map.nodes.at(i).box.adjusted(-3, -3, 3, 3), i);
-        }
+        carry(nodeGrid, before->nodeGrid, now, pairs);
     } else {
+        pairs.reserve(map.nodes.size() * 2);
         for (int i = 0; i < map.nodes.size(); ++i)
             mark(pairs, map.nodes.at(i).box.adjusted(-3, -3, 3, 3), i);
+        fill(nodeGrid, pairs);
     }
-    fill(nodeGrid, pairs);
     lastItem.fill(-1);
 
     // A long edge is listed in the cells along its course, not in every
@@ -349,18 +373,14 @@ void MapItem::buildGrids(const MapItem *before)
         }
     };
     pairs.clear();
-    pairs.reserve(keep ? before->edgeGrid.items.size() + 64 : map.edges.size() * 4);
-    QVector<int> edgeWas;
-    ItemCells edgeCellsWere;
-    if (keep) {
-        edgeWas = match(map.edges, before->map.edges, edgeKey, sameCourse);
-        edgeCellsWere = byItem(before->edgeGrid, before->map.edges.size());
-    }
+    QVector<int> edgesNow;
+    if (keep)
+        edgesNow = match(map.edges, before->map.edges, edgeKey, sameCourse, &fresh);
+    else
+        pairs.reserve(map.edges.size() * 4);
     for (int i = 0; i < map.edges.size(); ++i) {
-        if (keep && edgeWas.at(i) >= 0) {
-            copied(pairs, edgeCellsWere, edgeWas.at(i), i);
+        if (keep && !fresh.at(i))
             continue;
-        }
         const MapLayout::Edge &edge = map.edges.at(i);
         if (edge.curve.size() == 4 && straight(edge.curve.constData())) {
             markLine(edge.curve.constFirst(), edge.tip, i);
@@ -382,7 +402,10 @@ void MapItem::buildGrids(const MapItem *before)
         if (!edge.label.isEmpty())
             mark(pairs, QRectF(edge.labelAt - QPointF(60, 8), QSizeF(120, 16)), i);
     }
-    fill(edgeGrid, pairs);
+    if (keep)
+        carry(edgeGrid, before->edgeGrid, edgesNow, pairs);
+    else
+        fill(edgeGrid, pairs);
     nodeSeen.fill(0, map.nodes.size());
     edgeSeen.fill(0, map.edges.size());
 }

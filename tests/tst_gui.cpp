@@ -774,7 +774,7 @@ void TestGui::mapFollowsChanges_data()
 {
     QTest::addColumn<QString>("change");
     for (const char *change : {"box added below", "box moved", "arrow added", "arrow removed", "box removed",
-                               "grown far beyond"})
+                               "arrows in another order", "grown far beyond"})
         QTest::newRow(change) << QString(change);
 }
 
@@ -809,6 +809,9 @@ void TestGui::mapFollowsChanges()
         edge.to = n - 1;
         BookMap::drawStraight(&edge, after.nodes.at(0).box, after.nodes.at(n - 1).box);
         after.edges.insert(10, edge);
+    } else if (change == "arrows in another order") {
+        after.edges.move(5, 3000);
+        after.edges.move(4000, 2);
     } else if (change == "arrow removed") {
         after.edges.remove(20);
     } else if (change == "box removed") {
