@@ -1,5 +1,3 @@
-#include <QElapsedTimer>
-#include <cstdio>
 #include "app/bookmapui.h"
 
 #include "analysis/bookmap.h"
@@ -457,27 +455,18 @@ void BookMapUI::refresh()
 {
     if (!document)
         return;
-    QElapsedTimer T; T.start();
     const int number = selectedEntry() >= 0 ? document->book().number(qMin(selectedEntry(), document->book().size() - 1)) : -1;
-    const auto &fi = document->findings();
-    MapLayout map = BookMap::drawing(document->book(), fi);
-    fprintf(stderr, "drawing %lld\n", T.nsecsElapsed()/1000);
-    bool placed = document->placeMap(&map);
-    fprintf(stderr, "placed %lld\n", T.nsecsElapsed()/1000);
-    if (!placed) {
+    MapLayout map = BookMap::drawing(document->book(), document->findings());
+    if (!document->placeMap(&map)) {
         legend->setText(tr("Le livre a beaucoup changé depuis la mise en page de sa carte : « Réorganiser » la refait."));
         return;
     }
     const QPointF centre = view->mapToScene(view->viewport()->rect().center());
     start = document->book().firstIndex();
     selectedNode = -1;
-    auto *it = new MapItem(std::move(map), item);
-    fprintf(stderr, "item %lld\n", T.nsecsElapsed()/1000);
-    setMap(it, true);
-    fprintf(stderr, "setmap %lld\n", T.nsecsElapsed()/1000);
+    setMap(new MapItem(std::move(map), item), true);
     view->centerOn(centre);
     frameView();
-    fprintf(stderr, "frame %lld\n", T.nsecsElapsed()/1000);
     const int again = number >= 0 ? document->book().indexOfNumber(number) : -1;
     if (again >= 0) {
         selectedNode = again;
