@@ -40,7 +40,7 @@ QByteArray engine()
 const char style[] = R"CSS(
 body{font-family:Georgia,serif;max-width:42em;margin:0 auto;padding:1em;line-height:1.5;background:#fffdf6;color:#222}
 h1{text-align:center;font-size:1.6em}#feuille{background:#f3ead3;border-radius:6px;padding:.5em;font-size:.95em}
-button{font:inherit;margin:.3em .3em 0 0;padding:.4em .8em}a.choix{font-weight:bold}.fin{font-weight:bold;color:#8b1a1a}
+button{font:inherit;margin:.3em .3em 0 0;padding:.4em .8em}a.choix{font-weight:bold}.fin{font-weight:bold;color:#8b1a1a}.victoire{font-weight:bold;color:#1b5e20}
 #journal{font-size:.85em;color:#555}@media (max-width:600px){body{padding:.5em;font-size:1.05em}button{width:100%}}
 )CSS";
 
@@ -58,6 +58,11 @@ WebPage::WebPage(const Book &book, const QString &title, const Rules &rules, con
 
 namespace {
 
+QString endName(Entry::End end)
+{
+    return end == Entry::End::Victory ? QStringLiteral("victoire") : end == Entry::End::Death ? QStringLiteral("mort") : QString();
+}
+
 // One entry as the page's script reads it.
 QJsonObject pageJson(const Book &book, int index)
 {
@@ -73,13 +78,16 @@ QJsonObject pageJson(const Book &book, int index)
         o.insert(QStringLiteral("x"), p.choiceTexts.value(c));
         choices.append(o);
     }
-    return QJsonObject{{"id", p.id}, {"text", book.entry(index).text}, {"h", p.habilete},
+    QJsonObject page{{"id", p.id}, {"text", book.entry(index).text}, {"h", p.habilete},
                        {"e", p.endurance}, {"c", p.chance}, {"finds", finds},
                        {"meal", p.meal}, {"monsters", monsters}, {"victory", way(p.victory)},
                        {"flee", p.flee}, {"fleePenalty", p.fleePenalty},
                        {"fleeRound", p.fleeRound}, {"fleeTo", way(p.fleeTo)},
                        {"luck", p.luck}, {"lucky", way(p.lucky)}, {"unlucky", way(p.unlucky)},
                        {"choices", choices}};
+    if (book.entry(index).endMark() != Entry::End::Unmarked) // a mark only where the author set one
+        page.insert(QStringLiteral("end"), endName(book.entry(index).endMark()));
+    return page;
 }
 
 // Inside a <script> element "</script" ends it and "<!--" changes how the

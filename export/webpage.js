@@ -75,11 +75,18 @@ function skipBeaten(f, p) {
 function won(f, p) { return f.monster >= p.monsters.length; }
 const ENDINGS = {fin: "Fin de l'aventure.", mort: "Vous êtes mort.", rompu: "Ce renvoi ne mène à aucune entrée.",
                  boucle: "L'aventure tourne en rond."};
+// An ending the author marked a victory or a death says so; a reader
+// whose Endurance runs out dies wherever it is.
+function endingText(ending, p) {
+    if (ending === "fin" && p.end === "victoire") return "Victoire ! Votre aventure s'achève ici.";
+    if (ending === "fin" && p.end === "mort") return ENDINGS.mort;
+    return ENDINGS[ending] || "";
+}
 function end(ending) {
     now.phase = "over";
     now.ending = ending;
     if (tracing) trace.push(traceLine(ending));
-    note(ENDINGS[ending]);
+    note(endingText(ending, page()));
 }
 function arrive(index) {
     const p = BOOK.pages[index];
@@ -287,7 +294,8 @@ function showState(acts) {
             acts.appendChild(el("p")).appendChild(a);
         });
     } else {
-        acts.appendChild(el("p", ENDINGS[now.ending] || "", "fin"));
+        acts.appendChild(el("p", endingText(now.ending, page()),
+                            now.ending === "fin" && page().end === "victoire" ? "victoire" : "fin"));
     }
     if (canEat()) acts.appendChild(button("Prendre un repas", eat));
     if (history.length) acts.appendChild(button("Revenir en arrière", () => { now = history.pop(); }));
@@ -303,7 +311,7 @@ function show() {
     try { showState(acts); } catch (e) { acts.replaceChildren(); }
     acts.appendChild(button("Recommencer", restart));
 }
-if (typeof module !== "undefined" && module.exports) module.exports = {load, autoplay};
+if (typeof module !== "undefined" && module.exports) module.exports = {load, autoplay, endings: () => BOOK.pages.map(p => p.id + " " + endingText("fin", p))};
 if (typeof document !== "undefined") {
     DATA = document.getElementById("livre");
     KEY = "orvandel:" + DATA.dataset.empreinte;

@@ -108,6 +108,7 @@ private slots:
     void webPageProgress();
     void webPageUnderNode_data();
     void webPageUnderNode();
+    void webPageEndings();
 };
 
 void TestAnalysis::endings_data()
@@ -848,6 +849,23 @@ void TestAnalysis::webPageUnderNode()
     QVERIFY(node.waitForFinished(60000));
     QVERIFY2(node.exitCode() == 0, node.readAllStandardError().constData());
     QCOMPARE(node.readAllStandardOutput(), expected);
+}
+
+// The page tells a victory from a death and from an ending left unmarked.
+void TestAnalysis::webPageEndings()
+{
+    QTemporaryDir dir;
+    const Book book = readFixture("print-facts.xml");
+    WebPage page(book, QString(), Rules());
+    QVERIFY(writeBytes(dir.filePath("livre.html"), page.html()));
+    QProcess node;
+    node.start("node", {QStringLiteral(ORVANDEL_TEST_DATA "/../webtrace.js"), dir.filePath("livre.html"), "--endings"});
+    QVERIFY(node.waitForFinished(60000));
+    QVERIFY2(node.exitCode() == 0, node.readAllStandardError().constData());
+    const QStringList lines = QString::fromUtf8(node.readAllStandardOutput()).split('\n');
+    for (const char *expected : {"006 Victoire ! Votre aventure s'achève ici.", "007 Vous êtes mort.",
+                                 "008 Fin de l'aventure.", "010 Fin de l'aventure."})
+        QVERIFY2(lines.contains(QString::fromUtf8(expected)), qPrintable(lines.join(" / ")));
 }
 
 void TestAnalysis::wordCount_data()

@@ -1,4 +1,4 @@
-// node webtrace.js LIVRE.html SEED: the trace that the page writes with
+// node webtrace.js LIVRE.html SEED|--endings: the trace that the page writes with
 // #graine=SEED&auto, played by the page's own script on its own data,
 // without a browser.
 "use strict";
@@ -10,4 +10,7 @@ const script = /<script>([\s\S]*)<\/script><\/body>/.exec(html)[1];
 const engine = {exports: {}};
 new Function("module", script)(engine);
 engine.exports.load(JSON.parse(data));
-process.stdout.write(engine.exports.autoplay(Number(seed) >>> 0) + "\n");
+// With --endings instead of a seed: what the page says as an adventure
+// ends at each entry, one line an entry.
+process.stdout.write((seed === "--endings" ? engine.exports.endings().join("\n")
+                                           : engine.exports.autoplay(Number(seed) >>> 0)) + "\n");
