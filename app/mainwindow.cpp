@@ -168,10 +168,11 @@ void MainWindow::importTwee()
         QMessageBox::critical(over, tr("Importer une histoire Twine"), reader.errorString());
         return;
     }
-    // The story's title is the book's.
+    // The story's title and author are the book's.
     BookTitle title;
     title.title = reader.title();
-    if (!title.title.isEmpty() && !title.write(book))
+    title.author = reader.author();
+    if ((!title.title.isEmpty() || !title.author.isEmpty()) && !title.write(book))
         QMessageBox::warning(over, tr("Importer une histoire Twine"), title.errorString());
     if (openBookWindow(book))
         bookWindow()->statusBar()->showMessage(

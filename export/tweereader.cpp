@@ -270,6 +270,7 @@ bool TweeReader::parse(const QString &text)
             storyIfid = data.object().value(QStringLiteral("ifid")).toString();
             start = data.object().value(QStringLiteral("start")).toString();
             rootName = data.object().value(QStringLiteral("orvandel-root")).toString();
+            storyAuthor = data.object().value(QStringLiteral("orvandel-author")).toString();
         } else if (!p.tags.contains(QLatin1String("script")) && !p.tags.contains(QLatin1String("stylesheet"))) {
             story.append(p);
         }

@@ -48,6 +48,8 @@ public:
     QStringList warnings() const { return notes; }
 
     QString title() const { return storyTitle; }
+    // The author this program wrote into StoryData; empty from Twine.
+    QString author() const { return storyAuthor; }
     QString ifid() const { return storyIfid; }
     // The story's passages in the order of the file (not StoryTitle,
     // StoryData, scripts or style sheets).
@@ -103,6 +105,7 @@ private:
     Entry entryOf(const Passage &p, const std::function<QString(const QString &)> &number) const;
 
     QString storyTitle, storyIfid, root, error;
+    QString storyAuthor;
     QStringList notes;
     QVector<Passage> story;
     QVector<Entry> made;

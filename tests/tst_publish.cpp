@@ -2,6 +2,7 @@
 // accepts and whose pages follow the book; Twee stories that read back as
 // the same book and that extwee, a parser of the Twine world, reads as
 // Orvandel does; any Twine story made into a book.
+#include "book/booktitle.h"
 #include "analysis/renumbering.h"
 #include "book/entryid.h"
 #include "book/entrywriter.h"
@@ -246,7 +247,8 @@ void TestPublish::tweeReadsBack()
         book = generated;
     const QString twee = dir.filePath(QStringLiteral("back.twee")), back = dir.filePath(QStringLiteral("back.xml"));
     QFile::remove(back);
-    Run done = exporter({book, "--twee", twee});
+    QFile::remove(BookTitle::pathFor(back));
+    Run done = exporter({book, "--twee", twee, "--author", "Anne Lefèvre"});
     QVERIFY2(done.status == 0, done.err.constData());
     if (throughTwine) {
         const QString story = QString::fromUtf8(readBytes(twee)).replace(
@@ -283,6 +285,9 @@ void TestPublish::tweeReadsBack()
         }
     }
     QVERIFY(throughTwine || after.rootName() == before.rootName());
+    BookTitle named;
+    QVERIFY(named.read(back));
+    QCOMPARE(named.author, QString("Anne Lefèvre"));
 }
 
 void TestPublish::extweeReads_data()

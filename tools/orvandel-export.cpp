@@ -165,10 +165,11 @@ int main(int argc, char *argv[])
             return line.fail(QStringLiteral("%1 : %2").arg(bookPath, reader.errorString()));
         if (!reader.writeBook(output))
             return line.fail(reader.errorString(), 3);
-        // The story's title becomes the book's, kept beside it.
+        // The story's title and author become the book's, kept beside it.
         BookTitle named;
         named.title = reader.title();
-        if (!named.title.trimmed().isEmpty() && !named.write(output))
+        named.author = reader.author();
+        if ((!named.title.trimmed().isEmpty() || !named.author.isEmpty()) && !named.write(output))
             return line.fail(named.errorString(), 3);
         return 0;
     }
