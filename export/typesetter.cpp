@@ -209,8 +209,10 @@ const Typesetter::Shaped &Typesetter::shapeWith(const QFont &font, int format, c
 {
     // Pieces of the front matter come in any font: they are few.
     QHash<QString, Shaped> &table = cache[format < 0 ? 15 : format];
-    if (format == PageNumber && !layouts[format])
+    if (format == PageNumber && !layouts[format]) {
         layouts[format].reset(new QTextLayout(QString(), font, this));
+        layouts[format]->setCacheEnabled(true);
+    }
     const QString key = format < 0 ? font.key() + QChar(0) + text : text;
     auto it = table.constFind(key);
     if (it != table.constEnd())
@@ -223,6 +225,9 @@ const Typesetter::Shaped &Typesetter::shapeWith(const QFont &font, int format, c
     QTextLayout *layout = format >= 0 ? layouts[format].data() : nullptr;
     if (!layout) {
         layout = new QTextLayout(QString(), font, this);
+        // The glyphs shaped to lay the line out are the glyphs asked for
+        // after (without it, Qt drops them and shapes the text again).
+        layout->setCacheEnabled(true);
         if (format >= 0)
             layouts[format].reset(layout);
         else
