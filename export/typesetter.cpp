@@ -128,11 +128,19 @@ qreal fixedCeil(qreal v)
     return std::ceil(qRound(v * 64) / 64.0);
 }
 
-// True when Qt finds nowhere to break a line of `text` but after its
-// spaces: words of Latin letters, digits and apostrophes, ended by stops,
+
+bool whiteSpace(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r')
+        || c == QLatin1Char('\f');
+}
+
+} // namespace
+
+// Words of Latin letters, digits and apostrophes, ended by stops,
 // commas, colons, semicolons, exclamation or question marks (no break
 // before any of these, nor on either side of an apostrophe).
-bool breaksAtSpacesOnly(QStringView text)
+bool Typesetter::breaksAtSpacesOnly(QStringView text)
 {
     bool ending = false; // in the marks that end a word
     for (const QChar c : text) {
@@ -148,14 +156,6 @@ bool breaksAtSpacesOnly(QStringView text)
     }
     return true;
 }
-
-bool whiteSpace(QChar c)
-{
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r')
-        || c == QLatin1Char('\f');
-}
-
-} // namespace
 
 Typesetter::Typesetter(PdfPages &pdf, const QSizeF &body, int resolution)
     : pdf(pdf), body(body), resolution(resolution), scale(pixelScale(resolution)), recorder(new Recorder(this)),

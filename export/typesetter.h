@@ -37,6 +37,10 @@ public:
 
     QPaintEngine *paintEngine() const override;
 
+    // True when Qt finds nowhere to break a line of `text` but after its
+    // spaces (QTextBoundaryFinder need not be asked).
+    static bool breaksAtSpacesOnly(QStringView text);
+
 protected:
     int metric(PaintDeviceMetric metric) const override;
 
