@@ -1,5 +1,8 @@
 #include "export/pdfpages.h"
 
+#include <QMutex>
+#include <QThread>
+#include <QWaitCondition>
 #include <QtEndian>
 
 #include <zlib.h>
@@ -143,10 +146,78 @@ struct Deflater
     }
 };
 
+// Deflates the pages' contents on a thread of its own, in the order they
+// come, while the pages after them are set.
+class Packer
+{
+public:
+    Packer() : thread(QThread::create([this] { run(); })) { thread->start(); }
+    ~Packer()
+    {
+        {
+            const QMutexLocker lock(&mutex);
+            stopping = true;
+        }
+        more.wakeAll();
+        thread->wait();
+    }
+    void add(const QByteArray &data)
+    {
+        const QMutexLocker lock(&mutex);
+        results.append({data, false});
+        more.wakeAll();
+    }
+    // The `index`th data given, deflated; as it came when it could not be.
+    QByteArray take(int index, bool *compressed)
+    {
+        QMutexLocker lock(&mutex);
+        while (done <= index)
+            made.wait(&mutex);
+        const Result result = results.at(index);
+        results[index] = Result();
+        *compressed = result.compressed;
+        return result.data;
+    }
+
+private:
+    struct Result
+    {
+        QByteArray data;
+        bool compressed;
+    };
+    void run()
+    {
+        Deflater deflater;
+        QMutexLocker lock(&mutex);
+        for (;;) {
+            while (!stopping && done == results.size())
+                more.wait(&mutex);
+            if (stopping)
+                return;
+            const QByteArray data = results.at(done).data;
+            lock.unlock();
+            const QByteArray packed = deflater.pack(data);
+            lock.relock();
+            if (!packed.isEmpty())
+                results[done] = {packed, true};
+            ++done;
+            made.wakeAll();
+        }
+    }
+
+    QMutex mutex;
+    QWaitCondition more, made;
+    QVector<Result> results; // as given, then as deflated
+    int done = 0;            // how many are deflated (or could not be)
+    bool stopping = false;
+    QScopedPointer<QThread> thread;
+};
+
 PdfPages::~PdfPages() = default;
 
 PdfPages::PdfPages(const QSizeF &pagePoints, const QPointF &bodyPoints, int resolution)
-    : pagePoints(pagePoints), bodyPoints(bodyPoints), unit(72.0 / resolution), deflater(new Deflater)
+    : pagePoints(pagePoints), bodyPoints(bodyPoints), unit(72.0 / resolution), deflater(new Deflater),
+      packer(new Packer)
 {
     out = "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n";
     offsets.resize(5); // 1 catalog, 2 page tree, 3 information, 4 resources
@@ -179,6 +250,15 @@ void PdfPages::stream(int number, const QByteArray &dictionary, const QByteArray
     out += "\nendstream\nendobj\n";
 }
 
+void PdfPages::packed(int number, const QByteArray &data, bool compressed)
+{
+    startObject(number);
+    out += QByteArrayLiteral("<< ") + (compressed ? "/Filter /FlateDecode " : "") + "/Length "
+        + QByteArray::number(data.size()) + " >>\nstream\n";
+    out += data;
+    out += "\nendstream\nendobj\n";
+}
+
 void PdfPages::newPage()
 {
     endPage();
@@ -206,14 +286,14 @@ void PdfPages::endPage()
         return;
     closeText();
     content += "Q\n";
-    const int contents = object();
-    stream(contents, QByteArray(), content, true);
+    contents.append(object());
+    packer->add(content);
     startObject(pages.last());
     out += "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 ";
     put(out, pagePoints.width());
     out += ' ';
     put(out, pagePoints.height());
-    out += "] /Resources 4 0 R /Contents " + QByteArray::number(contents) + " 0 R >>\nendobj\n";
+    out += "] /Resources 4 0 R /Contents " + QByteArray::number(contents.last()) + " 0 R >>\nendobj\n";
     content.clear();
 }
 
@@ -265,13 +345,19 @@ int PdfPages::faceOf(const QRawFont &font)
 
 int PdfPages::fontOf(const QRawFont &font)
 {
+    // Qt hands out the font it has loaded again and again: which it is
+    // is known from the second time on.
+    const auto loaded = rawIndex.constFind(font);
+    if (loaded != rawIndex.constEnd())
+        return *loaded;
     const int face = faceOf(font);
     if (face < 0)
-        return -1;
+        return *rawIndex.insert(font, -1);
     const QPair<int, qint64> key(face, qRound64(font.pixelSize() * 4096));
     auto it = fontIndex.constFind(key);
     if (it != fontIndex.constEnd())
-        return *it;
+        return *rawIndex.insert(font, *it);
+    rawIndex.insert(font, fonts.size());
     Font f;
     f.face = face;
     f.size = font.pixelSize();
@@ -284,10 +370,12 @@ int PdfPages::fontOf(const QRawFont &font)
 
 void PdfPages::reads(const QRawFont &font, const QVector<quint32> &glyphs, const QString &text)
 {
-    const int face = faceOf(font);
-    if (face < 0)
+    const int index = fontOf(font);
+    if (index < 0)
         return;
-    QHash<quint32, QString> &known = faces[face].text;
+    QHash<quint32, QString> &known = faces[fonts.at(index).face].text;
+    if (std::all_of(glyphs.cbegin(), glyphs.cend(), [&known](quint32 g) { return known.contains(g); }))
+        return; // read before
     // Each character's own glyph in this font, to find which characters a
     // glyph stands for: one each, several for a ligature.
     QVector<QString> chars;
@@ -513,6 +601,11 @@ QByteArray PdfPages::finish(const QString &title, const QString &creator, const 
     newPage(); // closes the last page
     pages.removeLast();
     offsets.removeLast();
+    for (int i = 0; i < contents.size(); ++i) {
+        bool compressed = false;
+        const QByteArray data = packer->take(i, &compressed);
+        packed(contents.at(i), data, compressed);
+    }
     for (int i = 0; i < faces.size(); ++i) {
         Face &face = faces[i];
         bool ok = false;

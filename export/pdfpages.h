@@ -70,6 +70,7 @@ private:
     int object();
     void startObject(int number);
     void stream(int number, const QByteArray &dictionary, const QByteArray &data, bool compress);
+    void packed(int number, const QByteArray &data, bool compressed);
     QByteArray subset(const Face &face, bool *ok) const;
 
     QSizeF pagePoints;
@@ -77,11 +78,14 @@ private:
     qreal unit;
     QByteArray out, content;
     QScopedPointer<struct Deflater> deflater;
+    QScopedPointer<class Packer> packer; // the pages' contents, deflated as the next pages are set
     QVector<int> pages, offsets;
+    QVector<int> contents; // each page's content stream object, written by finish()
     QVector<Face> faces;
     QVector<Font> fonts;
     QHash<QString, int> faceIndex;
     QHash<QPair<int, qint64>, int> fontIndex;
+    QHash<QRawFont, int> rawIndex; // a font as Qt has it loaded -> fontOf() of it
     int current = -1; // the font the page's text state has, -1 none yet
     bool open = false; // a text object is open, on this baseline, its pen here
     qreal baseline = 0, penX = 0;

@@ -16,6 +16,7 @@
 #include <QTextLayout>
 
 #include <cmath>
+#include <optional>
 
 // Takes what Qt's layout draws of the front matter into the PDF: text
 // (shaped again, the same way) and filled rectangles, the borders of its
@@ -127,6 +128,7 @@ qreal fixedCeil(qreal v)
     return std::ceil(qRound(v * 64) / 64.0);
 }
 
+
 bool whiteSpace(QChar c)
 {
     return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r')
@@ -134,6 +136,26 @@ bool whiteSpace(QChar c)
 }
 
 } // namespace
+
+// Words of Latin letters, digits and apostrophes, ended by stops,
+// commas, colons, semicolons, exclamation or question marks (no break
+// before any of these, nor on either side of an apostrophe).
+bool Typesetter::breaksAtSpacesOnly(QStringView text)
+{
+    bool ending = false; // in the marks that end a word
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (u == ' ') {
+            ending = false;
+        } else if (u == '.' || u == ',' || u == ';' || u == ':' || u == '!' || u == '?') {
+            ending = true;
+        } else if (ending
+                   || !((u >= '0' && u <= '9') || u == '\'' || u == 0x2019 || (u < 0x250 && c.isLetter()))) {
+            return false;
+        }
+    }
+    return true;
+}
 
 Typesetter::Typesetter(PdfPages &pdf, const QSizeF &body, int resolution)
     : pdf(pdf), body(body), resolution(resolution), scale(pixelScale(resolution)), recorder(new Recorder(this)),
@@ -193,9 +215,9 @@ QFont Typesetter::font(int format) const
     return f;
 }
 
-const Typesetter::Shaped &Typesetter::shape(int format, const QString &text)
+const Typesetter::Shaped &Typesetter::shape(int format, QStringView text)
 {
-    auto it = cache[format].constFind(text);
+    auto it = cache[format].constFind(Key{text});
     if (it != cache[format].constEnd())
         return *it;
     if (!fontSet[format]) {
@@ -205,17 +227,21 @@ const Typesetter::Shaped &Typesetter::shape(int format, const QString &text)
     return shapeWith(fonts[format], format, text);
 }
 
-const Typesetter::Shaped &Typesetter::shapeWith(const QFont &font, int format, const QString &text)
+const Typesetter::Shaped &Typesetter::shapeWith(const QFont &font, int format, QStringView piece)
 {
     // Pieces of the front matter come in any font: they are few.
-    QHash<QString, Shaped> &table = cache[format < 0 ? 15 : format];
-    if (format == PageNumber && !layouts[format])
+    QHash<Key, Shaped> &table = cache[format < 0 ? 15 : format];
+    if (format == PageNumber && !layouts[format]) {
         layouts[format].reset(new QTextLayout(QString(), font, this));
-    const QString key = format < 0 ? font.key() + QChar(0) + text : text;
-    auto it = table.constFind(key);
+        layouts[format]->setCacheEnabled(true);
+    }
+    const QString key = format < 0 ? font.key() + QChar(0) + piece.toString() : QString();
+    auto it = table.constFind(Key{format < 0 ? QStringView(key) : piece});
     if (it != table.constEnd())
         return *it;
+    const QString text = piece.toString();
     Shaped shaped;
+    shaped.text = format < 0 ? key : text;
     if (rightToLeft(text))
         fail(QStringLiteral("texte de droite à gauche"));
     // One layout a format: its font is resolved once.
@@ -223,6 +249,9 @@ const Typesetter::Shaped &Typesetter::shapeWith(const QFont &font, int format, c
     QTextLayout *layout = format >= 0 ? layouts[format].data() : nullptr;
     if (!layout) {
         layout = new QTextLayout(QString(), font, this);
+        // The glyphs shaped to lay the line out are the glyphs asked for
+        // after (without it, Qt drops them and shapes the text again).
+        layout->setCacheEnabled(true);
         if (format >= 0)
             layouts[format].reset(layout);
         else
@@ -269,7 +298,9 @@ const Typesetter::Shaped &Typesetter::shapeWith(const QFont &font, int format, c
     if (spaces > 0 && shaped.lastRun.size() >= spaces)
         shaped.natural = shaped.lastRun.at(shaped.lastRun.size() - spaces);
     shaped.lastRun.clear();
-    return *table.insert(key, shaped);
+    // The key stands for the text the piece holds, which stays where it is.
+    const QStringView held = shaped.text;
+    return *table.insert(Key{held}, shaped);
 }
 
 qreal Typesetter::lineHeight(int format, bool step)
@@ -387,18 +418,15 @@ bool Typesetter::paragraph(const QVector<Piece> &pieces, int format, bool centre
         y = page * body.height() + top;
     }
     // The paragraph's text with its formats, its forced line ends as '\n'.
-    QString text;
-    QVector<int> formats;
+    QString &text = joined;
+    QVector<int> &formats = joinedFormats;
+    text.resize(0);
+    formats.resize(0);
+    line.resize(0);
     for (const Piece &piece : pieces) {
         text += piece.text;
         formats.insert(formats.size(), piece.text.size(), piece.format);
     }
-    struct Item
-    {
-        const Shaped *shaped;
-        qreal x;
-    };
-    QVector<Item> line;
     qreal full = 0, natural = 0, lineY = y, height = 0, step = 0;
     const qreal width = body.width();
     auto flush = [&](const Shaped &metrics) {
@@ -419,7 +447,7 @@ bool Typesetter::paragraph(const QVector<Piece> &pieces, int format, bool centre
                 return false;
         lineY = y;
         y += step;
-        line.clear();
+        line.resize(0);
         full = natural = 0;
         return true;
     };
@@ -429,15 +457,23 @@ bool Typesetter::paragraph(const QVector<Piece> &pieces, int format, bool centre
         int end = text.indexOf(QLatin1Char('\n'), from);
         if (end < 0)
             end = text.size();
-        const QString group = text.mid(from, end - from);
-        QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, group);
+        const QStringView group = QStringView(text).mid(from, end - from);
+        // Where Qt may break the lines, asked of Qt unless only the spaces
+        // (most text): its attributes in a buffer of ours, kept for the next.
+        std::optional<QTextBoundaryFinder> breaks;
+        if (!breaksAtSpacesOnly(group)) {
+            if (breakBuffer.size() < group.size() + 1)
+                breakBuffer.resize(std::max<int>(group.size() + 1, 2 * breakBuffer.size()));
+            breaks.emplace(QTextBoundaryFinder::Line, group.data(), group.size(),
+                           reinterpret_cast<unsigned char *>(breakBuffer.data()), breakBuffer.size());
+        }
         int start = 0, boundary = 0;
         while (start < group.size()) {
             if (boundary <= start) {
-                boundary = breaks.toNextBoundary();
+                boundary = breaks ? breaks->toNextBoundary() : group.size();
                 while (boundary > 0 && boundary < group.size()
-                       && !(breaks.boundaryReasons() & QTextBoundaryFinder::BreakOpportunity))
-                    boundary = breaks.toNextBoundary();
+                       && !(breaks->boundaryReasons() & QTextBoundaryFinder::BreakOpportunity))
+                    boundary = breaks->toNextBoundary();
                 if (boundary < 0 || boundary > group.size())
                     boundary = group.size();
             }
@@ -446,7 +482,7 @@ bool Typesetter::paragraph(const QVector<Piece> &pieces, int format, bool centre
             while (stop < boundary && !(group.at(stop - 1) == QLatin1Char(' ') && group.at(stop) != QLatin1Char(' ')))
                 ++stop;
             // One unbreakable stretch, in pieces of one format each.
-            QVector<Item> pieceItems;
+            pieceItems.resize(0);
             qreal segmentFull = 0, segmentNatural = 0;
             for (int at = start; at < stop;) {
                 const int f = formats.at(from + at);

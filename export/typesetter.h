@@ -37,6 +37,10 @@ public:
 
     QPaintEngine *paintEngine() const override;
 
+    // True when Qt finds nowhere to break a line of `text` but after its
+    // spaces (QTextBoundaryFinder need not be asked).
+    static bool breaksAtSpacesOnly(QStringView text);
+
 protected:
     int metric(PaintDeviceMetric metric) const override;
 
@@ -44,6 +48,7 @@ private:
     friend class Recorder;
     struct Shaped // a piece of text in one format, shaped alone
     {
+        QString text; // what its key in the cache stands for
         QVector<PdfPages::Text> runs;
         qreal width = 0, natural = 0; // with and without trailing white space
         qreal ascent = 0, descent = 0, leading = 0;
@@ -54,14 +59,27 @@ private:
         int format;
         QString text;
     };
+    // A key of the cache of shaped pieces: the text, looked up where it
+    // stands; held by the piece shaped (Shaped::text).
+    struct Key
+    {
+        QStringView text;
+        bool operator==(const Key &other) const { return text == other.text; }
+    };
+    friend uint qHash(const Key &key, uint seed) { return qHash(key.text, seed); }
+    struct Item // a piece shaped, set at x along its line
+    {
+        const Shaped *shaped;
+        qreal x;
+    };
     struct Cell
     {
         QVector<Piece> pieces;
     };
     enum Format { Bold = 1, Italic = 2, Heading1 = 4, Heading2 = 8, PageNumber = 14 };
 
-    const Shaped &shape(int format, const QString &text);
-    const Shaped &shapeWith(const QFont &font, int format, const QString &text);
+    const Shaped &shape(int format, QStringView text);
+    const Shaped &shapeWith(const QFont &font, int format, QStringView text);
     QFont font(int format) const;
     qreal lineHeight(int format, bool step);
     bool paragraph(const QVector<Piece> &pieces, int format, bool centred, qreal top, qreal bottom, bool pageBreak);
@@ -79,7 +97,12 @@ private:
     int resolution;
     qreal scale; // CSS pixels to device units, as Qt's rich text has it
     QScopedPointer<Recorder> recorder;
-    QHash<QString, Shaped> cache[16];
+    QHash<Key, Shaped> cache[16];
+    // paragraph()'s, kept from one to the next
+    QString joined;
+    QVector<int> joinedFormats;
+    QVector<Item> line, pieceItems;
+    QByteArray breakBuffer;
     QFont fonts[16];
     QScopedPointer<QTextLayout> layouts[16];
     bool fontSet[16] = {};

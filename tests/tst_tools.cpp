@@ -6,6 +6,7 @@
 #include "book/entrywriter.h"
 #include "book/bookreader.h"
 #include "export/printbook.h"
+#include "export/typesetter.h"
 #include "support.h"
 
 #include <QBuffer>
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTextBoundaryFinder>
 
 using namespace Support;
 
@@ -109,6 +111,8 @@ private slots:
     void pdfRefused();
     void pdfSetAsQtSetsIt_data();
     void pdfSetAsQtSetsIt();
+    void linesBreakAsQtBreaksThem_data();
+    void linesBreakAsQtBreaksThem();
     void printedFacts_data();
     void printedFacts();
     void exportSaysFaults_data();
@@ -327,6 +331,39 @@ void TestTools::pdfRefused()
     QCOMPARE(print.writePdf(device, PrintBook::A4, resolution, PrintBook::Typesetting(typesetting)), error.isEmpty());
     QVERIFY2(print.errorString().contains(error), qPrintable(print.errorString()));
     QCOMPARE(buffer.data().startsWith("%PDF-"), error.isEmpty());
+}
+
+void TestTools::linesBreakAsQtBreaksThem_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("spacesOnly"); // the lines break after the spaces, nowhere else
+    QTest::newRow("words and marks") << "L'aubergiste vous dévisage, puis… non : « Fin ! »" << false;
+    QTest::newRow("plain words") << "L'aubergiste vous dévisage, puis essuie un verre ébréché." << true;
+    QTest::newRow("numbers and marks") << " Rendez au 985. Perdez 2 points ; oui ? Non ! " << true;
+    QTest::newRow("curly apostrophe, Latin letters") << "aujourd’hui Œdipe ßa ǿȀ l'été," << true;
+    QTest::newRow("hyphen") << "rendez-vous" << false;
+    QTest::newRow("mark before a letter") << "Oh!Non" << false;
+    QTest::newRow("decimal") << "2.5" << false;
+    QTest::newRow("slash") << "et/ou" << false;
+    QTest::newRow("parenthesis") << "(entrée absente)" << false;
+    QTest::newRow("no-break space") << "Fin\u00a0!" << false;
+    QTest::newRow("ideographs") << "\u4e00\u4e01" << false;
+}
+
+// Where the lines of a paragraph may break is asked of Qt only when its
+// text may break elsewhere than after a space: where it is not asked,
+// Qt breaks nowhere else either.
+void TestTools::linesBreakAsQtBreaksThem()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, spacesOnly);
+    QCOMPARE(Typesetter::breaksAtSpacesOnly(text), spacesOnly);
+    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, text);
+    bool elsewhere = false;
+    for (int at = breaks.toNextBoundary(); at > 0 && at < text.size(); at = breaks.toNextBoundary())
+        elsewhere = elsewhere
+            || ((breaks.boundaryReasons() & QTextBoundaryFinder::BreakOpportunity) && text.at(at - 1) != ' ');
+    QVERIFY(!(spacesOnly && elsewhere));
 }
 
 void TestTools::pdfSetAsQtSetsIt_data()
