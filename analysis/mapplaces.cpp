@@ -122,6 +122,7 @@ bool MapPlaces::read(const QString &path)
 {
     size = QSizeF();
     boxes.clear();
+    keyed.clear();
     curves.clear();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -221,10 +222,13 @@ bool MapPlaces::place(const Book &book, MapLayout *map, bool *changed) const
     if (boxes.isEmpty())
         return false;
     const QVector<QByteArray> keys = keysOf(book, *map);
-    QHash<QByteArray, int> kept;
-    kept.reserve(boxes.size());
-    for (int k = boxes.size() - 1; k >= 0; --k)
-        kept.insert(boxes.at(k).key, k);
+    // The boxes by key, made once for the places read or kept.
+    if (keyed.isEmpty()) {
+        keyed.reserve(boxes.size());
+        for (int k = boxes.size() - 1; k >= 0; --k)
+            keyed.insert(boxes.at(k).key, k);
+    }
+    const QHash<QByteArray, int> &kept = keyed;
     // The kept box of each node, -1 for a node new to the map. An entry
     // written since where a missing one was drawn takes its place.
     QVector<int> keptBox(map->nodes.size(), -1);
@@ -287,29 +291,52 @@ bool MapPlaces::place(const Book &book, MapLayout *map, bool *changed) const
         node.box = QRectF(QPointF(0, 0), like);
     }
     const QSizeF slot = largest + QSizeF(gap, gap);
-    // Where boxes stand, by cells of a slot's size.
-    QHash<QPair<int, int>, QVector<int>> cells;
+    // Where boxes stand, by cells of a slot's size: over the map, lists
+    // chained through one array; around it, in a table.
+    const auto cellOf = [&slot](double x, double y) {
+        return QPoint(int(std::floor(x / slot.width())), int(std::floor(y / slot.height())));
+    };
+    const QPoint topLeft = cellOf(all.left(), all.top()), bottomRight = cellOf(all.right(), all.bottom());
+    const qint64 spread = qint64(bottomRight.x() - topLeft.x() + 1) * (bottomRight.y() - topLeft.y() + 1);
+    const QRect over = spread <= 4000000 ? QRect(topLeft, bottomRight) : QRect();
+    QVector<int> head, chained, next;
+    QHash<QPair<int, int>, QVector<int>> around;
     const auto cellsOf = [&](const QRectF &rect, auto visit) {
-        const int left = int(std::floor(rect.left() / slot.width())), right = int(std::floor(rect.right() / slot.width()));
-        const int top = int(std::floor(rect.top() / slot.height())), bottom = int(std::floor(rect.bottom() / slot.height()));
-        for (int y = top; y <= bottom; ++y)
-            for (int x = left; x <= right; ++x)
-                visit(QPair<int, int>(x, y));
+        const QPoint a = cellOf(rect.left(), rect.top()), b = cellOf(rect.right(), rect.bottom());
+        for (int y = a.y(); y <= b.y(); ++y)
+            for (int x = a.x(); x <= b.x(); ++x)
+                visit(x, y);
     };
     const auto stand = [&](int j) {
-        cellsOf(map->nodes.at(j).box, [&](const QPair<int, int> &cell) { cells[cell].append(j); });
+        cellsOf(map->nodes.at(j).box, [&](int x, int y) {
+            if (over.contains(x, y)) {
+                int &first = head[(y - over.top()) * over.width() + x - over.left()];
+                chained.append(j);
+                next.append(first);
+                first = chained.size() - 1;
+            } else {
+                around[{x, y}].append(j);
+            }
+        });
     };
     const auto isFree = [&](const QRectF &rect) {
-        const QRectF around = rect.adjusted(-gap + 0.5, -gap + 0.5, gap - 0.5, gap - 0.5);
+        const QRectF near = rect.adjusted(-gap + 0.5, -gap + 0.5, gap - 0.5, gap - 0.5);
         bool free = true;
-        cellsOf(around, [&](const QPair<int, int> &cell) {
-            for (const int other : cells.value(cell))
-                free = free && !map->nodes.at(other).box.intersects(around);
+        cellsOf(near, [&](int x, int y) {
+            if (over.contains(x, y)) {
+                for (int k = head.at((y - over.top()) * over.width() + x - over.left()); free && k >= 0; k = next.at(k))
+                    free = !map->nodes.at(chained.at(k)).box.intersects(near);
+            } else {
+                for (const int other : around.value({x, y}))
+                    free = free && !map->nodes.at(other).box.intersects(near);
+            }
         });
         return free;
     };
     // Where boxes stand matters only when there are new ones.
     const bool anyNew = keptBox.contains(-1);
+    if (anyNew)
+        head.fill(-1, over.isEmpty() ? 0 : int(spread));
     QVector<bool> placed(map->nodes.size(), false);
     for (int j = 0; j < map->nodes.size(); ++j) {
         if (keptBox.at(j) >= 0) {

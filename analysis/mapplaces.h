@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QHash>
 #include <QSizeF>
 #include <QString>
 #include <QVector>
@@ -83,6 +84,7 @@ private:
     QSizeF size;
     QVector<Box> boxes;
     QVector<Curve> curves;
+    mutable QHash<QByteArray, int> keyed; // boxes by key, once needed
     QString error;
 };
 

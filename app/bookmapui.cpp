@@ -208,8 +208,12 @@ void BookMapUI::setMap(MapItem *map, bool sameOverview)
     if (!sameOverview)
         item->beginPicture();
     // Drawing the whole map in small takes longer than all the rest for a
-    // large book: an entry added or changed leaves the picture as it was.
-    if (sameOverview && overview && before == item->boundingRect()) {
+    // large book: an entry added or changed leaves the picture as it was,
+    // unless the map grew or shrank by more than a box or two at its edge.
+    const QRectF now = item->boundingRect();
+    const QSizeF slack = before.size() * 0.05;
+    if (sameOverview && overview && before.adjusted(-slack.width(), -slack.height(), slack.width(), slack.height()).contains(now)
+        && now.width() >= before.width() * 0.95 && now.height() >= before.height() * 0.95) {
         placeOverview();
         return;
     }

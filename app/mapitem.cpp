@@ -132,7 +132,15 @@ MapItem::MapItem(MapLayout layout, const MapItem *before)
 {
     setFlag(ItemUsesExtendedStyleOption); // paint() is told which part is exposed
     age.start();
-    buildGrids(before);
+    const QVector<int> nodesNow = buildGrids(before);
+    // Labels laid out for the boxes before stay with the same boxes.
+    if (!nodesNow.isEmpty()) {
+        for (const int k : before->labels.keys()) {
+            const int i = nodesNow.value(k, -1);
+            if (i >= 0 && map.nodes.at(i).lines == before->map.nodes.at(k).lines)
+                labels.insert(i, before->labels.take(k));
+        }
+    }
     if (map.nodes.size() < pictureFrom || map.bounds.isEmpty())
         return;
     // Made aside once the author zooms out towards it (or when first
@@ -209,7 +217,7 @@ quint64 edgeKey(const MapLayout::Edge &edge)
 
 } // namespace
 
-void MapItem::buildGrids(const MapItem *before)
+QVector<int> MapItem::buildGrids(const MapItem *before)
 {
     // The grid of the map before is kept when the map has grown or shrunk
     // little and still lies within it: then the items that did not move
@@ -331,14 +339,15 @@ void MapItem::buildGrids(const MapItem *before)
 
     QVector<QPair<int, int>> pairs;
     QVector<bool> fresh;
+    QVector<int> nodesNow; // by node before: the same box now, or -1
     if (keep) {
-        const QVector<int> now = match(map.nodes, before->map.nodes, nodeKey,
+        nodesNow = match(map.nodes, before->map.nodes, nodeKey,
                                        [](const MapLayout::Node &a, const MapLayout::Node &b) { return a.box == b.box; },
                                        &fresh);
         for (int i = 0; i < map.nodes.size(); ++i)
             if (fresh.at(i))
                 mark(pairs, map.nodes.at(i).box.adjusted(-3, -3, 3, 3), i);
-        carry(nodeGrid, before->nodeGrid, now, pairs);
+        carry(nodeGrid, before->nodeGrid, nodesNow, pairs);
     } else {
         pairs.reserve(map.nodes.size() * 2);
         for (int i = 0; i < map.nodes.size(); ++i)
@@ -408,6 +417,7 @@ void MapItem::buildGrids(const MapItem *before)
         fill(edgeGrid, pairs);
     nodeSeen.fill(0, map.nodes.size());
     edgeSeen.fill(0, map.edges.size());
+    return nodesNow;
 }
 
 QRect MapItem::cellsOf(const QRectF &rect) const

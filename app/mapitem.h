@@ -60,7 +60,9 @@ private:
     {
         QVector<int> start, items;
     };
-    void buildGrids(const MapItem *before);
+    // For each box of `before`, the same box in this map, or -1; empty
+    // when the grid was made anew.
+    QVector<int> buildGrids(const MapItem *before);
     QRect cellsOf(const QRectF &rect) const;
     template<typename Visit>
     void forEachIn(const Grid &grid, const QRectF &rect, QVector<quint32> &seen, Visit visit) const;
