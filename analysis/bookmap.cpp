@@ -41,6 +41,14 @@ QByteArray quoted(const QString &text)
 // crashes on labels of tens of thousands of lines.
 QString oneLine(const QString &text, int length = 40)
 {
+    // Most are a number already: shared, not copied.
+    if (text.size() <= length && !text.isEmpty() && !text.front().isSpace() && !text.back().isSpace()) {
+        bool plain = true;
+        for (const QChar c : text)
+            plain = plain && !c.isSpace();
+        if (plain)
+            return text;
+    }
     const QString simplified = text.simplified();
     return simplified.size() > length ? simplified.left(length - 1) + QChar(0x2026) : simplified;
 }
@@ -165,27 +173,33 @@ QByteArray dotOf(const MapLayout &map, bool separateInGraphviz)
 MapLayout BookMap::drawing(const Book &book, const QVector<BookFinding> &findings,
                            const QVector<int> &reached, int readers)
 {
-    QSet<int> unreachable, ending, victory, death, duplicate, notANumber;
+    // What the findings say of each entry, one bit a kind.
+    enum : quint8 { Unreachable = 1, Ending = 2, Victory = 4, Death = 8, Flawed = 16 };
+    QVector<quint8> marks(book.size(), 0);
+    const auto mark = [&marks](int entry, quint8 bits) {
+        if (entry >= 0 && entry < marks.size())
+            marks[entry] |= bits;
+    };
     for (const BookFinding &f : findings) {
         switch (f.kind) {
-        case BookFinding::Unreachable: unreachable.insert(f.entry); break;
-        case BookFinding::Victory: victory.insert(f.entry); ending.insert(f.entry); break;
-        case BookFinding::Death: death.insert(f.entry); ending.insert(f.entry); break;
-        case BookFinding::Ending: ending.insert(f.entry); break;
+        case BookFinding::Unreachable: mark(f.entry, Unreachable); break;
+        case BookFinding::Victory: mark(f.entry, Victory | Ending); break;
+        case BookFinding::Death: mark(f.entry, Death | Ending); break;
+        case BookFinding::Ending: mark(f.entry, Ending); break;
         case BookFinding::DuplicateId: // the entry that bore the number first, too
-            duplicate.insert(f.entry);
-            duplicate.insert(book.indexOfNumber(book.number(f.entry)));
+            mark(f.entry, Flawed);
+            mark(book.indexOfNumber(book.number(f.entry)), Flawed);
             break;
-        case BookFinding::NotANumber: notANumber.insert(f.entry); break;
+        case BookFinding::NotANumber: mark(f.entry, Flawed); break;
         default: break;
         }
     }
 
-    QVector<QVector<Reference>> references(book.size());
+    // References are counted first, read as the arrows are drawn.
     int count = 0;
     for (int i = 0; i < book.size(); ++i) {
-        references[i] = Reference::of(book.entry(i));
-        count += references.at(i).size();
+        const Entry &e = book.entry(i);
+        count += e.choices.size() + e.monsters.size() + (e.hasFlee() ? 1 : 0) + (e.hasLuck() ? 2 : 0);
     }
     MapLayout map;
     map.layered = count <= layeredReferences;
@@ -198,6 +212,7 @@ MapLayout BookMap::drawing(const Book &book, const QVector<BookFinding> &finding
         node.entry = i;
         const bool heat = readers > 0 && i < reached.size();
         const double share = heat ? double(reached.at(i)) / readers : 0;
+        node.lines.reserve(2);
         node.lines << oneLine(entry.id);
         const QString second = heat ? QStringLiteral("%1 %").arg(qRound(share * 100)) : firstWords(entry.text);
         if (!second.isEmpty())
@@ -208,16 +223,17 @@ MapLayout BookMap::drawing(const Book &book, const QVector<BookFinding> &finding
             const int fade = int(255 - share * 180);
             node.fill = 0xffff0000u | quint32(qBound(60, fade, 255)) << 8 | quint32(qBound(0, fade - 60, 255));
         } else {
-            if (unreachable.contains(i)) {
+            const quint8 m = marks.at(i);
+            if (m & Unreachable) {
                 node.fill = 0xffe0e0e0;
                 node.dashed = true;
             }
-            if (ending.contains(i)) {
+            if (m & Ending) {
                 // A victory in green, a death in grey-red, any other ending in gold.
                 node.shape = MapLayout::DoubleOctagon;
-                node.fill = victory.contains(i) ? 0xffa5d6a7 : death.contains(i) ? 0xffef9a9a : 0xffffe082;
+                node.fill = (m & Victory) ? 0xffa5d6a7 : (m & Death) ? 0xffef9a9a : 0xffffe082;
             }
-            if (duplicate.contains(i) || notANumber.contains(i)) {
+            if (m & Flawed) {
                 node.pen = red;
                 node.penWidth = 2;
             }
@@ -228,7 +244,7 @@ MapLayout BookMap::drawing(const Book &book, const QVector<BookFinding> &finding
     }
     QHash<int, int> missing; // number -> the node drawn for it
     for (int i = 0; i < book.size(); ++i) {
-        const QVector<Reference> &refs = references.at(i);
+        const QVector<Reference> refs = Reference::of(book.entry(i));
         for (int k = 0; k < refs.size(); ++k) {
             const Reference &ref = refs.at(k);
             static const quint32 colours[] = {0xff555555, 0xff6a1b9a, 0xff1565c0, 0xff2e7d32, 0xffef6c00};
