@@ -2,6 +2,7 @@
 
 #include "analysis/layeredlayout.h"
 
+#include "book/entryid.h"
 #include "book/reference.h"
 
 #include <QHash>
@@ -58,6 +59,7 @@ QString oneLine(const QString &text, int length = 40)
 QString firstWords(const QString &text, int words = 5)
 {
     QString head;
+    head.reserve(41);
     bool space = false, more = false;
     for (const QChar c : text) {
         if (c.isSpace()) {
@@ -240,44 +242,42 @@ MapLayout BookMap::drawing(const Book &book, const QVector<BookFinding> &finding
             if (i == book.firstIndex())
                 node.fill = 0xffc8e6c9;
         }
-        map.nodes.append(node);
+        map.nodes.append(std::move(node));
     }
     QHash<int, int> missing; // number -> the node drawn for it
+    static const quint32 colours[] = {0xff555555, 0xff6a1b9a, 0xff1565c0, 0xff2e7d32, 0xffef6c00};
     for (int i = 0; i < book.size(); ++i) {
-        const QVector<Reference> refs = Reference::of(book.entry(i));
-        for (int k = 0; k < refs.size(); ++k) {
-            const Reference &ref = refs.at(k);
-            static const quint32 colours[] = {0xff555555, 0xff6a1b9a, 0xff1565c0, 0xff2e7d32, 0xffef6c00};
+        Reference::forEach(book.entry(i), [&](Reference::Kind kind, const QString &text) {
+            const int target = EntryId::parse(text);
             MapLayout::Edge edge;
             edge.from = i;
-            edge.to = book.indexOfNumber(ref.target);
-            edge.kind = ref.kind;
-            edge.colour = colours[ref.kind];
+            edge.to = book.indexOfNumber(target);
+            edge.kind = kind;
+            edge.colour = colours[kind];
             if (map.layered)
-                edge.label = Reference::kindName(ref.kind);
+                edge.label = Reference::kindName(kind);
             if (edge.to < 0) {
                 // A missing entry is drawn once for all who lead there; a
                 // reference that is no number at all, where it is written.
-                edge.to = ref.target >= 0 ? missing.value(ref.target, -1) : -1;
+                edge.to = target >= 0 ? missing.value(target, -1) : -1;
                 if (edge.to < 0) {
                     MapLayout::Node node;
-                    node.lines << (ref.text.trimmed().isEmpty() ? tr("(vide)") : oneLine(ref.text))
-                                      + QStringLiteral(" ?");
-                    node.missing = ref.target;
+                    node.lines << (text.trimmed().isEmpty() ? tr("(vide)") : oneLine(text)) + QStringLiteral(" ?");
+                    node.missing = target;
                     node.shape = MapLayout::Octagon;
                     node.fill = 0;
                     node.dashed = true;
                     node.pen = node.text = red;
                     edge.to = map.nodes.size();
-                    if (ref.target >= 0)
-                        missing.insert(ref.target, edge.to);
-                    map.nodes.append(node);
+                    if (target >= 0)
+                        missing.insert(target, edge.to);
+                    map.nodes.append(std::move(node));
                 }
                 edge.dashed = true;
                 edge.width = 2;
             }
-            map.edges.append(edge);
-        }
+            map.edges.append(std::move(edge));
+        });
     }
     return map;
 }

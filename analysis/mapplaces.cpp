@@ -101,8 +101,12 @@ QString MapPlaces::pathFor(const QString &bookPath)
 
 MapPlaces MapPlaces::of(const Book &book, const MapLayout &map)
 {
+    return ofKeys(keysOf(book, map), map);
+}
+
+MapPlaces MapPlaces::ofKeys(const QVector<QByteArray> &keys, const MapLayout &map)
+{
     MapPlaces places;
-    const QVector<QByteArray> keys = keysOf(book, map);
     places.size = map.bounds.size();
     places.boxes.reserve(map.nodes.size());
     for (int j = 0; j < map.nodes.size(); ++j)
@@ -217,7 +221,7 @@ bool MapPlaces::write(const QString &path)
     return true;
 }
 
-bool MapPlaces::place(const Book &book, MapLayout *map, bool *changed) const
+bool MapPlaces::place(const Book &book, MapLayout *map, bool *changed, MapPlaces *now) const
 {
     if (boxes.isEmpty())
         return false;
@@ -476,7 +480,38 @@ bool MapPlaces::place(const Book &book, MapLayout *map, bool *changed) const
         }
     }
     map->bounds = QRectF(0, 0, right - left, bottom - top);
+    const bool differs = freshKeys > 0 || usedBoxes < boxes.size() || usedCurves < curves.size();
     if (changed)
-        *changed = freshKeys > 0 || usedBoxes < boxes.size() || usedCurves < curves.size();
+        *changed = differs;
+    if (now && differs) {
+        *now = ofKeys(keys, *map); // the nodes and their keys as they were
+        // The table of boxes by key goes along, renumbered: made anew it
+        // would cost as much as the rest of the placing.
+        if (!keyed.isEmpty()) {
+            QVector<int> moved(boxes.size(), -1);
+            for (int j = 0, n = 0; j < map->nodes.size(); ++j) {
+                if (keys.at(j).isEmpty())
+                    continue;
+                if (keptBox.at(j) >= 0)
+                    moved[keptBox.at(j)] = n;
+                ++n;
+            }
+            QHash<QByteArray, int> table = std::move(keyed);
+            keyed = QHash<QByteArray, int>();
+            for (auto it = table.begin(); it != table.end();) {
+                const int n = moved.value(it.value(), -1);
+                if (n < 0 || now->boxes.at(n).key != it.key()) {
+                    it = table.erase(it);
+                } else {
+                    it.value() = n;
+                    ++it;
+                }
+            }
+            for (int n = 0; n < now->boxes.size(); ++n)
+                if (!table.contains(now->boxes.at(n).key))
+                    table.insert(now->boxes.at(n).key, n);
+            now->keyed = std::move(table);
+        }
+    }
     return true;
 }

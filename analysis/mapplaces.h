@@ -66,9 +66,11 @@ public:
     // its first entry has none, or more than a quarter of its entries are
     // new. `changed` says whether the map differs from the places: boxes
     // set anew, or places of boxes no longer on the map.
-    bool place(const Book &book, MapLayout *map, bool *changed = nullptr) const;
+    // `now`, when the map differs, gets its places (as of() gives them).
+    bool place(const Book &book, MapLayout *map, bool *changed = nullptr, MapPlaces *now = nullptr) const;
 
 private:
+    static MapPlaces ofKeys(const QVector<QByteArray> &keys, const MapLayout &map);
     struct Box
     {
         QByteArray key;

@@ -281,6 +281,10 @@ QVector<int> MapItem::buildGrids(const MapItem *before)
             int k = -1;
             if (o < was.size() && same(now.at(i), was.at(o))) {
                 k = o;
+            } else if (o + 1 < was.size() && same(now.at(i), was.at(o + 1))) {
+                k = o + 1; // one gone
+            } else if (o < was.size() && i + 1 < now.size() && same(now.at(i + 1), was.at(o))) {
+                continue; // one new
             } else {
                 if (at.isEmpty()) {
                     at.reserve(was.size());

@@ -6,19 +6,7 @@ QVector<Reference> Reference::of(const Entry &e)
 {
     QVector<Reference> out;
     out.reserve(e.choices.size() + e.monsters.size() + 3);
-    auto add = [&out](Kind kind, const QString &text) {
-        out.append({kind, text, EntryId::parse(text)});
-    };
-    for (const Entry::Choice &c : e.choices)
-        add(Choice, c.value);
-    for (const Entry::Monster &m : e.monsters)
-        add(Victory, m.victory);
-    if (e.hasFlee())
-        add(Flight, e.flee.ref);
-    if (e.hasLuck()) {
-        add(Lucky, e.luck.luckyValue);
-        add(Unlucky, e.luck.unluckyValue);
-    }
+    forEach(e, [&out](Kind kind, const QString &text) { out.append({kind, text, EntryId::parse(text)}); });
     return out;
 }
 

@@ -21,6 +21,22 @@ public:
     // Every way out of an entry, in the order of its sections: choices,
     // monster victories, flight, then the two outcomes of the test of luck.
     static QVector<Reference> of(const Entry &entry);
+    // The same ways, each handed to `visit(kind, text)` in that order,
+    // nothing copied.
+    template<typename Visit>
+    static void forEach(const Entry &entry, Visit visit)
+    {
+        for (const Entry::Choice &c : entry.choices)
+            visit(Choice, c.value);
+        for (const Entry::Monster &m : entry.monsters)
+            visit(Victory, m.victory);
+        if (entry.hasFlee())
+            visit(Flight, entry.flee.ref);
+        if (entry.hasLuck()) {
+            visit(Lucky, entry.luck.luckyValue);
+            visit(Unlucky, entry.luck.unluckyValue);
+        }
+    }
 
     // "choix", "victoire", "fuite", "chanceux", "malchanceux".
     static QString kindName(Kind kind);

@@ -339,10 +339,11 @@ bool BookDocument::placeMap(MapLayout *map)
         places.read(MapPlaces::pathFor(bookPath)); // without them, the map is laid out
     }
     bool changed = false;
-    if (!places.place(book(), map, &changed))
+    MapPlaces now;
+    if (!places.place(book(), map, &changed, &now))
         return false;
     if (changed)
-        keepPlaces(MapPlaces::of(book(), *map), false);
+        keepPlaces(now, false);
     return true;
 }
 
