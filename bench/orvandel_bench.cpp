@@ -609,6 +609,21 @@ int main(int argc, char *argv[])
                                      [&] { return run(exporter, {book, QStringLiteral("--print-html"), html}); }, fresh);
         report(QStringLiteral("the printed book as PDF (1000 entries; floor: as HTML)"), printed.ms, printed.floor);
     }
+    for (int entries : {1000, 10000}) {
+        // For e-readers and for Twine, against the printed page as HTML:
+        // the same book read, each written its own way.
+        writePlain(book, generateBook(entries));
+        const QString html = dir.filePath(QStringLiteral("livre.html"));
+        for (const auto &kind : {qMakePair(QStringLiteral("--epub"), QStringLiteral("EPUB")),
+                                 qMakePair(QStringLiteral("--twee"), QStringLiteral("Twee"))}) {
+            const QString out = dir.filePath(QStringLiteral("livre.") + kind.second.toLower());
+            const Pair made = inTurns([&] { return run(exporter, {book, kind.first, out}); },
+                                      [&] { return run(exporter, {book, QStringLiteral("--print-html"), html}); },
+                                      entries > 1000 ? 3 : fresh);
+            report(QStringLiteral("the book as %1 (%2 entries; floor: the printed book as HTML)").arg(kind.second).arg(entries),
+                   made.ms, made.floor);
+        }
+    }
 
     heading(QStringLiteral("The rules of the game"));
     {

@@ -203,8 +203,10 @@ QString EntryHtml::of(const Book &book, const Entry &e, Use use)
             return said.isEmpty() ? tr("%1, rendez-vous au %2.").arg(lead, to(reference))
                                   : tr("%1 : %2 Rendez-vous au %3.").arg(lead, escaped(said), to(reference));
         };
-        h += tr("<p>Tentez votre chance.</p>");
-        h += QStringLiteral("<p>%1</p>").arg(outcome(tr("Si vous êtes chanceux"), e.luck.luckyText, e.luck.luckyValue));
+        // The call and its first outcome in one paragraph: a page never
+        // ends on "Tentez votre chance." alone.
+        h += QStringLiteral("<p>%1 %2</p>")
+                 .arg(tr("Tentez votre chance."), outcome(tr("Si vous êtes chanceux"), e.luck.luckyText, e.luck.luckyValue));
         h += QStringLiteral("<p>%1</p>")
                  .arg(outcome(tr("Si vous êtes malchanceux"), e.luck.unluckyText, e.luck.unluckyValue));
     }
