@@ -230,7 +230,8 @@ bool TweeReader::parse(const QString &text)
             if (i >= header.size())
                 return fail(p.line, tr("les étiquettes du passage « %1 » ne sont pas fermées par « ] »").arg(p.name));
             ++i;
-            for (const QString &tag : tags.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
+            static const QRegularExpression spaces(QStringLiteral("\\s+"));
+            for (const QString &tag : tags.split(spaces, Qt::SkipEmptyParts))
                 p.tags << unescapedName(tag);
         }
         const QString rest = header.mid(i).trimmed();

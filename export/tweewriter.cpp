@@ -50,6 +50,7 @@ QString TweeWriter::readable(const Entry &entry) const
     static const QRegularExpression lineBreak(QStringLiteral("<br\\s*/?>|</p>|</tr>|</table>|</h\\d>"));
     static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
     static const QRegularExpression character(QStringLiteral("&#(\\d+);"));
+    static const QRegularExpression bold(QStringLiteral("</?b>")), italic(QStringLiteral("</?i>"));
     QString h = EntryHtml::of(book, entry, EntryHtml::Ebook);
     h.remove(heading);
     QString linked;
@@ -63,8 +64,8 @@ QString TweeWriter::readable(const Entry &entry) const
     h = linked + h.midRef(at);
     h.replace(lineBreak, QStringLiteral("\n"))
         .replace(QLatin1String("</td>"), QLatin1String("  "))
-        .replace(QRegularExpression(QStringLiteral("</?b>")), QStringLiteral("''"))
-        .replace(QRegularExpression(QStringLiteral("</?i>")), QStringLiteral("//"))
+        .replace(bold, QStringLiteral("''"))
+        .replace(italic, QStringLiteral("//"))
         .remove(tag);
     QString text;
     at = 0;
