@@ -563,6 +563,10 @@ void BookWindow::showConflicts()
 {
     if (doc && !doc->isReadOnly() && !findChild<ConflictsUI *>() && ConflictsUI::hasConflicts(doc->path()))
         ConflictsUI::open(doc, this);
+    // The book's monster list too may hold a merge's conflicts: settled in its window.
+    if (doc && QFileInfo::exists(BookConflicts::pathFor(MonsterUI::listPathFor(*doc))))
+        statusBar()->showMessage(tr("La fusion a laissé des monstres en conflit : Fichier › Liste des monstres… (Ctrl+M) "
+                                    "pour les régler."));
 }
 
 void BookWindow::goToEntry()

@@ -2,6 +2,7 @@
 
 #include "entry/spelling.h"
 
+#include "analysis/bookconflicts.h"
 #include "book/atomicfile.h"
 #include "book/filehistory.h"
 #include "book/monsterlist.h"
@@ -9,6 +10,11 @@
 #include "ui_monsterui.h"
 
 #include <QBuffer>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableWidget>
+#include <QVBoxLayout>
 #include <QDir>
 #include <QFileInfo>
 #include <QPushButton>
@@ -31,6 +37,7 @@ MonsterUI::MonsterUI(QWidget *parent)
     const QString last = QSettings().value(QStringLiteral("fichierMonstres")).toString();
     monsterFile.setFileName(!last.isEmpty() && QFileInfo::exists(last) ? last : askForFile());
     loadFile();
+    readConflicts();
     ui->tableWidget->selectRow(monsterCount - 1);
     showFileName();
 }
@@ -50,10 +57,7 @@ MonsterUI::MonsterUI(const QSharedPointer<BookDocument> &document, QWidget *pare
     Spelling::attach(this, document->spelling());
     // The book's own list; the first time, one beside the book made from
     // the monsters its fights name, written once the author says OK.
-    const QString chosen = document->monsterListPath();
-    const QFileInfo book(document->path());
-    const QString proposed = book.absoluteDir().filePath(book.completeBaseName() + tr("-monstres.xml"));
-    monsterFile.setFileName(!chosen.isEmpty() && QFileInfo::exists(chosen) ? chosen : proposed);
+    monsterFile.setFileName(listPathFor(*document));
     if (QFileInfo::exists(monsterFile.fileName())) {
         loadFile();
     } else {
@@ -65,6 +69,7 @@ MonsterUI::MonsterUI(const QSharedPointer<BookDocument> &document, QWidget *pare
             ui->tableWidget->setItem(monsterCount - 1, 2, new QTableWidgetItem(row.endurance));
         }
     }
+    readConflicts();
     ui->tableWidget->selectRow(monsterCount - 1);
     showFileName();
 }
@@ -101,8 +106,14 @@ void MonsterUI::setUp()
         monsterCount = 0;
         ui->tableWidget->setRowCount(0);
         loadFile();
+        readConflicts();
         showFileName();
     });
+    conflictsButton = ui->buttonBox->addButton(tr("Conflits de la fusion…"), QDialogButtonBox::ActionRole);
+    conflictsButton->setObjectName(QStringLiteral("pb_Conflicts"));
+    conflictsButton->setAutoDefault(false);
+    conflictsButton->hide();
+    connect(conflictsButton, &QPushButton::clicked, this, &MonsterUI::showConflicts);
 }
 
 void MonsterUI::showFileName()
@@ -257,6 +268,12 @@ void MonsterUI::addToXML()
     }
     written = true;
     shownRows = list.rows;
+    // Every conflict settled and written: the merge's file has done its work.
+    if (!theirs.isEmpty() && conflictsSettled() && QFile::remove(BookConflicts::pathFor(monsterFile.fileName()))) {
+        theirs.clear();
+        settled.clear();
+        conflictsButton->hide();
+    }
     if (bookDocument)
         bookDocument->setMonsterListPath(monsterFile.fileName());
     QSettings().setValue(QStringLiteral("fichierMonstres"), QFileInfo(monsterFile.fileName()).absoluteFilePath());
@@ -308,4 +325,135 @@ QSet<QString> MonsterUI::lastUsedNames(bool *known)
     for (const MonsterRow &row : rows)
         names.insert(row.name);
     return names;
+}
+
+QString MonsterUI::listPathFor(const BookDocument &document)
+{
+    const QString chosen = document.monsterListPath();
+    const QFileInfo book(document.path());
+    const QString proposed = book.absoluteDir().filePath(book.completeBaseName() + tr("-monstres.xml"));
+    return !chosen.isEmpty() && QFileInfo::exists(chosen) ? chosen : proposed;
+}
+
+void MonsterUI::readConflicts()
+{
+    theirs.clear();
+    settled.clear();
+    QFile aside(BookConflicts::pathFor(monsterFile.fileName()));
+    MonsterList list;
+    if (!monsterFile.fileName().isEmpty() && aside.open(QIODevice::ReadOnly) && list.read(&aside))
+        theirs = list.rows;
+    settled.fill(false, theirs.size());
+    conflictsButton->setVisible(!theirs.isEmpty());
+    markConflicts();
+}
+
+int MonsterUI::rowNamed(const QString &name) const
+{
+    for (int r = 0; r < ui->tableWidget->rowCount(); ++r)
+        if (const QTableWidgetItem *item = ui->tableWidget->item(r, 0))
+            if (item->text() == name)
+                return r;
+    return -1;
+}
+
+// The monsters still in conflict stand out in the table, their version in
+// the tool tip.
+void MonsterUI::markConflicts()
+{
+    conflictsButton->setText(tr("Conflits de la fusion (%1)…").arg(settled.count(false)));
+    for (int k = 0; k < theirs.size(); ++k) {
+        const int r = rowNamed(theirs.at(k).name);
+        for (int c = 0; r >= 0 && c < 3; ++c) {
+            QTableWidgetItem *item = ui->tableWidget->item(r, c);
+            if (!item)
+                continue;
+            item->setBackground(settled.at(k) ? QBrush() : QBrush(QColor(0xff, 0xe0, 0xb2)));
+            item->setToolTip(settled.at(k) ? QString()
+                                           : tr("En conflit : leur version a Habileté %1, Endurance %2")
+                                                 .arg(theirs.at(k).habilete, theirs.at(k).endurance));
+        }
+    }
+}
+
+bool MonsterUI::settleConflict(int k, bool takeTheirs)
+{
+    if (k < 0 || k >= theirs.size())
+        return false;
+    if (takeTheirs) {
+        const MonsterRow &row = theirs.at(k);
+        int r = rowNamed(row.name);
+        if (r < 0) { // we had removed it
+            r = monsterCount++;
+            ui->tableWidget->setRowCount(monsterCount);
+        }
+        ui->tableWidget->setItem(r, 0, new QTableWidgetItem(row.name));
+        ui->tableWidget->setItem(r, 1, new QTableWidgetItem(row.habilete));
+        ui->tableWidget->setItem(r, 2, new QTableWidgetItem(row.endurance));
+    }
+    settled[k] = true;
+    markConflicts();
+    return true;
+}
+
+// The conflicts side by side, ours as the table holds it and theirs.
+void MonsterUI::showConflicts()
+{
+    QDialog dialog(this);
+    dialog.setWindowTitle(tr("Conflits de la fusion — liste des monstres"));
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(tr("Les deux côtés de la fusion ont changé ces monstres. Pour chacun, "
+                                    "gardez le nôtre ou prenez le leur ; « OK » dans la liste l'enregistre."),
+                                 &dialog));
+    auto *table = new QTableWidget(theirs.size(), 3, &dialog);
+    table->setObjectName(QStringLiteral("tw_Conflicts"));
+    table->setHorizontalHeaderLabels({tr("Monstre"), tr("Le nôtre"), tr("Le leur")});
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setStretchLastSection(true);
+    auto *status = new QLabel(&dialog);
+    status->setObjectName(QStringLiteral("lbl_ConflictsStatus"));
+    status->setWordWrap(true);
+    const auto fill = [this, table, status] {
+        const QVector<MonsterRow> rows = tableRows();
+        for (int k = 0; k < theirs.size(); ++k) {
+            const int r = rowNamed(theirs.at(k).name);
+            const QString ours = r < 0 ? tr("(retiré de notre liste)")
+                                       : tr("Habileté %1, Endurance %2").arg(rows.at(r).habilete, rows.at(r).endurance);
+            const QString mark = settled.at(k) ? tr(" — réglé") : QString();
+            table->setItem(k, 0, new QTableWidgetItem(theirs.at(k).name + mark));
+            table->setItem(k, 1, new QTableWidgetItem(ours));
+            table->setItem(k, 2, new QTableWidgetItem(
+                                     tr("Habileté %1, Endurance %2").arg(theirs.at(k).habilete, theirs.at(k).endurance)));
+        }
+        status->setText(conflictsSettled()
+                            ? tr("Tous les conflits sont réglés : « OK » dans la liste l'enregistre et retire « %1 » ; "
+                                 "puis « git add %2 » termine la fusion.")
+                                  .arg(QFileInfo(BookConflicts::pathFor(monsterFile.fileName())).fileName(),
+                                       QFileInfo(monsterFile.fileName()).fileName())
+                            : tr("%1 conflit(s) à régler.").arg(settled.count(false)));
+    };
+    fill();
+    layout->addWidget(table);
+    layout->addWidget(status);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    auto *keep = buttons->addButton(tr("Garder le nôtre"), QDialogButtonBox::ActionRole);
+    auto *take = buttons->addButton(tr("Prendre le leur"), QDialogButtonBox::ActionRole);
+    const auto settle = [this, table, fill](bool takeTheirs) {
+        if (!settleConflict(table->currentRow(), takeTheirs))
+            return;
+        fill();
+        const int next = settled.indexOf(false); // on to the next one left
+        if (next >= 0)
+            table->selectRow(next);
+    };
+    connect(keep, &QPushButton::clicked, &dialog, [settle] { settle(false); });
+    connect(take, &QPushButton::clicked, &dialog, [settle] { settle(true); });
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    table->selectRow(0);
+    dialog.resize(620, 320);
+    dialog.exec();
 }

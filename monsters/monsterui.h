@@ -10,6 +10,7 @@
 #include <QVector>
 
 struct MonsterRow;
+class QPushButton;
 
 namespace Ui {
 class MonsterUI;
@@ -33,6 +34,19 @@ public:
     // the checks use it; empty when there is none or it cannot be read.
     static QVector<MonsterRow> lastUsed();
     static QSet<QString> lastUsedNames(bool *known); // known: a list with monsters was read
+    // The book's own list: the one chosen for it, else the one proposed
+    // beside it ("livre-monstres.xml").
+    static QString listPathFor(const BookDocument &document);
+
+    // What a git merge left beside the list (LIST.conflits.xml): their
+    // versions of the monsters both sides changed. Each is settled in the
+    // table, ours kept or theirs taken; once all are and the list is
+    // written, the conflicts file goes.
+    int conflictCount() const { return theirs.size(); }
+    QString conflictName(int k) const { return theirs.at(k).name; }
+    bool settleConflict(int k, bool takeTheirs);
+    bool conflictsSettled() const { return !settled.contains(false); }
+    void showConflicts();
 
 private slots:
     void addMonsterToList();
@@ -47,6 +61,9 @@ private:
     void showFileName();
     void setUp();
     QVector<MonsterRow> tableRows() const;
+    void readConflicts();
+    int rowNamed(const QString &name) const;
+    void markConflicts();
 
     Ui::MonsterUI *ui;
     int monsterCount;
@@ -55,6 +72,9 @@ private:
     bool written = false;    // set by addToXML when the file was replaced
     QVector<MonsterRow> shownRows; // the list as its file holds it
     QSharedPointer<BookDocument> bookDocument;
+    QVector<MonsterRow> theirs; // a merge's conflicts, their side
+    QVector<bool> settled;
+    QPushButton *conflictsButton = nullptr;
 };
 
 #endif

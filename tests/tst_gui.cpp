@@ -1,7 +1,9 @@
 // The windows as an author uses them: the main window, the entry form, saving
 // through the entry dialog, the monster list and the check dialog.
 #include "analysis/bookcheck.h"
+#include "analysis/bookconflicts.h"
 #include "analysis/bookmap.h"
+#include "analysis/monstermerge.h"
 #include "analysis/mapplaces.h"
 #include "app/booklistmodel.h"
 #include "app/bookmapui.h"
@@ -13,6 +15,7 @@
 #include "app/playui.h"
 #include "export/printbook.h"
 #include "export/tweereader.h"
+#include "book/monsterlist.h"
 #include "book/bookreader.h"
 #include "book/entryid.h"
 #include "book/entrywriter.h"
@@ -83,6 +86,8 @@ private slots:
     void unreadableBook();
     void historyCannotBeWritten();
     void monsterList();
+    void monsterConflicts_data();
+    void monsterConflicts();
     void unreadableMonsterList();
     void bookMonsterList();
     void checkAndMapFromTheMenu();
@@ -673,6 +678,68 @@ void TestGui::bookMonsterList()
     QVERIFY(again->load());
     QCOMPARE(again->monsterListPath(), path("m.xml"));
     QCOMPARE(unknown(again), 1);
+}
+
+void TestGui::monsterConflicts_data()
+{
+    QTest::addColumn<int>("troll"); // changed by both: 0 keep ours, 1 take theirs, -1 left
+    QTest::addColumn<int>("loup");  // removed by us, changed by them
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<bool>("settled");
+    QTest::newRow("ours kept, theirs taken back") << 0 << 1 << "Troll 10 14, Orque 7 9, Loup 6 7" << true;
+    QTest::newRow("theirs taken, ours kept out") << 1 << 0 << "Troll 9 16, Orque 7 9" << true;
+    QTest::newRow("one left") << 1 << -1 << "Troll 9 16, Orque 7 9" << false;
+}
+
+// A merge's conflicts in the book's monster list, settled in its window:
+// what is written is what the author chose, and the conflicts file goes
+// once all are settled.
+void TestGui::monsterConflicts()
+{
+    QFETCH(int, troll);
+    QFETCH(int, loup);
+    QFETCH(QString, written);
+    QFETCH(bool, settled);
+    const auto list = [](const char *rows) {
+        QByteArray xml = "<Monsters>\n";
+        int id = 0;
+        for (const QString &row : QString(rows).split(", ")) {
+            const QStringList f = row.split(' ');
+            xml += QString("\t<Elem id=\"%1\" Name=\"%2\" Habilete=\"%3\" Endurance=\"%4\"/>\n")
+                       .arg(id++).arg(f.at(0), f.at(1), f.at(2)).toUtf8();
+        }
+        return xml + "</Monsters>\n";
+    };
+    MonsterMerge merge;
+    QVERIFY(merge.merge(list("Troll 9 14, Orque 7 8, Loup 6 6"), list("Troll 10 14, Orque 7 8"),
+                        list("Troll 9 16, Orque 7 9, Loup 6 7")));
+    QCOMPARE(merge.conflicts().size(), 2);
+    const QString monsters = path("m.xml"), aside = BookConflicts::pathFor(path("m.xml"));
+    QVERIFY(writeBytes(monsters, merge.result()) && writeBytes(aside, merge.conflictBook()));
+    QVERIFY(QFile::copy(fixture("book-own.xml"), path("a.xml")));
+    const QSharedPointer<BookDocument> book = BookDocument::of(path("a.xml"));
+    QVERIFY(book->load());
+    book->setMonsterListPath(monsters);
+
+    MonsterUI window(book);
+    QCOMPARE(window.conflictCount(), 2);
+    QVERIFY(Form(&window).get<QPushButton>("pb_Conflicts")->isVisibleTo(&window));
+    for (int k = 0; k < window.conflictCount(); ++k) {
+        const int choice = window.conflictName(k) == "Troll" ? troll : loup;
+        if (choice >= 0)
+            QVERIFY(window.settleConflict(k, choice == 1));
+    }
+    QCOMPARE(window.conflictsSettled(), settled);
+    QMetaObject::invokeMethod(Form(&window).get<QDialogButtonBox>("buttonBox"), "accepted");
+    QCOMPARE(window.result(), int(QDialog::Accepted));
+    QFile file(monsters);
+    MonsterList read;
+    QVERIFY(file.open(QIODevice::ReadOnly) && read.read(&file));
+    QStringList rows;
+    for (const MonsterRow &row : read.rows)
+        rows << QString("%1 %2 %3").arg(row.name, row.habilete, row.endurance);
+    QCOMPARE(rows.join(", "), written);
+    QCOMPARE(QFile::exists(aside), !settled);
 }
 
 void TestGui::checkAndMapFromTheMenu()
