@@ -160,7 +160,7 @@ void MapItem::makePicture() const
                        qMax(1, int(std::ceil(map.bounds.height() * overviewScale))), QImage::Format_RGB32);
         QPainter painter(&picture);
         painter.scale(overviewScale, overviewScale);
-        paintLines(&painter, map.bounds, Boxes);
+        paintLines(&painter, map.bounds, Boxes, true);
         painter.end();
         overview = std::move(picture);
         if (shownIn)
@@ -575,8 +575,11 @@ void MapItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, Q
         makePicture();
 }
 
-void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxes) const
+void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxes, bool everyBox) const
 {
+    // The picture's thread draws every box: it never reads what the author
+    // chose to show, which may change meanwhile.
+    const auto hidden = [this, everyBox](int node) { return !everyBox && this->hidden(node); };
     // Drawn into a picture of the exposed part first, thin lines straight
     // into its pixels: the painter spends a call on each pixel of a line,
     // and a large book's lines cross the whole map.

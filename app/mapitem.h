@@ -67,7 +67,7 @@ private:
     template<typename Visit>
     void forEachIn(const Grid &grid, const QRectF &rect, QVector<quint32> &seen, Visit visit) const;
     enum BoxStyle { NoBoxes, Boxes, OutlinedBoxes };
-    void paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxes) const;
+    void paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxes, bool everyBox = false) const;
     void paintDetails(QPainter *painter, const QRectF &exposed) const;
     void makePicture() const;
     const QImage &picture() const;
