@@ -161,6 +161,8 @@ Typesetter::Typesetter(PdfPages &pdf, const QSizeF &body, int resolution)
     : pdf(pdf), body(body), resolution(resolution), scale(pixelScale(resolution)), recorder(new Recorder(this)),
       numberFont(QGuiApplication::font()), numberMetrics(numberFont, this)
 {
+    fonts[PageNumber] = numberFont;
+    fontSet[PageNumber] = true;
 }
 
 Typesetter::~Typesetter() = default;
@@ -224,7 +226,79 @@ const Typesetter::Shaped &Typesetter::shape(int format, QStringView text)
         fonts[format] = font(format);
         fontSet[format] = true;
     }
+    // Numbers are most of what a book shapes once each ("au 042.", the
+    // headings): they are made up of their characters, shaped one by one,
+    // while the font sets those side by side as Qt would. The first
+    // numbers of each format are shaped by Qt as well and compared: any
+    // difference (kerning, another font) and the format's numbers go
+    // through Qt alone.
+    if (composing[format] != Never && isNumber(text)) {
+        Shaped made;
+        if (composed(format, text, &made)) {
+            if (composing[format] == Always)
+                return *cache[format].insert(Key{QStringView(made.text)}, made);
+            const Shaped &qt = shapeWith(fonts[format], format, text);
+            if (sameShape(made, qt)) {
+                if (++checked[format] >= numbersChecked)
+                    composing[format] = Always;
+            } else {
+                composing[format] = Never;
+            }
+            return qt;
+        }
+        composing[format] = Never;
+    }
     return shapeWith(fonts[format], format, text);
+}
+
+bool Typesetter::isNumber(QStringView text)
+{
+    int end = text.size();
+    while (end > 0 && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    int digits = 0;
+    while (digits < end && text.at(digits) >= QLatin1Char('0') && text.at(digits) <= QLatin1Char('9'))
+        ++digits;
+    return digits > 0 && (digits == end || (digits == end - 1 && QStringView(u".,").contains(text.at(digits))));
+}
+
+// `text` as its characters shaped alone, side by side, in one run.
+bool Typesetter::composed(int format, QStringView text, Shaped *made)
+{
+    made->text = text.toString();
+    PdfPages::Text run;
+    qreal x = 0, natural = 0;
+    for (int i = 0; i < text.size(); ++i) {
+        const Shaped &one = shapeWith(fonts[format], format, text.mid(i, 1));
+        if (one.runs.size() != 1 || (run.font >= 0 && one.runs.at(0).font != run.font))
+            return false;
+        const PdfPages::Text &glyph = one.runs.at(0);
+        if (i == 0) {
+            run.font = glyph.font;
+            run.start = glyph.start;
+            made->ascent = one.ascent;
+            made->descent = one.descent;
+            made->leading = one.leading;
+        }
+        run.bytes += glyph.bytes;
+        x += one.width;
+        if (text.at(i) != QLatin1Char(' '))
+            natural = x;
+    }
+    run.advance = x - run.start;
+    made->runs.append(run);
+    made->width = x;
+    made->natural = natural;
+    return true;
+}
+
+bool Typesetter::sameShape(const Shaped &a, const Shaped &b)
+{
+    const auto near = [](qreal x, qreal y) { return std::abs(x - y) < 1e-4; };
+    return a.runs.size() == 1 && b.runs.size() == 1 && a.runs.at(0).font == b.runs.at(0).font
+        && a.runs.at(0).bytes == b.runs.at(0).bytes && near(a.runs.at(0).start, b.runs.at(0).start)
+        && near(a.runs.at(0).advance, b.runs.at(0).advance) && near(a.width, b.width) && near(a.natural, b.natural)
+        && near(a.ascent, b.ascent) && near(a.descent, b.descent) && near(a.leading, b.leading);
 }
 
 const Typesetter::Shaped &Typesetter::shapeWith(const QFont &font, int format, QStringView piece)
@@ -323,7 +397,7 @@ bool Typesetter::draw(const Shaped &shaped, qreal x, qreal baseline)
 void Typesetter::pageNumber()
 {
     const QString number = QString::number(page + 1);
-    const Shaped &shaped = shapeWith(numberFont, PageNumber, number);
+    const Shaped &shaped = shape(PageNumber, number);
     draw(shaped, body.width() - numberMetrics.horizontalAdvance(number),
          body.height() + numberMetrics.ascent() + 5.0 * resolution / 72);
 }

@@ -79,6 +79,11 @@ private:
     enum Format { Bold = 1, Italic = 2, Heading1 = 4, Heading2 = 8, PageNumber = 14 };
 
     const Shaped &shape(int format, QStringView text);
+    // A number, as the book writes them: digits, then "." or "," maybe,
+    // then spaces maybe.
+    static bool isNumber(QStringView text);
+    bool composed(int format, QStringView text, Shaped *made);
+    static bool sameShape(const Shaped &a, const Shaped &b);
     const Shaped &shapeWith(const QFont &font, int format, QStringView text);
     QFont font(int format) const;
     qreal lineHeight(int format, bool step);
@@ -106,6 +111,10 @@ private:
     QFont fonts[16];
     QScopedPointer<QTextLayout> layouts[16];
     bool fontSet[16] = {};
+    enum Composing { Checking, Always, Never };
+    Composing composing[16] = {};
+    int checked[16] = {};
+    static constexpr int numbersChecked = 24;
     int page = -1;     // the page being set, from 0
     qreal y = 0;       // down the book, in device units
     qreal margin = 0;  // the bottom margin of the block above, still to give
