@@ -631,6 +631,10 @@ void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxe
         if (clip(&line, inside))
             drawLine(&picture, line, edge.colour, false);
     });
+    // A picture dropped on the way (the item goes) is not finished.
+    const auto dropped = [&] { return everyBox && pictureDropped.load(std::memory_order_relaxed); };
+    if (dropped())
+        return;
     if (boxes != NoBoxes) {
         const QRect all(QPoint(0, 0), picture.size());
         uchar *bits = picture.bits();
@@ -652,6 +656,8 @@ void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxe
             }
         });
     }
+    if (dropped())
+        return;
     painter->resetTransform();
     painter->drawImage(area.topLeft(), picture);
     painter->setWorldTransform(toDevice);

@@ -183,6 +183,7 @@ bool TweeReader::fail(int line, const QString &why)
 bool TweeReader::read(const QByteArray &twee)
 {
     storyTitle.clear();
+    storyAuthor.clear();
     storyIfid.clear();
     root.clear();
     error.clear();

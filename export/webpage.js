@@ -77,9 +77,9 @@ const ENDINGS = {fin: "Fin de l'aventure.", mort: "Vous êtes mort.", rompu: "Ce
                  boucle: "L'aventure tourne en rond."};
 // An ending the author marked a victory or a death says so; a reader
 // whose Endurance runs out dies wherever it is.
+function endingAt(p, endurance) { return endurance <= 0 || p.end === "mort" ? "mort" : "fin"; }
 function endingText(ending, p) {
     if (ending === "fin" && p.end === "victoire") return "Victoire ! Votre aventure s'achève ici.";
-    if (ending === "fin" && p.end === "mort") return ENDINGS.mort;
     return ENDINGS[ending] || "";
 }
 function end(ending) {
@@ -121,7 +121,7 @@ function settle() {
     }
     if (!now.luckDone && p.luck) now.phase = "luck";
     else if (p.choices.length) now.phase = "choose";
-    else end(now.sheet.e <= 0 ? "mort" : "fin");
+    else end(endingAt(p, now.sheet.e));
     return null;
 }
 function go(w) {
@@ -311,7 +311,7 @@ function show() {
     try { showState(acts); } catch (e) { acts.replaceChildren(); }
     acts.appendChild(button("Recommencer", restart));
 }
-if (typeof module !== "undefined" && module.exports) module.exports = {load, autoplay, endings: () => BOOK.pages.map(p => p.id + " " + endingText("fin", p))};
+if (typeof module !== "undefined" && module.exports) module.exports = {load, autoplay, endings: () => BOOK.pages.map(p => p.id + " " + endingText(endingAt(p, 1), p))};
 if (typeof document !== "undefined") {
     DATA = document.getElementById("livre");
     KEY = "orvandel:" + DATA.dataset.empreinte;

@@ -269,7 +269,10 @@ void MonsterUI::addToXML()
     written = true;
     shownRows = list.rows;
     // Every conflict settled and written: the merge's file has done its work.
-    if (!theirs.isEmpty() && conflictsSettled() && QFile::remove(BookConflicts::pathFor(monsterFile.fileName()))) {
+    // (A conflicts file with no monster in it tells of monsters they removed
+    // and we changed: ours stays, nothing to choose, and it goes too.)
+    if (conflictsRead && conflictsSettled() && QFile::remove(BookConflicts::pathFor(monsterFile.fileName()))) {
+        conflictsRead = false;
         theirs.clear();
         settled.clear();
         conflictsButton->hide();
@@ -341,20 +344,22 @@ void MonsterUI::readConflicts()
     settled.clear();
     QFile aside(BookConflicts::pathFor(monsterFile.fileName()));
     MonsterList list;
-    if (!monsterFile.fileName().isEmpty() && aside.open(QIODevice::ReadOnly) && list.read(&aside))
+    conflictsRead = !monsterFile.fileName().isEmpty() && aside.open(QIODevice::ReadOnly) && list.read(&aside);
+    if (conflictsRead)
         theirs = list.rows;
     settled.fill(false, theirs.size());
     conflictsButton->setVisible(!theirs.isEmpty());
     markConflicts();
 }
 
-int MonsterUI::rowNamed(const QString &name) const
+QVector<int> MonsterUI::rowsNamed(const QString &name) const
 {
+    QVector<int> rows;
     for (int r = 0; r < ui->tableWidget->rowCount(); ++r)
         if (const QTableWidgetItem *item = ui->tableWidget->item(r, 0))
             if (item->text() == name)
-                return r;
-    return -1;
+                rows.append(r);
+    return rows;
 }
 
 // The monsters still in conflict stand out in the table, their version in
@@ -363,15 +368,16 @@ void MonsterUI::markConflicts()
 {
     conflictsButton->setText(tr("Conflits de la fusion (%1)…").arg(settled.count(false)));
     for (int k = 0; k < theirs.size(); ++k) {
-        const int r = rowNamed(theirs.at(k).name);
-        for (int c = 0; r >= 0 && c < 3; ++c) {
-            QTableWidgetItem *item = ui->tableWidget->item(r, c);
-            if (!item)
-                continue;
-            item->setBackground(settled.at(k) ? QBrush() : QBrush(QColor(0xff, 0xe0, 0xb2)));
-            item->setToolTip(settled.at(k) ? QString()
-                                           : tr("En conflit : leur version a Habileté %1, Endurance %2")
-                                                 .arg(theirs.at(k).habilete, theirs.at(k).endurance));
+        for (int r : rowsNamed(theirs.at(k).name)) {
+            for (int c = 0; c < 3; ++c) {
+                QTableWidgetItem *item = ui->tableWidget->item(r, c);
+                if (!item)
+                    continue;
+                item->setBackground(settled.at(k) ? QBrush() : QBrush(QColor(0xff, 0xe0, 0xb2)));
+                item->setToolTip(settled.at(k) ? QString()
+                                               : tr("En conflit : leur version a Habileté %1, Endurance %2")
+                                                     .arg(theirs.at(k).habilete, theirs.at(k).endurance));
+            }
         }
     }
 }
@@ -382,7 +388,12 @@ bool MonsterUI::settleConflict(int k, bool takeTheirs)
         return false;
     if (takeTheirs) {
         const MonsterRow &row = theirs.at(k);
-        int r = rowNamed(row.name);
+        const QVector<int> named = rowsNamed(row.name);
+        // Two monsters of ours under that name: which one theirs stands for
+        // cannot be told. The author edits the right one and keeps it.
+        if (named.size() > 1)
+            return false;
+        int r = named.value(0, -1);
         if (r < 0) { // we had removed it
             r = monsterCount++;
             ui->tableWidget->setRowCount(monsterCount);
@@ -419,9 +430,13 @@ void MonsterUI::showConflicts()
     const auto fill = [this, table, status] {
         const QVector<MonsterRow> rows = tableRows();
         for (int k = 0; k < theirs.size(); ++k) {
-            const int r = rowNamed(theirs.at(k).name);
-            const QString ours = r < 0 ? tr("(retiré de notre liste)")
-                                       : tr("Habileté %1, Endurance %2").arg(rows.at(r).habilete, rows.at(r).endurance);
+            const QVector<int> named = rowsNamed(theirs.at(k).name);
+            const QString ours = named.isEmpty() ? tr("(retiré de notre liste)")
+                                 : named.size() > 1
+                                     ? tr("(%1 monstres de ce nom : modifiez le bon dans la liste, puis gardez le nôtre)")
+                                           .arg(named.size())
+                                     : tr("Habileté %1, Endurance %2")
+                                           .arg(rows.at(named.at(0)).habilete, rows.at(named.at(0)).endurance);
             const QString mark = settled.at(k) ? tr(" — réglé") : QString();
             table->setItem(k, 0, new QTableWidgetItem(theirs.at(k).name + mark));
             table->setItem(k, 1, new QTableWidgetItem(ours));

@@ -62,7 +62,7 @@ private:
     void setUp();
     QVector<MonsterRow> tableRows() const;
     void readConflicts();
-    int rowNamed(const QString &name) const;
+    QVector<int> rowsNamed(const QString &name) const;
     void markConflicts();
 
     Ui::MonsterUI *ui;
@@ -74,6 +74,7 @@ private:
     QSharedPointer<BookDocument> bookDocument;
     QVector<MonsterRow> theirs; // a merge's conflicts, their side
     QVector<bool> settled;
+    bool conflictsRead = false; // a merge's conflicts file was read beside the list
     QPushButton *conflictsButton = nullptr;
 };
 

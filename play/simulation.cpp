@@ -162,9 +162,9 @@ Simulation::Report Simulation::run(int adventures, quint32 seed)
     for (int p = 1; p < parts; ++p) {
         Report &mine = partial[p - 1];
         mine.reached = r.reached;
-        // each worker has its own copy: the odds cache is not shared
-        workers.emplace_back([this, &mine, p, bounds, seed] {
-            Simulation own(*this);
+        // each worker has its own copy, made here before this thread runs
+        // its own part: the odds cache is not shared
+        workers.emplace_back([own = *this, &mine, p, bounds, seed]() mutable {
             own.runPart(mine, bounds(p), bounds(p + 1), seed);
         });
     }

@@ -63,6 +63,7 @@ const PagePlay pagePlays[] = {
     {"play-rules.xml", 1, ""}, {"play-rules.xml", 42, ""}, {"play-rules.xml", 2026, ""},
     {"play-luck.xml", 1, ""}, {"play-luck.xml", 42, ""}, {"play-luck.xml", 2026, ""},
     {"play-meal.xml", 5, ""}, // the random reader eats
+    {"play-death.xml", 4, ""}, {"play-death.xml", 5, ""}, {"play-death.xml", 6, ""}, // a death, a victory marked
     {"book-script.xml", 7,
      "&lt;/script&gt;&lt;script&gt;document.title=\"PWNED\"&lt;/script&gt;&lt;b&gt;gras&lt;/b&gt;"},
     {"book-comment.xml", 1, "La fin &lt;!--&lt;script&gt;\u2028&lt;/script&gt;"},

@@ -682,13 +682,24 @@ void TestGui::bookMonsterList()
 
 void TestGui::monsterConflicts_data()
 {
-    QTest::addColumn<int>("troll"); // changed by both: 0 keep ours, 1 take theirs, -1 left
-    QTest::addColumn<int>("loup");  // removed by us, changed by them
+    QTest::addColumn<QString>("base");
+    QTest::addColumn<QString>("ours");
+    QTest::addColumn<QString>("theirs");
+    QTest::addColumn<QString>("choices"); // one a conflict: 0 keep ours, 1 take theirs, - left, x taking refused
     QTest::addColumn<QString>("written");
     QTest::addColumn<bool>("settled");
-    QTest::newRow("ours kept, theirs taken back") << 0 << 1 << "Troll 10 14, Orque 7 9, Loup 6 7" << true;
-    QTest::newRow("theirs taken, ours kept out") << 1 << 0 << "Troll 9 16, Orque 7 9" << true;
-    QTest::newRow("one left") << 1 << -1 << "Troll 9 16, Orque 7 9" << false;
+    const QString base = "Troll 9 14, Orque 7 8, Loup 6 6", ours = "Troll 10 14, Orque 7 8",
+                  theirs = "Troll 9 16, Orque 7 9, Loup 6 7";
+    // the conflicts come Loup (removed by us, changed by them), then Troll (changed by both)
+    QTest::newRow("ours kept, theirs taken back") << base << ours << theirs << "10" << "Troll 10 14, Orque 7 9, Loup 6 7" << true;
+    QTest::newRow("theirs taken, ours kept out") << base << ours << theirs << "01" << "Troll 9 16, Orque 7 9" << true;
+    QTest::newRow("one left") << base << ours << theirs << "-1" << "Troll 9 16, Orque 7 9" << false;
+    // two monsters of one name: which of ours theirs stands for cannot be told
+    QTest::newRow("a name twice") << "Orque 7 8, Orque 6 6" << "Orque 7 8, Orque 8 6" << "Orque 7 8, Orque 5 6"
+                                  << "x" << "Orque 7 8, Orque 8 6" << false;
+    // removed by them, changed by us: ours stays, nothing to choose, the file goes
+    QTest::newRow("removed by them only") << "Troll 9 14, Orque 7 8" << "Troll 10 14, Orque 7 8" << "Orque 7 8"
+                                          << "" << "Troll 10 14, Orque 7 8" << true;
 }
 
 // A merge's conflicts in the book's monster list, settled in its window:
@@ -696,14 +707,16 @@ void TestGui::monsterConflicts_data()
 // once all are settled.
 void TestGui::monsterConflicts()
 {
-    QFETCH(int, troll);
-    QFETCH(int, loup);
+    QFETCH(QString, base);
+    QFETCH(QString, ours);
+    QFETCH(QString, theirs);
+    QFETCH(QString, choices);
     QFETCH(QString, written);
     QFETCH(bool, settled);
-    const auto list = [](const char *rows) {
+    const auto list = [](const QString &rows) {
         QByteArray xml = "<Monsters>\n";
         int id = 0;
-        for (const QString &row : QString(rows).split(", ")) {
+        for (const QString &row : rows.split(", ")) {
             const QStringList f = row.split(' ');
             xml += QString("\t<Elem id=\"%1\" Name=\"%2\" Habilete=\"%3\" Endurance=\"%4\"/>\n")
                        .arg(id++).arg(f.at(0), f.at(1), f.at(2)).toUtf8();
@@ -711,9 +724,8 @@ void TestGui::monsterConflicts()
         return xml + "</Monsters>\n";
     };
     MonsterMerge merge;
-    QVERIFY(merge.merge(list("Troll 9 14, Orque 7 8, Loup 6 6"), list("Troll 10 14, Orque 7 8"),
-                        list("Troll 9 16, Orque 7 9, Loup 6 7")));
-    QCOMPARE(merge.conflicts().size(), 2);
+    QVERIFY(merge.merge(list(base), list(ours), list(theirs)));
+    QVERIFY(!merge.isClean());
     const QString monsters = path("m.xml"), aside = BookConflicts::pathFor(path("m.xml"));
     QVERIFY(writeBytes(monsters, merge.result()) && writeBytes(aside, merge.conflictBook()));
     QVERIFY(QFile::copy(fixture("book-own.xml"), path("a.xml")));
@@ -722,12 +734,12 @@ void TestGui::monsterConflicts()
     book->setMonsterListPath(monsters);
 
     MonsterUI window(book);
-    QCOMPARE(window.conflictCount(), 2);
-    QVERIFY(Form(&window).get<QPushButton>("pb_Conflicts")->isVisibleTo(&window));
+    QCOMPARE(window.conflictCount(), choices.size());
+    QCOMPARE(Form(&window).get<QPushButton>("pb_Conflicts")->isVisibleTo(&window), !choices.isEmpty());
     for (int k = 0; k < window.conflictCount(); ++k) {
-        const int choice = window.conflictName(k) == "Troll" ? troll : loup;
-        if (choice >= 0)
-            QVERIFY(window.settleConflict(k, choice == 1));
+        const QChar choice = choices.at(k);
+        if (choice != '-')
+            QCOMPARE(window.settleConflict(k, choice != '0'), choice != 'x');
     }
     QCOMPARE(window.conflictsSettled(), settled);
     QMetaObject::invokeMethod(Form(&window).get<QDialogButtonBox>("buttonBox"), "accepted");
