@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 
 PrintBook::PrintBook(const Book &book, const QString &title, const QString &author)
@@ -89,7 +90,7 @@ QString PrintBook::adventureSheet()
               "<tr><td colspan='3' height='120'>Équipement :</td></tr></table></div>");
 }
 
-bool PrintBook::pieces(const QString &bodyStyle, const std::function<bool(const QString &)> &out) const
+QString PrintBook::start(const QString &bodyStyle) const
 {
     QString h = QStringLiteral("<!DOCTYPE html><html lang='fr'><head><meta charset='utf-8'><title>%1</title>"
                                "<style>body{%2}"
@@ -102,13 +103,22 @@ bool PrintBook::pieces(const QString &bodyStyle, const std::function<bool(const 
                   author.isEmpty() ? QString()
                                    : QStringLiteral("<p align='center'><big>%1</big></p>").arg(EntryHtml::escaped(author)));
     h += rules() + adventureSheet();
-    h += QStringLiteral("<p style='page-break-before: always'></p>");
-    if (!out(h))
+    return h + QStringLiteral("<p style='page-break-before: always'></p>");
+}
+
+QString PrintBook::end()
+{
+    return QStringLiteral("</body></html>");
+}
+
+bool PrintBook::pieces(const QString &bodyStyle, const std::function<bool(const QString &)> &out) const
+{
+    if (!out(start(bodyStyle)))
         return false;
     for (const int i : order(book))
         if (!out(EntryHtml::of(book, i, EntryHtml::Print)))
             return false;
-    return out(QStringLiteral("</body></html>"));
+    return out(end());
 }
 
 bool PrintBook::writeHtml(QIODevice *device)
@@ -233,7 +243,22 @@ bool PrintBook::writePdf(QIODevice *device, Paper paper, int resolution, Typeset
         const QRect body = layout.paintRectPixels(resolution);
         PdfPages pdf(layout.fullRectPoints().size(), layout.paintRectPoints().topLeft(), resolution);
         Typesetter typesetter(pdf, body.size(), resolution);
-        if (typesetter.set(page(QStringLiteral("font-family:serif"))) == Typesetter::Done) {
+        // The entries' HTML made some entries at a time, as the typesetter
+        // asks for it (in a thread of its own).
+        const QVector<int> entries = order(book);
+        int at = 0;
+        bool ended = false;
+        const bool set = typesetter.set(start(QStringLiteral("font-family:serif")), [&](QString *piece) {
+            if (at == entries.size()) {
+                *piece = end();
+                return !std::exchange(ended, true);
+            }
+            piece->clear();
+            for (const int last = std::min<int>(at + 64, entries.size()); at < last; ++at)
+                *piece += EntryHtml::of(book, entries.at(at), EntryHtml::Print);
+            return true;
+        }) == Typesetter::Done;
+        if (set) {
             pages = pdf.pageCount();
             made = pdf.finish(title, QStringLiteral("Orvandel"), author);
         }

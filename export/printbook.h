@@ -54,6 +54,10 @@ public:
 
 private:
     QString page(const QString &bodyStyle) const;
+    // The page's head and front matter, up to the entries' page; what
+    // closes it after the entries.
+    QString start(const QString &bodyStyle) const;
+    static QString end();
     bool printThroughQt(QByteArray *made, int *pages, Paper paper, int resolution);
     // The page in pieces, one after the other, each given to `out`, which
     // says false to stop.

@@ -3,6 +3,7 @@
 #include "export/pdfpages.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGlyphRun>
 #include <QGuiApplication>
@@ -16,7 +17,11 @@
 #include <QTextLayout>
 
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 // Takes what Qt's layout draws of the front matter into the PDF: text
 // (shaped again, the same way) and filled rectangles, the borders of its
@@ -85,6 +90,51 @@ public:
 };
 
 namespace {
+
+// What one thread makes handed to another, in order.
+template<typename T>
+class Handover
+{
+public:
+    // False once the taker has given up.
+    bool put(T item)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (stopped)
+            return false;
+        items.push_back(std::move(item));
+        ready.notify_one();
+        return true;
+    }
+    void close()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        closed = true;
+        ready.notify_one();
+    }
+    void stop()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        stopped = true;
+    }
+    // The next item, waited for; false when there are no more.
+    bool take(T *item)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        ready.wait(lock, [this] { return !items.empty() || closed; });
+        if (items.empty())
+            return false;
+        *item = std::move(items.front());
+        items.pop_front();
+        return true;
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::deque<T> items;
+    bool closed = false, stopped = false;
+};
 
 // Qt's rich text gives its CSS pixels in device units at this ratio.
 qreal pixelScale(int resolution)
@@ -207,7 +257,13 @@ bool Typesetter::fail(const QString &why)
     return false;
 }
 
-QFont Typesetter::font(int format) const
+void Typesetter::findFonts()
+{
+    for (const int format : {0, int(Bold), int(Italic), int(Heading2)})
+        QFontInfo(font(format)).family();
+}
+
+QFont Typesetter::font(int format)
 {
     QFont f = QGuiApplication::font();
     f.setFamily(QStringLiteral("serif"));
@@ -398,7 +454,9 @@ void Typesetter::pageNumber()
 {
     const QString number = QString::number(page + 1);
     const Shaped &shaped = shape(PageNumber, number);
-    draw(shaped, body.width() - numberMetrics.horizontalAdvance(number),
+    // Set right as Qt's metrics would place it: their whole pixels of the
+    // number's advance, the width just shaped.
+    draw(shaped, body.width() - qRound(shaped.width),
          body.height() + numberMetrics.ascent() + 5.0 * resolution / 72);
 }
 
@@ -422,23 +480,61 @@ void Typesetter::place(qreal height)
     }
 }
 
-Typesetter::Result Typesetter::set(const QString &html)
+Typesetter::Result Typesetter::set(const QString &start, const std::function<bool(QString *piece)> &next)
 {
     // The front matter ends with an empty paragraph that breaks the page
     // before the first entry.
     static const QString entriesStart = QStringLiteral("<p style='page-break-before: always'></p>");
-    const int split = html.indexOf(entriesStart);
-    if (split < 0)
+    const int split = start.indexOf(entriesStart);
+    if (split < 0 || split + entriesStart.size() != start.size())
         return fail(QStringLiteral("livre sans entrées")), NotMine;
     // The margins of an entry's heading and paragraphs as Qt reads the
     // page's style (an em of the heading depends on the screen's dpi).
     QTextDocument sample;
-    sample.setHtml(html.left(html.indexOf(QLatin1String("<body>")) + 6)
+    sample.setHtml(start.left(start.indexOf(QLatin1String("<body>")) + 6)
                    + QStringLiteral("<h2 class='n'>0</h2><p>0</p></body></html>"));
     const QTextBlockFormat heading = sample.begin().blockFormat(), text = sample.begin().next().blockFormat();
     headingMargins = {heading.topMargin(), heading.bottomMargin()};
     textMargins = {text.topMargin(), text.bottomMargin()};
-    if (!front(html.left(split) + QStringLiteral("</body></html>")) || !entries(html.mid(split + entriesStart.size())))
+    // The entries are read in a thread of their own, a piece ahead, while
+    // the front matter and the entries read before are set here.
+    Handover<QVector<Block>> blocks;
+    QString unread; // why the entries could not be read
+    std::thread reading([&next, &blocks, &unread] {
+        Reading state;
+        QString piece;
+        while (next(&piece)) {
+            QVector<Block> read;
+            if (!Typesetter::read(piece, state, &read)) {
+                unread = state.why;
+                break;
+            }
+            if (!blocks.put(std::move(read)))
+                break;
+        }
+        if (unread.isEmpty() && (state.block >= 0 || state.inTable))
+            unread = QStringLiteral("HTML inachevé");
+        blocks.close();
+    });
+    const bool frontSet = front(start.left(split) + QStringLiteral("</body></html>"));
+    bool first = true; // the first entry starts a page
+    QVector<Block> read;
+    for (bool more = frontSet; more && blocks.take(&read);) {
+        for (const Block &block : qAsConst(read)) {
+            if (!setBlock(block, first)) {
+                more = false;
+                break;
+            }
+            first = false;
+        }
+    }
+    blocks.stop();
+    while (blocks.take(&read)) // lets the thread end
+        ;
+    reading.join();
+    if (!unread.isEmpty())
+        fail(unread);
+    if (!reason.isEmpty())
         return NotMine;
     if (page >= 0)
         pageNumber();
@@ -670,18 +766,34 @@ bool Typesetter::table(const QVector<QVector<Cell>> &rows)
     return reason.isEmpty();
 }
 
-bool Typesetter::entries(const QString &html)
+bool Typesetter::setBlock(const Block &block, bool first)
+{
+    if (block.format < 0) {
+        if (first)
+            return fail(QStringLiteral("tableau"));
+        return table(block.rows) || fail(QStringLiteral("tableau"));
+    }
+    const QPair<qreal, qreal> margins = block.format == Heading2 ? headingMargins : textMargins;
+    return paragraph(block.pieces, block.format, block.format == Heading2, margins.first * scale,
+                     margins.second * scale, first);
+}
+
+bool Typesetter::read(const QString &html, Reading &state, QVector<Block> *blocks)
 {
     // The entries as EntryHtml writes them for print: headings, paragraphs
     // with line ends, bold and italics, and fights as tables.
-    QVector<Piece> pieces;
-    QVector<QVector<Cell>> rows;
-    int format = 0;
-    int block = -1; // 0 a paragraph, Heading2 an entry's number, -1 none open
-    bool inTable = false, inCell = false, pageBreak = true, spaced = true;
+    QVector<Piece> &pieces = state.pieces;
+    QVector<QVector<Cell>> &rows = state.rows;
+    QString &text = state.text;
+    int &format = state.format;
+    int &block = state.block;
+    bool &inTable = state.inTable, &inCell = state.inCell, &spaced = state.spaced;
+    const auto fail = [&state](const QString &why) {
+        state.why = why;
+        return false;
+    };
     const int n = html.size();
     const QChar *s = html.constData();
-    QString text;
     auto flushText = [&]() {
         if (text.isEmpty())
             return;
@@ -720,11 +832,8 @@ bool Typesetter::entries(const QString &html)
                 spaced = true;
             } else if ((tag == QLatin1String("/h2") && block == Heading2) || (tag == QLatin1String("/p") && block == 0)) {
                 flushText();
-                const QPair<qreal, qreal> margins = block == Heading2 ? headingMargins : textMargins;
-                if (!paragraph(pieces, block, block == Heading2, margins.first * scale, margins.second * scale, pageBreak))
-                    return false;
+                blocks->append({block, pieces, {}});
                 pieces.clear();
-                pageBreak = false;
                 block = -1;
             } else if (tag == QLatin1String("br") && block >= 0) {
                 flushText();
@@ -751,8 +860,7 @@ bool Typesetter::entries(const QString &html)
                 flushText();
                 inCell = false;
             } else if (tag == QLatin1String("/table") && inTable && !inCell) {
-                if (pageBreak || !table(rows))
-                    return fail(QStringLiteral("tableau")), false;
+                blocks->append({-1, {}, rows});
                 inTable = false;
             } else if ((tag == QLatin1String("/body") || tag == QLatin1String("/html")) && block < 0 && !inTable) {
             } else {
@@ -790,5 +898,5 @@ bool Typesetter::entries(const QString &html)
         }
         addChar(s[i++]);
     }
-    return block < 0 && !inTable && reason.isEmpty();
+    return true;
 }

@@ -14,6 +14,8 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+
 class Recorder;
 
 // Sets the printed book out in pages of a PdfPages, as Qt's rich text
@@ -31,11 +33,20 @@ public:
     ~Typesetter() override;
 
     enum Result { Done, NotMine };
-    // The book's HTML, as PrintBook makes it, page after page.
-    Result set(const QString &html);
+    // The book's HTML, as PrintBook makes it, page after page, in parts:
+    // the page up to its first entry (its head and front matter, ending
+    // where the entries' page begins), then the entries' HTML in pieces of
+    // whole elements, each given by `next` until it says there are no more.
+    // The pieces may be made meanwhile in another thread.
+    Result set(const QString &start, const std::function<bool(QString *piece)> &next);
     QString why() const { return reason; }
 
     QPaintEngine *paintEngine() const override;
+
+    // Looks up the fonts the entries are set in, as their first words
+    // would: fonts found once are found at once after, so a thread can do
+    // this while the book is read.
+    static void findFonts();
 
     // True when Qt finds nowhere to break a line of `text` but after its
     // spaces (QTextBoundaryFinder need not be asked).
@@ -85,12 +96,31 @@ private:
     bool composed(int format, QStringView text, Shaped *made);
     static bool sameShape(const Shaped &a, const Shaped &b);
     const Shaped &shapeWith(const QFont &font, int format, QStringView text);
-    QFont font(int format) const;
+    static QFont font(int format);
     qreal lineHeight(int format, bool step);
     bool paragraph(const QVector<Piece> &pieces, int format, bool centred, qreal top, qreal bottom, bool pageBreak);
     bool table(const QVector<QVector<Cell>> &rows);
     bool front(const QString &html);
-    bool entries(const QString &html);
+    struct Block // an entry's heading, a paragraph or a table, as read
+    {
+        int format = 0; // 0 a paragraph, Heading2 a heading, -1 a table
+        QVector<Piece> pieces;
+        QVector<QVector<Cell>> rows;
+    };
+    struct Reading // where read() stands between pieces
+    {
+        QVector<Piece> pieces;
+        QVector<QVector<Cell>> rows;
+        QString text;
+        int format = 0;
+        int block = -1; // 0 a paragraph, Heading2 an entry's number, -1 none open
+        bool inTable = false, inCell = false, spaced = true;
+        QString why; // what could not be read
+    };
+    // One piece of the entries' HTML read into blocks, the state kept for
+    // the next; touches nothing of a Typesetter's.
+    static bool read(const QString &html, Reading &state, QVector<Block> *blocks);
+    bool setBlock(const Block &block, bool first);
     void newPage();
     void place(qreal height);
     bool draw(const Shaped &shaped, qreal x, qreal baseline);

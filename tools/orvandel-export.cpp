@@ -32,6 +32,7 @@
 #include "book/filepaths.h"
 #include "export/epubbook.h"
 #include "export/printbook.h"
+#include "export/typesetter.h"
 #include "export/tweereader.h"
 #include "export/tweewriter.h"
 #include "export/webpage.h"
@@ -43,6 +44,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -215,6 +217,18 @@ int main(int argc, char *argv[])
     if (!paths.outputsApart({bookPath}, {output, table, pdfPath, htmlPath, webPath, epubPath, tweePath}))
         return line.fail(paths.errorString(), 3);
 
+    // The fonts a PDF is set in are looked for while the book is read.
+    struct Joined
+    {
+        std::thread thread;
+        ~Joined()
+        {
+            if (thread.joinable())
+                thread.join();
+        }
+    } fonts;
+    if (!pdfPath.isEmpty())
+        fonts.thread = std::thread(&Typesetter::findFonts);
     BookFile file;
     if (!file.open(bookPath) || file.state() != BookFile::Readable)
         return line.fail(file.state() == BookFile::New
