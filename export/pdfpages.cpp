@@ -5,7 +5,7 @@
 #include <QWaitCondition>
 #include <QtEndian>
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <cstring>
 
@@ -119,29 +119,25 @@ quint32 checksum(const QByteArray &table)
 
 } // namespace
 
-// One deflater for every stream: setting one up costs more than a page.
+// One deflater for every stream (libdeflate's: faster than zlib's fastest,
+// and it packs smaller); setting one up costs more than a page.
 struct Deflater
 {
-    z_stream z = {};
-    bool ready = false;
-    Deflater() { ready = deflateInit(&z, compression) == Z_OK; }
-    ~Deflater()
-    {
-        if (ready)
-            deflateEnd(&z);
-    }
+    libdeflate_compressor *c = libdeflate_alloc_compressor(compression);
+    Deflater() = default;
+    Deflater(const Deflater &) = delete;
+    Deflater &operator=(const Deflater &) = delete;
+    ~Deflater() { libdeflate_free_compressor(c); }
     QByteArray pack(const QByteArray &data)
     {
-        if (!ready || deflateReset(&z) != Z_OK)
+        if (!c)
             return QByteArray();
-        QByteArray packed(int(deflateBound(&z, uLong(data.size()))), Qt::Uninitialized);
-        z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
-        z.avail_in = uInt(data.size());
-        z.next_out = reinterpret_cast<Bytef *>(packed.data());
-        z.avail_out = uInt(packed.size());
-        if (deflate(&z, Z_FINISH) != Z_STREAM_END)
+        QByteArray packed(int(libdeflate_zlib_compress_bound(c, size_t(data.size()))), Qt::Uninitialized);
+        const size_t n =
+            libdeflate_zlib_compress(c, data.constData(), size_t(data.size()), packed.data(), size_t(packed.size()));
+        if (!n)
             return QByteArray();
-        packed.resize(packed.size() - int(z.avail_out));
+        packed.resize(int(n));
         return packed;
     }
 };

@@ -568,9 +568,9 @@ bool Typesetter::front(const QString &html)
     return reason.isEmpty();
 }
 
-bool Typesetter::paragraph(const QVector<Piece> &pieces, int format, bool centred, qreal top, qreal bottom,
-                           bool pageBreak)
+bool Typesetter::paragraph(const Block &block, bool centred, qreal top, qreal bottom, bool pageBreak)
 {
+    const int format = block.format;
     if (!pageBreak) {
         y += qRound(64 * (afterTable ? top : std::max(margin, top))) / 64.0; // in Qt's 64ths
         // An entry's number stays with the first line of its text: when the
@@ -587,16 +587,9 @@ bool Typesetter::paragraph(const QVector<Piece> &pieces, int format, bool centre
         newPage();
         y = page * body.height() + top;
     }
-    // The paragraph's text with its formats, its forced line ends as '\n'.
-    QString &text = joined;
-    QVector<int> &formats = joinedFormats;
-    text.resize(0);
-    formats.resize(0);
+    const QString &text = block.text;
+    const QVector<int> &formats = block.formats;
     line.resize(0);
-    for (const Piece &piece : pieces) {
-        text += piece.text;
-        formats.insert(formats.size(), piece.text.size(), piece.format);
-    }
     qreal full = 0, natural = 0, lineY = y, height = 0, step = 0;
     const qreal width = body.width();
     auto flush = [&](const Shaped &metrics) {
@@ -622,31 +615,17 @@ bool Typesetter::paragraph(const QVector<Piece> &pieces, int format, bool centre
         return true;
     };
     const Shaped &empty = shape(format, QString());
+    const int *stop = block.stops.constData();
     int from = 0;
     while (from <= text.size()) {
         int end = text.indexOf(QLatin1Char('\n'), from);
         if (end < 0)
             end = text.size();
         const QStringView group = QStringView(text).mid(from, end - from);
-        // Where Qt may break the lines, asked of Qt unless only the spaces
-        // (most text): its attributes in a buffer of ours, kept for the next.
-        std::optional<QTextBoundaryFinder> breaks;
-        if (!breaksAtSpacesOnly(group)) {
-            if (breakBuffer.size() < group.size() + 1)
-                breakBuffer.resize(std::max<int>(group.size() + 1, 2 * breakBuffer.size()));
-            breaks.emplace(QTextBoundaryFinder::Line, group.data(), group.size(),
-                           reinterpret_cast<unsigned char *>(breakBuffer.data()), breakBuffer.size());
-        }
         int start = 0, boundary = 0;
         while (start < group.size()) {
-            if (boundary <= start) {
-                boundary = breaks ? breaks->toNextBoundary() : group.size();
-                while (boundary > 0 && boundary < group.size()
-                       && !(breaks->boundaryReasons() & QTextBoundaryFinder::BreakOpportunity))
-                    boundary = breaks->toNextBoundary();
-                if (boundary < 0 || boundary > group.size())
-                    boundary = group.size();
-            }
+            if (boundary <= start)
+                boundary = *stop++;
             // Qt's lines also break after every space, whatever follows it.
             int stop = start + 1;
             while (stop < boundary && !(group.at(stop - 1) == QLatin1Char(' ') && group.at(stop) != QLatin1Char(' ')))
@@ -677,6 +656,8 @@ bool Typesetter::paragraph(const QVector<Piece> &pieces, int format, bool centre
         }
         if (!flush(empty))
             return false;
+        if (group.isEmpty()) // its end, not asked for
+            ++stop;
         from = end + 1;
     }
     y = lineY + std::max(step, height);
@@ -774,8 +755,37 @@ bool Typesetter::setBlock(const Block &block, bool first)
         return table(block.rows) || fail(QStringLiteral("tableau"));
     }
     const QPair<qreal, qreal> margins = block.format == Heading2 ? headingMargins : textMargins;
-    return paragraph(block.pieces, block.format, block.format == Heading2, margins.first * scale,
-                     margins.second * scale, first);
+    return paragraph(block, block.format == Heading2, margins.first * scale, margins.second * scale, first);
+}
+
+void Typesetter::prepare(const QVector<Piece> &pieces, Reading &state, Block *block)
+{
+    for (const Piece &piece : pieces) {
+        block->text += piece.text;
+        block->formats.insert(block->formats.size(), piece.text.size(), piece.format);
+    }
+    const QString &text = block->text;
+    for (int from = 0; from <= text.size();) {
+        int end = text.indexOf(QLatin1Char('\n'), from);
+        if (end < 0)
+            end = text.size();
+        const QStringView group = QStringView(text).mid(from, end - from);
+        // Where Qt may break the lines, asked of Qt unless only the spaces
+        // (most text): its attributes in a buffer of ours.
+        if (!breaksAtSpacesOnly(group)) {
+            QByteArray &buffer = state.breakBuffer;
+            if (buffer.size() < group.size() + 1)
+                buffer.resize(std::max<int>(group.size() + 1, 2 * buffer.size()));
+            QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, group.data(), group.size(),
+                                       reinterpret_cast<unsigned char *>(buffer.data()), buffer.size());
+            for (int boundary = breaks.toNextBoundary(); boundary > 0 && boundary < group.size();
+                 boundary = breaks.toNextBoundary())
+                if (breaks.boundaryReasons() & QTextBoundaryFinder::BreakOpportunity)
+                    block->stops.append(boundary);
+        }
+        block->stops.append(group.size());
+        from = end + 1;
+    }
 }
 
 bool Typesetter::read(const QString &html, Reading &state, QVector<Block> *blocks)
@@ -832,7 +842,9 @@ bool Typesetter::read(const QString &html, Reading &state, QVector<Block> *block
                 spaced = true;
             } else if ((tag == QLatin1String("/h2") && block == Heading2) || (tag == QLatin1String("/p") && block == 0)) {
                 flushText();
-                blocks->append({block, pieces, {}});
+                blocks->append(Block());
+                blocks->last().format = block;
+                prepare(pieces, state, &blocks->last());
                 pieces.clear();
                 block = -1;
             } else if (tag == QLatin1String("br") && block >= 0) {
@@ -860,7 +872,9 @@ bool Typesetter::read(const QString &html, Reading &state, QVector<Block> *block
                 flushText();
                 inCell = false;
             } else if (tag == QLatin1String("/table") && inTable && !inCell) {
-                blocks->append({-1, {}, rows});
+                blocks->append(Block());
+                blocks->last().format = -1;
+                blocks->last().rows = rows;
                 inTable = false;
             } else if ((tag == QLatin1String("/body") || tag == QLatin1String("/html")) && block < 0 && !inTable) {
             } else {
@@ -896,7 +910,17 @@ bool Typesetter::read(const QString &html, Reading &state, QVector<Block> *block
             i = semicolon + 1;
             continue;
         }
-        addChar(s[i++]);
+        // A run of plain characters goes in at once.
+        int plain = i;
+        while (plain < n && s[plain] != QLatin1Char('<') && s[plain] != QLatin1Char('&') && !whiteSpace(s[plain]))
+            ++plain;
+        if (plain > i) {
+            text.append(s + i, plain - i);
+            spaced = false;
+            i = plain;
+        } else {
+            addChar(s[i++]);
+        }
     }
     return true;
 }

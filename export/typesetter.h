@@ -98,13 +98,18 @@ private:
     const Shaped &shapeWith(const QFont &font, int format, QStringView text);
     static QFont font(int format);
     qreal lineHeight(int format, bool step);
-    bool paragraph(const QVector<Piece> &pieces, int format, bool centred, qreal top, qreal bottom, bool pageBreak);
     bool table(const QVector<QVector<Cell>> &rows);
     bool front(const QString &html);
     struct Block // an entry's heading, a paragraph or a table, as read
     {
         int format = 0; // 0 a paragraph, Heading2 a heading, -1 a table
-        QVector<Piece> pieces;
+        // A heading's or paragraph's text, its forced line ends as '\n',
+        // the format of each character, and where a line may end: for each
+        // run between forced ends, the places Qt may break it at, the
+        // run's end last (lines also break after every space).
+        QString text;
+        QVector<int> formats;
+        QVector<int> stops;
         QVector<QVector<Cell>> rows;
     };
     struct Reading // where read() stands between pieces
@@ -116,11 +121,14 @@ private:
         int block = -1; // 0 a paragraph, Heading2 an entry's number, -1 none open
         bool inTable = false, inCell = false, spaced = true;
         QString why; // what could not be read
+        QByteArray breakBuffer; // QTextBoundaryFinder's, kept for the next
     };
+    static void prepare(const QVector<Piece> &pieces, Reading &state, Block *block);
     // One piece of the entries' HTML read into blocks, the state kept for
     // the next; touches nothing of a Typesetter's.
     static bool read(const QString &html, Reading &state, QVector<Block> *blocks);
     bool setBlock(const Block &block, bool first);
+    bool paragraph(const Block &block, bool centred, qreal top, qreal bottom, bool pageBreak);
     void newPage();
     void place(qreal height);
     bool draw(const Shaped &shaped, qreal x, qreal baseline);
@@ -134,10 +142,7 @@ private:
     QScopedPointer<Recorder> recorder;
     QHash<Key, Shaped> cache[16];
     // paragraph()'s, kept from one to the next
-    QString joined;
-    QVector<int> joinedFormats;
     QVector<Item> line, pieceItems;
-    QByteArray breakBuffer;
     QFont fonts[16];
     QScopedPointer<QTextLayout> layouts[16];
     bool fontSet[16] = {};

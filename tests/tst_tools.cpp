@@ -377,6 +377,7 @@ void TestTools::pdfSetAsQtSetsIt_data()
     QTest::newRow("generated, letter") << "print-generated.xml" << int(PrintBook::Letter) << "ENDURANCE" << "Orvandel";
     QTest::newRow("every section, a4") << "print-every-section.xml" << int(PrintBook::A4) << "CHANCE." << "Orvandel";
     QTest::newRow("every section, letter") << "print-every-section.xml" << int(PrintBook::Letter) << "malchanceux." << "Orvandel";
+    QTest::newRow("blank lines, a4") << "print-blank-lines.xml" << int(PrintBook::A4) << "pont-levis," << "Orvandel";
     // Left to Qt's printing whole: the two are one.
     QTest::newRow("right to left") << "print-right-to-left.xml" << int(PrintBook::A4) << "voyageur." << "Qt 5";
 }

@@ -8,7 +8,7 @@ ORVANDEL_BUILD_DIR="${ORVANDEL_BUILD_DIR:-$ORVANDEL_ROOT/build}"
 
 orvandel_packages=(cmake g++ make qtbase5-dev libqt5xml5 qttools5-dev-tools
                    libqt5svg5-dev libqt5charts5-dev libgraphviz-dev graphviz pkg-config libxml2-utils xvfb xauth
-                   qttranslations5-l10n poppler-utils chromium nodejs zlib1g-dev
+                   qttranslations5-l10n poppler-utils chromium nodejs libdeflate-dev
                    libxml2-dev time libhunspell-dev hunspell-fr git libkf5archive-dev epubcheck)
 # npm comes with some builds of nodejs; Debian's own package otherwise.
 command -v npm >/dev/null 2>&1 || orvandel_packages+=(npm)
