@@ -83,12 +83,6 @@ bool Adventure::back()
     return true;
 }
 
-void Adventure::note(const QString &line)
-{
-    if (recording)
-        now.log << line;
-}
-
 // A bonus or a find never lifts a value above where it started; one already
 // above (an author's sheet) is left alone by a gain.
 void Adventure::change(int *value, int max, int delta)
@@ -116,7 +110,7 @@ const Playbook::Way *Adventure::arrive(int index)
     now.fightDone = now.luckDone = now.mealTaken = false;
     if (recording) {
         now.path.append(index);
-        note(tr("Entrée %1").arg(p.id));
+        note([&] { return tr("Entrée %1").arg(p.id); });
     }
     if (now.steps > laws.stepLimit) {
         end(Looped);
@@ -127,8 +121,9 @@ const Playbook::Way *Adventure::arrive(int index)
         change(&s.habilete, s.habileteMax, p.habilete);
         change(&s.endurance, s.enduranceMax, p.endurance);
         change(&s.chance, s.chanceMax, p.chance);
-        note(tr("Bonus : Habileté %1, Endurance %2, Chance %3")
-                 .arg(p.habilete).arg(p.endurance).arg(p.chance));
+        note([&] {
+            return tr("Bonus : Habileté %1, Endurance %2, Chance %3").arg(p.habilete).arg(p.endurance).arg(p.chance);
+        });
     }
     for (const Playbook::Find &f : p.finds) {
         change(&s.habilete, s.habileteMax, f.habilete);
@@ -138,7 +133,7 @@ const Playbook::Way *Adventure::arrive(int index)
         s.provisions = Rules::bounded(qint64(s.provisions) + f.food, 0);
         if (!f.name.isEmpty())
             s.items << f.name;
-        note(tr("Objet trouvé : %1").arg(f.name));
+        note([&] { return tr("Objet trouvé : %1").arg(f.name); });
     }
     if (s.endurance <= 0) {
         end(Died);
@@ -177,7 +172,7 @@ void Adventure::go(const Playbook::Way &way)
     for (const Playbook::Way *next = &way; next;) {
         if (next->target < 0) {
             now.brokenRef = next->text;
-            note(tr("Le renvoi « %1 » ne mène à aucune entrée.").arg(next->text));
+            note([&] { return tr("Le renvoi « %1 » ne mène à aucune entrée.").arg(next->text); });
             return end(Broken);
         }
         if (recording)
@@ -195,12 +190,17 @@ void Adventure::end(Ending ending)
         now.trace << traceLine(QLatin1String(words[ending]));
         switch (ending) {
         case Finished:
-            note(book->page(now.entry).victoryMarked ? tr("Vous avez réussi !") : tr("Fin de l'aventure."));
+            note([&] { return book->page(now.entry).victoryMarked ? tr("Vous avez réussi !") : tr("Fin de l'aventure."); });
             break;
-        case Died: note(book->page(now.entry).deathMarked && now.sheet.endurance > 0 ? tr("Votre aventure s'achève ici.")
-                                                                                       : tr("Vous êtes mort."));
+        case Died:
+            note([&] {
+                return book->page(now.entry).deathMarked && now.sheet.endurance > 0 ? tr("Votre aventure s'achève ici.")
+                                                                                     : tr("Vous êtes mort.");
+            });
             break;
-        case Looped: note(tr("Plus de %1 entrées parcourues : l'aventure tourne en rond.").arg(laws.stepLimit)); break;
+        case Looped:
+            note([&] { return tr("Plus de %1 entrées parcourues : l'aventure tourne en rond.").arg(laws.stepLimit); });
+            break;
         default: break;
         }
     }
@@ -230,15 +230,17 @@ bool Adventure::fightRound()
             return QStringLiteral("%1 = %2").arg(terms.join(QLatin1Char('+'))).arg(total);
         };
         const QString points = laws.wound == 1 ? tr("1 point d'Endurance") : tr("%1 points d'Endurance").arg(laws.wound);
-        note(tr("Ronde %1 — Vous : %2 · %3 : %4 → %5")
-                 .arg(now.fight.roundsFought())
-                 .arg(sum(r.adventurerDice, now.sheet.habilete, r.adventurerScore), name,
-                      sum(r.monsterDice, now.fight.all().at(r.monster).habilete, r.monsterScore),
-                      r.outcome == Fight::Won ? tr("%1 perd %2").arg(name, points)
-                      : r.outcome == Fight::Lost ? tr("vous perdez %1").arg(points)
-                                                 : tr("égalité, personne n'est blessé")));
+        note([&] {
+            return tr("Ronde %1 — Vous : %2 · %3 : %4 → %5")
+                .arg(now.fight.roundsFought())
+                .arg(sum(r.adventurerDice, now.sheet.habilete, r.adventurerScore), name,
+                     sum(r.monsterDice, now.fight.all().at(r.monster).habilete, r.monsterScore),
+                     r.outcome == Fight::Won    ? tr("%1 perd %2").arg(name, points)
+                     : r.outcome == Fight::Lost ? tr("vous perdez %1").arg(points)
+                                                : tr("égalité, personne n'est blessé"));
+        });
         if (now.fight.current() != r.monster && now.sheet.endurance > 0)
-            note(tr("Vous avez vaincu %1.").arg(name));
+            note([&] { return tr("Vous avez vaincu %1.").arg(name); });
     }
     if (now.sheet.endurance <= 0) {
         now.killedBy = r.monster;
@@ -269,7 +271,7 @@ bool Adventure::flee()
     Event ev;
     ev.kind = Event::Flight;
     now.events.append(ev);
-    note(tr("Vous prenez la fuite."));
+    note([&] { return tr("Vous prenez la fuite."); });
     if (page().fleePenalty)
         now.sheet.endurance = qMax(0, now.sheet.endurance - laws.fleePenalty);
     if (now.sheet.endurance <= 0)
@@ -297,14 +299,20 @@ bool Adventure::testLuck()
     now.events.append(ev);
     now.sheet.chance = qMax(0, now.sheet.chance - laws.luckCost);
     now.luckDone = true;
-    QStringList faces;
-    for (int i = 0; i < Rules::luckDice; ++i)
-        faces << QString::number(ev.dice[i]);
-    note(lucky ? tr("Test de chance : %1 = %2, Chance %3 : chanceux.").arg(faces.join(QLatin1Char('+'))).arg(total).arg(chance)
-               : tr("Test de chance : %1 = %2, Chance %3 : malchanceux.").arg(faces.join(QLatin1Char('+'))).arg(total).arg(chance));
-    const QString told = (lucky ? page().luckyText : page().unluckyText).trimmed();
-    if (!told.isEmpty())
-        note(QStringLiteral("« %1 »").arg(told));
+    note([&] {
+        QStringList faces;
+        for (int i = 0; i < Rules::luckDice; ++i)
+            faces << QString::number(ev.dice[i]);
+        return (lucky ? tr("Test de chance : %1 = %2, Chance %3 : chanceux.")
+                      : tr("Test de chance : %1 = %2, Chance %3 : malchanceux."))
+            .arg(faces.join(QLatin1Char('+')))
+            .arg(total)
+            .arg(chance);
+    });
+    note([&] {
+        const QString told = (lucky ? page().luckyText : page().unluckyText).trimmed();
+        return told.isEmpty() ? QString() : QStringLiteral("« %1 »").arg(told);
+    });
     const Playbook::Way &way = lucky ? page().lucky : page().unlucky;
     if (way.isSet())
         go(way);
@@ -326,7 +334,7 @@ bool Adventure::choose(int choice)
     ev.value = choice;
     ev.outcome = choices.size();
     now.events.append(ev);
-    note(tr("Choix : %1").arg(page().choiceTexts.at(choice)));
+    note([&] { return tr("Choix : %1").arg(page().choiceTexts.at(choice)); });
     go(choices.at(choice));
     return true;
 }
@@ -347,7 +355,7 @@ bool Adventure::eat()
     --now.sheet.provisions;
     now.mealTaken = true;
     change(&now.sheet.endurance, now.sheet.enduranceMax, laws.meal);
-    note(tr("Repas : Endurance %1.").arg(now.sheet.endurance));
+    note([&] { return tr("Repas : Endurance %1.").arg(now.sheet.endurance); });
     return true;
 }
 

@@ -115,7 +115,17 @@ private:
     const Playbook::Way *settle();
     void go(const Playbook::Way &way);
     void end(Ending ending);
-    void note(const QString &line);
+    // A line of the log, made only while recording (a simulation makes
+    // none); an empty line is none.
+    template<typename Make>
+    void note(Make make)
+    {
+        if (recording) {
+            const QString line = make();
+            if (!line.isEmpty())
+                now.log << line;
+        }
+    }
     static void change(int *value, int max, int delta);
 
     const Playbook *book;
