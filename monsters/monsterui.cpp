@@ -456,9 +456,15 @@ void MonsterUI::showConflicts()
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
     auto *keep = buttons->addButton(tr("Garder le nôtre"), QDialogButtonBox::ActionRole);
     auto *take = buttons->addButton(tr("Prendre le leur"), QDialogButtonBox::ActionRole);
-    const auto settle = [this, table, fill](bool takeTheirs) {
-        if (!settleConflict(table->currentRow(), takeTheirs))
+    const auto settle = [this, table, status, fill](bool takeTheirs) {
+        const int k = table->currentRow();
+        if (!settleConflict(k, takeTheirs)) {
+            if (k >= 0 && k < theirs.size())
+                status->setText(tr("Plusieurs monstres s'appellent « %1 » : modifiez le bon dans la liste, "
+                                   "puis « Garder le nôtre ».")
+                                    .arg(theirs.at(k).name));
             return;
+        }
         fill();
         const int next = settled.indexOf(false); // on to the next one left
         if (next >= 0)
