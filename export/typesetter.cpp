@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QPaintEngine>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTextBoundaryFinder>
 #include <QTextDocument>
@@ -16,6 +17,7 @@
 #include <QTextFrame>
 #include <QTextLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <condition_variable>
 #include <deque>
@@ -91,15 +93,18 @@ public:
 
 namespace {
 
-// What one thread makes handed to another, in order.
+// What one thread makes handed to another, in order, at most `limit` items
+// ahead of the taker.
 template<typename T>
 class Handover
 {
 public:
-    // False once the taker has given up.
+    explicit Handover(std::size_t limit) : limit(limit) {}
+    // Waits for room; false once the taker has given up.
     bool put(T item)
     {
-        std::lock_guard<std::mutex> lock(mutex);
+        std::unique_lock<std::mutex> lock(mutex);
+        room.wait(lock, [this] { return stopped || items.size() < limit; });
         if (stopped)
             return false;
         items.push_back(std::move(item));
@@ -116,6 +121,7 @@ public:
     {
         std::lock_guard<std::mutex> lock(mutex);
         stopped = true;
+        room.notify_all();
     }
     // The next item, waited for; false when there are no more.
     bool take(T *item)
@@ -126,12 +132,14 @@ public:
             return false;
         *item = std::move(items.front());
         items.pop_front();
+        room.notify_one();
         return true;
     }
 
 private:
+    const std::size_t limit;
     std::mutex mutex;
-    std::condition_variable ready;
+    std::condition_variable ready, room;
     std::deque<T> items;
     bool closed = false, stopped = false;
 };
@@ -496,42 +504,54 @@ Typesetter::Result Typesetter::set(const QString &start, const std::function<boo
     const QTextBlockFormat heading = sample.begin().blockFormat(), text = sample.begin().next().blockFormat();
     headingMargins = {heading.topMargin(), heading.bottomMargin()};
     textMargins = {text.topMargin(), text.bottomMargin()};
-    // The entries are read in a thread of their own, a piece ahead, while
-    // the front matter and the entries read before are set here.
-    Handover<QVector<Block>> blocks;
+    // Qt sets its Thai line breaking up, unguarded, the first time it meets
+    // Thai text. The reading thread meets the entries' before they are set
+    // here; Thai in the front matter is met here before that thread starts.
+    if (std::any_of(start.cbegin(), start.cend(), [](QChar c) { return c.unicode() >= 0xe00 && c.unicode() < 0xe80; }))
+        QTextBoundaryFinder(QTextBoundaryFinder::Line, QStringLiteral("\u0e01\u0e32\u0e23")).toNextBoundary();
+    // The entries are read in a thread of their own, some pieces ahead
+    // (the first while the front matter is set), while the entries read
+    // before are set here.
     QString unread; // why the entries could not be read
-    std::thread reading([&next, &blocks, &unread] {
-        Reading state;
-        QString piece;
-        while (next(&piece)) {
-            QVector<Block> read;
-            if (!Typesetter::read(piece, state, &read)) {
-                unread = state.why;
-                break;
+    {
+        Handover<QVector<Block>> blocks(16);
+        std::thread reading([&next, &blocks, &unread] {
+            Reading state;
+            QString piece;
+            while (next(&piece)) {
+                QVector<Block> read;
+                if (!Typesetter::read(piece, state, &read)) {
+                    unread = state.why;
+                    break;
+                }
+                if (!blocks.put(std::move(read)))
+                    break;
             }
-            if (!blocks.put(std::move(read)))
-                break;
-        }
-        if (unread.isEmpty() && (state.block >= 0 || state.inTable))
-            unread = QStringLiteral("HTML inachevé");
-        blocks.close();
-    });
-    const bool frontSet = front(start.left(split) + QStringLiteral("</body></html>"));
-    bool first = true; // the first entry starts a page
-    QVector<Block> read;
-    for (bool more = frontSet; more && blocks.take(&read);) {
-        for (const Block &block : qAsConst(read)) {
-            if (!setBlock(block, first)) {
-                more = false;
-                break;
+            if (unread.isEmpty() && (state.block >= 0 || state.inTable))
+                unread = QStringLiteral("HTML inachevé");
+            blocks.close();
+        });
+        // However this ends, the thread is told to stop, and waited for.
+        const auto ended = qScopeGuard([&blocks, &reading] {
+            blocks.stop();
+            QVector<Block> rest;
+            while (blocks.take(&rest))
+                ;
+            reading.join();
+        });
+        const bool frontSet = front(start.left(split) + QStringLiteral("</body></html>"));
+        bool first = true; // the first entry starts a page
+        QVector<Block> read;
+        for (bool more = frontSet; more && blocks.take(&read);) {
+            for (const Block &block : qAsConst(read)) {
+                if (!setBlock(block, first)) {
+                    more = false;
+                    break;
+                }
+                first = false;
             }
-            first = false;
         }
     }
-    blocks.stop();
-    while (blocks.take(&read)) // lets the thread end
-        ;
-    reading.join();
     if (!unread.isEmpty())
         fail(unread);
     if (!reason.isEmpty())
@@ -615,7 +635,7 @@ bool Typesetter::paragraph(const Block &block, bool centred, qreal top, qreal bo
         return true;
     };
     const Shaped &empty = shape(format, QString());
-    const int *stop = block.stops.constData();
+    const int *nextStop = block.stops.constData();
     int from = 0;
     while (from <= text.size()) {
         int end = text.indexOf(QLatin1Char('\n'), from);
@@ -624,8 +644,10 @@ bool Typesetter::paragraph(const Block &block, bool centred, qreal top, qreal bo
         const QStringView group = QStringView(text).mid(from, end - from);
         int start = 0, boundary = 0;
         while (start < group.size()) {
-            if (boundary <= start)
-                boundary = *stop++;
+            if (boundary <= start) {
+                Q_ASSERT(nextStop < block.stops.constEnd());
+                boundary = *nextStop++;
+            }
             // Qt's lines also break after every space, whatever follows it.
             int stop = start + 1;
             while (stop < boundary && !(group.at(stop - 1) == QLatin1Char(' ') && group.at(stop) != QLatin1Char(' ')))
@@ -657,7 +679,7 @@ bool Typesetter::paragraph(const Block &block, bool centred, qreal top, qreal bo
         if (!flush(empty))
             return false;
         if (group.isEmpty()) // its end, not asked for
-            ++stop;
+            ++nextStop;
         from = end + 1;
     }
     y = lineY + std::max(step, height);

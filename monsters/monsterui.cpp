@@ -451,6 +451,8 @@ void MonsterUI::showConflicts()
                             : tr("%1 conflit(s) à régler.").arg(settled.count(false)));
     };
     fill();
+    // Another row chosen: the summary again, in place of a refusal's why.
+    connect(table, &QTableWidget::currentCellChanged, &dialog, [fill] { fill(); });
     layout->addWidget(table);
     layout->addWidget(status);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);

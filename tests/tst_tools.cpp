@@ -111,6 +111,7 @@ private slots:
     void pdfRefused();
     void pdfSetAsQtSetsIt_data();
     void pdfSetAsQtSetsIt();
+    void pdfLeftToQtPartWay();
     void linesBreakAsQtBreaksThem_data();
     void linesBreakAsQtBreaksThem();
     void printedFacts_data();
@@ -332,6 +333,29 @@ void TestTools::pdfRefused()
     QCOMPARE(print.writePdf(device, PrintBook::A4, resolution, PrintBook::Typesetting(typesetting)), error.isEmpty());
     QVERIFY2(print.errorString().contains(error), qPrintable(print.errorString()));
     QCOMPARE(buffer.data().startsWith("%PDF-"), error.isEmpty());
+}
+
+// A book whose entries are read far ahead of where they are set, then one
+// that only Qt sets out: the reading stops and the whole book goes through
+// Qt's printing.
+void TestTools::pdfLeftToQtPartWay()
+{
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Livre>\n";
+    for (int i = 1; i <= 2000; ++i)
+        xml += QString("<Attr id=\"%1\"><Text>%2</Text><Type>X</Type></Attr>\n")
+                   .arg(i)
+                   .arg(i == 1990 ? QString::fromUtf8("Le marchand dit : \u05e9\u05dc\u05d5\u05dd.") : QString("Salle %1.").arg(i))
+                   .toUtf8();
+    BookReader reader;
+    QVERIFY(reader.read(xml + "</Livre>\n"));
+    QTemporaryDir dir;
+    QFile file(dir.filePath("livre.pdf"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    PrintBook print(reader.book(), QStringLiteral("Épreuve"));
+    QVERIFY2(print.writePdf(&file, PrintBook::A4, 150, PrintBook::Own), qPrintable(print.errorString()));
+    file.close();
+    QVERIFY(pdfInfo(file.fileName(), "Producer").startsWith("Qt 5"));
+    QVERIFY(pdfInfo(file.fileName(), "Pages").toInt() > 10);
 }
 
 void TestTools::linesBreakAsQtBreaksThem_data()
