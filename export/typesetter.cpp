@@ -22,7 +22,6 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <optional>
 #include <thread>
 
 // Takes what Qt's layout draws of the front matter into the PDF: text
