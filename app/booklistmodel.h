@@ -24,6 +24,9 @@ public:
     explicit BookListModel(QObject *parent = nullptr);
     ~BookListModel() override;
     void setBook(const Book *book, const QVector<BookFinding> &findings);
+    // Starts on what the search needs of `book` as it stands, before the
+    // book is set: a setBook() of the same entries, unchanged, takes it up.
+    void prepare(const Book &book);
     // The book's entries from `index` on: `removed` of them gave way to
     // `inserted` new ones. Only rows that changed are announced to the views.
     void changed(int index, int removed, int inserted, const QVector<BookFinding> &findings);
@@ -74,11 +77,12 @@ private:
     };
     static SearchIndex makeIndex(const Book &book, const std::atomic<bool> *stop);
     static void appendSearchable(const Entry &entry, QByteArray *out);
-    void startIndex();
+    void startIndex(const Book &book);
     void settleIndex() const;
     mutable SearchIndex search;
     mutable std::future<SearchIndex> making;
     std::shared_ptr<std::atomic<bool>> stopMaking;
+    Book prepared; // what prepare() was given, until setBook()
 };
 
 // Filters the entries on words (all must appear, accents and case aside)

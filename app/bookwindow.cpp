@@ -266,7 +266,12 @@ bool BookWindow::openBook(const QString &path)
 
 bool BookWindow::setDocument(const QSharedPointer<BookDocument> &document)
 {
-    if (!document->load() && document->file().state() == BookFile::Unreadable) {
+    // The search's index is made while the book is checked.
+    const QMetaObject::Connection read = connect(document.data(), &BookDocument::bookRead, this,
+                                                 [this, d = document.data()] { model->prepare(d->book()); });
+    const bool loaded = document->load();
+    disconnect(read);
+    if (!loaded && document->file().state() == BookFile::Unreadable) {
         QMessageBox::critical(this, tr("Ouvrir le livre"), document->errorString());
         return false;
     }

@@ -73,6 +73,8 @@ bool BookDocument::load()
 {
     if (!loaded) {
         bookFile.open(bookPath);
+        if (!bookFile.book().isEmpty())
+            emit bookRead();
         readMonsterList(); // before the checks run once, with its names
         loaded = true;
         commands.clear();

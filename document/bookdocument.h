@@ -114,6 +114,9 @@ signals:
     void entriesChanged(int index, int removed, int inserted);
     // After the whole book may have changed.
     void bookReset();
+    // The book was just read, the first time it is loaded, and is about to
+    // be checked: what needs only its entries can start meanwhile.
+    void bookRead();
     // Another program changed the file: it was read again, undo forgotten.
     void reloaded(const QString &why);
     // An undo or redo could not be made.

@@ -103,6 +103,8 @@ private slots:
     void searchFolding_data();
     void searchFolding();
     void searchFollowsChanges();
+    void searchPrepared_data();
+    void searchPrepared();
     void playtest();
     void smallerPoints();
     void printedBook();
@@ -1098,6 +1100,39 @@ void TestGui::searchFolding()
 {
     QFETCH(QString, text);
     QCOMPARE(QString::fromUtf8(BookListModel::foldedUtf8(text)), BookListModel::folded(text));
+}
+
+void TestGui::searchPrepared_data()
+{
+    QTest::addColumn<int>("given"); // to setBook() after prepare(): 0 that book, 1 another, 2 that book changed
+    QTest::newRow("the book prepared") << 0;
+    QTest::newRow("another book") << 1;
+    QTest::newRow("the book changed since") << 2;
+}
+
+// The search's index begun before the book is set serves only the very
+// entries it was begun on.
+void TestGui::searchPrepared()
+{
+    QFETCH(int, given);
+    const auto read = [](const QByteArray &text) {
+        BookReader reader;
+        reader.read("<Livre><Attr id=\"1\"><Text>" + text + "</Text><Type>X</Type></Attr></Livre>");
+        return reader.book();
+    };
+    Book book = read("torche"), other = read("lanterne");
+    BookListModel model;
+    model.prepare(book);
+    if (given == 2) {
+        Entry e = book.entry(0);
+        e.text = "lanterne";
+        book.apply(book.replacing(0, e));
+    }
+    model.setBook(given == 1 ? &other : &book, {});
+    int size = 0;
+    const char *folded = model.searchText(0, &size);
+    const QByteArray text(folded, size);
+    QVERIFY2(text.contains(given == 0 ? "torche" : "lanterne"), text.constData());
 }
 
 // After each change, the filter finds what folding each entry's number,
