@@ -158,10 +158,7 @@ void MapItem::makePicture() const
     overviewMade = std::async(std::launch::async, [this, shownIn] {
         QImage picture(qMax(1, int(std::ceil(map.bounds.width() * overviewScale))),
                        qMax(1, int(std::ceil(map.bounds.height() * overviewScale))), QImage::Format_RGB32);
-        QPainter painter(&picture);
-        painter.scale(overviewScale, overviewScale);
-        paintLines(&painter, map.bounds, Boxes, true);
-        painter.end();
+        drawPlain(&picture, QTransform::fromScale(overviewScale, overviewScale), map.bounds, Boxes, true);
         overview = std::move(picture);
         if (shownIn)
             QMetaObject::invokeMethod(shownIn, [shownIn] { shownIn->update(); }, Qt::QueuedConnection);
@@ -542,9 +539,7 @@ QImage MapItem::thumbnail(int side) const
     const double scale = side / qMax(map.bounds.width(), map.bounds.height());
     const QSize size(qMax(1, int(map.bounds.width() * scale)), qMax(1, int(map.bounds.height() * scale)));
     QImage picture(size, QImage::Format_RGB32);
-    QPainter painter(&picture);
-    painter.scale(scale, scale);
-    paintLines(&painter, map.bounds, Boxes);
+    drawPlain(&picture, QTransform::fromScale(scale, scale), map.bounds, Boxes);
     return picture;
 }
 
@@ -575,23 +570,48 @@ void MapItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, Q
         makePicture();
 }
 
-void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxes, bool everyBox) const
+void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxes) const
 {
-    // The picture's thread draws every box: it never reads what the author
-    // chose to show, which may change meanwhile.
-    const auto hidden = [this, everyBox](int node) { return !everyBox && this->hidden(node); };
     // Drawn into a picture of the exposed part first, thin lines straight
     // into its pixels: the painter spends a call on each pixel of a line,
-    // and a large book's lines cross the whole map.
+    // and a large book's lines cross the whole map. The picture is kept
+    // from one paint to the next: on some machines memory just taken costs
+    // more than drawing into it.
     const QTransform toDevice = painter->worldTransform();
     const QRect area = toDevice.mapRect(exposed).toAlignedRect();
     if (area.isEmpty())
         return;
-    QImage picture(area.size(), QImage::Format_RGB32);
-    picture.fill(Qt::white);
-    const QTransform toPicture = toDevice * QTransform::fromTranslate(-area.left(), -area.top());
-    const QRectF inside(0, 0, area.width() - 1, area.height() - 1);
+    if (canvas.size() != area.size()) {
+        canvas = QImage(); // its memory taken again
+        canvas = QImage(area.size(), QImage::Format_RGB32);
+    }
     QVector<int> curved;
+    drawPlain(&canvas, toDevice * QTransform::fromTranslate(-area.left(), -area.top()), exposed, boxes, false, &curved);
+    painter->resetTransform();
+    painter->drawImage(area.topLeft(), canvas);
+    painter->setWorldTransform(toDevice);
+
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setBrush(Qt::NoBrush);
+    for (const int i : qAsConst(curved)) {
+        const MapLayout::Edge &edge = map.edges.at(i);
+        QPainterPath path(edge.curve.constFirst());
+        for (int k = 1; k + 2 < edge.curve.size(); k += 3)
+            path.cubicTo(edge.curve.at(k), edge.curve.at(k + 1), edge.curve.at(k + 2));
+        painter->setPen(QPen(QColor::fromRgba(edge.colour), edge.width, edge.dashed ? Qt::DashLine : Qt::SolidLine));
+        painter->drawPath(path);
+    }
+}
+
+void MapItem::drawPlain(QImage *picture, const QTransform &toPicture, const QRectF &exposed, BoxStyle boxes,
+                        bool everyBox, QVector<int> *curved) const
+{
+    // The picture's thread draws every box: it never reads what the author
+    // chose to show, which may change meanwhile.
+    const auto hidden = [this, everyBox](int node) { return !everyBox && this->hidden(node); };
+    Q_ASSERT(curved || boxes != NoBoxes);
+    picture->fill(Qt::white);
+    const QRectF inside(0, 0, picture->width() - 1, picture->height() - 1);
     // The whole map is drawn without the grid and its marks: so is the
     // picture of it, made in a thread of its own.
     const bool whole = exposed.contains(map.bounds);
@@ -616,29 +636,29 @@ void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxe
             // left to the painter.
             for (int k = 0; k + 3 < edge.curve.size(); k += 3) {
                 if (!straight(edge.curve.constData() + k)) {
-                    curved.append(i);
+                    curved->append(i);
                     return;
                 }
             }
             for (int k = 0; k + 3 < edge.curve.size(); k += 3) {
                 QLineF line = toPicture.map(QLineF(edge.curve.at(k), edge.curve.at(k + 3)));
                 if (clip(&line, inside))
-                    drawLine(&picture, line, edge.colour, edge.dashed);
+                    drawLine(picture, line, edge.colour, edge.dashed);
             }
             return;
         }
         QLineF line = toPicture.map(QLineF(edge.curve.constFirst(), edge.tip));
         if (clip(&line, inside))
-            drawLine(&picture, line, edge.colour, false);
+            drawLine(picture, line, edge.colour, false);
     });
     // A picture dropped on the way (the item goes) is not finished.
     const auto dropped = [&] { return everyBox && pictureDropped.load(std::memory_order_relaxed); };
     if (dropped())
         return;
     if (boxes != NoBoxes) {
-        const QRect all(QPoint(0, 0), picture.size());
-        uchar *bits = picture.bits();
-        const qsizetype stride = picture.bytesPerLine();
+        const QRect all(QPoint(0, 0), picture->size());
+        uchar *bits = picture->bits();
+        const qsizetype stride = picture->bytesPerLine();
         visit(nodeGrid, nodeSeen, map.nodes.size(), [&](int i) {
             if (hidden(i))
                 return;
@@ -652,25 +672,9 @@ void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxe
             if (boxes == OutlinedBoxes && !edge.isEmpty()) {
                 for (const QLineF &side : {QLineF(edge.topLeft(), edge.topRight()), QLineF(edge.topRight(), edge.bottomRight()),
                                            QLineF(edge.bottomRight(), edge.bottomLeft()), QLineF(edge.bottomLeft(), edge.topLeft())})
-                    drawLine(&picture, side, 0xff606060, false);
+                    drawLine(picture, side, 0xff606060, false);
             }
         });
-    }
-    if (dropped())
-        return;
-    painter->resetTransform();
-    painter->drawImage(area.topLeft(), picture);
-    painter->setWorldTransform(toDevice);
-
-    painter->setRenderHint(QPainter::Antialiasing);
-    painter->setBrush(Qt::NoBrush);
-    for (const int i : qAsConst(curved)) {
-        const MapLayout::Edge &edge = map.edges.at(i);
-        QPainterPath path(edge.curve.constFirst());
-        for (int k = 1; k + 2 < edge.curve.size(); k += 3)
-            path.cubicTo(edge.curve.at(k), edge.curve.at(k + 1), edge.curve.at(k + 2));
-        painter->setPen(QPen(QColor::fromRgba(edge.colour), edge.width, edge.dashed ? Qt::DashLine : Qt::SolidLine));
-        painter->drawPath(path);
     }
 }
 

@@ -67,7 +67,12 @@ private:
     template<typename Visit>
     void forEachIn(const Grid &grid, const QRectF &rect, QVector<quint32> &seen, Visit visit) const;
     enum BoxStyle { NoBoxes, Boxes, OutlinedBoxes };
-    void paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxes, bool everyBox = false) const;
+    void paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxes) const;
+    // The lines and boxes within `exposed` drawn into the whole of
+    // `picture`, white where there are none, through `toPicture`; close up,
+    // the lines that bend are left in `curved` for a painter.
+    void drawPlain(QImage *picture, const QTransform &toPicture, const QRectF &exposed, BoxStyle boxes,
+                   bool everyBox = false, QVector<int> *curved = nullptr) const;
     void paintDetails(QPainter *painter, const QRectF &exposed) const;
     void makePicture() const;
     const QImage &picture() const;
@@ -88,6 +93,7 @@ private:
     mutable quint32 pass = 0;
     mutable QCache<int, QVector<QStaticText>> labels{5000};
     mutable QImage overview;
+    mutable QImage canvas; // paintLines()'s, kept
     QElapsedTimer age;
     mutable std::atomic<bool> pictureDropped{false};
     double overviewScale = 0;
