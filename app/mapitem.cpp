@@ -581,14 +581,17 @@ void MapItem::paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxe
     const QRect area = toDevice.mapRect(exposed).toAlignedRect();
     if (area.isEmpty())
         return;
-    if (canvas.size() != area.size()) {
+    if (canvas.width() < area.width() || canvas.height() < area.height()) {
+        const QSize size = area.size().expandedTo(canvas.size());
         canvas = QImage(); // its memory taken again
-        canvas = QImage(area.size(), QImage::Format_RGB32);
+        canvas = QImage(size, QImage::Format_RGB32);
     }
+    // A smaller part (a strip a scroll uncovers) is drawn in its corner.
+    QImage part(canvas.bits(), area.width(), area.height(), canvas.bytesPerLine(), QImage::Format_RGB32);
     QVector<int> curved;
-    drawPlain(&canvas, toDevice * QTransform::fromTranslate(-area.left(), -area.top()), exposed, boxes, false, &curved);
+    drawPlain(&part, toDevice * QTransform::fromTranslate(-area.left(), -area.top()), exposed, boxes, false, &curved);
     painter->resetTransform();
-    painter->drawImage(area.topLeft(), canvas);
+    painter->drawImage(area.topLeft(), part);
     painter->setWorldTransform(toDevice);
 
     painter->setRenderHint(QPainter::Antialiasing);
@@ -609,7 +612,6 @@ void MapItem::drawPlain(QImage *picture, const QTransform &toPicture, const QRec
     // The picture's thread draws every box: it never reads what the author
     // chose to show, which may change meanwhile.
     const auto hidden = [this, everyBox](int node) { return !everyBox && this->hidden(node); };
-    Q_ASSERT(curved || boxes != NoBoxes);
     picture->fill(Qt::white);
     const QRectF inside(0, 0, picture->width() - 1, picture->height() - 1);
     // The whole map is drawn without the grid and its marks: so is the
@@ -633,8 +635,8 @@ void MapItem::drawPlain(QImage *picture, const QTransform &toPicture, const QRec
             return;
         if (boxes == NoBoxes) {
             // Close up, lines follow their curves: an edge that bends is
-            // left to the painter.
-            for (int k = 0; k + 3 < edge.curve.size(); k += 3) {
+            // left to the painter (without one, drawn as its chords).
+            for (int k = 0; curved && k + 3 < edge.curve.size(); k += 3) {
                 if (!straight(edge.curve.constData() + k)) {
                     curved->append(i);
                     return;

@@ -70,7 +70,7 @@ private:
     void paintLines(QPainter *painter, const QRectF &exposed, BoxStyle boxes) const;
     // The lines and boxes within `exposed` drawn into the whole of
     // `picture`, white where there are none, through `toPicture`; close up,
-    // the lines that bend are left in `curved` for a painter.
+    // the lines that bend are left in `curved` for a painter, if given.
     void drawPlain(QImage *picture, const QTransform &toPicture, const QRectF &exposed, BoxStyle boxes,
                    bool everyBox = false, QVector<int> *curved = nullptr) const;
     void paintDetails(QPainter *painter, const QRectF &exposed) const;

@@ -39,7 +39,7 @@ public:
     bool isEmpty() const { return entries.isEmpty(); }
     const Entry &entry(int i) const { return entries.at(i); }
     // True while this book and `other` hold the very same entries: one is
-    // a copy of the other and neither has changed since.
+    // a copy of the other and neither has changed since (or both are empty).
     bool sharesEntriesWith(const Book &other) const { return entries.isSharedWith(other.entries); }
     // The entry's id read as a number (EntryId::parse), -1 when it is not one.
     int number(int i) const { return numbers.at(i); }

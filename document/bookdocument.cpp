@@ -73,7 +73,7 @@ bool BookDocument::load()
 {
     if (!loaded) {
         bookFile.open(bookPath);
-        if (!bookFile.book().isEmpty())
+        if (bookFile.state() == BookFile::Readable && !bookFile.book().isEmpty())
             emit bookRead();
         readMonsterList(); // before the checks run once, with its names
         loaded = true;

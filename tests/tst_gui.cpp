@@ -1104,31 +1104,41 @@ void TestGui::searchFolding()
 
 void TestGui::searchPrepared_data()
 {
-    QTest::addColumn<int>("given"); // to setBook() after prepare(): 0 that book, 1 another, 2 that book changed
+    // To setBook() after prepare(): 0 that book, 1 another, 2 that book
+    // changed; 3 a book set, then an empty one that gains an entry.
+    QTest::addColumn<int>("given");
     QTest::newRow("the book prepared") << 0;
     QTest::newRow("another book") << 1;
     QTest::newRow("the book changed since") << 2;
+    QTest::newRow("an empty book after another") << 3;
 }
 
 // The search's index begun before the book is set serves only the very
-// entries it was begun on.
+// entries it was begun on (all empty books hold the same no entries).
 void TestGui::searchPrepared()
 {
     QFETCH(int, given);
     const auto read = [](const QByteArray &text) {
         BookReader reader;
-        reader.read("<Livre><Attr id=\"1\"><Text>" + text + "</Text><Type>X</Type></Attr></Livre>");
+        reader.read(text.isNull() ? "<Livre>\n</Livre>"
+                                  : "<Livre><Attr id=\"1\"><Text>" + text + "</Text><Type>X</Type></Attr></Livre>");
         return reader.book();
     };
-    Book book = read("torche"), other = read("lanterne");
+    Book book = read("torche"), other = read(given == 3 ? QByteArray() : "lanterne");
     BookListModel model;
-    model.prepare(book);
-    if (given == 2) {
-        Entry e = book.entry(0);
-        e.text = "lanterne";
-        book.apply(book.replacing(0, e));
+    Entry e = book.entry(0);
+    e.text = "lanterne";
+    if (given == 3) {
+        model.setBook(&book, {});
+        model.setBook(&other, {});
+        other.apply(other.appending(e));
+        model.changed(0, 0, 1, {});
+    } else {
+        model.prepare(book);
+        if (given == 2)
+            book.apply(book.replacing(0, e));
+        model.setBook(given == 1 ? &other : &book, {});
     }
-    model.setBook(given == 1 ? &other : &book, {});
     int size = 0;
     const char *folded = model.searchText(0, &size);
     const QByteArray text(folded, size);
