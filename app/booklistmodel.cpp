@@ -103,7 +103,8 @@ void BookListModel::setBook(const Book *read, const QVector<BookFinding> &findin
     book = read;
     rows = book ? book->size() : 0;
     findingText = titles(rows, findings);
-    // (Every empty book holds the same no entries.)
+    // An empty book never takes an index up: every empty book "shares"
+    // its no entries with every other.
     if (!book || book->isEmpty() || !making.valid() || !book->sharesEntriesWith(prepared))
         startIndex(book ? *book : Book());
     prepared = Book(); // held no longer: the book's next change would copy its entries
